@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The connection to the catalogue file. It never creates the file: a missing file, a file
+// that is not a SQLite database, or one without the catalogue's tables fails to connect.
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // "archive.mdb" in the folder of the running executable.
+    static QString defaultPath();
+
+    void connect(const QString& path);
+    bool connected() const { return db_ != nullptr; }
+    void disconnect() noexcept;
+
+    // True when the file or its folder cannot be written: searching works, writes fail.
+    bool readOnly() const { return readOnly_; }
+    const QString& path() const { return path_; }
+
+    sqlite3* handle() const { return db_; }
+    // SQLite's text for the last failure on this connection.
+    QString errorText() const;
+    [[noreturn]] void raise() const;
+    // Runs statements that return no rows; raises the program error on failure.
+    void exec(const char* sql);
+
+    // Prepared statements are kept by their text, so running the same text again
+    // costs no new preparation. A statement already lent out is prepared afresh.
+    sqlite3_stmt* acquire(const QByteArray& sql);
+    void release(sqlite3_stmt* stmt) noexcept;
+
+private:
+    struct Cached {
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+    };
+    void open(const QString& path, bool readOnly, bool immutable);
+    void checkTables();
+    void finalizeAll() noexcept;
+
+    sqlite3* db_ = nullptr;
+    bool readOnly_ = false;
+    QString path_;
+    std::unordered_map<std::string, Cached> cache_;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+// A disc is known by its type letter and its id with at least four digits: C0001, D0042, C12345.
+QString discLabel(const QString& typeLetter, qint64 id);
+
+// Drops the first character and reads the rest as a decimal integer.
+qint64 discIdFromLabel(const QString& label);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// One function per command; each parses its own options from args (the words after the
+// command name) and returns the exit status. Failures throw TessaroError.
+struct CliContext {
+    QString cataloguePath; // --catalogue FILE, or archive.mdb beside the executable
+    QStringList args;
+};
+
+int cmdCreateCatalogue(const CliContext& context);
