@@ -1,0 +1,37 @@
+#include "app/MessageBoxes.h"
+
+#include "app/AppInfo.h"
+
+#include <QMessageBox>
+
+namespace {
+int run(QMessageBox::Icon icon, const QString& title, const QString& text, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons);
+    box.setObjectName(QStringLiteral("MessageBox"));
+    return box.exec();
+}
+} // namespace
+
+void MessageBoxes::showMessage(const QString& text)
+{
+    run(QMessageBox::NoIcon, AppInfo::Title, text, QMessageBox::Ok);
+}
+
+bool MessageBoxes::confirm(const QString& question)
+{
+    return run(QMessageBox::Question, QStringLiteral("Confirm"), question, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void MessageBoxes::showError(const QString& text)
+{
+    run(QMessageBox::Critical, AppInfo::Title, errorBoxText(text), QMessageBox::Ok);
+}
+
+QString MessageBoxes::errorBoxText(const QString& text)
+{
+    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+        return text + QLatin1Char('.');
+    return text;
+}

@@ -1,0 +1,232 @@
+#include "app/UnMyForm.h"
+
+#include "app/AppInfo.h"
+#include "common/IMessages.h"
+#include "common/TessaroError.h"
+#include "search/FilterPanel.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+const QColor kSkyBlue(166, 202, 240);
+
+QToolButton* toolButton(QToolBar* bar, const char* name, const QString& hint, const QString& iconName)
+{
+    auto* button = new QToolButton(bar);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoRaise(true);
+    button->setFixedSize(23, 22);
+    button->setIconSize(QSize(16, 16));
+    button->setIcon(QIcon::fromTheme(iconName));
+    button->setToolTip(hint);
+    button->setStatusTip(hint);
+    bar->addWidget(button);
+    return button;
+}
+
+void addGap(QToolBar* bar)
+{
+    auto* gap = new QWidget(bar);
+    gap->setFixedWidth(8);
+    bar->addWidget(gap);
+}
+} // namespace
+
+TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, QWidget* parent)
+    : QWidget(parent), messages_(messages), cataloguePath_(cataloguePath)
+{
+    setObjectName(QStringLiteral("PersonalForm"));
+    setWindowTitle(AppInfo::Title);
+    WorkQuery = std::make_unique<Query>(connection_);
+    ResultQuery = std::make_unique<Query>(connection_);
+    buildLayout();
+    FormCreate();
+}
+
+TPersonalForm::~TPersonalForm()
+{
+    FormDestroy();
+}
+
+void TPersonalForm::buildLayout()
+{
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameShape(QFrame::Box);
+    Panel1->setLineWidth(1);
+    Panel1->setAutoFillBackground(true);
+    QPalette palette = Panel1->palette();
+    palette.setColor(QPalette::Window, kSkyBlue);
+    Panel1->setPalette(palette);
+    outer->addWidget(Panel1);
+
+    panel1Layout_ = new QVBoxLayout(Panel1);
+    panel1Layout_->setContentsMargins(3, 3, 3, 3); // the border line plus a border width of 2
+    panel1Layout_->setSpacing(0);
+
+    buildToolBar();
+    Panel4 = new TFilterPanel(Panel1);
+    panel1Layout_->addWidget(Panel4);
+
+    GridRequisiti = new QTableView(Panel1);
+    GridRequisiti->setObjectName(QStringLiteral("GridRequisiti"));
+    panel1Layout_->addWidget(GridRequisiti, 1);
+
+    buildStatusBar();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, &TPersonalForm::Timer1Timer);
+    Timer1->start();
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(1000);
+    connect(Timer2, &QTimer::timeout, this, &TPersonalForm::Timer2Timer);
+
+    setMinimumSize(568, 195);
+    resize(593, 367);
+}
+
+void TPersonalForm::buildToolBar()
+{
+    ToolBar1 = new QToolBar(Panel1);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setFixedHeight(28);
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setContentsMargins(1, 1, 1, 1);
+    ToolBar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"));
+
+    ToolButton1 = toolButton(ToolBar1, "ToolButton1", QStringLiteral("New CD"), QStringLiteral("media-optical"));
+    ToolButton2 = toolButton(ToolBar1, "ToolButton2", QStringLiteral("Remove CD"), QStringLiteral("edit-delete"));
+    addGap(ToolBar1);
+    ToolButton3 = toolButton(ToolBar1, "ToolButton3", QStringLiteral("Settings"), QStringLiteral("configure"));
+    addGap(ToolBar1);
+    ToolButton5 = toolButton(ToolBar1, "ToolButton5", QStringLiteral("Help"), QStringLiteral("help-contents"));
+    // The face opens help at once; only the arrow opens the menu.
+    ToolButton5->setPopupMode(QToolButton::MenuButtonPopup);
+    ToolButton5->setFixedSize(35, 22);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->setToolTipsVisible(true);
+    Guidainlinea1 = PopupMenu1->addAction(QStringLiteral("Online Help"));
+    Guidainlinea1->setObjectName(QStringLiteral("Guidainlinea1"));
+    Guidainlinea1->setToolTip(QStringLiteral("Online Help"));
+    Guidainlinea1->setStatusTip(QStringLiteral("Online Help"));
+    Informazionisu1 = PopupMenu1->addAction(QStringLiteral("About..."));
+    Informazionisu1->setObjectName(QStringLiteral("Informazionisu1"));
+    Informazionisu1->setToolTip(QStringLiteral("About Tessaro"));
+    Informazionisu1->setStatusTip(QStringLiteral("About Tessaro"));
+    ToolButton5->setMenu(PopupMenu1);
+
+    connect(ToolButton1, &QToolButton::clicked, this, &TPersonalForm::ToolButton1Click);
+    connect(ToolButton2, &QToolButton::clicked, this, &TPersonalForm::ToolButton2Click);
+    connect(ToolButton3, &QToolButton::clicked, this, &TPersonalForm::ToolButton3Click);
+    connect(ToolButton5, &QToolButton::clicked, this, &TPersonalForm::ToolButton5Click);
+    connect(Guidainlinea1, &QAction::triggered, this, &TPersonalForm::Guidainlinea1Click);
+    connect(Informazionisu1, &QAction::triggered, this, &TPersonalForm::Informazionisu1Click);
+    panel1Layout_->addWidget(ToolBar1);
+}
+
+void TPersonalForm::buildStatusBar()
+{
+    StatusBar1 = new QStatusBar(Panel1);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setSizeGripEnabled(false);
+    StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFixedWidth(150);
+    StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusPanel1->setMinimumWidth(50);
+    StatusBar1->addWidget(StatusPanel0);
+    StatusBar1->addWidget(StatusPanel1, 1);
+    panel1Layout_->addWidget(StatusBar1);
+}
+
+void TPersonalForm::FormCreate()
+{
+    helpFile_ = QDir(QCoreApplication::applicationDirPath()).filePath(AppInfo::HelpFileName);
+    try {
+        connection_.connect(cataloguePath_);
+        LoadFilters();
+    } catch (const std::exception&) {
+        messages_.showMessage(QStringLiteral("Unable to connect to DB, program will be closed"));
+        // The close must come from inside the message loop, which has not started yet.
+        Timer2->start();
+    }
+}
+
+void TPersonalForm::FormDestroy() noexcept
+{
+    ResultQuery->close();
+    WorkQuery->close();
+    connection_.disconnect();
+}
+
+void TPersonalForm::LoadFilters() {}
+
+bool TPersonalForm::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        StatusPanel0->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TPersonalForm::ToolButton1Click() {}
+
+void TPersonalForm::ToolButton2Click() {}
+
+void TPersonalForm::ToolButton3Click() {}
+
+void TPersonalForm::ToolButton5Click()
+{
+    // Whether the file exists is the desktop's business, as when it is opened by hand.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile_)))
+        messages_.showMessage(QStringLiteral("Unable to open the help file %1").arg(QDir::toNativeSeparators(helpFile_)));
+}
+
+void TPersonalForm::Guidainlinea1Click()
+{
+    ToolButton5Click();
+}
+
+void TPersonalForm::Informazionisu1Click() {}
+
+void TPersonalForm::Timer1Timer()
+{
+    Timer1->stop();
+    Panel1MouseMove();
+    Timer1->start();
+}
+
+// The edge hit test that picks the resize cursor belongs to the window frame.
+void TPersonalForm::Panel1MouseMove() {}
+
+void TPersonalForm::Timer2Timer()
+{
+    Timer2->stop();
+    close();
+}

@@ -1,0 +1,99 @@
+#include "search/FilterPanel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPainter>
+#include <QToolButton>
+
+namespace {
+constexpr int kRowHeight = 21;
+
+template <typename T> T* place(QWidget* parent, const char* name, int left, int top, int width, int height)
+{
+    auto* widget = new T(parent);
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+QLabel* caption(QWidget* parent, const char* name, const QString& text, int left, int top)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->adjustSize();
+    label->move(left, top + 2);
+    return label;
+}
+
+QCheckBox* tickBox(QWidget* parent, const char* name, int left, int top)
+{
+    auto* box = place<QCheckBox>(parent, name, left, top, 17, kRowHeight - 4);
+    box->setChecked(false);
+    return box;
+}
+
+void hint(QWidget* widget, const QString& text)
+{
+    widget->setToolTip(text);
+    widget->setStatusTip(text);
+}
+
+QDateTimeEdit* datePicker(QWidget* parent, const char* name, int left, int top, int width, QTime time)
+{
+    auto* picker = place<QDateTimeEdit>(parent, name, left, top, width, kRowHeight);
+    picker->setCalendarPopup(true);
+    // Only the date shows; the time of day stays what it was set to whatever date is chosen.
+    picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    picker->setDateTime(QDateTime(QDate::currentDate(), time));
+    return picker;
+}
+} // namespace
+
+TFilterPanel::TFilterPanel(QWidget* parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("Panel4"));
+    setFixedHeight(79);
+
+    Label1 = caption(this, "Label1", QStringLiteral("CD:"), 30, 7);
+    CheckBox1 = tickBox(this, "CheckBox1", 53, 9);
+    ComboBox1 = place<QComboBox>(this, "ComboBox1", 72, 7, 75, kRowHeight);
+    hint(ComboBox1, QStringLiteral("CD ID"));
+
+    Label2 = caption(this, "Label2", QStringLiteral("File:"), 174, 7);
+    CheckBox2 = tickBox(this, "CheckBox2", 201, 9);
+    Edit2 = place<QLineEdit>(this, "Edit2", 223, 7, 331, kRowHeight);
+    Edit2->setStyleSheet(QStringLiteral("QLineEdit { background: palette(tooltip-base); }"));
+    hint(Edit2, QStringLiteral("Path/File"));
+
+    Label3 = caption(this, "Label3", QStringLiteral("Date from:"), 2, 40);
+    CheckBox3 = tickBox(this, "CheckBox3", 53, 41);
+    DateTimePicker1 = datePicker(this, "DateTimePicker1", 72, 39, 89, QTime(0, 0, 0));
+    hint(DateTimePicker1, QStringLiteral("File date from"));
+
+    Label4 = caption(this, "Label4", QStringLiteral("Date to:"), 172, 40);
+    CheckBox4 = tickBox(this, "CheckBox4", 215, 41);
+    DateTimePicker2 = datePicker(this, "DateTimePicker2", 234, 40, 92, QTime(23, 59, 59));
+    hint(DateTimePicker2, QStringLiteral("File date to"));
+
+    Label5 = caption(this, "Label5", QStringLiteral("Extension:"), 343, 40);
+    CheckBox5 = tickBox(this, "CheckBox5", 397, 42);
+    ComboBox2 = place<QComboBox>(this, "ComboBox2", 417, 37, 75, kRowHeight + 3);
+    hint(ComboBox2, QStringLiteral("File extension"));
+
+    SpeedButton1 = place<QToolButton>(this, "SpeedButton1", 508, 31, 46, 42);
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setIconSize(QSize(32, 32));
+    hint(SpeedButton1, QStringLiteral("Find"));
+}
+
+void TFilterPanel::paintEvent(QPaintEvent* event)
+{
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(Qt::black);
+    painter.drawLine(0, 0, width() - 1, 0);
+}
