@@ -4,12 +4,18 @@
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
 
+#include <QFont>
+
 TessaroApplication::TessaroApplication(int& argc, char** argv, IMessages& messages)
     : QApplication(argc, argv), messages_(messages)
 {
     setApplicationName(QStringLiteral("Tessaro"));
     setApplicationDisplayName(AppInfo::Title);
     setQuitOnLastWindowClosed(true);
+    // The windows are laid out in fixed pixel positions for a small 8-point face.
+    QFont face = font();
+    face.setPointSize(8);
+    setFont(face);
 }
 
 bool TessaroApplication::notify(QObject* receiver, QEvent* event)

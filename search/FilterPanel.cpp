@@ -20,12 +20,20 @@ template <typename T> T* place(QWidget* parent, const char* name, int left, int 
     return widget;
 }
 
-QLabel* caption(QWidget* parent, const char* name, const QString& text, int left, int top)
+// A caption ends before its tick box; a face wider than the one the layout was drawn for
+// is narrowed to fit.
+QLabel* caption(QWidget* parent, const char* name, const QString& text, int left, int top, int tickLeft)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
-    label->adjustSize();
-    label->move(left, top + 2);
+    const int room = tickLeft - left - 1;
+    const int width = label->fontMetrics().horizontalAdvance(text);
+    if (width > room) {
+        QFont narrow = label->font();
+        narrow.setStretch(qMax(50, 100 * room / width));
+        label->setFont(narrow);
+    }
+    label->setGeometry(left, top + 2, room, label->sizeHint().height());
     return label;
 }
 
@@ -58,28 +66,28 @@ TFilterPanel::TFilterPanel(QWidget* parent) : QFrame(parent)
     setObjectName(QStringLiteral("Panel4"));
     setFixedHeight(79);
 
-    Label1 = caption(this, "Label1", QStringLiteral("CD:"), 30, 7);
+    Label1 = caption(this, "Label1", QStringLiteral("CD:"), 30, 7, 53);
     CheckBox1 = tickBox(this, "CheckBox1", 53, 9);
     ComboBox1 = place<QComboBox>(this, "ComboBox1", 72, 7, 75, kRowHeight);
     hint(ComboBox1, QStringLiteral("CD ID"));
 
-    Label2 = caption(this, "Label2", QStringLiteral("File:"), 174, 7);
+    Label2 = caption(this, "Label2", QStringLiteral("File:"), 174, 7, 201);
     CheckBox2 = tickBox(this, "CheckBox2", 201, 9);
     Edit2 = place<QLineEdit>(this, "Edit2", 223, 7, 331, kRowHeight);
     Edit2->setStyleSheet(QStringLiteral("QLineEdit { background: palette(tooltip-base); }"));
     hint(Edit2, QStringLiteral("Path/File"));
 
-    Label3 = caption(this, "Label3", QStringLiteral("Date from:"), 2, 40);
+    Label3 = caption(this, "Label3", QStringLiteral("Date from:"), 2, 40, 53);
     CheckBox3 = tickBox(this, "CheckBox3", 53, 41);
     DateTimePicker1 = datePicker(this, "DateTimePicker1", 72, 39, 89, QTime(0, 0, 0));
     hint(DateTimePicker1, QStringLiteral("File date from"));
 
-    Label4 = caption(this, "Label4", QStringLiteral("Date to:"), 172, 40);
+    Label4 = caption(this, "Label4", QStringLiteral("Date to:"), 172, 40, 215);
     CheckBox4 = tickBox(this, "CheckBox4", 215, 41);
     DateTimePicker2 = datePicker(this, "DateTimePicker2", 234, 40, 92, QTime(23, 59, 59));
     hint(DateTimePicker2, QStringLiteral("File date to"));
 
-    Label5 = caption(this, "Label5", QStringLiteral("Extension:"), 343, 40);
+    Label5 = caption(this, "Label5", QStringLiteral("Extension:"), 343, 40, 397);
     CheckBox5 = tickBox(this, "CheckBox5", 397, 42);
     ComboBox2 = place<QComboBox>(this, "ComboBox2", 417, 37, 75, kRowHeight + 3);
     hint(ComboBox2, QStringLiteral("File extension"));
