@@ -11,3 +11,4 @@ struct CliContext {
 };
 
 int cmdCreateCatalogue(const CliContext& context);
+int cmdDrives(const CliContext& context);

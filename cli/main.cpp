@@ -18,6 +18,7 @@ const std::map<QString, Command>& commands()
 {
     static const std::map<QString, Command> table = {
         {QStringLiteral("create-catalogue"), {cmdCreateCatalogue, "create-catalogue"}},
+        {QStringLiteral("drives"), {cmdDrives, "drives"}},
     };
     return table;
 }

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "common/LocalDateTime.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <map>
+
+// Walks a drive folder ("d:\" or "d:\docs\") and everything below it, reporting every file whose
+// name matches a wildcard pattern, one at a time, and pumping the event queue after each so a
+// caller on the GUI thread stays responsive and can call Stop. The drive letter is turned into a
+// real folder by a resolver; mapDrive lets any plain folder stand in for a drive.
+class TFileSearcher {
+public:
+    // Root folder of a drive letter (lower case); empty when the drive has none.
+    using DriveResolver = std::function<QString(QChar letter)>;
+    using StartEvent = std::function<void(const QString& folder, const QString& pattern, bool recursive)>;
+    using FileEvent = std::function<void(const QString& drive, const QString& path, const QString& name,
+                                         qint64 size, const LocalDateTime& date)>;
+    using EndEvent = std::function<void(bool stopped)>;
+
+    // Without a resolver the letters are those of the machine's drive table.
+    explicit TFileSearcher(DriveResolver resolver = {});
+
+    // Lets the folder stand for the drive's root; takes precedence over the resolver.
+    void mapDrive(QChar letter, const QString& folder);
+
+    void Execute(const QString& folder, const QString& pattern, bool recursive);
+    void Stop() { Stopped = true; }
+    qint64 CountFiles(const QString& folder, const QString& pattern, bool recursive) const;
+
+    bool Stopped = false;
+    QStringList FoundFiles; // drive-relative full names of the last run, in the order found
+    StartEvent OnStart;
+    FileEvent OnFile;
+    EndEvent OnEnd;
+
+private:
+    struct Start {
+        QString drive;          // "d:" as given
+        QString path;           // "\docs\"
+        QByteArray folder;      // the real folder, empty when the drive has no root
+    };
+    Start resolve(const QString& folder) const;
+    friend class FolderWalk;
+
+    DriveResolver resolver_;
+    std::map<QChar, QString> mapped_;
+};

@@ -1,0 +1,74 @@
+#include "settings/DrivePicker.h"
+
+#include <QIcon>
+#include <QStyle>
+
+DrivePicker::DrivePicker(QWidget* parent) : QComboBox(parent)
+{
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!filling_ && index >= 0)
+            drive_ = itemData(index).value<QChar>();
+    });
+}
+
+QString DrivePicker::lineText(const DriveEntry& drive)
+{
+    const QString letter = QString(drive.letter) + QLatin1Char(':');
+    const QString bracketed = QStringLiteral(" [%1]").arg(drive.label);
+    switch (drive.kind) {
+    case DriveKind::Removable:
+        return letter.toLower();
+    case DriveKind::Network:
+        return (letter + (drive.remoteName.isEmpty() ? bracketed : QLatin1Char(' ') + drive.remoteName)).toLower();
+    default:
+        return (letter + bracketed).toLower();
+    }
+}
+
+QIcon DrivePicker::kindIcon(DriveKind kind, const QStyle* style)
+{
+    switch (kind) {
+    case DriveKind::Removable:
+        return QIcon::fromTheme(QStringLiteral("drive-removable-media"), style->standardIcon(QStyle::SP_DriveFDIcon));
+    case DriveKind::Network:
+        return QIcon::fromTheme(QStringLiteral("network-server"),
+                                QIcon::fromTheme(QStringLiteral("folder-remote"),
+                                                 style->standardIcon(QStyle::SP_DriveNetIcon)));
+    case DriveKind::Optical:
+        return QIcon::fromTheme(QStringLiteral("drive-optical"), style->standardIcon(QStyle::SP_DriveCDIcon));
+    case DriveKind::Ram:
+        return QIcon::fromTheme(QStringLiteral("media-flash"),
+                                QIcon::fromTheme(QStringLiteral("drive-harddisk"),
+                                                 style->standardIcon(QStyle::SP_DriveHDIcon)));
+    case DriveKind::Fixed:
+        break;
+    }
+    return QIcon::fromTheme(QStringLiteral("drive-harddisk"), style->standardIcon(QStyle::SP_DriveHDIcon));
+}
+
+void DrivePicker::setDrives(const std::vector<DriveEntry>& drives)
+{
+    filling_ = true;
+    clear();
+    for (const DriveEntry& d : drives)
+        addItem(kindIcon(d.kind, style()), lineText(d), QVariant::fromValue(d.letter));
+    setCurrentIndex(-1);
+    filling_ = false;
+    selectLine();
+}
+
+void DrivePicker::setDrive(QChar letter)
+{
+    drive_ = letter.toLower();
+    selectLine();
+}
+
+void DrivePicker::selectLine()
+{
+    const int index = findData(QVariant::fromValue(drive_));
+    if (index < 0)
+        return;
+    filling_ = true;
+    setCurrentIndex(index);
+    filling_ = false;
+}

@@ -1,0 +1,72 @@
+#include "settings/DriveSetting.h"
+
+#include "common/TessaroError.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+
+namespace {
+const QString driveKey = QStringLiteral("Software/Quillomat/Tessaro/Drive");
+const QString mappingsGroup = QStringLiteral("Software/Quillomat/Tessaro/Drives");
+} // namespace
+
+DriveSetting::DriveSetting(QString iniPath) : path_(std::move(iniPath)) {}
+
+QString DriveSetting::defaultPath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tessaro.ini"));
+}
+
+QChar DriveSetting::ReadDriveSetting() const
+{
+    QString text;
+    {
+        const QSettings settings(path_, QSettings::IniFormat);
+        const QVariant value = settings.value(driveKey);
+        // "e, f" comes back as a list and @ByteArray(...) as bytes: neither is text.
+        if (value.isValid() && value.typeId() != QMetaType::QString)
+            throw TessaroError(QStringLiteral("Invalid data type for 'Drive'"));
+        text = value.toString();
+    }
+    if (text.isEmpty()) {
+        text = QStringLiteral("d");
+        write(text);
+    }
+    return text.at(0);
+}
+
+void DriveSetting::WriteDriveSetting(QChar letter) const
+{
+    write(QString(letter));
+}
+
+void DriveSetting::write(const QString& text) const
+{
+    QSettings settings(path_, QSettings::IniFormat);
+    settings.setValue(driveKey, text);
+    // QSettings only learns that the file cannot be written when it syncs.
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw TessaroError(QStringLiteral("Failed to set data for 'Drive'"));
+}
+
+std::map<QChar, QString> DriveSetting::DriveMappings() const
+{
+    std::map<QChar, QString> mappings;
+    QSettings settings(path_, QSettings::IniFormat);
+    settings.beginGroup(mappingsGroup);
+    for (const QString& key : settings.childKeys()) {
+        const QVariant value = settings.value(key);
+        if (key.size() != 1 || !key.at(0).isLetter() || key.at(0).unicode() > 127 ||
+            value.typeId() != QMetaType::QString)
+            continue;
+        mappings[key.at(0).toLower()] = value.toString();
+    }
+    return mappings;
+}
+
+DriveTable DriveSetting::driveTable() const
+{
+    return DriveTable(DriveTable::systemSources(DriveMappings()));
+}
