@@ -1,0 +1,56 @@
+# Runs last in cmake --install, after the executables are in place.
+
+set(folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+
+# The user's data: created when missing, never overwritten, and kept out of the install
+# manifest so that removing the installed files leaves the catalogue alone.
+if(TESSARO_CREATE_CATALOGUE)
+  if(EXISTS "${folder}/archive.mdb")
+    message(STATUS "Kept: ${folder}/archive.mdb")
+  else()
+    message(STATUS "Creating: ${folder}/archive.mdb")
+    execute_process(
+      COMMAND "${folder}/tessaro-cli" --catalogue "${folder}/archive.mdb" create-catalogue
+      RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "tessaro-cli create-catalogue failed: ${status}")
+    endif()
+  endif()
+endif()
+if(EXISTS "${folder}/tessaro.ini")
+  message(STATUS "Kept: ${folder}/tessaro.ini")
+else()
+  message(STATUS "Creating: ${folder}/tessaro.ini")
+  file(COPY_FILE "${TESSARO_SOURCE_DIR}/resources/tessaro.ini" "${folder}/tessaro.ini")
+endif()
+
+if(NOT TESSARO_DESKTOP_ENTRY)
+  return()
+endif()
+set(data_home "$ENV{XDG_DATA_HOME}")
+if(NOT IS_ABSOLUTE "${data_home}")
+  set(data_home "$ENV{HOME}/.local/share")
+endif()
+set(data_home "$ENV{DESTDIR}${data_home}")
+
+# Exec wants the program in double quotes, with \ " ` $ escaped inside them and % doubled; the
+# value as a whole escapes \ once more.
+set(program "${CMAKE_INSTALL_PREFIX}/tessaro")
+string(REPLACE "\\" "\\\\" program "${program}")
+string(REPLACE "%" "%%" program "${program}")
+foreach(special "\"" "`" "$")
+  string(REPLACE "${special}" "\\${special}" program "${program}")
+endforeach()
+set(TESSARO_DESKTOP_EXEC "\"${program}\"")
+string(REPLACE "\\" "\\\\" TESSARO_DESKTOP_EXEC "${TESSARO_DESKTOP_EXEC}")
+# The program makes scratch files in its working folder: start it in its own.
+set(TESSARO_DESKTOP_PATH "${CMAKE_INSTALL_PREFIX}")
+configure_file("${TESSARO_SOURCE_DIR}/resources/tessaro.desktop.in"
+               "${TESSARO_BINARY_DIR}/install/tessaro.desktop" @ONLY)
+file(INSTALL "${TESSARO_BINARY_DIR}/install/tessaro.desktop" DESTINATION "${data_home}/applications")
+file(INSTALL "${TESSARO_SOURCE_DIR}/resources/art/app.svg"
+     DESTINATION "${data_home}/icons/hicolor/scalable/apps" RENAME tessaro.svg)
+find_program(update_desktop_database update-desktop-database)
+if(update_desktop_database)
+  execute_process(COMMAND "${update_desktop_database}" -q "${data_home}/applications")
+endif()
