@@ -1,5 +1,8 @@
 #include "search/FilterPanel.h"
 
+#include "search/ExtensionItemDelegate.h"
+#include "search/FilterLists.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -9,7 +12,8 @@
 #include <QPainter>
 #include <QToolButton>
 
-namespace {
+namespace
+{
 constexpr int kRowHeight = 21;
 
 template <typename T> T* place(QWidget* parent, const char* name, int left, int top, int width, int height)
@@ -90,6 +94,8 @@ TFilterPanel::TFilterPanel(QWidget* parent) : QFrame(parent)
     Label5 = caption(this, "Label5", QStringLiteral("Extension:"), 343, 40, 397);
     CheckBox5 = tickBox(this, "CheckBox5", 397, 42);
     ComboBox2 = place<QComboBox>(this, "ComboBox2", 417, 37, 75, kRowHeight + 3);
+    ComboBox2->setItemDelegate(new ExtensionItemDelegate(ImageList3, ComboBox2));
+    ComboBox2->setIconSize(QSize(16, 16));
     hint(ComboBox2, QStringLiteral("File extension"));
 
     SpeedButton1 = place<QToolButton>(this, "SpeedButton1", 508, 31, 46, 42);
@@ -104,4 +110,75 @@ void TFilterPanel::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setPen(Qt::black);
     painter.drawLine(0, 0, width() - 1, 0);
+}
+
+namespace
+{
+// Selects the last entry whose text equals the remembered one exactly, else the first.
+void reselect(QComboBox* list, const QString& text)
+{
+    int found = 0;
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->itemText(i) == text)
+            found = i;
+    }
+    list->setCurrentIndex(found);
+}
+} // namespace
+
+void TFilterPanel::fillDiscList(Query& work, bool refresh)
+{
+    const QStringList labels = FilterLists::discLabels(work);
+    ComboBox1->clear();
+    ComboBox1->addItems(labels);
+    const bool any = !labels.isEmpty();
+    if (!any) {
+        ComboBox1->addItem(FilterLists::None);
+        if (refresh)
+            CheckBox1->setChecked(false);
+    }
+    ComboBox1->setEnabled(any);
+    CheckBox1->setEnabled(any);
+    ComboBox1->setCurrentIndex(0);
+}
+
+void TFilterPanel::fillExtensionList(Query& work)
+{
+    QStringList entries = FilterLists::extensionEntries(work);
+    const bool any = !entries.isEmpty();
+    if (!any) {
+        entries.append(FilterLists::None);
+        CheckBox5->setChecked(false);
+    }
+    // The icons are in place before the entries, so that an entry never shows without its icon.
+    ImageList3 = icons_.BuildExtensionIcons(entries);
+    ComboBox2->clear();
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        ComboBox2->addItem(ImageList3.at(i), entries.at(i));
+    ComboBox2->setEnabled(any);
+    CheckBox5->setEnabled(any);
+    ComboBox2->setCurrentIndex(0);
+}
+
+void TFilterPanel::LoadFilters(Query& work)
+{
+    for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3, CheckBox4})
+        box->setChecked(false);
+    fillDiscList(work, false);
+    fillExtensionList(work);
+    Edit2->clear();
+    // setDate keeps each picker's own time of day.
+    const QDate today = QDate::currentDate();
+    DateTimePicker1->setDate(today);
+    DateTimePicker2->setDate(today);
+}
+
+void TFilterPanel::RefreshFilters(Query& work)
+{
+    const QString disc = ComboBox1->currentText();
+    fillDiscList(work, true);
+    reselect(ComboBox1, disc);
+    const QString extension = ComboBox2->currentText();
+    fillExtensionList(work);
+    reselect(ComboBox2, extension);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/ExtensionIcons.h"
+
 #include <QFrame>
 #include <QIcon>
 #include <QList>
@@ -10,12 +12,14 @@ class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QToolButton;
+class Query;
 
 // The main window's filter panel: five filters, each a caption, its tick box and its input,
 // and the find button at the right end.
-class TFilterPanel : public QFrame {
+class TFilterPanel : public QFrame
+{
     Q_OBJECT
-public:
+  public:
     explicit TFilterPanel(QWidget* parent = nullptr);
 
     QLabel* Label1;
@@ -32,11 +36,24 @@ public:
     QDateTimeEdit* DateTimePicker2; // to: the chosen day at 23:59:59
     QLabel* Label5;
     QCheckBox* CheckBox5;
-    QComboBox* ComboBox2; // extensions, drawn with their icons
+    QComboBox* ComboBox2;      // extensions, drawn with their icons
     QToolButton* SpeedButton1; // find
     // One icon per entry of ComboBox2, in the same order: icon i belongs to entry i.
     QList<QIcon> ImageList3;
 
-protected:
+    // Fills both lists from the catalogue at start-up: filters unticked, pattern empty,
+    // both dates today.
+    void LoadFilters(Query& work);
+    // Fills both lists again after a disc was added or removed, keeping the chosen entries
+    // where they are still listed; the other filters stay as they are.
+    void RefreshFilters(Query& work);
+
+  protected:
     void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void fillDiscList(Query& work, bool refresh);
+    void fillExtensionList(Query& work);
+
+    ExtensionIcons icons_;
 };
