@@ -7,8 +7,7 @@
 #include <QStandardPaths>
 #include <QStyle>
 
-namespace
-{
+namespace {
 const QString kFallbackTheme = QStringLiteral("breeze");
 const QString kBaseTheme = QStringLiteral("hicolor");
 } // namespace

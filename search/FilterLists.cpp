@@ -4,8 +4,7 @@
 #include "catalogue/Query.h"
 #include "catalogue/Statements.h"
 
-namespace FilterLists
-{
+namespace FilterLists {
 QStringList discLabels(Query& work)
 {
     QStringList labels;
