@@ -31,7 +31,6 @@ set(data_home "$ENV{XDG_DATA_HOME}")
 if(NOT IS_ABSOLUTE "${data_home}")
   set(data_home "$ENV{HOME}/.local/share")
 endif()
-set(data_home "$ENV{DESTDIR}${data_home}")
 
 # Exec wants the program in double quotes, with \ " ` $ escaped inside them and % doubled; the
 # value as a whole escapes \ once more.
@@ -47,10 +46,11 @@ string(REPLACE "\\" "\\\\" TESSARO_DESKTOP_EXEC "${TESSARO_DESKTOP_EXEC}")
 set(TESSARO_DESKTOP_PATH "${CMAKE_INSTALL_PREFIX}")
 configure_file("${TESSARO_SOURCE_DIR}/resources/tessaro.desktop.in"
                "${TESSARO_BINARY_DIR}/install/tessaro.desktop" @ONLY)
+# file(INSTALL) puts DESTDIR in front by itself.
 file(INSTALL "${TESSARO_BINARY_DIR}/install/tessaro.desktop" DESTINATION "${data_home}/applications")
 file(INSTALL "${TESSARO_SOURCE_DIR}/resources/art/app.svg"
      DESTINATION "${data_home}/icons/hicolor/scalable/apps" RENAME tessaro.svg)
 find_program(update_desktop_database update-desktop-database)
-if(update_desktop_database)
+if(update_desktop_database AND NOT DEFINED ENV{DESTDIR})
   execute_process(COMMAND "${update_desktop_database}" -q "${data_home}/applications")
 endif()
