@@ -1,8 +1,11 @@
 #include "app/UnMyForm.h"
 
 #include "app/AppInfo.h"
+#include "app/SystemDiscDrive.h"
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
+#include "maintenance/UnDelCD.h"
+#include "maintenance/UnNewCD.h"
 #include "search/FilterPanel.h"
 
 #include <QApplication>
@@ -55,10 +58,19 @@ TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, 
     ResultQuery = std::make_unique<Query>(connection_);
     buildLayout();
     FormCreate();
+    // Created once, hidden, also after a failed start-up; shown modally by their commands.
+    discDrive_ = std::make_unique<SystemDiscDrive>();
+    frmNewCD = new TfrmNewCD(
+        *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); }, *discDrive_,
+        this);
+    frmDelCD = new TfrmDelCD(*this, messages_, this);
 }
 
 TPersonalForm::~TPersonalForm()
 {
+    // The dialogs use the connection and the drive, which go before the window's children.
+    delete frmNewCD;
+    delete frmDelCD;
     FormDestroy();
 }
 
@@ -184,7 +196,15 @@ void TPersonalForm::FormDestroy() noexcept
     connection_.disconnect();
 }
 
-void TPersonalForm::LoadFilters() {}
+void TPersonalForm::LoadFilters()
+{
+    Panel4->LoadFilters(workQuery());
+}
+
+void TPersonalForm::RefreshFilters()
+{
+    Panel4->RefreshFilters(workQuery());
+}
 
 bool TPersonalForm::event(QEvent* event)
 {
@@ -195,9 +215,17 @@ bool TPersonalForm::event(QEvent* event)
     return QWidget::event(event);
 }
 
-void TPersonalForm::ToolButton1Click() {}
+void TPersonalForm::ToolButton1Click()
+{
+    frmNewCD->ResetDialog();
+    frmNewCD->exec();
+}
 
-void TPersonalForm::ToolButton2Click() {}
+void TPersonalForm::ToolButton2Click()
+{
+    frmDelCD->FillDiscList();
+    frmDelCD->exec();
+}
 
 void TPersonalForm::ToolButton3Click() {}
 

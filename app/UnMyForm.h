@@ -2,6 +2,7 @@
 
 #include "catalogue/Connection.h"
 #include "catalogue/Query.h"
+#include "maintenance/ICatalogueHost.h"
 
 #include <QWidget>
 #include <memory>
@@ -18,18 +19,23 @@ class QToolBar;
 class QToolButton;
 class QVBoxLayout;
 class TFilterPanel;
+class TfrmDelCD;
+class TfrmNewCD;
+class SystemDiscDrive;
 
 // The main window: owns the catalogue connection and its two statement objects, lays out
 // the toolbar, the filter panel, the results grid and the status bar, and dispatches the
 // toolbar and help commands.
-class TPersonalForm : public QWidget {
+class TPersonalForm : public QWidget, public ICatalogueHost {
     Q_OBJECT
 public:
     TPersonalForm(IMessages& messages, const QString& cataloguePath, QWidget* parent = nullptr);
     ~TPersonalForm() override;
 
-    Connection& connection() { return connection_; }
-    Query& workQuery() { return *WorkQuery; }
+    Connection& connection() override { return connection_; }
+    Query& workQuery() override { return *WorkQuery; }
+    // Fills the disc and extension lists again, keeping the chosen entries.
+    void RefreshFilters() override;
     Query& resultQuery() { return *ResultQuery; }
     const QString& helpFile() const { return helpFile_; }
 
@@ -49,6 +55,8 @@ public:
     QLabel* StatusPanel1; // count of the last search
     QTimer* Timer1; // edge-resize cursor, every 100 ms
     QTimer* Timer2; // closes the window after a failed start-up
+    TfrmNewCD* frmNewCD = nullptr;
+    TfrmDelCD* frmDelCD = nullptr;
 
 public Q_SLOTS:
     void ToolButton1Click();
@@ -80,4 +88,5 @@ private:
     std::unique_ptr<Query> WorkQuery;
     std::unique_ptr<Query> ResultQuery;
     QVBoxLayout* panel1Layout_ = nullptr;
+    std::unique_ptr<SystemDiscDrive> discDrive_;
 };

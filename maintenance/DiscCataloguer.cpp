@@ -1,0 +1,156 @@
+#include "maintenance/DiscCataloguer.h"
+
+#include "catalogue/DiscLabel.h"
+#include "catalogue/DiscStore.h"
+#include "catalogue/Query.h"
+#include "catalogue/Statements.h"
+#include "common/TessaroError.h"
+
+#include <algorithm>
+
+DiscCataloguer::DiscCataloguer(Connection& connection, Query& work, TFileSearcher::DriveResolver resolver)
+    : connection_(connection), work_(work), searcher_(std::move(resolver))
+{
+    searcher_.OnStart = [this](const QString&, const QString&, bool) {
+        if (events_.runStarted)
+            events_.runStarted();
+    };
+    searcher_.OnFile = [this](const QString&, const QString& path, const QString& name, qint64 size,
+                              const LocalDateTime& date) { AddFile(path, name, size, date); };
+    searcher_.OnEnd = [this](bool stopped) {
+        if (events_.runEnded)
+            events_.runEnded(stopped);
+    };
+}
+
+DiscCataloguer::~DiscCataloguer()
+{
+    undo();
+}
+
+void DiscCataloguer::reset()
+{
+    NewDiscId = 0;
+    FilesAdded = 0;
+    TotalFiles = 0;
+}
+
+qint64 DiscCataloguer::countFiles(const QString& folder)
+{
+    TotalFiles = searcher_.CountFiles(folder, Pattern, true);
+    FilesAdded = 0;
+    return TotalFiles;
+}
+
+bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
+                               const std::function<QString()>& volumeLabel,
+                               const std::function<void()>& beforeDiscRow)
+{
+    if (transaction_)
+        throw TessaroError(QStringLiteral("A cataloguing run is already in progress"));
+    NewDiscId = 0;
+    TypeLetter = typeLetter;
+    discRowWritten_ = false;
+    lastPosition_ = -1;
+    try {
+        transaction_.emplace(connection_, Transaction::Kind::Immediate);
+        NewDiscId = DiscStore::allocateDiscId(work_);
+        const QString label = volumeLabel ? volumeLabel() : QString();
+        if (beforeDiscRow)
+            beforeDiscRow();
+        const LocalDateTime now = LocalDateTime::now();
+        work_.execWith(Statements::InsertDisc, {{QStringLiteral("vid"), NewDiscId},
+                                                {QStringLiteral("vetichetta"), label},
+                                                {QStringLiteral("vtipo"), typeLetter},
+                                                {QStringLiteral("vdata"), now.toText()}});
+        discRowWritten_ = true;
+        searcher_.Execute(folder, Pattern, true);
+        // A stop during the walk has already removed the disc and ended the transaction.
+        if (searcher_.Stopped || !transaction_)
+            return false;
+        transaction_->commit();
+        transaction_.reset();
+        discRowWritten_ = false;
+        return true;
+    } catch (...) {
+        undo();
+        NewDiscId = 0;
+        throw;
+    }
+}
+
+void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date)
+{
+    // Outside the run's transaction a row would be committed on its own and could outlive its disc.
+    if (!transaction_)
+        return;
+    const qint64 id = DiscStore::allocateFileId(work_);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    work_.execWith(Statements::InsertFile,
+                   {{QStringLiteral("vid"), id},
+                    {QStringLiteral("vid_cd"), NewDiscId},
+                    {QStringLiteral("vnome"), name},
+                    {QStringLiteral("vpath"), path},
+                    {QStringLiteral("vestensione"), dot < 0 ? QString(QLatin1String("")) : name.mid(dot)},
+                    {QStringLiteral("vdimensione"), size},
+                    {QStringLiteral("vdata"), date.toText()}});
+    ++FilesAdded;
+    const int now = position(FilesAdded, TotalFiles);
+    if (now != lastPosition_) {
+        lastPosition_ = now;
+        if (events_.progress)
+            events_.progress(now);
+    }
+}
+
+void DiscCataloguer::stop()
+{
+    searcher_.Stop();
+    undo();
+    NewDiscId = 0;
+}
+
+void DiscCataloguer::undo() noexcept
+{
+    // SQLite may have rolled the transaction back by itself (a full disk): then the disc is
+    // already gone, and deleting by id outside the transaction could hit another instance's disc.
+    if (transaction_ && transaction_->active() && discRowWritten_ && NewDiscId > 0) {
+        try {
+            DiscStore::removeDisc(work_, NewDiscId);
+        } catch (...) {
+            // The rollback below takes the rows away all the same.
+        }
+    }
+    if (transaction_) {
+        transaction_->rollback();
+        transaction_.reset();
+    }
+    discRowWritten_ = false;
+}
+
+void DiscCataloguer::removeCommitted()
+{
+    if (NewDiscId <= 0)
+        return;
+    Transaction transaction(connection_);
+    DiscStore::removeDisc(work_, NewDiscId);
+    transaction.commit();
+    NewDiscId = 0;
+}
+
+QString DiscCataloguer::newDiscLabel() const
+{
+    return discLabel(TypeLetter, NewDiscId);
+}
+
+int DiscCataloguer::position(qint64 added, qint64 total)
+{
+    if (total <= 0)
+        return 100;
+    const qint64 scaled = added * 100;
+    qint64 whole = scaled / total;
+    const qint64 twice = 2 * (scaled % total);
+    if (twice > total || (twice == total && (whole & 1)))
+        ++whole;
+    return int(std::clamp<qint64>(whole, 0, 100));
+}

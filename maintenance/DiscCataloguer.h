@@ -1,0 +1,79 @@
+#pragma once
+
+#include "catalogue/Transaction.h"
+#include "scan/UnFileSearch.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class Connection;
+class Query;
+
+// One cataloguing run of a disc, without any window: the counting pass, the disc row, one
+// file row per file the searcher reports, and the undo of a stopped or failed run. The whole
+// run is one transaction, begun before the disc id is allocated, so that a crash or a kill
+// leaves no trace of the disc and a second instance can never be handed the same id.
+class DiscCataloguer
+{
+  public:
+    struct Events {
+        std::function<void()> runStarted;           // the walk begins
+        std::function<void(int position)> progress; // the bar position changed
+        std::function<void(bool stopped)> runEnded; // the walk ended (not after an error)
+    };
+
+    DiscCataloguer(Connection& connection, Query& work, TFileSearcher::DriveResolver resolver = {});
+    ~DiscCataloguer();
+    DiscCataloguer(const DiscCataloguer&) = delete;
+    DiscCataloguer& operator=(const DiscCataloguer&) = delete;
+
+    TFileSearcher& searcher() { return searcher_; }
+    void setEvents(Events events) { events_ = std::move(events); }
+
+    // Forgets the last run's disc without touching the catalogue.
+    void reset();
+
+    // The counting pass over the drive folder ("d:\"); sets TotalFiles and clears FilesAdded.
+    qint64 countFiles(const QString& folder);
+
+    // Writes the disc and walks the folder. Returns true when the walk ran to its end: the disc
+    // is then committed and NewDiscId holds it. Returns false when stop() ended the walk.
+    // Any error undoes the disc and propagates. volumeLabel is read once the id is taken;
+    // beforeDiscRow runs just before the disc row is written.
+    bool catalogue(const QString& typeLetter, const QString& folder,
+                   const std::function<QString()>& volumeLabel,
+                   const std::function<void()>& beforeDiscRow = {});
+
+    // Called while the walk pumps events: ends the walk and removes what the run wrote.
+    void stop();
+    bool running() const { return transaction_.has_value(); }
+
+    // Removes the committed disc of the last run (Cancel after a completed run).
+    void removeCommitted();
+
+    qint64 NewDiscId = 0;
+    qint64 FilesAdded = 0;
+    qint64 TotalFiles = 0;
+    QString TypeLetter;
+
+    // The disc label of NewDiscId.
+    QString newDiscLabel() const;
+    // Files added out of the counted total as a bar position 0..100, halves to the even
+    // neighbour; a full bar when the count was 0.
+    static int position(qint64 added, qint64 total);
+
+    static inline const QString Pattern = QStringLiteral("*.*");
+
+  private:
+    void AddFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date);
+    void undo() noexcept;
+
+    Connection& connection_;
+    Query& work_;
+    TFileSearcher searcher_;
+    Events events_;
+    std::optional<Transaction> transaction_;
+    bool discRowWritten_ = false;
+    int lastPosition_ = -1;
+};

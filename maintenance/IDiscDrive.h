@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+// The drive the new-disc dialog reads discs from: whether a disc is in it, its volume label
+// and the folder that stands for its root. Behind an interface so that tests can fake a drive.
+class IDiscDrive
+{
+  public:
+    virtual ~IDiscDrive() = default;
+    // False, after one beep, when no readable medium is in the drive.
+    virtual bool DiskInDrive(QChar letter) = 0;
+    virtual QString GetVolumeLabel(QChar letter) = 0;
+    // Empty when the drive has no root folder.
+    virtual QString rootOf(QChar letter) = 0;
+};

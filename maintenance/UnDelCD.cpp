@@ -1,0 +1,73 @@
+#include "maintenance/UnDelCD.h"
+
+#include "catalogue/DiscLabel.h"
+#include "catalogue/DiscStore.h"
+#include "catalogue/Query.h"
+#include "catalogue/Statements.h"
+#include "catalogue/Transaction.h"
+#include "common/IMessages.h"
+#include "maintenance/ICatalogueHost.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+TfrmDelCD::TfrmDelCD(ICatalogueHost& host, IMessages& messages, QWidget* parent)
+    : MaintenanceDialog(QStringLiteral("Remove CD"), 190, 133, parent), host_(host), messages_(messages)
+{
+    setObjectName(QStringLiteral("frmDelCD"));
+    Label1 = addLabel("Label1", QStringLiteral("CD:"), 14, 39);
+    ComboBox1 = new QComboBox(Panel1);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setGeometry(44, 36, 117, 21);
+    setHint(ComboBox1, QStringLiteral("CD ID"));
+    Button1 = addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 14, 79, 51, 22);
+    Button2 = addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 124, 79, 51, 22);
+    connect(Button1, &QPushButton::clicked, this, &TfrmDelCD::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TfrmDelCD::Button2Click);
+}
+
+void TfrmDelCD::FillDiscList()
+{
+    ComboBox1->clear();
+    Query& work = host_.workQuery();
+    work.openWith(Statements::DiscList);
+    for (; !work.eof(); work.next())
+        ComboBox1->addItem(
+            discLabel(work.fieldAsString(QStringLiteral("tipo")), work.fieldAsInt(QStringLiteral("id"))));
+    work.close();
+    const bool any = ComboBox1->count() > 0;
+    if (!any)
+        ComboBox1->addItem(QStringLiteral("- None -"));
+    ComboBox1->setEnabled(any);
+    ComboBox1->setCurrentIndex(0);
+}
+
+void TfrmDelCD::Button1Click()
+{
+    closeDialog();
+}
+
+void TfrmDelCD::Button2Click()
+{
+    if (!ComboBox1->isEnabled()) {
+        closeDialog();
+        return;
+    }
+    if (!messages_.confirm(QStringLiteral("Remove CD from the archive?")))
+        return;
+    const qint64 id = discIdFromLabel(ComboBox1->currentText());
+    {
+        // Both statements or neither: a failure must not leave a disc row without its files.
+        Transaction transaction(host_.connection());
+        DiscStore::removeDisc(host_.workQuery(), id);
+        transaction.commit();
+    }
+    host_.RefreshFilters();
+    closeDialog();
+}
+
+void TfrmDelCD::exitRequested()
+{
+    Button1Click();
+}
