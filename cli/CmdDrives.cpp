@@ -11,8 +11,9 @@ int cmdDrives(const CliContext& context)
         throw TessaroError(QStringLiteral("drives takes no arguments"));
     const DriveTable table = DriveSetting().driveTable();
     for (const DriveEntry& drive : table.drives()) {
-        const QString line = QStringList{QString(drive.letter), driveKindName(drive.kind), drive.root, drive.label}
-                                 .join(QLatin1Char('\t'));
+        const QString line =
+            QStringList{QString(drive.letter), driveKindName(drive.kind), drive.root, drive.label}.join(
+                QLatin1Char('\t'));
         std::printf("%s\n", line.toLocal8Bit().constData());
     }
     return 0;

@@ -8,7 +8,8 @@
 #include <QVariantMap>
 #endif
 
-namespace {
+namespace
+{
 // UDisks2 names a block device's object after the kernel name, other bytes as _XX.
 QString objectPath(const QString& device)
 {
@@ -33,10 +34,9 @@ QString UDisksMounter::mount(const QString& device)
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return {};
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.UDisks2"),
-                                                       objectPath(device),
-                                                       QStringLiteral("org.freedesktop.UDisks2.Filesystem"),
-                                                       QStringLiteral("Mount"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.UDisks2"), objectPath(device),
+        QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("Mount"));
     QVariantMap options;
     options.insert(QStringLiteral("auth.no_user_interaction"), true);
     call << options;

@@ -9,15 +9,25 @@
 #include <algorithm>
 #include <set>
 
-namespace {
+namespace
+{
 const std::set<QString>& networkTypes()
 {
-    static const std::set<QString> types = {
-        QStringLiteral("nfs"),        QStringLiteral("nfs4"),         QStringLiteral("cifs"),
-        QStringLiteral("smb3"),       QStringLiteral("smbfs"),        QStringLiteral("fuse.sshfs"),
-        QStringLiteral("sshfs"),      QStringLiteral("9p"),           QStringLiteral("ceph"),
-        QStringLiteral("glusterfs"),  QStringLiteral("fuse.glusterfs"), QStringLiteral("davfs"),
-        QStringLiteral("fuse.davfs"), QStringLiteral("afs"),          QStringLiteral("fuse.rclone")};
+    static const std::set<QString> types = {QStringLiteral("nfs"),
+                                            QStringLiteral("nfs4"),
+                                            QStringLiteral("cifs"),
+                                            QStringLiteral("smb3"),
+                                            QStringLiteral("smbfs"),
+                                            QStringLiteral("fuse.sshfs"),
+                                            QStringLiteral("sshfs"),
+                                            QStringLiteral("9p"),
+                                            QStringLiteral("ceph"),
+                                            QStringLiteral("glusterfs"),
+                                            QStringLiteral("fuse.glusterfs"),
+                                            QStringLiteral("davfs"),
+                                            QStringLiteral("fuse.davfs"),
+                                            QStringLiteral("afs"),
+                                            QStringLiteral("fuse.rclone")};
     return types;
 }
 
@@ -78,8 +88,9 @@ const MountEntry* containingMount(const std::vector<MountEntry>& mounts, const Q
 }
 
 // Letters, a wanted drive each, handed out from "d" while any are left.
-class Letters {
-public:
+class Letters
+{
+  public:
     bool take(QChar letter)
     {
         const int i = letter.unicode() - 'a';
@@ -103,7 +114,7 @@ public:
         return i >= 0 && i < 26 && used_[i];
     }
 
-private:
+  private:
     bool used_[26] = {};
 };
 } // namespace
@@ -310,7 +321,8 @@ QString DriveTable::rootOf(QChar letter) const
     return d ? d->root : QString();
 }
 
-namespace {
+namespace
+{
 QString readSysfs(const QString& path)
 {
     QFile f(path);

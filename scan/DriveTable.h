@@ -15,10 +15,10 @@ enum class DriveKind { Removable, Fixed, Network, Optical, Ram };
 QString driveKindName(DriveKind kind);
 
 struct DriveEntry {
-    QChar letter;       // lower case
+    QChar letter; // lower case
     DriveKind kind = DriveKind::Fixed;
-    QString root;       // empty while an optical drive holds no mounted disc
-    QString device;     // block device, when there is one
+    QString root;   // empty while an optical drive holds no mounted disc
+    QString device; // block device, when there is one
     QString label;
     QString remoteName; // network drives: the share
     bool medium = true; // optical drives: a disc is inserted, mounted or not
@@ -26,21 +26,22 @@ struct DriveEntry {
 
 // An optical drive as sysfs lists it, mounted disc or not.
 struct OpticalDevice {
-    QString name;       // "sr0"
-    QString devNumber;  // "11:0"
+    QString name;      // "sr0"
+    QString devNumber; // "11:0"
     bool medium = false;
 };
 
 // Linux has no drive letters: this maps letters to roots, built afresh from the mount table,
 // sysfs and the user's explicit mappings each time the list of drives is needed.
-class DriveTable {
-public:
+class DriveTable
+{
+  public:
     struct Sources {
         std::function<std::vector<MountEntry>()> mounts;
         std::function<std::vector<OpticalDevice>()> opticalDevices; // in device order
         std::function<bool(const MountEntry&)> isRemovable;
-        std::function<QString(const QString& device)> readLabel;    // none: labels stay empty
-        std::map<QChar, QString> mappings;                          // letter -> folder or device
+        std::function<QString(const QString& device)> readLabel; // none: labels stay empty
+        std::map<QChar, QString> mappings;                       // letter -> folder or device
     };
     // The running machine, labels included.
     static Sources systemSources(std::map<QChar, QString> mappings = {});
@@ -56,6 +57,6 @@ public:
     // The kind a mounted file system counts as; none for pseudo file systems and unknown kinds.
     static std::optional<DriveKind> classify(const MountEntry& mount, const Sources& sources);
 
-private:
+  private:
     std::vector<DriveEntry> drives_;
 };

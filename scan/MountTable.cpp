@@ -5,7 +5,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-namespace {
+namespace
+{
 // The kernel writes space, tab, newline and backslash in names as three-digit octal escapes.
 QString unescape(const QByteArray& field)
 {

@@ -15,7 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 struct DirCloser {
     DIR* dir;
     ~DirCloser() { closedir(dir); }
@@ -28,8 +29,9 @@ bool outOfResources(int error)
 } // namespace
 
 // One walk or count over one start folder; both share the traversal so they cannot disagree.
-class FolderWalk {
-public:
+class FolderWalk
+{
+  public:
     FolderWalk(TFileSearcher* searcher, const QString& pattern, bool recursive, const QString& drive,
                const QByteArray& folder)
         : searcher_(searcher), pattern_(pattern), recursive_(recursive), drive_(drive), folder_(folder)
@@ -55,7 +57,7 @@ public:
         return count_;
     }
 
-private:
+  private:
     // Skipping a folder for want of descriptors would silently lose part of the disc.
     void checkResources(int error, const QString& path) const
     {
@@ -144,7 +146,8 @@ private:
         ++count_;
         searcher_->FoundFiles.append(path + fileName);
         if (searcher_->OnFile)
-            searcher_->OnFile(drive_, path, fileName, qint64(st.st_size), LocalDateTime::fromTime(st.st_mtim.tv_sec));
+            searcher_->OnFile(drive_, path, fileName, qint64(st.st_size),
+                              LocalDateTime::fromTime(st.st_mtim.tv_sec));
         QCoreApplication::processEvents();
     }
 

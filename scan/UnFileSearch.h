@@ -11,8 +11,9 @@
 // name matches a wildcard pattern, one at a time, and pumping the event queue after each so a
 // caller on the GUI thread stays responsive and can call Stop. The drive letter is turned into a
 // real folder by a resolver; mapDrive lets any plain folder stand in for a drive.
-class TFileSearcher {
-public:
+class TFileSearcher
+{
+  public:
     // Root folder of a drive letter (lower case); empty when the drive has none.
     using DriveResolver = std::function<QString(QChar letter)>;
     using StartEvent = std::function<void(const QString& folder, const QString& pattern, bool recursive)>;
@@ -36,11 +37,11 @@ public:
     FileEvent OnFile;
     EndEvent OnEnd;
 
-private:
+  private:
     struct Start {
-        QString drive;          // "d:" as given
-        QString path;           // "\docs\"
-        QByteArray folder;      // the real folder, empty when the drive has no root
+        QString drive;     // "d:" as given
+        QString path;      // "\docs\"
+        QByteArray folder; // the real folder, empty when the drive has no root
     };
     Start resolve(const QString& folder) const;
     friend class FolderWalk;

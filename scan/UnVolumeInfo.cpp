@@ -5,7 +5,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 bool readableMedium(const QString& root)
 {
     if (root.isEmpty())
@@ -27,7 +28,8 @@ bool DiskInDrive(const DriveTable& drives, QChar letter, const std::function<voi
 {
     const DriveEntry* drive = drives.find(letter);
     QString root = drive ? drive->root : QString();
-    if (drive && root.isEmpty() && drive->kind == DriveKind::Optical && drive->medium && !drive->device.isEmpty())
+    if (drive && root.isEmpty() && drive->kind == DriveKind::Optical && drive->medium &&
+        !drive->device.isEmpty())
         root = mounter.mount(drive->device);
     if (readableMedium(root))
         return true;

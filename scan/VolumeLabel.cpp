@@ -7,9 +7,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-class Device {
-public:
+namespace
+{
+class Device
+{
+  public:
     explicit Device(const QString& path)
         : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
     {
@@ -27,7 +29,7 @@ public:
         return fd_ >= 0 && ::pread(fd_, buffer, size, offset) == ssize_t(size);
     }
 
-private:
+  private:
     int fd_;
 };
 

@@ -3,7 +3,8 @@
 #include <QString>
 
 // File-system labels of block devices (or image files of them), without mounting anything.
-namespace VolumeLabel {
+namespace VolumeLabel
+{
 // udev's name for the device in the by-label folder, or the label stored on the medium.
 QString read(const QString& device, const QString& byLabelFolder = QStringLiteral("/dev/disk/by-label"));
 // The label stored on the medium: Joliet, else ISO 9660 primary, ext2/3/4 or FAT; empty when none.

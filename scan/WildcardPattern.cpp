@@ -23,7 +23,8 @@ bool WildcardPattern::matches(const QString& name) const
         if (matchOne(pb, pe, name.constData(), name.constData() + name.size()))
             return true;
         // "name.*" stands for the name with any extension, including none.
-        if (!hasDot && p.endsWith(QLatin1String(".*")) && matchOne(pb, pe - 2, name.constData(), name.constData() + name.size()))
+        if (!hasDot && p.endsWith(QLatin1String(".*")) &&
+            matchOne(pb, pe - 2, name.constData(), name.constData() + name.size()))
             return true;
     }
     return false;

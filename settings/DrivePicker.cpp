@@ -5,10 +5,13 @@
 
 DrivePicker::DrivePicker(QWidget* parent) : QComboBox(parent)
 {
-    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+    const auto choose = [this](int index) {
         if (!filling_ && index >= 0)
             drive_ = itemData(index).value<QChar>();
-    });
+    };
+    connect(this, &QComboBox::currentIndexChanged, this, choose);
+    // Picking the line already shown still takes its letter (it may differ from the one set).
+    connect(this, &QComboBox::activated, this, choose);
 }
 
 QString DrivePicker::lineText(const DriveEntry& drive)
@@ -19,7 +22,8 @@ QString DrivePicker::lineText(const DriveEntry& drive)
     case DriveKind::Removable:
         return letter.toLower();
     case DriveKind::Network:
-        return (letter + (drive.remoteName.isEmpty() ? bracketed : QLatin1Char(' ') + drive.remoteName)).toLower();
+        return (letter + (drive.remoteName.isEmpty() ? bracketed : QLatin1Char(' ') + drive.remoteName))
+            .toLower();
     default:
         return (letter + bracketed).toLower();
     }
@@ -29,17 +33,18 @@ QIcon DrivePicker::kindIcon(DriveKind kind, const QStyle* style)
 {
     switch (kind) {
     case DriveKind::Removable:
-        return QIcon::fromTheme(QStringLiteral("drive-removable-media"), style->standardIcon(QStyle::SP_DriveFDIcon));
+        return QIcon::fromTheme(QStringLiteral("drive-removable-media"),
+                                style->standardIcon(QStyle::SP_DriveFDIcon));
     case DriveKind::Network:
-        return QIcon::fromTheme(QStringLiteral("network-server"),
-                                QIcon::fromTheme(QStringLiteral("folder-remote"),
-                                                 style->standardIcon(QStyle::SP_DriveNetIcon)));
+        return QIcon::fromTheme(
+            QStringLiteral("network-server"),
+            QIcon::fromTheme(QStringLiteral("folder-remote"), style->standardIcon(QStyle::SP_DriveNetIcon)));
     case DriveKind::Optical:
         return QIcon::fromTheme(QStringLiteral("drive-optical"), style->standardIcon(QStyle::SP_DriveCDIcon));
     case DriveKind::Ram:
-        return QIcon::fromTheme(QStringLiteral("media-flash"),
-                                QIcon::fromTheme(QStringLiteral("drive-harddisk"),
-                                                 style->standardIcon(QStyle::SP_DriveHDIcon)));
+        return QIcon::fromTheme(
+            QStringLiteral("media-flash"),
+            QIcon::fromTheme(QStringLiteral("drive-harddisk"), style->standardIcon(QStyle::SP_DriveHDIcon)));
     case DriveKind::Fixed:
         break;
     }

@@ -8,9 +8,10 @@
 // A drop-down of drives, one line per drive with an icon for its kind. Its drive letter is kept
 // apart from the selected line: setting a letter no line has keeps the line and still takes the
 // letter, so a configured drive that is absent right now survives a confirmed dialog.
-class DrivePicker : public QComboBox {
+class DrivePicker : public QComboBox
+{
     Q_OBJECT
-public:
+  public:
     explicit DrivePicker(QWidget* parent = nullptr);
 
     void setDrives(const std::vector<DriveEntry>& drives);
@@ -22,7 +23,7 @@ public:
     static QString lineText(const DriveEntry& drive);
     static QIcon kindIcon(DriveKind kind, const QStyle* style);
 
-private:
+  private:
     void selectLine();
     QChar drive_ = QLatin1Char('c');
     bool filling_ = false;

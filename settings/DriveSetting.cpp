@@ -6,7 +6,8 @@
 #include <QDir>
 #include <QSettings>
 
-namespace {
+namespace
+{
 const QString driveKey = QStringLiteral("Software/Quillomat/Tessaro/Drive");
 const QString mappingsGroup = QStringLiteral("Software/Quillomat/Tessaro/Drives");
 } // namespace

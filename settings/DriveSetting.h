@@ -8,8 +8,9 @@
 
 // The drive letter setting and the drive mappings, kept in tessaro.ini beside the executable.
 // Read afresh on every call: nothing is cached.
-class DriveSetting {
-public:
+class DriveSetting
+{
+  public:
     // The store; tests pass a file in a temporary folder.
     explicit DriveSetting(QString iniPath = defaultPath());
     static QString defaultPath();
@@ -24,7 +25,7 @@ public:
     // The machine's drive table with these mappings.
     DriveTable driveTable() const;
 
-private:
+  private:
     void write(const QString& text) const;
     QString path_;
 };

@@ -2,8 +2,8 @@
 
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
-#include "settings/DriveSetting.h"
 #include "settings/DrivePicker.h"
+#include "settings/DriveSetting.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -12,7 +12,8 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
-namespace {
+namespace
+{
 void setHint(QWidget* widget, const QString& hint)
 {
     widget->setToolTip(hint);
@@ -30,7 +31,8 @@ QPushButton* plainButton(const QString& caption, const QString& hint, QWidget* p
 }
 } // namespace
 
-TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, DriveSource drives, QWidget* parent)
+TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, DriveSource drives,
+                           QWidget* parent)
     : QDialog(parent), messages_(messages), setting_(setting), drives_(std::move(drives))
 {
     setObjectName(QStringLiteral("frmSettings"));

@@ -15,13 +15,15 @@ class QPushButton;
 class QStatusBar;
 
 // The settings dialog: picks the drive that holds the discs to catalogue.
-class TfrmSettings : public QDialog {
+class TfrmSettings : public QDialog
+{
     Q_OBJECT
-public:
+  public:
     using DriveSource = std::function<std::vector<DriveEntry>()>;
 
     // drives lists the machine's drives; it is asked once, when the dialog is first shown.
-    TfrmSettings(IMessages& messages, const DriveSetting& setting, DriveSource drives, QWidget* parent = nullptr);
+    TfrmSettings(IMessages& messages, const DriveSetting& setting, DriveSource drives,
+                 QWidget* parent = nullptr);
 
     // The setting as stored now; the new-disc dialog asks here too.
     QChar ReadDriveSetting() const;
@@ -35,12 +37,12 @@ public:
     QPushButton* Button2; // "&OK"
     QStatusBar* StatusBar1;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void FormShow();
     void Button1Click();
     void Button2Click();

@@ -9,7 +9,8 @@
 #include <unistd.h>
 
 // Small helpers that lay out a disc tree with POSIX calls, so names that are not UTF-8 work too.
-namespace fixture {
+namespace fixture
+{
 inline QByteArray at(const QString& root, const QByteArray& relative)
 {
     return QFile::encodeName(root) + '/' + relative;
@@ -37,7 +38,8 @@ inline bool file(const QString& root, const QByteArray& relative, qint64 size = 
     return sized;
 }
 
-inline bool symlink(const QString& root, const QByteArray& relative, const QByteArray& target, qint64 mtime = -1)
+inline bool symlink(const QString& root, const QByteArray& relative, const QByteArray& target,
+                    qint64 mtime = -1)
 {
     const QByteArray path = at(root, relative);
     if (::symlink(target.constData(), path.constData()) != 0)

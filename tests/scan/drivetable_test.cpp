@@ -2,7 +2,8 @@
 
 #include <QtTest>
 
-namespace {
+namespace
+{
 const char* desktopMounts = R"(22 27 0:21 / /proc rw,relatime - proc proc rw
 23 27 0:22 / /sys rw,relatime - sysfs sysfs rw
 24 27 0:6 / /dev rw - devtmpfs devtmpfs rw
@@ -40,11 +41,12 @@ DriveTable::Sources canned(const char* mountText = desktopMounts)
     };
     s.isRemovable = [](const MountEntry& m) { return m.source == QLatin1String("/dev/sdb1"); };
     s.readLabel = [](const QString& device) {
-        static const QMap<QString, QString> labels = {{QStringLiteral("/dev/sda2"), QStringLiteral("ROOTFS")},
-                                                      {QStringLiteral("/dev/sda1"), QStringLiteral("EFI")},
-                                                      {QStringLiteral("/dev/sr0"), QStringLiteral("NEVER READ")},
-                                                      {QStringLiteral("/dev/sr1"), QStringLiteral("MY DISC")},
-                                                      {QStringLiteral("/dev/sdb1"), QStringLiteral("STICK")}};
+        static const QMap<QString, QString> labels = {
+            {QStringLiteral("/dev/sda2"), QStringLiteral("ROOTFS")},
+            {QStringLiteral("/dev/sda1"), QStringLiteral("EFI")},
+            {QStringLiteral("/dev/sr0"), QStringLiteral("NEVER READ")},
+            {QStringLiteral("/dev/sr1"), QStringLiteral("MY DISC")},
+            {QStringLiteral("/dev/sdb1"), QStringLiteral("STICK")}};
         return labels.value(device);
     };
     return s;
@@ -62,28 +64,29 @@ QString describe(const QList<Line>& lines)
 {
     QStringList out;
     for (const Line& l : lines)
-        out.append(QStringList{QString(l.letter), driveKindName(l.kind), l.root, l.device, l.label, l.remote}.join(
-            QLatin1Char('|')));
+        out.append(
+            QStringList{QString(l.letter), driveKindName(l.kind), l.root, l.device, l.label, l.remote}.join(
+                QLatin1Char('|')));
     return out.join(QLatin1Char('\n'));
 }
 } // namespace
 
-class DriveTableTest : public QObject {
+class DriveTableTest : public QObject
+{
     Q_OBJECT
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void lettersFollowTheRules()
     {
         const DriveTable table(canned());
-        const QString expected = QStringLiteral(
-            "c|fixed|/|/dev/sda2|ROOTFS|\n"
-            "d|optical||/dev/sr0||\n"
-            "e|optical|/media/user/MY DISC|/dev/sr1|MY DISC|\n"
-            "f|fixed|/boot/efi|/dev/sda1|EFI|\n"
-            "g|removable|/media/user/STICK|/dev/sdb1|STICK|\n"
-            "h|network|/mnt/share|||server:/export\n"
-            "i|ram|/mnt/ram|||\n"
-            "j|optical|/home/user/iso|||");
+        const QString expected = QStringLiteral("c|fixed|/|/dev/sda2|ROOTFS|\n"
+                                                "d|optical||/dev/sr0||\n"
+                                                "e|optical|/media/user/MY DISC|/dev/sr1|MY DISC|\n"
+                                                "f|fixed|/boot/efi|/dev/sda1|EFI|\n"
+                                                "g|removable|/media/user/STICK|/dev/sdb1|STICK|\n"
+                                                "h|network|/mnt/share|||server:/export\n"
+                                                "i|ram|/mnt/ram|||\n"
+                                                "j|optical|/home/user/iso|||");
         QCOMPARE(describe(lines(table)), expected);
         QVERIFY(!table.find(QLatin1Char('d'))->medium);
         QVERIFY(table.find(QLatin1Char('E'))->medium);
@@ -101,24 +104,24 @@ private Q_SLOTS:
                       {QLatin1Char('n'), QStringLiteral("/mnt/share/sub")},
                       {QLatin1Char('x'), QString()}};
         const DriveTable table(s);
-        const QString expected = QStringLiteral(
-            "a|fixed|/home/user/images|||\n"
-            "c|fixed|/|/dev/sda2|ROOTFS|\n"
-            "d|optical||/dev/sr0||\n"
-            "e|optical|/media/user/MY DISC|/dev/sr1|MY DISC|\n"
-            "f|fixed|/boot/efi|/dev/sda1|EFI|\n"
-            "g|network|/mnt/share|||server:/export\n"
-            "h|ram|/mnt/ram|||\n"
-            "i|optical|/home/user/iso|||\n"
-            "m|removable|/media/user/STICK|/dev/sdb1|STICK|\n"
-            "n|network|/mnt/share/sub|||");
+        const QString expected = QStringLiteral("a|fixed|/home/user/images|||\n"
+                                                "c|fixed|/|/dev/sda2|ROOTFS|\n"
+                                                "d|optical||/dev/sr0||\n"
+                                                "e|optical|/media/user/MY DISC|/dev/sr1|MY DISC|\n"
+                                                "f|fixed|/boot/efi|/dev/sda1|EFI|\n"
+                                                "g|network|/mnt/share|||server:/export\n"
+                                                "h|ram|/mnt/ram|||\n"
+                                                "i|optical|/home/user/iso|||\n"
+                                                "m|removable|/media/user/STICK|/dev/sdb1|STICK|\n"
+                                                "n|network|/mnt/share/sub|||");
         QCOMPARE(describe(lines(table)), expected);
     }
 
     void opticalDriveMappedElsewhereKeepsItsDevice()
     {
         DriveTable::Sources s = canned();
-        s.mappings = {{QLatin1Char('d'), QStringLiteral("/dev/sr1")}, {QLatin1Char('r'), QStringLiteral("/dev/sr0")}};
+        s.mappings = {{QLatin1Char('d'), QStringLiteral("/dev/sr1")},
+                      {QLatin1Char('r'), QStringLiteral("/dev/sr0")}};
         const DriveTable table(s);
         QCOMPARE(table.find(QLatin1Char('d'))->root, QStringLiteral("/media/user/MY DISC"));
         const DriveEntry* r = table.find(QLatin1Char('r'));
@@ -168,8 +171,8 @@ private Q_SLOTS:
         QCOMPARE(info[0].fsType, QStringLiteral("iso9660"));
         QCOMPARE(info[0].source, QStringLiteral("/dev/sr1"));
 
-        const std::vector<MountEntry> mounts =
-            MountTable::parse("/dev/sda2 / ext4 rw,relatime 0 0\n//srv/share /mnt/my\\040share cifs rw 0 0\n");
+        const std::vector<MountEntry> mounts = MountTable::parse(
+            "/dev/sda2 / ext4 rw,relatime 0 0\n//srv/share /mnt/my\\040share cifs rw 0 0\n");
         QCOMPARE(int(mounts.size()), 2);
         QCOMPARE(mounts[1].mountPoint, QStringLiteral("/mnt/my share"));
         QCOMPARE(mounts[1].fsType, QStringLiteral("cifs"));

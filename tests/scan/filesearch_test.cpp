@@ -13,7 +13,8 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 
-namespace {
+namespace
+{
 struct Reported {
     QString drive, path, name;
     qint64 size;
@@ -47,8 +48,9 @@ void referenceWalk(const QByteArray& folder, const QString& path, QStringList& o
 }
 
 // Permission checks apply to root only through another effective user.
-class Unprivileged {
-public:
+class Unprivileged
+{
+  public:
     Unprivileged() : switched_(geteuid() == 0 && seteuid(65534) == 0) {}
     ~Unprivileged()
     {
@@ -57,12 +59,13 @@ public:
     }
     bool denied() const { return geteuid() != 0; }
 
-private:
+  private:
     bool switched_;
 };
 } // namespace
 
-class FileSearchTest : public QObject {
+class FileSearchTest : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir dir;
@@ -80,7 +83,9 @@ class FileSearchTest : public QObject {
     {
         reported.clear();
         s.OnFile = [this](const QString& drive, const QString& path, const QString& name, qint64 size,
-                          const LocalDateTime& date) { reported.push_back({drive, path, name, size, date}); };
+                          const LocalDateTime& date) {
+            reported.push_back({drive, path, name, size, date});
+        };
     }
 
     const Reported* find(const QString& name) const
@@ -91,7 +96,7 @@ class FileSearchTest : public QObject {
         return nullptr;
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void initTestCase()
     {
         qputenv("TZ", "Europe/Rome");
@@ -189,8 +194,8 @@ private Q_SLOTS:
             names.append(r.name);
         names.sort();
         QCOMPARE(names, (QStringList{QStringLiteral("UPPER.TXT"), QStringLiteral("a.txt"),
-                                      QStringLiteral("bad\uFFFD\uFFFD.txt"), QStringLiteral("c.txt"),
-                                      QStringLiteral("target.txt")}));
+                                     QStringLiteral("bad\uFFFD\uFFFD.txt"), QStringLiteral("c.txt"),
+                                     QStringLiteral("target.txt")}));
         QCOMPARE(s.CountFiles(QStringLiteral("x:\\"), QStringLiteral("*.txt"), true), qint64(5));
 
         s.Execute(QStringLiteral("x:\\"), QStringLiteral("*.*"), false);
@@ -336,7 +341,9 @@ private Q_SLOTS:
 
         rlimit saved{};
         QVERIFY(getrlimit(RLIMIT_NOFILE, &saved) == 0);
-        const int open = int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+        const int open = int(QDir(QStringLiteral("/proc/self/fd"))
+                                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                                 .size());
         rlimit tight = saved;
         tight.rlim_cur = rlim_t(open + 10);
         QVERIFY(setrlimit(RLIMIT_NOFILE, &tight) == 0);
@@ -354,11 +361,14 @@ private Q_SLOTS:
             countError = e.message();
         }
         QVERIFY(setrlimit(RLIMIT_NOFILE, &saved) == 0);
-        QVERIFY2(walkError.startsWith(QStringLiteral("Cannot read the folder z:\\d0\\")), qPrintable(walkError));
+        QVERIFY2(walkError.startsWith(QStringLiteral("Cannot read the folder z:\\d0\\")),
+                 qPrintable(walkError));
         QVERIFY(!countError.isEmpty());
         QVERIFY(!ended);
         // Every folder was closed again on the way out.
-        const int after = int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+        const int after = int(QDir(QStringLiteral("/proc/self/fd"))
+                                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                                  .size());
         QCOMPARE(after, open);
     }
 

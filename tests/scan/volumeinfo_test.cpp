@@ -7,9 +7,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-class FakeMounter : public IDiscMounter {
-public:
+namespace
+{
+class FakeMounter : public IDiscMounter
+{
+  public:
     QString mount(const QString& device) override
     {
         asked.append(device);
@@ -65,12 +67,13 @@ DriveTable::Sources withMapping(QChar letter, const QString& folder)
 }
 } // namespace
 
-class VolumeInfoTest : public QObject {
+class VolumeInfoTest : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir dir;
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void diskInDriveTestsTheMappedRootInEitherCase()
     {
         const DriveTable table(withMapping(QLatin1Char('x'), dir.path()));
@@ -141,7 +144,8 @@ private Q_SLOTS:
         sb[56] = char(0x53);
         sb[57] = char(0xEF);
         sb.replace(120, 6, "backup");
-        QCOMPARE(VolumeLabel::fromMedium(image(dir, QStringLiteral("ext.img"), {{1024, sb}})), QStringLiteral("backup"));
+        QCOMPARE(VolumeLabel::fromMedium(image(dir, QStringLiteral("ext.img"), {{1024, sb}})),
+                 QStringLiteral("backup"));
 
         QByteArray boot(512, '\0');
         boot[510] = char(0x55);
@@ -149,7 +153,8 @@ private Q_SLOTS:
         boot[66] = char(0x29);
         boot.replace(71, 11, "STICK      ");
         boot.replace(82, 8, "FAT32   ");
-        QCOMPARE(VolumeLabel::fromMedium(image(dir, QStringLiteral("fat.img"), {{0, boot}})), QStringLiteral("STICK"));
+        QCOMPARE(VolumeLabel::fromMedium(image(dir, QStringLiteral("fat.img"), {{0, boot}})),
+                 QStringLiteral("STICK"));
         boot.replace(71, 11, "NO NAME    ");
         QCOMPARE(VolumeLabel::fromMedium(image(dir, QStringLiteral("noname.img"), {{0, boot}})), QString());
 
@@ -164,16 +169,18 @@ private Q_SLOTS:
             QSKIP("genisoimage is not installed");
         QDir().mkpath(dir.filePath(QStringLiteral("src")));
         const QString iso = dir.filePath(QStringLiteral("real.iso"));
-        QCOMPARE(QProcess::execute(genisoimage, {QStringLiteral("-quiet"), QStringLiteral("-J"), QStringLiteral("-V"),
-                                                 QStringLiteral("Photos 2005"), QStringLiteral("-o"), iso,
-                                                 dir.filePath(QStringLiteral("src"))}),
-                 0);
+        QCOMPARE(
+            QProcess::execute(genisoimage, {QStringLiteral("-quiet"), QStringLiteral("-J"),
+                                            QStringLiteral("-V"), QStringLiteral("Photos 2005"),
+                                            QStringLiteral("-o"), iso, dir.filePath(QStringLiteral("src"))}),
+            0);
         QCOMPARE(VolumeLabel::fromMedium(iso), QStringLiteral("Photos 2005"));
     }
 
     void udevNamesAreDecodedAndPreferred()
     {
-        QCOMPARE(VolumeLabel::decodeUdevName(QStringLiteral("My\\x20Disc\\x2f2")), QStringLiteral("My Disc/2"));
+        QCOMPARE(VolumeLabel::decodeUdevName(QStringLiteral("My\\x20Disc\\x2f2")),
+                 QStringLiteral("My Disc/2"));
         QCOMPARE(VolumeLabel::decodeUdevName(QStringLiteral("caf\\xc3\\xa9")), QStringLiteral("café"));
 
         const QString device = image(dir, QStringLiteral("dev.img"),
@@ -184,7 +191,8 @@ private Q_SLOTS:
         QVERIFY(QFile::link(QStringLiteral("../dev.img"), byLabel + QStringLiteral("/My\\x20Disc")));
         QCOMPARE(VolumeLabel::fromByLabel(device, byLabel), QStringLiteral("My Disc"));
         QCOMPARE(VolumeLabel::read(device, byLabel), QStringLiteral("My Disc"));
-        QCOMPARE(VolumeLabel::read(device, dir.filePath(QStringLiteral("none"))), QStringLiteral("ON_MEDIUM"));
+        QCOMPARE(VolumeLabel::read(device, dir.filePath(QStringLiteral("none"))),
+                 QStringLiteral("ON_MEDIUM"));
     }
 };
 
