@@ -1,10 +1,13 @@
 #include "app/TessaroApplication.h"
 
 #include "app/AppInfo.h"
+#include "app/BalloonHintFilter.h"
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
+#include "resources/Art.h"
 
 #include <QFont>
+#include <QIcon>
 
 TessaroApplication::TessaroApplication(int& argc, char** argv, IMessages& messages)
     : QApplication(argc, argv), messages_(messages)
@@ -16,6 +19,8 @@ TessaroApplication::TessaroApplication(int& argc, char** argv, IMessages& messag
     QFont face = font();
     face.setPointSize(8);
     setFont(face);
+    setWindowIcon(QIcon(QString(Art::appIcon)));
+    BalloonHintFilter::install();
 }
 
 bool TessaroApplication::notify(QObject* receiver, QEvent* event)

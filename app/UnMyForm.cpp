@@ -1,11 +1,15 @@
 #include "app/UnMyForm.h"
 
 #include "app/AppInfo.h"
+#include "app/UnAbout.h"
+#include "app/UnLoading.h"
+#include "app/WindowChrome.h"
 #include "app/SystemDiscDrive.h"
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
 #include "maintenance/UnDelCD.h"
 #include "maintenance/UnNewCD.h"
+#include "resources/Art.h"
 #include "search/FilterPanel.h"
 
 #include <QApplication>
@@ -27,14 +31,14 @@
 namespace {
 const QColor kSkyBlue(166, 202, 240);
 
-QToolButton* toolButton(QToolBar* bar, const char* name, const QString& hint, const QString& iconName)
+QToolButton* toolButton(QToolBar* bar, const char* name, const QString& hint, QLatin1StringView art)
 {
     auto* button = new QToolButton(bar);
     button->setObjectName(QLatin1String(name));
     button->setAutoRaise(true);
     button->setFixedSize(23, 22);
     button->setIconSize(QSize(16, 16));
-    button->setIcon(QIcon::fromTheme(iconName));
+    button->setIcon(QIcon(QString(art)));
     button->setToolTip(hint);
     button->setStatusTip(hint);
     bar->addWidget(button);
@@ -59,11 +63,14 @@ TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, 
     buildLayout();
     FormCreate();
     // Created once, hidden, also after a failed start-up; shown modally by their commands.
+    frmAbout = new TfrmAbout(this);
     discDrive_ = std::make_unique<SystemDiscDrive>();
     frmNewCD = new TfrmNewCD(
         *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); }, *discDrive_,
         this);
     frmDelCD = new TfrmDelCD(*this, messages_, this);
+    WindowChrome::attachDialog(frmNewCD);
+    WindowChrome::attachDialog(frmDelCD);
 }
 
 TPersonalForm::~TPersonalForm()
@@ -89,7 +96,7 @@ void TPersonalForm::buildLayout()
     outer->addWidget(Panel1);
 
     panel1Layout_ = new QVBoxLayout(Panel1);
-    panel1Layout_->setContentsMargins(3, 3, 3, 3); // the border line plus a border width of 2
+    panel1Layout_->setContentsMargins(2, 2, 2, 2); // the border width, inside the frame's border line
     panel1Layout_->setSpacing(0);
 
     buildToolBar();
@@ -127,12 +134,12 @@ void TPersonalForm::buildToolBar()
     ToolBar1->setContentsMargins(1, 1, 1, 1);
     ToolBar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"));
 
-    ToolButton1 = toolButton(ToolBar1, "ToolButton1", QStringLiteral("New CD"), QStringLiteral("media-optical"));
-    ToolButton2 = toolButton(ToolBar1, "ToolButton2", QStringLiteral("Remove CD"), QStringLiteral("edit-delete"));
+    ToolButton1 = toolButton(ToolBar1, "ToolButton1", QStringLiteral("New CD"), Art::newDisc);
+    ToolButton2 = toolButton(ToolBar1, "ToolButton2", QStringLiteral("Remove CD"), Art::removeDisc);
     addGap(ToolBar1);
-    ToolButton3 = toolButton(ToolBar1, "ToolButton3", QStringLiteral("Settings"), QStringLiteral("configure"));
+    ToolButton3 = toolButton(ToolBar1, "ToolButton3", QStringLiteral("Settings"), Art::settings);
     addGap(ToolBar1);
-    ToolButton5 = toolButton(ToolBar1, "ToolButton5", QStringLiteral("Help"), QStringLiteral("help-contents"));
+    ToolButton5 = toolButton(ToolBar1, "ToolButton5", QStringLiteral("Help"), Art::help);
     // The face opens help at once; only the arrow opens the menu.
     ToolButton5->setPopupMode(QToolButton::MenuButtonPopup);
     ToolButton5->setFixedSize(35, 22);
@@ -179,9 +186,13 @@ void TPersonalForm::buildStatusBar()
 void TPersonalForm::FormCreate()
 {
     helpFile_ = QDir(QCoreApplication::applicationDirPath()).filePath(AppInfo::HelpFileName);
+    chrome_ = WindowChrome::attach(this, {.canMaximise = true, .resizable = true});
     try {
         connection_.connect(cataloguePath_);
+        // Owned by this window: when the lists cannot be filled it stays up until the window closes.
+        TfrmLoading* splash = TfrmLoading::showFor(this);
         LoadFilters();
+        delete splash;
     } catch (const std::exception&) {
         messages_.showMessage(QStringLiteral("Unable to connect to DB, program will be closed"));
         // The close must come from inside the message loop, which has not started yet.
@@ -241,7 +252,10 @@ void TPersonalForm::Guidainlinea1Click()
     ToolButton5Click();
 }
 
-void TPersonalForm::Informazionisu1Click() {}
+void TPersonalForm::Informazionisu1Click()
+{
+    frmAbout->exec();
+}
 
 void TPersonalForm::Timer1Timer()
 {
@@ -250,8 +264,11 @@ void TPersonalForm::Timer1Timer()
     Timer1->start();
 }
 
-// The edge hit test that picks the resize cursor belongs to the window frame.
-void TPersonalForm::Panel1MouseMove() {}
+// The edge hit test that picks the resize cursor and the edges a press on the margin sizes.
+void TPersonalForm::Panel1MouseMove()
+{
+    chrome_->Panel1MouseMove();
+}
 
 void TPersonalForm::Timer2Timer()
 {

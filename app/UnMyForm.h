@@ -19,6 +19,8 @@ class QToolBar;
 class QToolButton;
 class QVBoxLayout;
 class TFilterPanel;
+class TfrmAbout;
+class WindowChrome;
 class TfrmDelCD;
 class TfrmNewCD;
 class SystemDiscDrive;
@@ -55,6 +57,7 @@ public:
     QLabel* StatusPanel1; // count of the last search
     QTimer* Timer1; // edge-resize cursor, every 100 ms
     QTimer* Timer2; // closes the window after a failed start-up
+    TfrmAbout* frmAbout = nullptr;
     TfrmNewCD* frmNewCD = nullptr;
     TfrmDelCD* frmDelCD = nullptr;
 
@@ -88,5 +91,6 @@ private:
     std::unique_ptr<Query> WorkQuery;
     std::unique_ptr<Query> ResultQuery;
     QVBoxLayout* panel1Layout_ = nullptr;
+    WindowChrome* chrome_ = nullptr;
     std::unique_ptr<SystemDiscDrive> discDrive_;
 };

@@ -1,5 +1,6 @@
 #include "search/FilterPanel.h"
 
+#include "resources/Art.h"
 #include "search/ExtensionItemDelegate.h"
 #include "search/FilterLists.h"
 
@@ -100,6 +101,7 @@ TFilterPanel::TFilterPanel(QWidget* parent) : QFrame(parent)
     SpeedButton1 = place<QToolButton>(this, "SpeedButton1", 508, 31, 46, 42);
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setIconSize(QSize(32, 32));
+    SpeedButton1->setIcon(QIcon(QString(Art::find)));
     hint(SpeedButton1, QStringLiteral("Find"));
 }
 

@@ -1,0 +1,124 @@
+#include "app/UnAbout.h"
+
+#include "app/AppInfo.h"
+#include "app/CaptionButton.h"
+#include "app/EdgeHitTest.h"
+#include "resources/Art.h"
+
+#include <QDesktopServices>
+#include <QFrame>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+
+namespace {
+const QColor kLightBlue(210, 228, 249);
+
+QLabel* picture(QWidget* parent, const char* name, QLatin1StringView art, const QRect& where)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(where);
+    label->setPixmap(QIcon(QString(art)).pixmap(where.size(), parent->devicePixelRatio()));
+    return label;
+}
+
+QLabel* text(QWidget* parent, const char* name, const QString& text, QPoint where)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->adjustSize();
+    label->move(where);
+    return label;
+}
+} // namespace
+
+TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("About Tessaro"));
+    setModal(true);
+    setFixedSize(215, 225);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(rect());
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Panel1->setLineWidth(1);
+    Panel1->setAutoFillBackground(true);
+    QPalette palette = Panel1->palette();
+    palette.setColor(QPalette::Window, kLightBlue);
+    Panel1->setPalette(palette);
+
+    // Placements count from the panel's inside, one border line in.
+    const QPoint in(Panel1->frameWidth(), Panel1->frameWidth());
+    Image1 = picture(Panel1, "Image1", Art::emblem, QRect(in + QPoint(1, 1), QSize(48, 48)));
+    Image2 = picture(Panel1, "Image2", Art::about, QRect(in + QPoint(1, 55), QSize(210, 130)));
+
+    Label1 = new QLabel(QStringLiteral("Tessaro"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    QFont bold = Label1->font();
+    bold.setBold(true);
+    Label1->setFont(bold);
+    Label1->adjustSize();
+    Label1->move(in + QPoint(64, 3));
+    Label2 = text(Panel1, "Label2", QStringLiteral("ver. 1.3"), in + QPoint(64, 22));
+    Label3 = text(Panel1, "Label3", AppInfo::Year, in + QPoint(64, 36));
+    Label4 = text(Panel1, "Label4",
+                  QStringLiteral("<a href=\"%1\">Home page</a>").arg(AppInfo::HomePage.toHtmlEscaped()),
+                  in + QPoint(141, 35));
+    Label4->setTextFormat(Qt::RichText);
+    Label4->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    Label4->setToolTip(AppInfo::HomePage);
+    Label4->setStatusTip(AppInfo::HomePage);
+    Label4->adjustSize();
+    connect(Label4, &QLabel::linkActivated, this, &TfrmAbout::Label4Click);
+
+    Button1 = new QPushButton(QStringLiteral("&OK"), Panel1);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(QRect(in + QPoint(82, 191), QSize(47, 26)));
+    Button1->setToolTip(QStringLiteral("OK"));
+    Button1->setStatusTip(QStringLiteral("OK"));
+    connect(Button1, &QPushButton::clicked, this, &TfrmAbout::Button1Click);
+
+    dxToolButton1 = new CaptionButton(CaptionButton::Glyph::Close, kLightBlue, Qt::black, Panel1);
+    dxToolButton1->setObjectName(QStringLiteral("dxToolButton1"));
+    dxToolButton1->move(in + QPoint(197, 1));
+    dxToolButton1->setHint(QStringLiteral("Exit"));
+    connect(dxToolButton1, &QAbstractButton::clicked, this, &TfrmAbout::dxToolButton1Click);
+}
+
+void TfrmAbout::Button1Click()
+{
+    close();
+}
+
+void TfrmAbout::dxToolButton1Click()
+{
+    close();
+}
+
+void TfrmAbout::Label4Click()
+{
+    QDesktopServices::openUrl(QUrl(AppInfo::HomePage));
+}
+
+void TfrmAbout::showEvent(QShowEvent* event)
+{
+    if (QScreen* s = screen())
+        move(centredTopLeft(size(), s->availableGeometry()));
+    QDialog::showEvent(event);
+}
+
+void TfrmAbout::keyPressEvent(QKeyEvent* event)
+{
+    // No cancel button: Escape leaves the box open.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

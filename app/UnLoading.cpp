@@ -1,0 +1,52 @@
+#include "app/UnLoading.h"
+
+#include "app/EdgeHitTest.h"
+#include "resources/Art.h"
+
+#include <QCoreApplication>
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QScreen>
+
+namespace {
+const QColor kLightBlue(210, 228, 249);
+}
+
+TfrmLoading::TfrmLoading(QWidget* owner)
+    : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("frmLoading"));
+    setWindowTitle(QStringLiteral("Tessaro"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+    setFixedSize(247, 249);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(rect());
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Panel1->setLineWidth(1);
+    Panel1->setAutoFillBackground(true);
+    QPalette palette = Panel1->palette();
+    palette.setColor(QPalette::Window, kLightBlue);
+    Panel1->setPalette(palette);
+
+    // The picture fills the panel inside its border line.
+    Image1 = new QLabel(Panel1);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(Panel1->contentsRect());
+    Image1->setPixmap(QIcon(QString(Art::splash)).pixmap(Image1->size(), devicePixelRatio()));
+}
+
+TfrmLoading* TfrmLoading::showFor(QWidget* owner)
+{
+    auto* splash = new TfrmLoading(owner);
+    if (QScreen* s = splash->screen())
+        splash->move(centredTopLeft(splash->size(), s->availableGeometry()));
+    splash->show();
+    splash->Image1->repaint();
+    QCoreApplication::processEvents();
+    return splash;
+}

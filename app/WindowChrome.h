@@ -1,0 +1,102 @@
+#pragma once
+
+#include "app/EdgeHitTest.h"
+
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+class CaptionButton;
+class QFrame;
+class QLabel;
+class QMouseEvent;
+class QWidget;
+
+// The frame every main window and dialog of the program shares instead of the platform's:
+// the window goes frameless, its outer panel Panel1 gets its border and colour, and the
+// caption bar Panel2 (icon, centred caption, minimise / maximise / exit) goes into the top
+// of Panel1. The caption bar moves the window, a double-click on it toggles maximised state.
+// A resizable window is also sized from Panel1's margin, with the pointer shape following
+// the edge under it (Panel1MouseMove, run by the window's own timer).
+class WindowChrome : public QObject {
+    Q_OBJECT
+  public:
+    struct Options {
+        bool canMaximise = true;
+        bool resizable = false;
+    };
+
+    // The window must hold a QFrame named "Panel1" filling it. The caption is the window's
+    // title, kept up to date.
+    static WindowChrome* attach(QWidget* window, Options options);
+    // A dialog's frame: everything but the maximise button, which stays disabled.
+    static WindowChrome* attachDialog(QWidget* dialog) { return attach(dialog, {.canMaximise = false}); }
+    // The chrome attached to a window, or nullptr.
+    static WindowChrome* of(const QWidget* window);
+
+    QWidget* window() const { return window_; }
+    EdgeFlags edgeFlags() const { return flags_; }
+    // Whether the maximise button is in its restore form.
+    bool restoreKind() const { return restoreKind_; }
+
+    QFrame* Panel1;
+    QFrame* Panel2;
+    QLabel* MyIcon;
+    QLabel* CaptionLabel;
+    QFrame* Panel3;
+    CaptionButton* dxToolButton1; // minimise, runs dxToolButton3Click
+    CaptionButton* dxToolButton2; // maximise or restore, runs dxToolButton2Click
+    CaptionButton* dxToolButton3; // exit, runs dxToolButton1Click
+    QList<QIcon> ImageList1;
+
+  public Q_SLOTS:
+    // Closes the window, through its own close handling (the dialogs confirm there).
+    void dxToolButton1Click();
+    // Maximises or restores the window according to the button's kind.
+    void dxToolButton2Click();
+    // Minimises the whole application.
+    void dxToolButton3Click();
+    void Panel2DblClick();
+    void FormResize();
+    // The edge hit test at the pointer's current position; sets the pointer shape.
+    void Panel1MouseMove();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    WindowChrome(QWidget* window, QFrame* panel1, Options options);
+    void buildCaptionBar();
+    void CaptionSetup();
+    void placeCaptionBar();
+    void placeButtons();
+    void setRestoreKind(bool restore);
+    void windowStateChanged();
+    void hitTestAt(QPoint global);
+
+    bool captionMouseEvent(QMouseEvent* event);
+    void Panel2MouseDown(QMouseEvent* event);
+    void CaptionLabelMouseDown(QMouseEvent* event);
+    void MyIconMouseDown(QMouseEvent* event);
+    bool Panel1MouseDown(QMouseEvent* event);
+    void beginMove(QMouseEvent* event);
+    bool dragMouseMove(QMouseEvent* event);
+
+    enum class Drag { None, PendingMove, Moving, Sizing };
+
+    QWidget* window_;
+    Options options_;
+    bool captionInLayout_ = false;
+    bool restoreKind_ = false;
+    bool centred_ = false;
+    EdgeFlags flags_;
+    Qt::CursorShape shownCursor_ = Qt::ArrowCursor;
+    Drag drag_ = Drag::None;
+    Qt::Edges dragEdges_;
+    QPoint pressGlobal_;
+    QRect startGeometry_;
+    QSize fixedSize_; // a fixed-size window's size while it is maximised
+};
