@@ -143,6 +143,7 @@ void WindowChrome::buildCaptionBar()
 void WindowChrome::CaptionSetup()
 {
     ImageList1 = {QIcon(QString(Art::appIcon))};
+    window_->setWindowIcon(ImageList1.at(0));
     MyIcon->setPixmap(ImageList1.at(0).pixmap(QSize(16, 16), window_->devicePixelRatio()));
     CaptionLabel->setText(window_->windowTitle());
     CaptionLabel->adjustSize();
@@ -154,6 +155,7 @@ void WindowChrome::placeCaptionBar()
 {
     const int inset = Panel1->frameWidth() + kMargin;
     Panel2->setGeometry(inset, inset, Panel1->width() - 2 * inset, kCaptionHeight);
+    placeButtons();
 }
 
 void WindowChrome::placeButtons()
