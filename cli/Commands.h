@@ -12,3 +12,7 @@ struct CliContext {
 
 int cmdCreateCatalogue(const CliContext& context);
 int cmdDrives(const CliContext& context);
+int cmdAdd(const CliContext& context);
+int cmdRemove(const CliContext& context);
+int cmdDiscs(const CliContext& context);
+int cmdExtensions(const CliContext& context);

@@ -1,5 +1,6 @@
 #include "maintenance/DiscCataloguer.h"
 
+#include "catalogue/Connection.h"
 #include "catalogue/DiscLabel.h"
 #include "catalogue/DiscStore.h"
 #include "catalogue/Query.h"
@@ -53,6 +54,9 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
     discRowWritten_ = false;
     lastPosition_ = -1;
     try {
+        // A run's pages stay in memory until its commit instead of spilling into the log
+        // file while the transaction is still open.
+        connection_.exec("PRAGMA cache_size=-65536");
         transaction_.emplace(connection_, Transaction::Kind::Immediate);
         NewDiscId = DiscStore::allocateDiscId(work_);
         const QString label = volumeLabel ? volumeLabel() : QString();

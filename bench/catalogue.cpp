@@ -1,0 +1,117 @@
+// Times a whole cataloguing run of a synthetic disc (count, walk, one row per file, through
+// the class the new-disc dialog uses) against find(1) on the same tree, in one run.
+#include "bench/support/TreeBuilder.h"
+#include "catalogue/Connection.h"
+#include "catalogue/Query.h"
+#include "catalogue/Schema.h"
+#include "maintenance/DiscCataloguer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+double seconds(const std::function<void()>& run)
+{
+    QElapsedTimer timer;
+    timer.start();
+    run();
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+long peakKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int files = args.size() > 1 ? args.at(1).toInt() : 100000;
+    const int folders = args.size() > 2 ? args.at(2).toInt() : 5000;
+    const int rounds = args.size() > 3 ? args.at(3).toInt() : 3;
+
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "cannot make a temporary folder\n");
+        return 1;
+    }
+    // A fourth argument names a folder that keeps the tree between runs (it is built there once).
+    const QString root = args.size() > 4 ? args.at(4) : dir.filePath(QStringLiteral("disc"));
+    long peakBefore = 0;
+    if (!QFileInfo(root).isDir()) {
+        const TreeBuilder tree(files, folders);
+        if (!tree.writeTo(root)) {
+            std::fprintf(stderr, "cannot write the tree\n");
+            return 1;
+        }
+        peakBefore = peakKiB();
+    }
+    std::printf("tree: %d files in %d folders below %s\n", files, folders, qPrintable(root));
+
+    const QByteArray find = "find '" + root.toLocal8Bit() + "' -type f -printf '%P %s %T@\\n' > /dev/null";
+    if (std::system(find.constData()) != 0)
+        std::fprintf(stderr, "find failed\n");
+
+    // The walk alone, with its per-file pump and no rows, shows what the rows add.
+    TFileSearcher walker([](QChar) { return QString(); });
+    walker.mapDrive(QLatin1Char('d'), root);
+    walker.OnFile = [](const QString&, const QString&, const QString&, qint64, const LocalDateTime&) {};
+
+    std::vector<double> runTimes, countTimes, findTimes, walkTimes;
+    qint64 added = 0;
+    bool ok = true;
+    for (int r = 0; r < rounds; ++r) {
+        const QString path = dir.filePath(QStringLiteral("archive%1.mdb").arg(r));
+        Schema::createCatalogue(path);
+        Connection connection;
+        connection.connect(path);
+        Query work(connection);
+        DiscCataloguer run(connection, work, [](QChar) { return QString(); });
+        run.searcher().mapDrive(QLatin1Char('d'), root);
+        double counted = 0;
+        runTimes.push_back(seconds([&] {
+            counted = seconds([&] { run.countFiles(QStringLiteral("d:\\")); });
+            ok = run.catalogue(QStringLiteral("C"), QStringLiteral("d:\\"), [] { return QString(); }) && ok;
+        }));
+        countTimes.push_back(counted);
+        added = run.FilesAdded;
+        ok = ok && added == files && run.TotalFiles == files;
+        work.close();
+        connection.disconnect();
+        QFile::remove(path);
+        findTimes.push_back(seconds([&] { (void)std::system(find.constData()); }));
+        walkTimes.push_back(
+            seconds([&] { walker.Execute(QStringLiteral("d:\\"), DiscCataloguer::Pattern, true); }));
+    }
+
+    const double whole = median(runTimes), count = median(countTimes), findTime = median(findTimes),
+                 walk = median(walkTimes);
+    std::printf("median of %d rounds, %lld files catalogued per run:\n", rounds, added);
+    std::printf("  whole run         %7.3f s  %8.0f files/s  ratio to find %.2f (target <= 3.0)\n", whole,
+                double(added) / whole, whole / findTime);
+    std::printf("    of which count  %7.3f s\n", count);
+    std::printf("  walk alone        %7.3f s  (Execute with its pump, no rows)\n", walk);
+    std::printf("  find -printf      %7.3f s  %8.0f files/s\n", findTime, double(files) / findTime);
+    std::printf("  peak memory       %7.1f MB (after building the tree: %.1f MB; target < 150 MB)\n",
+                double(peakKiB()) / 1024.0, double(peakBefore) / 1024.0);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,24 @@
+#include "catalogue/Connection.h"
+#include "catalogue/Query.h"
+#include "cli/Commands.h"
+#include "cli/FieldText.h"
+#include "common/TessaroError.h"
+#include "search/FilterLists.h"
+
+#include <cstdio>
+
+int cmdExtensions(const CliContext& context)
+{
+    if (!context.args.isEmpty())
+        throw TessaroError(QStringLiteral("extensions takes no arguments"));
+    Connection connection;
+    connection.connect(context.cataloguePath);
+    Query work(connection);
+    QStringList entries = FilterLists::extensionEntries(work);
+    // The list the main window shows: its placeholder when the catalogue has no extension.
+    if (entries.isEmpty())
+        entries.append(FilterLists::None);
+    for (const QString& entry : entries)
+        std::printf("%s\n", fieldText(entry).toUtf8().constData());
+    return 0;
+}
