@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -37,15 +38,18 @@ int main(int argc, char* argv[])
     const int folders = args.size() > 2 ? args.at(2).toInt() : 5000;
     const int rounds = args.size() > 3 ? args.at(3).toInt() : 5;
 
+    // TESSARO_BENCH_TREE keeps the tree in that folder between runs (for profiling the walk alone).
     QTemporaryDir dir;
-    if (!dir.isValid()) {
+    const QString kept = qEnvironmentVariable("TESSARO_BENCH_TREE");
+    if (kept.isEmpty() && !dir.isValid()) {
         std::fprintf(stderr, "cannot make a temporary folder\n");
         return 1;
     }
-    const QString root = dir.filePath(QStringLiteral("disc"));
+    const QString root = kept.isEmpty() ? dir.filePath(QStringLiteral("disc")) : kept;
     const TreeBuilder tree(files, folders);
+    const bool reuse = !kept.isEmpty() && QFileInfo::exists(root);
     const double built = seconds([&] {
-        if (!tree.writeTo(root)) {
+        if (!reuse && !tree.writeTo(root)) {
             std::fprintf(stderr, "cannot write the tree\n");
             std::exit(1);
         }

@@ -136,19 +136,36 @@ class FolderWalk
                 ++count_;
             return;
         }
-        const QString fileName = QString::fromUtf8(name);
-        if (!pattern_.matches(fileName))
+        // The name buffer is reused from file to file; a handler that keeps the name gets its own copy.
+        decodeName(name);
+        if (!pattern_.matches(name_))
             return;
         if (searcher_->OnFile && !haveStat && fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             failed(errno, path);
             return;
         }
         ++count_;
-        searcher_->FoundFiles.append(path + fileName);
+        QString full;
+        full.reserve(path.size() + name_.size());
+        full.append(path).append(name_);
+        searcher_->FoundFiles.append(std::move(full));
         if (searcher_->OnFile)
-            searcher_->OnFile(drive_, path, fileName, qint64(st.st_size),
+            searcher_->OnFile(drive_, path, name_, qint64(st.st_size),
                               LocalDateTime::fromTime(st.st_mtim.tv_sec));
         QCoreApplication::processEvents();
+    }
+
+    // Most names are ASCII, which Latin-1 decodes into the buffer without a new allocation.
+    void decodeName(const char* name)
+    {
+        const qsizetype size = qsizetype(std::strlen(name));
+        for (qsizetype i = 0; i < size; ++i)
+            if (static_cast<unsigned char>(name[i]) >= 0x80) {
+                name_ = QString::fromUtf8(name, size);
+                return;
+            }
+        name_.resize(0);
+        name_.append(QLatin1StringView(name, size));
     }
 
     void enter(DIR* dir, const char* name, const QString& path)
@@ -176,6 +193,7 @@ class FolderWalk
     dev_t device_ = 0;
     qint64 count_ = 0;
     bool gone_ = false;
+    QString name_;
 };
 
 TFileSearcher::TFileSearcher(DriveResolver resolver) : resolver_(std::move(resolver))

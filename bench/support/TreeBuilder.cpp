@@ -83,8 +83,10 @@ TreeBuilder::TreeBuilder(int files, int folders, quint32 seed)
         int stems = 0;
         while (kind->stems[stems])
             ++stems;
-        QString name =
-            QString::fromLatin1(kind->stems[pick(stems)]).arg(pick(10000), 4, 10, QLatin1Char('0'));
+        QString name = QString::fromLatin1(kind->stems[pick(stems)]);
+        const int number = pick(10000);
+        if (name.contains(QLatin1String("%1")))
+            name = name.arg(number, 4, 10, QLatin1Char('0'));
         if (*kind->extension)
             name += QLatin1Char('.') + QString::fromLatin1(kind->extension);
         const int folder = pick(int(paths.size()));
