@@ -46,6 +46,13 @@ const std::set<QString>& hiddenTypes()
     return types;
 }
 
+bool opticalName(const QString& device)
+{
+    static const QRegularExpression name(
+        QStringLiteral("^/dev/(sr\\d+|cdrom\\d*|dvd\\d*|cdrw\\d*|dvdrw\\d*)$"));
+    return name.match(device).hasMatch();
+}
+
 bool under(const QString& path, const QString& folder)
 {
     return path == folder || path.startsWith(folder + QLatin1Char('/'));
@@ -206,9 +213,10 @@ DriveTable::DriveTable(const Sources& sources)
             const MountEntry* m = mountOfDevice(value, devNumber);
             if (m)
                 d.root = m->mountPoint;
-            if (optical) {
+            if (optical || opticalName(value)) {
+                // A drive sysfs does not list (yet) is still an optical drive, only an empty one.
                 d.kind = DriveKind::Optical;
-                d.medium = optical->medium || m;
+                d.medium = (optical && optical->medium) || m;
             } else {
                 MountEntry probe = m ? *m : MountEntry{devNumber, QStringLiteral("/"), {}, {}, value};
                 d.kind = classify(probe, sources).value_or(DriveKind::Fixed);

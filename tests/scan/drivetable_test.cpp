@@ -121,7 +121,8 @@ class DriveTableTest : public QObject
     {
         DriveTable::Sources s = canned();
         s.mappings = {{QLatin1Char('d'), QStringLiteral("/dev/sr1")},
-                      {QLatin1Char('r'), QStringLiteral("/dev/sr0")}};
+                      {QLatin1Char('r'), QStringLiteral("/dev/sr0")},
+                      {QLatin1Char('s'), QStringLiteral("/dev/sr7")}};
         const DriveTable table(s);
         QCOMPARE(table.find(QLatin1Char('d'))->root, QStringLiteral("/media/user/MY DISC"));
         const DriveEntry* r = table.find(QLatin1Char('r'));
@@ -129,11 +130,14 @@ class DriveTableTest : public QObject
         QCOMPARE(r->kind, DriveKind::Optical);
         QVERIFY(r->root.isEmpty());
         QVERIFY(!r->medium);
+        // A drive that sysfs does not list is still optical, and empty.
+        QCOMPARE(table.find(QLatin1Char('s'))->kind, DriveKind::Optical);
+        QVERIFY(!table.find(QLatin1Char('s'))->medium);
         // Neither drive is listed twice under a letter of its own.
         int opticals = 0;
         for (const DriveEntry& d : table.drives())
             opticals += d.device.startsWith(QLatin1String("/dev/sr"));
-        QCOMPARE(opticals, 2);
+        QCOMPARE(opticals, 3);
     }
 
     void lettersEndAtZ()

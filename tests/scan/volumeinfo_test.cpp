@@ -1,6 +1,7 @@
 #include "scan/UnVolumeInfo.h"
 #include "scan/VolumeLabel.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -117,6 +118,15 @@ class VolumeInfoTest : public QObject
         QVERIFY(!DiskInDrive(table, QLatin1Char('e'), beep, mounter));
         QCOMPARE(mounter.asked.size(), 2);
         QCOMPARE(beeps, 2);
+    }
+
+    // Where no UDisks2 answers (or it knows no such device) the real mounter says no, promptly.
+    void udisksMounterAnswersEmptyWithoutTheService()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(UDisksMounter().mount(QStringLiteral("/dev/tessaro-no-such-drive")), QString());
+        QVERIFY(timer.elapsed() < 5000);
     }
 
     void labelComesFromTheTableAtMost49Characters()
