@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QStyle>
+#include <algorithm>
 
 DrivePicker::DrivePicker(QWidget* parent) : QComboBox(parent)
 {
@@ -51,8 +52,10 @@ QIcon DrivePicker::kindIcon(DriveKind kind, const QStyle* style)
     return QIcon::fromTheme(QStringLiteral("drive-harddisk"), style->standardIcon(QStyle::SP_DriveHDIcon));
 }
 
-void DrivePicker::setDrives(const std::vector<DriveEntry>& drives)
+void DrivePicker::setDrives(std::vector<DriveEntry> drives)
 {
+    std::sort(drives.begin(), drives.end(),
+              [](const DriveEntry& a, const DriveEntry& b) { return a.letter < b.letter; });
     filling_ = true;
     clear();
     for (const DriveEntry& d : drives)

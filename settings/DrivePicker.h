@@ -14,7 +14,8 @@ class DrivePicker : public QComboBox
   public:
     explicit DrivePicker(QWidget* parent = nullptr);
 
-    void setDrives(const std::vector<DriveEntry>& drives);
+    // Listed in letter order.
+    void setDrives(std::vector<DriveEntry> drives);
     // Always lower case.
     QChar drive() const { return drive_; }
     void setDrive(QChar letter);

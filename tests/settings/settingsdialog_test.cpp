@@ -60,7 +60,9 @@ class SettingsDialogTest : public QObject
     {
         return [this] {
             ++listings;
-            return cannedDrives();
+            std::vector<DriveEntry> drives = cannedDrives();
+            std::reverse(drives.begin(), drives.end());
+            return drives;
         };
     }
     static void store(const QString& path, const QString& value)
