@@ -14,7 +14,7 @@ const QColor kLightBlue(210, 228, 249);
 }
 
 TfrmLoading::TfrmLoading(QWidget* owner)
-    : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmLoading"));
     setWindowTitle(QStringLiteral("Tessaro"));
