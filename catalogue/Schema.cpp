@@ -1,13 +1,18 @@
 #include "catalogue/Schema.h"
 
+#include "catalogue/Connection.h"
+#include "catalogue/SearchIndex.h"
+#include "catalogue/Transaction.h"
 #include "common/TessaroError.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <memory>
 #include <sqlite3.h>
+#include <vector>
 
-namespace {
+namespace
+{
 // Text columns ignore letter case in =, distinct and order by; dates are local-time text
 // "YYYY-MM-DD HH:MM:SS"; sizes are 64-bit so that files of 2 GiB and more keep their size.
 const char* const kTables = R"sql(
@@ -26,9 +31,42 @@ create table files (
     dimensione integer not null,
     data text not null
 );
-create index files_disc_path_name on files (id_cd, path, nome);
-create index files_extension on files (estensione);
 )sql";
+
+struct SchemaObject {
+    const char* type;
+    const char* name;
+    const char* sql;
+};
+
+// Everything beside the two tables, in the order it is created. A disc's search index is
+// built in one go after its run (SearchIndex::indexDisc). Triggers drop an index when its
+// disc's rows are deleted or changed, or its disc row comes or goes. There is deliberately
+// no trigger on inserting a file: a write trigger makes SQLite journal every single-row
+// insert of a run (several microseconds each); rows added to an indexed disc afterwards are
+// caught by the count that each index carries.
+const SchemaObject kObjects[] = {
+    {"index", "files_disc_path_name", "create index files_disc_path_name on files (id_cd, path, nome)"},
+    {"index", "files_extension", "create index files_extension on files (estensione)"},
+    {"table", "search_index",
+     "create table search_index (id_cd integer primary key, generation integer not null, "
+     "entries integer not null, body blob not null)"},
+    {"trigger", "search_index_files_delete",
+     "create trigger search_index_files_delete after delete on files begin "
+     "delete from search_index where id_cd = old.id_cd; end"},
+    {"trigger", "search_index_files_update",
+     "create trigger search_index_files_update after update on files begin "
+     "delete from search_index where id_cd in (old.id_cd, new.id_cd); end"},
+    {"trigger", "search_index_cd_insert",
+     "create trigger search_index_cd_insert after insert on cd begin "
+     "delete from search_index where id_cd = new.id; end"},
+    {"trigger", "search_index_cd_delete",
+     "create trigger search_index_cd_delete after delete on cd begin "
+     "delete from search_index where id_cd = old.id; end"},
+    {"trigger", "search_index_cd_update",
+     "create trigger search_index_cd_update after update of id on cd begin "
+     "delete from search_index where id_cd in (old.id, new.id); end"},
+};
 
 struct CloseDb {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -45,14 +83,16 @@ void run(sqlite3* db, const char* sql)
 }
 } // namespace
 
-namespace Schema {
+namespace Schema
+{
 void createCatalogue(const QString& path)
 {
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw TessaroError(QStringLiteral("The catalogue %1 already exists").arg(path));
     sqlite3* raw = nullptr;
     const QByteArray name = QFile::encodeName(path);
-    const int rc = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc =
+        sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     std::unique_ptr<sqlite3, CloseDb> db(raw);
     if (rc != SQLITE_OK)
         throw TessaroError(raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("out of memory"));
@@ -60,6 +100,8 @@ void createCatalogue(const QString& path)
         run(db.get(), "PRAGMA journal_mode=WAL");
         run(db.get(), "BEGIN IMMEDIATE");
         run(db.get(), kTables);
+        for (const auto& object : kObjects)
+            run(db.get(), object.sql);
         run(db.get(), "COMMIT");
     } catch (...) {
         db.reset();
@@ -68,5 +110,33 @@ void createCatalogue(const QString& path)
         QFile::remove(path + QStringLiteral("-shm"));
         throw;
     }
+}
+
+Upgrade upgradeCatalogue(Connection& connection)
+{
+    Upgrade upgrade;
+    Transaction transaction(connection);
+    std::vector<const SchemaObject*> missing;
+    sqlite3_stmt* lookup = connection.acquire("select 1 from sqlite_master where type = ?1 and name = ?2");
+    for (const auto& object : kObjects) {
+        sqlite3_bind_text(lookup, 1, object.type, -1, SQLITE_STATIC);
+        sqlite3_bind_text(lookup, 2, object.name, -1, SQLITE_STATIC);
+        const int rc = sqlite3_step(lookup);
+        sqlite3_reset(lookup);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            connection.release(lookup);
+            connection.raise();
+        }
+        if (rc == SQLITE_DONE)
+            missing.push_back(&object);
+    }
+    connection.release(lookup);
+    for (const SchemaObject* object : missing) {
+        connection.exec(object->sql);
+        upgrade.added.append(QString::fromLatin1(object->name));
+    }
+    upgrade.discsIndexed = SearchIndex::indexMissing(connection);
+    transaction.commit();
+    return upgrade;
 }
 } // namespace Schema

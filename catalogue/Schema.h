@@ -1,10 +1,23 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+class Connection;
 
 // The catalogue's tables and indexes. The program itself only reads and writes rows;
 // the command line creates catalogues and brings older ones up to date.
-namespace Schema {
+namespace Schema
+{
 // Creates a new catalogue file with empty tables; refuses when the file exists.
 void createCatalogue(const QString& path);
+
+struct Upgrade {
+    QStringList added; // names of the indexes, tables and triggers that were missing
+    int discsIndexed = 0;
+};
+// Brings a connected catalogue up to date in one transaction: adds the indexes, the search
+// table and its triggers that it lacks, and builds the search index of every disc that has
+// none. The rows of `cd` and `files` are left as they are.
+Upgrade upgradeCatalogue(Connection& connection);
 } // namespace Schema

@@ -1,0 +1,258 @@
+#include "catalogue/SearchIndex.h"
+
+#include "catalogue/Connection.h"
+#include "catalogue/DiscIndex.h"
+#include "catalogue/Transaction.h"
+#include "common/TessaroError.h"
+
+#include <sqlite3.h>
+#include <string_view>
+
+namespace
+{
+// A statement borrowed from the connection's cache for one scope.
+class Statement
+{
+  public:
+    Statement(Connection& connection, const char* sql)
+        : connection_(connection), stmt_(connection.acquire(sql))
+    {
+    }
+    ~Statement() { connection_.release(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bind(int index, qint64 value) { check(sqlite3_bind_int64(stmt_, index, value)); }
+    void bind(int index, const QByteArray& blob)
+    {
+        check(
+            sqlite3_bind_blob64(stmt_, index, blob.constData(), sqlite3_uint64(blob.size()), SQLITE_STATIC));
+    }
+    // True on a row, false when done; raises the program error on failure.
+    bool step()
+    {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        const QString text = connection_.errorText();
+        sqlite3_reset(stmt_);
+        throw TessaroError(text);
+    }
+    sqlite3_stmt* get() const { return stmt_; }
+    std::string_view text(int column) const
+    {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+        return {data ? data : "", size_t(sqlite3_column_bytes(stmt_, column))};
+    }
+
+  private:
+    void check(int rc)
+    {
+        if (rc != SQLITE_OK)
+            connection_.raise();
+    }
+    Connection& connection_;
+    sqlite3_stmt* stmt_;
+};
+
+bool isText(const Statement& s, int column)
+{
+    return sqlite3_column_type(s.get(), column) == SQLITE_TEXT;
+}
+
+bool isInteger(const Statement& s, int column)
+{
+    return sqlite3_column_type(s.get(), column) == SQLITE_INTEGER;
+}
+
+struct Built {
+    QByteArray body; // empty when a value does not fit
+    qint64 entries = 0;
+};
+
+// Reads the disc's rows in the grid's order.
+Built buildIndex(Connection& connection, qint64 discId)
+{
+    Statement rows(connection,
+                   "select id, path, nome, estensione, dimensione, data from files where id_cd = ?1 "
+                   "order by path, nome, id");
+    rows.bind(1, discId);
+    DiscIndex::Builder builder;
+    while (rows.step()) {
+        if (!isInteger(rows, 0) || !isText(rows, 1) || !isText(rows, 2) || !isText(rows, 3) ||
+            !isInteger(rows, 4) || !isText(rows, 5))
+            return {};
+        if (!builder.add(sqlite3_column_int64(rows.get(), 0), rows.text(1), rows.text(2), rows.text(3),
+                         sqlite3_column_int64(rows.get(), 4), rows.text(5)))
+            return {};
+    }
+    return {builder.finish(), builder.count()};
+}
+
+qint64 scalar(Connection& connection, const char* sql, qint64 bound = 0)
+{
+    Statement one(connection, sql);
+    if (sqlite3_bind_parameter_count(one.get()) > 0)
+        one.bind(1, bound);
+    return one.step() ? sqlite3_column_int64(one.get(), 0) : 0;
+}
+
+std::unique_ptr<Transaction> transactionUnlessInOne(Connection& connection)
+{
+    if (sqlite3_get_autocommit(connection.handle()))
+        return std::make_unique<Transaction>(connection);
+    return nullptr;
+}
+} // namespace
+
+namespace SearchIndex
+{
+bool present(Connection& connection)
+{
+    Statement table(connection, "select 1 from sqlite_master where type = 'table' and name = 'search_index'");
+    return table.step();
+}
+
+std::unique_ptr<Transaction> readTransaction(Connection& connection)
+{
+    if (sqlite3_get_autocommit(connection.handle()))
+        return std::make_unique<Transaction>(connection, Transaction::Kind::Deferred);
+    return nullptr;
+}
+
+bool indexDisc(Connection& connection, qint64 discId)
+{
+    if (!present(connection))
+        return false;
+    auto own = transactionUnlessInOne(connection);
+    const Built built = buildIndex(connection, discId);
+    if (built.body.isEmpty()) {
+        Statement drop(connection, "delete from search_index where id_cd = ?1");
+        drop.bind(1, discId);
+        drop.step();
+    } else {
+        Statement store(connection, "insert or replace into search_index (id_cd, generation, entries, body) "
+                                    "values (?1, random(), ?2, ?3)");
+        store.bind(1, discId);
+        store.bind(2, built.entries);
+        store.bind(3, built.body);
+        store.step();
+    }
+    if (own)
+        own->commit();
+    return !built.body.isEmpty();
+}
+
+int indexMissing(Connection& connection)
+{
+    if (!present(connection))
+        return 0;
+    auto own = transactionUnlessInOne(connection);
+    connection.exec("delete from search_index where id_cd not in (select id from cd)");
+    std::vector<qint64> discs;
+    {
+        Statement missing(connection,
+                          "select id from cd where id not in (select id_cd from search_index) order by id");
+        while (missing.step())
+            discs.push_back(sqlite3_column_int64(missing.get(), 0));
+    }
+    int indexed = 0;
+    for (qint64 disc : discs) {
+        if (indexDisc(connection, disc))
+            ++indexed;
+    }
+    if (own)
+        own->commit();
+    return indexed;
+}
+} // namespace SearchIndex
+
+void SearchIndexCache::clear()
+{
+    slots_.clear();
+    checked_ = false;
+    trusted_.clear();
+}
+
+void SearchIndexCache::check(Connection& connection, const std::map<qint64, Stamp>& stamps)
+{
+    const qint64 version = scalar(connection, "pragma data_version");
+    const qint64 changes = sqlite3_total_changes64(connection.handle());
+    if (checked_ && version == dataVersion_ && changes == changes_)
+        return;
+    trusted_.clear();
+    // Usually one count settles it: every row belongs to an indexed disc that counted it, or
+    // to a disc without an index. Otherwise each index is checked against its disc's rows.
+    qint64 accounted = 0;
+    for (const auto& [disc, stamp] : stamps)
+        accounted += stamp.entries;
+    std::vector<qint64> others;
+    {
+        Statement discs(connection, "select id from cd where id not in (select id_cd from search_index)");
+        while (discs.step())
+            others.push_back(sqlite3_column_int64(discs.get(), 0));
+    }
+    for (qint64 disc : others)
+        accounted += scalar(connection, "select count(*) from files where id_cd = ?1", disc);
+    const bool allAccounted = scalar(connection, "select count(*) from files") == accounted;
+    for (const auto& [disc, stamp] : stamps) {
+        if (allAccounted ||
+            scalar(connection, "select count(*) from files where id_cd = ?1", disc) == stamp.entries)
+            trusted_.insert(disc);
+    }
+    checked_ = true;
+    dataVersion_ = version;
+    changes_ = changes;
+}
+
+std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connection& connection,
+                                                                          const std::vector<qint64>& discs)
+{
+    std::map<qint64, std::shared_ptr<const DiscIndex>> found;
+    if (connection.path() != path_) {
+        clear();
+        path_ = connection.path();
+    }
+    if (!SearchIndex::present(connection)) {
+        clear();
+        return found;
+    }
+    std::map<qint64, Stamp> stamps;
+    {
+        Statement rows(connection, "select id_cd, generation, entries from search_index");
+        while (rows.step())
+            stamps.emplace(sqlite3_column_int64(rows.get(), 0),
+                           Stamp{sqlite3_column_int64(rows.get(), 1), sqlite3_column_int64(rows.get(), 2)});
+    }
+    check(connection, stamps);
+    for (auto it = slots_.begin(); it != slots_.end();) {
+        const auto stamp = stamps.find(it->first);
+        if (stamp == stamps.end() || stamp->second.generation != it->second.generation)
+            it = slots_.erase(it);
+        else
+            ++it;
+    }
+    for (qint64 disc : discs) {
+        const auto stamp = stamps.find(disc);
+        if (stamp == stamps.end() || !trusted_.count(disc))
+            continue;
+        auto slot = slots_.find(disc);
+        if (slot == slots_.end()) {
+            Statement body(connection, "select body from search_index where id_cd = ?1");
+            body.bind(1, disc);
+            std::shared_ptr<const DiscIndex> index;
+            if (body.step() && sqlite3_column_type(body.get(), 0) == SQLITE_BLOB) {
+                const auto* data = static_cast<const char*>(sqlite3_column_blob(body.get(), 0));
+                index = DiscIndex::fromBytes(QByteArray(data, sqlite3_column_bytes(body.get(), 0)));
+            }
+            if (index && index->count() != quint64(stamp->second.entries))
+                index.reset();
+            slot = slots_.emplace(disc, Slot{stamp->second.generation, std::move(index)}).first;
+        }
+        if (slot->second.index)
+            found.emplace(disc, slot->second.index);
+    }
+    return found;
+}

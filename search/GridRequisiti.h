@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QTableView>
+
+class GridFileDelegate;
+class ResultModel;
+class ResultSet;
+class TFilterPanel;
+
+// The results grid: the rows of the result query in four read-only columns that the user
+// may resize and reorder; whole rows are selected; titles do not sort.
+class TGridRequisiti : public QTableView
+{
+    Q_OBJECT
+  public:
+    // `filters` supplies the extension list and its icons for the "File" column; without it
+    // names are drawn without icons.
+    TGridRequisiti(ResultSet& result, const TFilterPanel* filters, QWidget* parent = nullptr);
+
+    ResultModel* resultModel() const { return model_; }
+    GridFileDelegate* fileDelegate() const { return delegate_; }
+
+  private:
+    ResultModel* model_;
+    GridFileDelegate* delegate_;
+};

@@ -1,0 +1,162 @@
+#include "search/ResultModel.h"
+
+#include "search/ResultSet.h"
+
+#include <QDate>
+#include <QTime>
+#include <limits>
+
+namespace
+{
+// Qt's long time format ends in a time-zone field ("t"); a catalogue date has no zone.
+QString withoutTimeZone(const QString& format)
+{
+    QString out;
+    bool quoted = false;
+    for (QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (!quoted && c == QLatin1Char('t'))
+            continue;
+        out += c;
+    }
+    return out.simplified();
+}
+
+QString dateFormat(const QLocale& locale)
+{
+    return locale.dateFormat(QLocale::ShortFormat);
+}
+
+QString timeFormat(const QLocale& locale)
+{
+    return withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+}
+
+QString formatDate(const QString& text, const QLocale& locale, const QString& dateFmt, const QString& timeFmt)
+{
+    // Date and time apart: a wall-clock time that a daylight-saving change skipped is still
+    // the time the catalogue holds.
+    if (text.size() != 19 || text[10] != QLatin1Char(' '))
+        return text;
+    const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+    const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
+    if (!date.isValid() || !time.isValid())
+        return text;
+    const QString day = locale.toString(date, dateFmt);
+    if (time == QTime(0, 0, 0))
+        return day;
+    return day + QLatin1Char(' ') + locale.toString(time, timeFmt);
+}
+} // namespace
+
+ResultModel::ResultModel(const ResultSet& result, QObject* parent)
+    : QAbstractTableModel(parent), result_(result)
+{
+    readLocale();
+    connect(&result_, &ResultSet::aboutToChange, this, [this] { beginResetModel(); });
+    connect(&result_, &ResultSet::changed, this, [this] {
+        readLocale();
+        endResetModel();
+    });
+}
+
+void ResultModel::readLocale()
+{
+    locale_ = QLocale();
+    dateFormat_ = dateFormat(locale_);
+    timeFormat_ = timeFormat(locale_);
+    days_.clear();
+    times_.clear();
+}
+
+QString ResultModel::dateOf(qsizetype row) const
+{
+    const ResultSnapshot& rows = result_.rows();
+    const qint64 packed = rows.packedData(row);
+    if (packed < 0)
+        return formatDate(rows.data(row), locale_, dateFormat_, timeFormat_);
+    const qint64 day = packed / 1000000;
+    const int clock = int(packed % 1000000);
+    auto known = days_.constFind(day);
+    if (known == days_.constEnd()) {
+        const QDate date(int(day / 10000), int(day / 100 % 100), int(day % 100));
+        // A day the calendar does not have is shown as the catalogue holds it.
+        known = days_.insert(day, date.isValid() ? locale_.toString(date, dateFormat_) : QString());
+    }
+    const QTime time(clock / 10000, clock / 100 % 100, clock % 100);
+    if (known->isEmpty() || !time.isValid())
+        return rows.data(row);
+    if (clock == 0)
+        return *known;
+    auto shown = times_.constFind(clock);
+    if (shown == times_.constEnd())
+        shown = times_.insert(clock, locale_.toString(time, timeFormat_));
+    return *known + QLatin1Char(' ') + *shown;
+}
+
+QString ResultModel::dateText(const QString& catalogueDate, const QLocale& locale)
+{
+    return formatDate(catalogueDate, locale, dateFormat(locale), timeFormat(locale));
+}
+
+int ResultModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return int(std::min<qsizetype>(result_.rowCount(), std::numeric_limits<int>::max()));
+}
+
+int ResultModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant ResultModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const ResultSnapshot& rows = result_.rows();
+    const qsizetype row = index.row();
+    if (role == ExtensionRole)
+        return rows.estensione(row);
+    if (role != Qt::DisplayRole)
+        return {};
+    switch (index.column()) {
+    case Cd:
+        return rows.cdid(row);
+    case File:
+        return rows.file(row);
+    case Date:
+        return dateOf(row);
+    case Size:
+        return QString::number(rows.dimensione(row));
+    default:
+        return {};
+    }
+}
+
+QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case Cd:
+        return QStringLiteral("CD");
+    case File:
+        return QStringLiteral("File");
+    case Date:
+        return QStringLiteral("Date");
+    case Size:
+        return QStringLiteral("Dim.");
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags ResultModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}

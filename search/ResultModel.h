@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QLocale>
+
+class ResultSet;
+
+// The result query as the grid sees it: four read-only columns, CD, File, Date and Dim.,
+// in the statement's row order; the extension rides along for the file column's icon.
+class ResultModel : public QAbstractTableModel
+{
+    Q_OBJECT
+  public:
+    enum Column { Cd, File, Date, Size, ColumnCount };
+    static constexpr int ExtensionRole = Qt::UserRole + 1;
+
+    explicit ResultModel(const ResultSet& result, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // A catalogue date ("YYYY-MM-DD HH:MM:SS") in the locale's short date and long time,
+    // without a time zone, and without the time when it is exactly midnight. Text in any
+    // other form is shown as it is.
+    static QString dateText(const QString& catalogueDate, const QLocale& locale);
+
+  private:
+    void readLocale();
+    QString dateOf(qsizetype row) const;
+
+    const ResultSet& result_;
+    QLocale locale_;
+    QString dateFormat_;
+    QString timeFormat_;
+    // Formatting through the locale is slow and dates repeat: each day and each time of
+    // day is formatted once.
+    mutable QHash<qint64, QString> days_;
+    mutable QHash<int, QString> times_;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "search/ResultSnapshot.h"
+#include "search/SearchEngine.h"
+
+#include <QObject>
+
+class Connection;
+class SearchStatement;
+
+// The result query: opened by each search with that search's statement, it holds the rows
+// found as a snapshot until it is opened again or closed. The results grid follows it.
+class ResultSet : public QObject
+{
+    Q_OBJECT
+  public:
+    explicit ResultSet(Connection& connection, QObject* parent = nullptr);
+
+    // Closes, then runs the statement. On failure it stays closed and the error goes on.
+    void open(const SearchStatement& statement);
+    void close();
+    bool active() const { return active_; }
+    qsizetype rowCount() const { return rows_.rowCount(); }
+    const ResultSnapshot& rows() const { return rows_; }
+
+  Q_SIGNALS:
+    // Around every change of the rows, so that views can let go of the old rows first.
+    void aboutToChange();
+    void changed();
+
+  private:
+    SearchEngine engine_;
+    ResultSnapshot rows_;
+    bool active_ = false;
+};

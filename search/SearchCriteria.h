@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class TFilterPanel;
+
+// The five filters of a search, each with its tick and its input as the user set them.
+struct SearchCriteria {
+    bool byDisc = false;
+    QString discLabel; // a disc label such as D0007
+    bool byFile = false;
+    QString pattern; // as typed: "*" is the wildcard, blanks around it are dropped later
+    bool byDateFrom = false;
+    QDateTime dateFrom; // the chosen day at 00:00:00
+    bool byDateTo = false;
+    QDateTime dateTo; // the chosen day at 23:59:59
+    bool byExtension = false;
+    QString extension; // an extension list entry: no dot, any letter case
+};
+
+// What the filter panel's ticks and inputs say right now.
+SearchCriteria criteriaFromPanel(const TFilterPanel& panel);

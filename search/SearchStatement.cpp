@@ -1,0 +1,87 @@
+#include "search/SearchStatement.h"
+
+#include "catalogue/Statements.h"
+#include "common/LocalDateTime.h"
+
+namespace
+{
+const QString kOrder = QStringLiteral(" order by  cd.id,  files.path,  files.nome");
+
+QString baseText()
+{
+    return QStringLiteral("select ") + Statements::DiscLabelExpression +
+           QStringLiteral(" as cdid, files.path || files.nome as file, files.dimensione, files.data,  "
+                          "files.estensione from cd, files where files.id_cd = cd.id");
+}
+
+// The label is an expression, which compares in binary unless told otherwise.
+QString discCondition()
+{
+    return QStringLiteral(" and ") + Statements::DiscLabelExpression +
+           QStringLiteral(" = :vidcd collate nocase");
+}
+
+bool blankOrControl(QChar c)
+{
+    return c.unicode() <= 32;
+}
+} // namespace
+
+QString SearchStatement::patternValue(const QString& typed)
+{
+    qsizetype begin = 0;
+    qsizetype end = typed.size();
+    while (begin < end && blankOrControl(typed[begin]))
+        ++begin;
+    while (end > begin && blankOrControl(typed[end - 1]))
+        --end;
+    QString value = typed.mid(begin, end - begin);
+    value.replace(QLatin1Char('*'), QLatin1Char('%'));
+    return value;
+}
+
+SearchStatement::SearchStatement(const SearchCriteria& criteria)
+{
+    if (criteria.byDisc) {
+        conditions_ += discCondition();
+        disc_ = criteria.discLabel;
+        params_.emplace_back(QStringLiteral("vidcd"), *disc_);
+    }
+    // Blanks count as a pattern here: they add the condition, with an empty value.
+    if (criteria.byFile && !criteria.pattern.isEmpty()) {
+        conditions_ += QStringLiteral(" and files.path || files.nome like :vfile");
+        pattern_ = patternValue(criteria.pattern);
+        params_.emplace_back(QStringLiteral("vfile"), *pattern_);
+    }
+    if (criteria.byDateFrom) {
+        conditions_ += QStringLiteral(" and files.data >= :vdatada");
+        dateFrom_ = LocalDateTime::fromQDateTime(criteria.dateFrom).toText();
+        params_.emplace_back(QStringLiteral("vdatada"), *dateFrom_);
+    }
+    if (criteria.byDateTo) {
+        conditions_ += QStringLiteral(" and files.data <= :vdataa");
+        dateTo_ = LocalDateTime::fromQDateTime(criteria.dateTo).toText();
+        params_.emplace_back(QStringLiteral("vdataa"), *dateTo_);
+    }
+    if (criteria.byExtension) {
+        conditions_ += QStringLiteral(" and files.estensione = :vestensione");
+        extension_ = QLatin1Char('.') + criteria.extension;
+        params_.emplace_back(QStringLiteral("vestensione"), *extension_);
+    }
+    text_ = baseText() + conditions_ + kOrder;
+}
+
+QString SearchStatement::textForOneDisc() const
+{
+    return baseText() + QStringLiteral(" and cd.id = :vdisc") + conditions_ + kOrder;
+}
+
+QString SearchStatement::discsText() const
+{
+    QString text = QStringLiteral("select cd.id as id, ") + Statements::DiscLabelExpression +
+                   QStringLiteral(" as cdid from cd");
+    if (disc_)
+        text += QStringLiteral(" where ") + Statements::DiscLabelExpression +
+                QStringLiteral(" = :vidcd collate nocase");
+    return text + QStringLiteral(" order by cd.id");
+}
