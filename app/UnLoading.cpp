@@ -13,12 +13,13 @@ namespace {
 const QColor kLightBlue(210, 228, 249);
 }
 
-TfrmLoading::TfrmLoading(QWidget* owner)
-    : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint)
+TfrmLoading::TfrmLoading(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmLoading"));
     setWindowTitle(QStringLiteral("Tessaro"));
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // It goes before the main window shows: its going must not count as the last window closing.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(247, 249);

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -188,7 +189,7 @@ void WindowChrome::dxToolButton2Click()
     if (!restoreKind_) {
         // A dialog of fixed size is let loose while maximised and fixed again on restoring.
         if (window_->minimumSize() == window_->maximumSize()) {
-            fixedSize_ = window_->maximumSize();
+            fixedGeometry_ = window_->geometry();
             window_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         }
         window_->setWindowState((window_->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
@@ -203,9 +204,13 @@ void WindowChrome::windowStateChanged()
 {
     const bool maximised = window_->windowState() & Qt::WindowMaximized;
     setRestoreKind(maximised);
-    if (!maximised && fixedSize_.isValid()) {
-        window_->setFixedSize(fixedSize_);
-        fixedSize_ = QSize();
+    if (!maximised && fixedGeometry_.isValid()) {
+        // Once the window manager has restored it, the window gets its place and fixed size back.
+        QTimer::singleShot(0, this, [this, geometry = fixedGeometry_] {
+            window_->setFixedSize(geometry.size());
+            window_->move(geometry.topLeft());
+        });
+        fixedGeometry_ = QRect();
     }
 }
 

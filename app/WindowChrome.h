@@ -98,5 +98,5 @@ class WindowChrome : public QObject {
     Qt::Edges dragEdges_;
     QPoint pressGlobal_;
     QRect startGeometry_;
-    QSize fixedSize_; // a fixed-size window's size while it is maximised
+    QRect fixedGeometry_; // where a fixed-size window was before it was maximised
 };
