@@ -1,0 +1,463 @@
+#include "catalogue/DiscStore.h"
+#include "catalogue/Query.h"
+#include "catalogue/SearchIndex.h"
+#include "common/TessaroError.h"
+#include "search/ResultModel.h"
+#include "search/ResultSet.h"
+#include "search/SearchStatement.h"
+#include "tests/support/TestCatalogue.h"
+
+#include <QAbstractItemModelTester>
+#include <QtTest>
+
+namespace
+{
+QString row(const QStringList& fields)
+{
+    return fields.join(QLatin1Char('|'));
+}
+
+// What the find button's statement itself returns, run as it is.
+QStringList plainRows(Connection& connection, const SearchStatement& statement)
+{
+    QStringList rows;
+    Query query(connection);
+    for (query.openWith(statement.text(), statement.params()); !query.eof(); query.next())
+        rows << row({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+                     query.value(3).toString(), query.value(4).toString()});
+    return rows;
+}
+
+QStringList resultRows(const ResultSet& result)
+{
+    QStringList rows;
+    const ResultSnapshot& r = result.rows();
+    for (qsizetype i = 0; i < r.rowCount(); ++i)
+        rows << row({r.cdid(i), r.file(i), QString::number(r.dimensione(i)), r.data(i), r.estensione(i)});
+    return rows;
+}
+
+QStringList files(const ResultSet& result)
+{
+    QStringList names;
+    for (qsizetype i = 0; i < result.rowCount(); ++i)
+        names << result.rows().cdid(i) + result.rows().file(i);
+    return names;
+}
+
+SearchCriteria byPattern(const QString& pattern)
+{
+    SearchCriteria c;
+    c.byFile = true;
+    c.pattern = pattern;
+    return c;
+}
+
+const QString kDay = QStringLiteral("2021-03-28 ");
+} // namespace
+
+class SearchTest : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void noTickListsEveryFileInDiscFolderNameOrder();
+    void fileFilterFollowsTheRules();
+    void dayDiscAndExtensionFilters();
+    void indexAnswersExactlyAsTheStatement_data();
+    void indexAnswersExactlyAsTheStatement();
+    void snapshotKeepsItsRowsUntilTheNextSearch();
+    void changedRowsAreNeverAnsweredFromAStaleIndex();
+    void catalogueWithoutSearchIndexSearchesTheSame();
+    void damagedIndexIsIgnored();
+    void failedSearchLeavesTheResultClosed();
+    void modelShowsTheRowsAsTheGridWants();
+
+  private:
+    // Discs 1 (C), 2 (D), 7 (D); disc 2 is left without a search index.
+    void fill(TestCatalogue& cat);
+};
+
+void SearchTest::fill(TestCatalogue& cat)
+{
+    cat.addDisc(QStringLiteral("C"), QStringLiteral("ONE"), 1);
+    cat.addDisc(QStringLiteral("D"), QStringLiteral("TWO"), 2);
+    cat.addDisc(QStringLiteral("D"), QStringLiteral("SEVEN"), 7);
+    struct F {
+        qint64 disc;
+        const char* path;
+        const char* name;
+        qint64 size;
+        const char* date;
+    };
+    const F rows[] = {
+        {7, "\\photos\\", "b.JPG", 10, "2021-03-28 00:00:00"},
+        {1, "\\photos\\2005\\", "IMG_0001.jpg", 2048, "2005-06-01 12:30:00"},
+        {1, "\\docs\\", "report.doc", 5, "2021-03-28 23:59:59"},
+        {1, "\\Docs\\Reports\\", "q1.txt", 6, "2021-03-29 00:00:00"},
+        {1, "\\", "README", 7, "2021-03-27 23:59:59"},
+        {2, "\\", "a.jpg", 8, "2021-03-28 12:00:00"},
+        {2, "\\music\\", "100% pure.mp3", 9, "1999-01-01 00:00:00"},
+        {2, "\\music\\", "a_b.TXT", 11, "1999-01-01 00:00:01"},
+        {7, "\\odd\\", "it's \"quoted\".txt", 12, "2010-10-10 10:10:10"},
+        {7, "\\odd\\", "back\\slash.txt", 13, "2010-10-10 10:10:11"},
+        {7, "\\odd\\", "  blanks  .txt", 14, "2010-10-10 10:10:12"},
+        {7, "\\odd\\", "\xc3\xa9t\xc3\xa9.TXT", 15, "2010-10-10 10:10:13"},
+        {7, "\\", "big.iso", 5000000000LL, "2030-01-01 00:00:00"},
+    };
+    for (const F& f : rows)
+        cat.addFile(f.disc, QString::fromUtf8(f.path), QString::fromUtf8(f.name), f.size,
+                    QString::fromLatin1(f.date));
+    cat.addFile(99, QStringLiteral("\\"), QStringLiteral("orphan.jpg")); // no disc row: never found
+    QVERIFY(SearchIndex::indexDisc(cat.connection, 1));
+    QVERIFY(SearchIndex::indexDisc(cat.connection, 7));
+}
+
+void SearchTest::noTickListsEveryFileInDiscFolderNameOrder()
+{
+    TestCatalogue cat;
+    fill(cat);
+    ResultSet result(cat.connection);
+    result.open(SearchStatement(SearchCriteria()));
+    QVERIFY(result.active());
+    QCOMPARE(result.rowCount(), cat.count(QStringLiteral("files")) - 1);
+    const QStringList want = {
+        "C0001\\README",
+        "C0001\\docs\\report.doc",
+        "C0001\\Docs\\Reports\\q1.txt",
+        "C0001\\photos\\2005\\IMG_0001.jpg",
+        "D0002\\a.jpg",
+        "D0002\\music\\100% pure.mp3",
+        "D0002\\music\\a_b.TXT",
+        "D0007\\big.iso",
+        "D0007\\odd\\  blanks  .txt",
+        "D0007\\odd\\back\\slash.txt",
+        "D0007\\odd\\it's \"quoted\".txt",
+        "D0007\\odd\\\xc3\xa9t\xc3\xa9.TXT",
+        "D0007\\photos\\b.JPG",
+    };
+    QCOMPARE(files(result), want);
+    QCOMPARE(resultRows(result), plainRows(cat.connection, SearchStatement(SearchCriteria())));
+    QCOMPARE(result.rows().dimensione(7), 5000000000LL);
+}
+
+void SearchTest::fileFilterFollowsTheRules()
+{
+    TestCatalogue cat;
+    fill(cat);
+    ResultSet result(cat.connection);
+    auto find = [&](const QString& pattern) {
+        result.open(SearchStatement(byPattern(pattern)));
+        return files(result);
+    };
+    QCOMPARE(find(QStringLiteral("*.jpg")),
+             QStringList({"C0001\\photos\\2005\\IMG_0001.jpg", "D0002\\a.jpg", "D0007\\photos\\b.JPG"}));
+    QCOMPARE(find(QStringLiteral("report.doc")), QStringList()); // whole names begin with "\"
+    QCOMPARE(find(QStringLiteral("\\docs\\report.doc")), QStringList({"C0001\\docs\\report.doc"}));
+    QCOMPARE(find(QStringLiteral("*report*")),
+             QStringList({"C0001\\docs\\report.doc", "C0001\\Docs\\Reports\\q1.txt"}));
+    QCOMPARE(find(QStringLiteral("   ")), QStringList()); // the condition with an empty value
+    QCOMPARE(find(QString()).size(), 13);                 // no condition at all
+    QCOMPARE(find(QStringLiteral(" \t*report* \n")).size(), 2);
+    QCOMPARE(find(QStringLiteral("*100%*")), QStringList({"D0002\\music\\100% pure.mp3"}));
+    QCOMPARE(find(QStringLiteral("*a_b*")), QStringList({"D0002\\music\\a_b.TXT"}));
+    QCOMPARE(find(QStringLiteral("*it's*")), QStringList({"D0007\\odd\\it's \"quoted\".txt"}));
+    QCOMPARE(find(QStringLiteral("*\"quoted\"*")), QStringList({"D0007\\odd\\it's \"quoted\".txt"}));
+    QCOMPARE(find(QStringLiteral("*\\slash*")), QStringList({"D0007\\odd\\back\\slash.txt"}));
+    QCOMPARE(find(QStringLiteral("*  blanks  *")), QStringList({"D0007\\odd\\  blanks  .txt"}));
+    QCOMPARE(find(QString::fromUtf8("*\xc3\xa9t\xc3\xa9*")),
+             QStringList({QString::fromUtf8("D0007\\odd\\\xc3\xa9t\xc3\xa9.TXT")}));
+    QCOMPARE(find(QString::fromUtf8("*\xc3\x89T\xc3\x89*")), QStringList()); // only A-Z ignore case
+    QCOMPARE(find(QStringLiteral("*'; drop table files; --*")), QStringList());
+    QCOMPARE(cat.count(QStringLiteral("files")), 14);
+}
+
+void SearchTest::dayDiscAndExtensionFilters()
+{
+    TestCatalogue cat;
+    fill(cat);
+    ResultSet result(cat.connection);
+    SearchCriteria day;
+    day.byDateFrom = day.byDateTo = true;
+    day.dateFrom = QDateTime(QDate(2021, 3, 28), QTime(0, 0, 0));
+    day.dateTo = QDateTime(QDate(2021, 3, 28), QTime(23, 59, 59));
+    result.open(SearchStatement(day));
+    QCOMPARE(files(result), QStringList({"C0001\\docs\\report.doc", "D0002\\a.jpg", "D0007\\photos\\b.JPG"}));
+
+    SearchCriteria disc;
+    disc.byDisc = true;
+    disc.discLabel = QStringLiteral("D0007");
+    result.open(SearchStatement(disc));
+    QCOMPARE(result.rowCount(), 6);
+    for (qsizetype i = 0; i < result.rowCount(); ++i)
+        QCOMPARE(result.rows().cdid(i), QStringLiteral("D0007"));
+    disc.discLabel = QStringLiteral("d0007");
+    result.open(SearchStatement(disc));
+    QCOMPARE(result.rowCount(), 6);
+    disc.discLabel = QStringLiteral("C0007");
+    result.open(SearchStatement(disc));
+    QCOMPARE(result.rowCount(), 0);
+    disc.discLabel = QStringLiteral("D0002"); // the disc without an index
+    result.open(SearchStatement(disc));
+    QCOMPARE(result.rowCount(), 3);
+
+    SearchCriteria extension;
+    extension.byExtension = true;
+    extension.extension = QStringLiteral("txt");
+    result.open(SearchStatement(extension));
+    QCOMPARE(files(result).size(), 6); // .txt and .TXT alike
+    extension.extension = QStringLiteral("JPG");
+    result.open(SearchStatement(extension));
+    QCOMPARE(files(result).size(), 3);
+}
+
+void SearchTest::indexAnswersExactlyAsTheStatement_data()
+{
+    QTest::addColumn<QString>("pattern");
+    const char* patterns[] = {
+        "*",
+        "**",
+        "?",
+        "_",
+        "\\",
+        "\\*",
+        "*\\",
+        "*\\*",
+        "*.jpg",
+        "*.JPG",
+        "*jpg",
+        "\\photos\\*",
+        "\\PHOTOS\\*.jpg",
+        "\\photos\\*.jpg",
+        "*photos*",
+        "*o*",
+        "*_*",
+        "*%*",
+        "*'*",
+        "*\"*",
+        "*a*b*",
+        "*s\\r*",
+        "*\\q1.txt",
+        "\\docs\\report.doc",
+        "\\docs\\report.do_",
+        "_docs_report.doc",
+        "*.t_t",
+        "*o_*",
+        "\\odd\\*",
+        "*\\b*",
+        "*ck\\sl*",
+        "*ck\\sl",
+        "*2005*",
+        "*2005\\img*",
+        "*img_0001*",
+        "*img?0001*",
+        "\\*\\*",
+        "*ME",
+        "README",
+        "\\README",
+        "*e*e*e*",
+        "%",
+        "*.",
+        "*. ",
+        "* *",
+        "*  *",
+        "*\xc3\xa9*",
+        "*\xc3\x89*",
+        "\\README*ME",
+        "\\a.jpg*.jpg",
+        "\\a*a.jpg",
+        "\\*\\",
+    };
+    for (const char* p : patterns)
+        QTest::newRow(p) << QString::fromUtf8(p).replace(QLatin1Char('?'), QLatin1Char('_'));
+}
+
+// The index, the plain statement and the statement run disc by disc must agree row for row,
+// alone and together with every other filter.
+void SearchTest::indexAnswersExactlyAsTheStatement()
+{
+    QFETCH(QString, pattern);
+    TestCatalogue cat;
+    fill(cat);
+    ResultSet result(cat.connection);
+    for (int others = 0; others < 8; ++others) {
+        SearchCriteria c = byPattern(pattern);
+        c.byExtension = others & 1;
+        c.extension = QStringLiteral("TXT");
+        c.byDateFrom = others & 2;
+        c.dateFrom = QDateTime(QDate(2005, 1, 1), QTime(0, 0, 0));
+        c.byDateTo = others & 4;
+        c.dateTo = QDateTime(QDate(2021, 3, 28), QTime(23, 59, 59));
+        const SearchStatement statement(c);
+        result.open(statement);
+        QCOMPARE(resultRows(result), plainRows(cat.connection, statement));
+    }
+}
+
+void SearchTest::snapshotKeepsItsRowsUntilTheNextSearch()
+{
+    TestCatalogue cat;
+    fill(cat);
+    ResultSet result(cat.connection);
+    const SearchStatement all{SearchCriteria()};
+    result.open(all);
+    const QStringList before = resultRows(result);
+    DiscStore::removeDisc(*cat.work, 7);
+    DiscStore::removeDisc(*cat.work, 2);
+    cat.addDisc(QStringLiteral("C"), QStringLiteral("NEW"), 8);
+    cat.addFile(8, QStringLiteral("\\"), QStringLiteral("new.txt"));
+    QCOMPARE(resultRows(result), before);
+    result.open(all);
+    QCOMPARE(files(result),
+             QStringList({"C0001\\README", "C0001\\docs\\report.doc", "C0001\\Docs\\Reports\\q1.txt",
+                          "C0001\\photos\\2005\\IMG_0001.jpg", "C0008\\new.txt"}));
+}
+
+void SearchTest::changedRowsAreNeverAnsweredFromAStaleIndex()
+{
+    TestCatalogue cat;
+    fill(cat);
+    ResultSet result(cat.connection);
+    const SearchStatement jpg(byPattern(QStringLiteral("*.jpg")));
+    result.open(jpg);
+    QCOMPARE(result.rowCount(), 3);
+
+    // A row added to an indexed disc, on this connection and on another one.
+    cat.addFile(1, QStringLiteral("\\late\\"), QStringLiteral("added.jpg"));
+    result.open(jpg);
+    QCOMPARE(result.rowCount(), 4);
+    {
+        Connection other;
+        other.connect(cat.path());
+        Query work(other);
+        work.execWith(
+            QStringLiteral("insert into files (id, id_cd, nome, path, estensione, dimensione, data) values "
+                           "(1000, 7, 'other.jpg', '\\', '.jpg', 1, '2020-01-01 00:00:00')"));
+    }
+    result.open(jpg);
+    QCOMPARE(resultRows(result), plainRows(cat.connection, jpg));
+    QCOMPARE(result.rowCount(), 5);
+
+    // Rebuilt, then changed or deleted rows: the triggers drop the index.
+    QVERIFY(SearchIndex::indexDisc(cat.connection, 1));
+    QVERIFY(SearchIndex::indexDisc(cat.connection, 7));
+    cat.work->execWith(QStringLiteral("update files set nome = 'renamed.png' where nome = 'added.jpg'"));
+    cat.work->execWith(QStringLiteral("delete from files where nome = 'b.JPG'"));
+    QCOMPARE(cat.count(QStringLiteral("search_index")), 0);
+    result.open(jpg);
+    QCOMPARE(files(result),
+             QStringList({"C0001\\photos\\2005\\IMG_0001.jpg", "D0002\\a.jpg", "D0007\\other.jpg"}));
+
+    // A removed disc takes its index along; a new disc with its id starts without one.
+    QVERIFY(SearchIndex::indexDisc(cat.connection, 7));
+    DiscStore::removeDisc(*cat.work, 7);
+    QCOMPARE(cat.count(QStringLiteral("search_index")), 0);
+    cat.addDisc(QStringLiteral("C"), {}, 7);
+    cat.addFile(7, QStringLiteral("\\"), QStringLiteral("fresh.jpg"));
+    result.open(jpg);
+    QCOMPARE(resultRows(result), plainRows(cat.connection, jpg));
+    QCOMPARE(files(result).last(), QStringLiteral("C0007\\fresh.jpg"));
+}
+
+void SearchTest::catalogueWithoutSearchIndexSearchesTheSame()
+{
+    TestCatalogue cat;
+    fill(cat);
+    cat.connection.exec("drop table search_index");
+    ResultSet result(cat.connection);
+    for (const char* pattern : {"*.jpg", "*report*", "\\odd\\*", "*"}) {
+        const SearchStatement statement(byPattern(QString::fromLatin1(pattern)));
+        result.open(statement);
+        QCOMPARE(resultRows(result), plainRows(cat.connection, statement));
+    }
+    QVERIFY(!SearchIndex::indexDisc(cat.connection, 1));
+    QCOMPARE(SearchIndex::indexMissing(cat.connection), 0);
+}
+
+void SearchTest::damagedIndexIsIgnored()
+{
+    TestCatalogue cat;
+    fill(cat);
+    ResultSet result(cat.connection);
+    const SearchStatement all{SearchCriteria()};
+    const QStringList good = plainRows(cat.connection, all);
+    // The index really answers: a name changed inside it shows.
+    cat.connection.exec(
+        "update search_index set body = cast(replace(cast(body as text), 'IMG_', 'XYZ_') as blob), "
+        "generation = random() where id_cd = 1");
+    result.open(all);
+    QVERIFY(files(result).contains(QStringLiteral("C0001\\photos\\2005\\XYZ_0001.jpg")));
+    for (const char* body : {"x'00'", "substr(body, 1, length(body) - 1)", "x'5453583100000000'",
+                             "zeroblob(length(body))", "body || x'00'"}) {
+        SearchIndex::indexDisc(cat.connection, 1);
+        cat.connection.exec(QByteArray("update search_index set generation = random(), body = ")
+                                .append(body)
+                                .append(" where id_cd = 1")
+                                .constData());
+        result.open(all);
+        QCOMPARE(resultRows(result), good);
+    }
+}
+
+void SearchTest::failedSearchLeavesTheResultClosed()
+{
+    TestCatalogue cat;
+    fill(cat);
+    ResultSet result(cat.connection);
+    result.open(SearchStatement(SearchCriteria()));
+    QVERIFY(result.rowCount() > 0);
+    const SearchStatement tooLong(byPattern(QString(50001, QLatin1Char('x'))));
+    try {
+        result.open(tooLong);
+        QFAIL("an over-long pattern was searched");
+    } catch (const TessaroError& error) {
+        QCOMPARE(error.message(), QStringLiteral("LIKE or GLOB pattern too complex"));
+    }
+    QVERIFY(!result.active());
+    QCOMPARE(result.rowCount(), 0);
+    // A statement failing on a disc without index gives the same message.
+    QVERIFY_THROWS_EXCEPTION(TessaroError, plainRows(cat.connection, tooLong));
+}
+
+void SearchTest::modelShowsTheRowsAsTheGridWants()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    TestCatalogue cat;
+    fill(cat);
+    ResultSet result(cat.connection);
+    ResultModel model(result);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(model.rowCount(), 0);
+    result.open(SearchStatement(SearchCriteria()));
+    QCOMPARE(model.rowCount(), 13);
+    QCOMPARE(model.columnCount(), 4);
+    QStringList titles;
+    for (int c = 0; c < 4; ++c)
+        titles << model.headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(titles, QStringList({"CD", "File", "Date", "Dim."}));
+    auto cell = [&](int r, int c) { return model.data(model.index(r, c)).toString(); };
+    QCOMPARE(cell(1, ResultModel::Cd), QStringLiteral("C0001"));
+    QCOMPARE(cell(1, ResultModel::File), QStringLiteral("\\docs\\report.doc"));
+    QCOMPARE(cell(1, ResultModel::Date), QStringLiteral("3/28/21 11:59:59 PM"));
+    QCOMPARE(cell(12, ResultModel::Date), QStringLiteral("3/28/21")); // midnight: no time
+    QCOMPARE(cell(7, ResultModel::Size), QStringLiteral("5000000000"));
+    QCOMPARE(model.data(model.index(12, ResultModel::File), ResultModel::ExtensionRole).toString(),
+             QStringLiteral(".JPG"));
+    QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
+    QVERIFY(!model.setData(model.index(0, 0), QStringLiteral("x")));
+
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    result.open(SearchStatement(SearchCriteria()));
+    QCOMPARE(cell(1, ResultModel::Date), QStringLiteral("28.03.21 23:59:59"));
+    QCOMPARE(ResultModel::dateText(QStringLiteral("2021-03-28 02:30:00"), QLocale()),
+             QStringLiteral("28.03.21 02:30:00"));
+    QCOMPARE(ResultModel::dateText(QStringLiteral("not a date"), QLocale()), QStringLiteral("not a date"));
+    cat.work->execWith(QStringLiteral("update files set data = '2021-02-30 10:00:00' where nome = 'README'"));
+    result.open(SearchStatement(SearchCriteria()));
+    QCOMPARE(cell(0, ResultModel::Date), QStringLiteral("2021-02-30 10:00:00"));
+    result.close();
+    QCOMPARE(model.rowCount(), 0);
+    QLocale::setDefault(QLocale::system());
+}
+
+QTEST_MAIN(SearchTest)
+#include "search_test.moc"
