@@ -51,6 +51,8 @@ bool isPlainWindow(const QWidget* w)
 
 WindowChrome* WindowChrome::attach(QWidget* window, Options options)
 {
+    if (WindowChrome* existing = of(window))
+        return existing;
     auto* panel1 = window->findChild<QFrame*>(QStringLiteral("Panel1"));
     Q_ASSERT_X(panel1, "WindowChrome::attach", "the window has no Panel1");
     if (!panel1)

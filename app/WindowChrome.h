@@ -30,7 +30,7 @@ class WindowChrome : public QObject {
     };
 
     // The window must hold a QFrame named "Panel1" filling it. The caption is the window's
-    // title, kept up to date.
+    // title, kept up to date. A window has one frame: attaching again returns it.
     static WindowChrome* attach(QWidget* window, Options options);
     // A dialog's frame: everything but the maximise button, which stays disabled.
     static WindowChrome* attachDialog(QWidget* dialog) { return attach(dialog, {.canMaximise = false}); }

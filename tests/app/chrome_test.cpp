@@ -87,6 +87,8 @@ void ChromeTest::dialogFrameAndCaptionBar()
     WindowChrome* chrome = WindowChrome::attachDialog(&dialog);
     QVERIFY(chrome);
     QCOMPARE(WindowChrome::of(&dialog), chrome);
+    QCOMPARE(WindowChrome::attachDialog(&dialog), chrome);
+    QCOMPARE(dialog.findChildren<QFrame*>(QStringLiteral("Panel2")).size(), 1);
     QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(dialog.Panel1->palette().color(QPalette::Window), QColor(166, 202, 240));
     QCOMPARE(dialog.Panel1->frameWidth(), 1);
