@@ -275,7 +275,7 @@ std::shared_ptr<const DiscIndex> DiscIndex::fromBytes(const QByteArray& bytes)
             return false;
         for (quint32 i = 0; i < n; ++i) {
             const quint32 next = d.at<quint32>(offsets, i + 1);
-            if (next <= d.at<quint32>(offsets, i) || base[text + next - 1] != '\0')
+            if (next <= d.at<quint32>(offsets, i) || next > size || base[text + next - 1] != '\0')
                 return false;
         }
         return true;
