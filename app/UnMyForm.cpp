@@ -11,6 +11,10 @@
 #include "maintenance/UnNewCD.h"
 #include "resources/Art.h"
 #include "search/FilterPanel.h"
+#include "search/GridRequisiti.h"
+#include "search/ResultSet.h"
+#include "search/SearchCriteria.h"
+#include "search/SearchStatement.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -59,7 +63,7 @@ TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, 
     setObjectName(QStringLiteral("PersonalForm"));
     setWindowTitle(AppInfo::Title);
     WorkQuery = std::make_unique<Query>(connection_);
-    ResultQuery = std::make_unique<Query>(connection_);
+    ResultQuery = std::make_unique<ResultSet>(connection_);
     buildLayout();
     FormCreate();
     // Created once, hidden, also after a failed start-up; shown modally by their commands.
@@ -103,9 +107,9 @@ void TPersonalForm::buildLayout()
     Panel4 = new TFilterPanel(Panel1);
     panel1Layout_->addWidget(Panel4);
 
-    GridRequisiti = new QTableView(Panel1);
-    GridRequisiti->setObjectName(QStringLiteral("GridRequisiti"));
+    GridRequisiti = new TGridRequisiti(*ResultQuery, Panel4, Panel1);
     panel1Layout_->addWidget(GridRequisiti, 1);
+    connect(Panel4->SpeedButton1, &QToolButton::clicked, this, &TPersonalForm::SpeedButton1Click);
 
     buildStatusBar();
 
@@ -255,6 +259,30 @@ void TPersonalForm::Guidainlinea1Click()
 void TPersonalForm::Informazionisu1Click()
 {
     frmAbout->exec();
+}
+
+void TPersonalForm::SpeedButton1Click()
+{
+    const SearchStatement statement(criteriaFromPanel(*Panel4));
+    QString failure;
+    {
+        // Restored on failure too: a stuck wait cursor would hide that the search is over.
+        const struct WaitCursor {
+            WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+            ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+        } wait;
+        try {
+            ResultQuery->open(statement);
+        } catch (const TessaroError& error) {
+            failure = error.message();
+        } catch (const std::exception& error) {
+            failure = QString::fromLocal8Bit(error.what());
+        }
+    }
+    if (ResultQuery->active())
+        StatusPanel1->setText(QString::number(ResultQuery->rowCount()) + QStringLiteral(" files found"));
+    else
+        messages_.showError(failure); // the result stays closed and the last count stays
 }
 
 void TPersonalForm::Timer1Timer()

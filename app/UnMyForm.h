@@ -13,7 +13,8 @@ class QFrame;
 class QLabel;
 class QMenu;
 class QStatusBar;
-class QTableView;
+class ResultSet;
+class TGridRequisiti;
 class QTimer;
 class QToolBar;
 class QToolButton;
@@ -38,7 +39,7 @@ public:
     Query& workQuery() override { return *WorkQuery; }
     // Fills the disc and extension lists again, keeping the chosen entries.
     void RefreshFilters() override;
-    Query& resultQuery() { return *ResultQuery; }
+    ResultSet& resultQuery() { return *ResultQuery; }
     const QString& helpFile() const { return helpFile_; }
 
     QFrame* Panel1;
@@ -51,7 +52,7 @@ public:
     QAction* Guidainlinea1;
     QAction* Informazionisu1;
     TFilterPanel* Panel4;
-    QTableView* GridRequisiti;
+    TGridRequisiti* GridRequisiti;
     QStatusBar* StatusBar1;
     QLabel* StatusPanel0; // hint of the control under the mouse
     QLabel* StatusPanel1; // count of the last search
@@ -68,6 +69,7 @@ public Q_SLOTS:
     void ToolButton5Click();
     void Guidainlinea1Click();
     void Informazionisu1Click();
+    void SpeedButton1Click();
     void Timer1Timer();
     void Timer2Timer();
 
@@ -89,7 +91,7 @@ private:
     QString helpFile_;
     Connection connection_;
     std::unique_ptr<Query> WorkQuery;
-    std::unique_ptr<Query> ResultQuery;
+    std::unique_ptr<ResultSet> ResultQuery;
     QVBoxLayout* panel1Layout_ = nullptr;
     WindowChrome* chrome_ = nullptr;
     std::unique_ptr<SystemDiscDrive> discDrive_;

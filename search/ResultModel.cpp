@@ -51,12 +51,17 @@ QString formatDate(const QString& text, const QLocale& locale, const QString& da
 } // namespace
 
 ResultModel::ResultModel(const ResultSet& result, QObject* parent)
-    : QAbstractTableModel(parent), result_(result)
+    : QAbstractTableModel(parent), result_(&result)
 {
     readLocale();
-    connect(&result_, &ResultSet::aboutToChange, this, [this] { beginResetModel(); });
-    connect(&result_, &ResultSet::changed, this, [this] {
+    connect(&result, &ResultSet::aboutToChange, this, [this] { beginResetModel(); });
+    connect(&result, &ResultSet::changed, this, [this] {
         readLocale();
+        endResetModel();
+    });
+    connect(&result, &QObject::destroyed, this, [this] {
+        beginResetModel();
+        result_ = nullptr;
         endResetModel();
     });
 }
@@ -72,7 +77,7 @@ void ResultModel::readLocale()
 
 QString ResultModel::dateOf(qsizetype row) const
 {
-    const ResultSnapshot& rows = result_.rows();
+    const ResultSnapshot& rows = result_->rows();
     const qint64 packed = rows.packedData(row);
     if (packed < 0)
         return formatDate(rows.data(row), locale_, dateFormat_, timeFormat_);
@@ -102,9 +107,9 @@ QString ResultModel::dateText(const QString& catalogueDate, const QLocale& local
 
 int ResultModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid())
+    if (parent.isValid() || !result_)
         return 0;
-    return int(std::min<qsizetype>(result_.rowCount(), std::numeric_limits<int>::max()));
+    return int(std::min<qsizetype>(result_->rowCount(), std::numeric_limits<int>::max()));
 }
 
 int ResultModel::columnCount(const QModelIndex& parent) const
@@ -114,9 +119,9 @@ int ResultModel::columnCount(const QModelIndex& parent) const
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!result_ || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const ResultSnapshot& rows = result_.rows();
+    const ResultSnapshot& rows = result_->rows();
     const qsizetype row = index.row();
     if (role == ExtensionRole)
         return rows.estensione(row);

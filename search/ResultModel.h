@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QLocale>
+#include <QPointer>
 
 class ResultSet;
 
@@ -32,7 +33,7 @@ class ResultModel : public QAbstractTableModel
     void readLocale();
     QString dateOf(qsizetype row) const;
 
-    const ResultSet& result_;
+    QPointer<const ResultSet> result_; // the result query may go before the grid does
     QLocale locale_;
     QString dateFormat_;
     QString timeFormat_;

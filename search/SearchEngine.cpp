@@ -174,7 +174,8 @@ class IndexFilter
         const Shape shape = pattern_->shape();
         const std::string& prefix = pattern_->prefix();
         const std::string& suffix = pattern_->suffix();
-        const bool byAnchors = shape == Shape::Contains || shape == Shape::General;
+        const bool byAnchors =
+            (shape == Shape::Contains || shape == Shape::General) && !pattern_->anchors().empty();
         const std::vector<bool> candidate = byAnchors ? candidates(index) : std::vector<bool>();
         const std::string_view names = index.foldedNames();
         const std::string_view paths = index.foldedPaths();
