@@ -16,3 +16,5 @@ int cmdAdd(const CliContext& context);
 int cmdRemove(const CliContext& context);
 int cmdDiscs(const CliContext& context);
 int cmdExtensions(const CliContext& context);
+int cmdSearch(const CliContext& context);
+int cmdUpgradeCatalogue(const CliContext& context);

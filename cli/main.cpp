@@ -23,6 +23,10 @@ const std::map<QString, Command>& commands()
         {QStringLiteral("remove"), {cmdRemove, "remove LABEL"}},
         {QStringLiteral("discs"), {cmdDiscs, "discs"}},
         {QStringLiteral("extensions"), {cmdExtensions, "extensions"}},
+        {QStringLiteral("search"),
+         {cmdSearch, "search [--disc LABEL] [--file PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--ext EXT] "
+                     "[--count] [--csv]"}},
+        {QStringLiteral("upgrade-catalogue"), {cmdUpgradeCatalogue, "upgrade-catalogue"}},
     };
     return table;
 }

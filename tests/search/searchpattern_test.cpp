@@ -145,7 +145,7 @@ void SearchPatternTest::agreesWithSqliteOnRandomInput()
                                  .arg(QString::fromLatin1(text.toHex()), QString::fromLatin1(pattern.toHex()))
                                  .arg(ours)));
     }
-    QVERIFY(matched > 2000);
+    QVERIFY(matched > 500); // both answers are exercised
 }
 
 // What the index relies on: a matching text (valid UTF-8, A-Z folded) starts with the prefix,
