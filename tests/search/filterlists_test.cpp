@@ -35,6 +35,7 @@ class FilterListsTest : public QObject
     void refreshOfAnEmptiedCatalogueUnticksBothLists();
     void refreshPicksTheLastEqualEntry();
     void extensionEntryIsDrawnWithItsIcon();
+    void datePickersKeepTheirTimeOfDay();
 };
 
 void FilterListsTest::extensionEntryRule_data()
@@ -245,6 +246,20 @@ void FilterListsTest::extensionEntryIsDrawnWithItsIcon()
     }
     QCOMPARE(QColor(image.pixel(0, 0)), QColor(Qt::blue));
     QCOMPARE(QColor(image.pixel(1, 1)), QColor(Qt::red));
+}
+
+void FilterListsTest::datePickersKeepTheirTimeOfDay()
+{
+    TFilterPanel panel;
+    panel.show();
+    QDateTimeEdit* to = panel.DateTimePicker2;
+    to->setFocus();
+    to->setSelectedSection(QDateTimeEdit::YearSection);
+    QTest::keyClick(to, Qt::Key_Down);
+    QCOMPARE(to->time(), QTime(23, 59, 59));
+    QCOMPARE(to->date().year(), QDate::currentDate().year() - 1);
+    panel.DateTimePicker1->setDate(QDate(2004, 2, 29));
+    QCOMPARE(panel.DateTimePicker1->dateTime(), QDateTime(QDate(2004, 2, 29), QTime(0, 0, 0)));
 }
 
 QTEST_MAIN(FilterListsTest)
