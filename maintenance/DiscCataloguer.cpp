@@ -4,6 +4,7 @@
 #include "catalogue/DiscLabel.h"
 #include "catalogue/DiscStore.h"
 #include "catalogue/Query.h"
+#include "catalogue/SearchIndex.h"
 #include "catalogue/Statements.h"
 #include "common/TessaroError.h"
 
@@ -72,6 +73,8 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
         // A stop during the walk has already removed the disc and ended the transaction.
         if (searcher_.Stopped || !transaction_)
             return false;
+        // The disc's search index is built in one go from its rows, inside the run's transaction.
+        SearchIndex::indexDisc(connection_, NewDiscId);
         transaction_->commit();
         transaction_.reset();
         discRowWritten_ = false;

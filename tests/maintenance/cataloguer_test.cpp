@@ -98,6 +98,8 @@ void CataloguerTest::writesTheDiscAndOneRowPerFile()
              QStringLiteral("\\Read Me.TXT|.TXT|5;\\docs\\noext||0;\\docs\\old\\a.tar.gz|.gz|3"));
     QCOMPARE(cat.scalar(QStringLiteral("select min(id) || '-' || max(id) from files")).toString(),
              QStringLiteral("1-3"));
+    // The disc's search index comes with the run.
+    QCOMPARE(cat.scalar(QStringLiteral("select count(*) from search_index where id_cd = 1")).toInt(), 1);
 }
 
 void CataloguerTest::idsAreSharedByCdsAndDvds()
@@ -214,6 +216,7 @@ void CataloguerTest::stopRemovesEverythingAndFreesTheId()
     QVERIFY(!inTransaction(host.connection()));
     QCOMPARE(host.catalogue.count(QStringLiteral("cd")), 1);
     QCOMPARE(host.catalogue.count(QStringLiteral("files")), 1);
+    QCOMPARE(host.catalogue.count(QStringLiteral("search_index")), 0);
 
     run.setEvents({});
     QVERIFY(run.catalogue(QStringLiteral("D"), kRoot, noLabel));
