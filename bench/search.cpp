@@ -9,6 +9,7 @@
 #include "catalogue/Connection.h"
 #include "catalogue/DiscIndex.h"
 #include "catalogue/DiscLabel.h"
+#include "catalogue/DiscStore.h"
 #include "catalogue/Query.h"
 #include "catalogue/Schema.h"
 #include "catalogue/SearchIndex.h"
@@ -167,6 +168,33 @@ void searches(const QString& path, int rounds)
                 statusKiB("VmRSS") / 1024, statusKiB("VmHWM") / 1024);
 }
 
+// The same searches with every disc's index dropped: the statement itself, disc by disc.
+void searchesWithoutIndex(const QString& path)
+{
+    Connection connection;
+    connection.connect(path);
+    connection.exec("begin");
+    connection.exec("delete from search_index");
+    ResultSet result(connection);
+    ResultModel model(result);
+    std::printf("\nwithout the search index (the plain statement, one disc at a time):\n");
+    std::printf("%-18s %10s %12s\n", "search", "rows", "median ms");
+    for (const Case& test : cases(QStringLiteral("C0042"))) {
+        const SearchStatement statement(test.criteria);
+        std::vector<double> toScreen;
+        for (int r = 0; r < 3; ++r) {
+            toScreen.push_back(millis([&] {
+                result.open(statement);
+                for (int row = 0; row < std::min(40, model.rowCount()); ++row)
+                    readRow(model, row);
+            }));
+        }
+        std::printf("%-18s %10d %12.1f\n", test.name, model.rowCount(), median(toScreen));
+    }
+    result.close();
+    connection.exec("rollback");
+}
+
 void startup(const QString& path)
 {
     std::vector<double> times;
@@ -207,6 +235,7 @@ void cataloguing(const QString& folder, int rounds)
         }
     }
     std::vector<double> totals[2];
+    std::vector<double> removals[2];
     std::vector<double> builds;
     qint64 files = 0;
     for (int r = 0; r < rounds; ++r) {
@@ -227,6 +256,11 @@ void cataloguing(const QString& folder, int rounds)
                     builds.push_back(millis([&] { SearchIndex::indexDisc(connection, run.NewDiscId); }));
             }));
             files = run.FilesAdded;
+            removals[way].push_back(millis([&] {
+                Transaction transaction(connection);
+                DiscStore::removeDisc(work, run.NewDiscId);
+                transaction.commit();
+            }));
         }
     }
     const char* names[] = {"whole run, no search index", "whole run and the disc's search index"};
@@ -236,6 +270,8 @@ void cataloguing(const QString& folder, int rounds)
     }
     std::printf("%-40s median %5.0f ms (%.1f us per file)\n", "of which the index build", median(builds),
                 median(builds) * 1000 / double(std::max<qint64>(files, 1)));
+    std::printf("removing the disc: median %.0f ms without its index, %.0f ms with it\n", median(removals[0]),
+                median(removals[1]));
 }
 } // namespace
 
@@ -299,6 +335,8 @@ int main(int argc, char* argv[])
     }
     startup(path);
     searches(path, rounds);
+    if (args.contains(QStringLiteral("--without-index")))
+        searchesWithoutIndex(path);
     {
         Connection connection;
         connection.connect(path);
