@@ -34,10 +34,7 @@ class BalloonTest : public QObject {
     void aboveAndRightOfThePointer();
     void flipsNearTheRightEdge();
     void flipsNearTheTopEdge();
-    void flipsBothWaysInTheTopRightCorner();
     void pushedInsideAWorkAreaThatIsNotAtTheOrigin();
-    void stemAlwaysPointsAtThePointer_data();
-    void stemAlwaysPointsAtThePointer();
     void replacesTheTooltipOfAWidget();
     void askingAWidgetWithoutHintShowsItsParentsHint();
     void menuEntriesShowTheirHints();
@@ -100,15 +97,6 @@ void BalloonTest::flipsNearTheTopEdge()
     QVERIFY(inside(kScreen, p));
 }
 
-void BalloonTest::flipsBothWaysInTheTopRightCorner()
-{
-    const QPoint pointer(1275, 5);
-    const BalloonPlacement p = placeBalloon(pointer, kBody, kScreen);
-    QVERIFY(p.below);
-    QVERIFY(p.leftward);
-    QVERIFY(inside(kScreen, p));
-}
-
 void BalloonTest::pushedInsideAWorkAreaThatIsNotAtTheOrigin()
 {
     // A second screen to the right, with a panel along its top.
@@ -122,26 +110,6 @@ void BalloonTest::pushedInsideAWorkAreaThatIsNotAtTheOrigin()
     QVERIFY(inside(area, underPanel));
     // The same pointer on a screen without the panel keeps the balloon above.
     QVERIFY(!placeBalloon(QPoint(1600, 90), kBody, QRect(1280, 0, 1024, 768)).below);
-}
-
-void BalloonTest::stemAlwaysPointsAtThePointer_data()
-{
-    QTest::addColumn<QPoint>("pointer");
-    QTest::newRow("middle") << QPoint(640, 400);
-    QTest::newRow("left edge") << QPoint(0, 400);
-    QTest::newRow("right edge") << QPoint(1279, 400);
-    QTest::newRow("top-left corner") << QPoint(0, 0);
-    QTest::newRow("bottom-right corner") << QPoint(1279, 799);
-}
-
-void BalloonTest::stemAlwaysPointsAtThePointer()
-{
-    QFETCH(QPoint, pointer);
-    const BalloonPlacement p = placeBalloon(pointer, kBody, kScreen);
-    QCOMPARE(p.tip.x(), pointer.x());
-    QVERIFY(p.window().contains(p.tip));
-    QVERIFY(p.window().contains(p.body));
-    QVERIFY(kScreen.contains(p.body));
 }
 
 void BalloonTest::replacesTheTooltipOfAWidget()

@@ -33,7 +33,6 @@ class HitTestTest : public QObject {
     void cursorAndEdgesForEachFlagCombination();
     void captionCentring_data();
     void captionCentring();
-    void centredOnTheWorkArea();
     void sizingByHand_data();
     void sizingByHand();
 };
@@ -138,13 +137,6 @@ void HitTestTest::captionCentring()
     QFETCH(int, labelWidth);
     QFETCH(int, left);
     QCOMPARE(captionLabelLeft(windowWidth, labelWidth), left);
-}
-
-void HitTestTest::centredOnTheWorkArea()
-{
-    QCOMPARE(centredTopLeft(QSize(593, 367), QRect(0, 0, 1280, 800)), QPoint(343, 216));
-    // A work area that does not start at the origin (a panel along the top, a second screen).
-    QCOMPARE(centredTopLeft(QSize(200, 100), QRect(1280, 30, 1024, 738)), QPoint(1280 + 412, 30 + 319));
 }
 
 void HitTestTest::sizingByHand_data()
