@@ -117,6 +117,8 @@ bool present(Connection& connection)
 
 std::unique_ptr<Transaction> readTransaction(Connection& connection)
 {
+    if (!connection.connected())
+        connection.raise();
     if (sqlite3_get_autocommit(connection.handle()))
         return std::make_unique<Transaction>(connection, Transaction::Kind::Deferred);
     return nullptr;

@@ -416,6 +416,12 @@ void SearchTest::failedSearchLeavesTheResultClosed()
     QCOMPARE(result.rowCount(), 0);
     // A statement failing on a disc without index gives the same message.
     QVERIFY_THROWS_EXCEPTION(TessaroError, plainRows(cat.connection, tooLong));
+
+    // After a failed start-up the window still has a find button, but no catalogue.
+    Connection none;
+    ResultSet unconnected(none);
+    QVERIFY_THROWS_EXCEPTION(TessaroError, unconnected.open(SearchStatement(SearchCriteria())));
+    QVERIFY(!unconnected.active());
 }
 
 void SearchTest::modelShowsTheRowsAsTheGridWants()
