@@ -91,7 +91,7 @@ TreeBuilder::TreeBuilder(int files, int folders, quint32 seed)
             name += QLatin1Char('.') + QString::fromLatin1(kind->extension);
         const int folder = pick(int(paths.size()));
         if (names[size_t(folder)].contains(name))
-            name = QStringLiteral("%1 (%2)").arg(name).arg(i);
+            name = QStringLiteral("%1 (%2)").arg(name, QString::number(i));
         names[size_t(folder)].insert(name);
         const qint64 size = qint64(std::min(kind->medianBytes * spread(random), 4.4e9));
         const qint64 mtime = from + qint64(random() % quint32(to - from));
