@@ -15,6 +15,7 @@
 #include "search/ResultSet.h"
 #include "search/SearchCriteria.h"
 #include "search/SearchStatement.h"
+#include "settings/UnSettings.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -73,8 +74,12 @@ TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, 
         *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); }, *discDrive_,
         this);
     frmDelCD = new TfrmDelCD(*this, messages_, this);
+    frmSettings = new TfrmSettings(
+        messages_, discDrive_->setting(),
+        [drive = discDrive_.get()] { return drive->setting().driveTable().drives(); }, this);
     WindowChrome::attachDialog(frmNewCD);
     WindowChrome::attachDialog(frmDelCD);
+    WindowChrome::attachDialog(frmSettings);
 }
 
 TPersonalForm::~TPersonalForm()
@@ -82,6 +87,7 @@ TPersonalForm::~TPersonalForm()
     // The dialogs use the connection and the drive, which go before the window's children.
     delete frmNewCD;
     delete frmDelCD;
+    delete frmSettings;
     FormDestroy();
 }
 
@@ -242,7 +248,10 @@ void TPersonalForm::ToolButton2Click()
     frmDelCD->exec();
 }
 
-void TPersonalForm::ToolButton3Click() {}
+void TPersonalForm::ToolButton3Click()
+{
+    frmSettings->exec();
+}
 
 void TPersonalForm::ToolButton5Click()
 {

@@ -24,6 +24,7 @@ class TfrmAbout;
 class WindowChrome;
 class TfrmDelCD;
 class TfrmNewCD;
+class TfrmSettings;
 class SystemDiscDrive;
 
 // The main window: owns the catalogue connection and its two statement objects, lays out
@@ -60,6 +61,7 @@ public:
     QTimer* Timer2; // closes the window after a failed start-up
     TfrmAbout* frmAbout = nullptr;
     TfrmNewCD* frmNewCD = nullptr;
+    TfrmSettings* frmSettings = nullptr;
     TfrmDelCD* frmDelCD = nullptr;
 
 public Q_SLOTS:
