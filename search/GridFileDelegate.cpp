@@ -78,7 +78,8 @@ void GridFileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
     const QRect text(rect.left() + 21, rect.top() + 1, std::max(0, rect.width() - 21), rect.height() - 1);
     painter->setClipRect(rect);
-    painter->drawText(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+    // Centred in the row like the text of the other columns, which the style draws.
+    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                       index.data(Qt::DisplayRole).toString());
     painter->restore();
 }
