@@ -14,14 +14,14 @@ class DelCdTest : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
-    void layoutFollowsTheDesign();
+    void controlsSitAtTheirPlaces();
     void emptyCatalogueClosesWithoutAsking();
     void removesTheChosenDiscAndRefreshes();
     void answeringNoChangesNothing();
     void failedRemovalLeavesTheDiscWhole();
 };
 
-void DelCdTest::layoutFollowsTheDesign()
+void DelCdTest::controlsSitAtTheirPlaces()
 {
     FakeHost host;
     RecordingMessages messages;

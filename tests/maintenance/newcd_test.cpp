@@ -52,7 +52,7 @@ class NewCdTest : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
-    void layoutFollowsTheDesign();
+    void controlsSitAtTheirPlaces();
     void refusesWithoutConnectionOrDisc();
     void completedRunShowsLabelAndCount();
     void barMovesThroughEachFile();
@@ -65,7 +65,7 @@ class NewCdTest : public QObject
     void resetAfterCompletedRun();
 };
 
-void NewCdTest::layoutFollowsTheDesign()
+void NewCdTest::controlsSitAtTheirPlaces()
 {
     Rig rig;
     TfrmNewCD& d = rig.dialog;
