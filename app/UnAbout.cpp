@@ -3,6 +3,7 @@
 #include "app/AppInfo.h"
 #include "app/CaptionButton.h"
 #include "app/EdgeHitTest.h"
+#include "common/Panels.h"
 #include "resources/Art.h"
 
 #include <QDesktopServices>
@@ -14,8 +15,8 @@
 #include <QScreen>
 #include <QUrl>
 
-namespace {
-const QColor kLightBlue(210, 228, 249);
+namespace
+{
 
 QLabel* picture(QWidget* parent, const char* name, QLatin1StringView art, const QRect& where)
 {
@@ -43,15 +44,8 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     setModal(true);
     setFixedSize(215, 225);
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1 = Panels::outerPanel(this, Panels::LightBlue);
     Panel1->setGeometry(rect());
-    Panel1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Panel1->setLineWidth(1);
-    Panel1->setAutoFillBackground(true);
-    QPalette palette = Panel1->palette();
-    palette.setColor(QPalette::Window, kLightBlue);
-    Panel1->setPalette(palette);
 
     // Placements count from the panel's inside, one border line in.
     const QPoint in(Panel1->frameWidth(), Panel1->frameWidth());
@@ -84,7 +78,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     Button1->setStatusTip(QStringLiteral("OK"));
     connect(Button1, &QPushButton::clicked, this, &TfrmAbout::Button1Click);
 
-    dxToolButton1 = new CaptionButton(CaptionButton::Glyph::Close, kLightBlue, Qt::black, Panel1);
+    dxToolButton1 = new CaptionButton(CaptionButton::Glyph::Close, Panels::LightBlue, Qt::black, Panel1);
     dxToolButton1->setObjectName(QStringLiteral("dxToolButton1"));
     dxToolButton1->move(in + QPoint(197, 1));
     dxToolButton1->setHint(QStringLiteral("Exit"));

@@ -1,6 +1,7 @@
 #include "app/UnLoading.h"
 
 #include "app/EdgeHitTest.h"
+#include "common/Panels.h"
 #include "resources/Art.h"
 
 #include <QCoreApplication>
@@ -8,10 +9,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QScreen>
-
-namespace {
-const QColor kLightBlue(210, 228, 249);
-}
 
 TfrmLoading::TfrmLoading(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
@@ -24,15 +21,8 @@ TfrmLoading::TfrmLoading(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt:
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(247, 249);
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1 = Panels::outerPanel(this, Panels::LightBlue);
     Panel1->setGeometry(rect());
-    Panel1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Panel1->setLineWidth(1);
-    Panel1->setAutoFillBackground(true);
-    QPalette palette = Panel1->palette();
-    palette.setColor(QPalette::Window, kLightBlue);
-    Panel1->setPalette(palette);
 
     // The picture fills the panel inside its border line.
     Image1 = new QLabel(Panel1);

@@ -1,11 +1,12 @@
 #include "app/UnMyForm.h"
 
 #include "app/AppInfo.h"
+#include "app/SystemDiscDrive.h"
 #include "app/UnAbout.h"
 #include "app/UnLoading.h"
 #include "app/WindowChrome.h"
-#include "app/SystemDiscDrive.h"
 #include "common/IMessages.h"
+#include "common/Panels.h"
 #include "common/TessaroError.h"
 #include "maintenance/UnDelCD.h"
 #include "maintenance/UnNewCD.h"
@@ -33,8 +34,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-namespace {
-const QColor kSkyBlue(166, 202, 240);
+namespace
+{
 
 QToolButton* toolButton(QToolBar* bar, const char* name, const QString& hint, QLatin1StringView art)
 {
@@ -71,8 +72,8 @@ TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, 
     frmAbout = new TfrmAbout(this);
     discDrive_ = std::make_unique<SystemDiscDrive>();
     frmNewCD = new TfrmNewCD(
-        *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); }, *discDrive_,
-        this);
+        *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); },
+        *discDrive_, this);
     frmDelCD = new TfrmDelCD(*this, messages_, this);
     frmSettings = new TfrmSettings(
         messages_, discDrive_->setting(),
@@ -95,14 +96,7 @@ void TPersonalForm::buildLayout()
 {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameShape(QFrame::Box);
-    Panel1->setLineWidth(1);
-    Panel1->setAutoFillBackground(true);
-    QPalette palette = Panel1->palette();
-    palette.setColor(QPalette::Window, kSkyBlue);
-    Panel1->setPalette(palette);
+    Panel1 = Panels::outerPanel(this, Panels::SkyBlue);
     outer->addWidget(Panel1);
 
     panel1Layout_ = new QVBoxLayout(Panel1);
@@ -142,7 +136,8 @@ void TPersonalForm::buildToolBar()
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setContentsMargins(1, 1, 1, 1);
-    ToolBar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"));
+    ToolBar1->setStyleSheet(
+        QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"));
 
     ToolButton1 = toolButton(ToolBar1, "ToolButton1", QStringLiteral("New CD"), Art::newDisc);
     ToolButton2 = toolButton(ToolBar1, "ToolButton2", QStringLiteral("Remove CD"), Art::removeDisc);
@@ -257,7 +252,8 @@ void TPersonalForm::ToolButton5Click()
 {
     // Whether the file exists is the desktop's business, as when it is opened by hand.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile_)))
-        messages_.showMessage(QStringLiteral("Unable to open the help file %1").arg(QDir::toNativeSeparators(helpFile_)));
+        messages_.showMessage(
+            QStringLiteral("Unable to open the help file %1").arg(QDir::toNativeSeparators(helpFile_)));
 }
 
 void TPersonalForm::Guidainlinea1Click()

@@ -1,6 +1,7 @@
 #include "app/WindowChrome.h"
 
 #include "app/CaptionButton.h"
+#include "common/Panels.h"
 #include "resources/Art.h"
 
 #include <QApplication>
@@ -15,8 +16,8 @@
 #include <QWidget>
 #include <QWindow>
 
-namespace {
-const QColor kSkyBlue(166, 202, 240);
+namespace
+{
 const QColor kCaptionBlue(74, 146, 225);
 constexpr int kCaptionHeight = 20;
 constexpr int kMargin = 2; // Panel1's border width, inside its border line
@@ -73,7 +74,7 @@ WindowChrome::WindowChrome(QWidget* window, QFrame* panel1, Options options)
 
     Panel1->setFrameStyle(QFrame::Box | QFrame::Plain);
     Panel1->setLineWidth(1);
-    fill(Panel1, kSkyBlue);
+    fill(Panel1, Panels::SkyBlue);
 
     buildCaptionBar();
     CaptionSetup();

@@ -1,5 +1,7 @@
 #include "maintenance/MaintenanceDialog.h"
 
+#include "common/Panels.h"
+
 #include <QCloseEvent>
 #include <QFrame>
 #include <QKeyEvent>
@@ -7,10 +9,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-
-namespace {
-const QColor kSkyBlue(166, 202, 240);
-}
 
 MaintenanceDialog::MaintenanceDialog(const QString& caption, int clientWidth, int clientHeight,
                                      QWidget* parent)
@@ -20,14 +18,7 @@ MaintenanceDialog::MaintenanceDialog(const QString& caption, int clientWidth, in
     setFixedSize(clientWidth, clientHeight);
     setSizeGripEnabled(false);
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameShape(QFrame::Box);
-    Panel1->setLineWidth(1);
-    Panel1->setAutoFillBackground(true);
-    QPalette palette = Panel1->palette();
-    palette.setColor(QPalette::Window, kSkyBlue);
-    Panel1->setPalette(palette);
+    Panel1 = Panels::outerPanel(this, Panels::SkyBlue);
     Panel1->setGeometry(0, 0, clientWidth, clientHeight);
 
     StatusBar1 = new QStatusBar(Panel1);

@@ -1,5 +1,6 @@
 #include "search/GridRequisiti.h"
 
+#include "common/Panels.h"
 #include "search/GridFileDelegate.h"
 #include "search/ResultModel.h"
 
@@ -8,7 +9,6 @@
 
 namespace
 {
-const QColor kSkyBlue(166, 202, 240);
 constexpr int kRowHeight = 18; // a 16-pixel icon 1 pixel in, and a pixel to spare
 } // namespace
 
@@ -57,7 +57,7 @@ TGridRequisiti::TGridRequisiti(ResultSet& result, const TFilterPanel* filters, Q
     titles->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: %1; color: black; "
                                          "border: none; border-right: 1px solid gray; "
                                          "border-bottom: 1px solid gray; padding-left: 2px; }")
-                              .arg(kSkyBlue.name()));
+                              .arg(Panels::SkyBlue.name()));
     setColumnWidth(ResultModel::Cd, 50);
     setColumnWidth(ResultModel::File, 300);
     setColumnWidth(ResultModel::Date, 130);

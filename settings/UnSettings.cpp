@@ -1,6 +1,7 @@
 #include "settings/UnSettings.h"
 
 #include "common/IMessages.h"
+#include "common/Panels.h"
 #include "common/TessaroError.h"
 #include "settings/DrivePicker.h"
 #include "settings/DriveSetting.h"
@@ -40,15 +41,8 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
     setFixedSize(228, 127);
 
     // The caption bar takes the top 20 pixels of the panel.
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1 = Panels::outerPanel(this, Panels::SkyBlue);
     Panel1->setGeometry(0, 0, 228, 127);
-    Panel1->setFrameShape(QFrame::Box);
-    Panel1->setLineWidth(1);
-    Panel1->setAutoFillBackground(true);
-    QPalette sky = Panel1->palette();
-    sky.setColor(QPalette::Window, QColor(166, 202, 240));
-    Panel1->setPalette(sky);
 
     Label1 = new QLabel(QStringLiteral("CD Drive:"), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
