@@ -6,6 +6,7 @@
 #include "catalogue/Statements.h"
 #include "catalogue/Transaction.h"
 #include "common/IMessages.h"
+#include "common/TessaroError.h"
 #include "maintenance/ICatalogueHost.h"
 
 #include <QComboBox>
@@ -57,13 +58,20 @@ void TfrmDelCD::Button2Click()
     if (!messages_.confirm(QStringLiteral("Remove CD from the archive?")))
         return;
     const qint64 id = discIdFromLabel(ComboBox1->currentText());
-    {
-        // Both statements or neither: a failure must not leave a disc row without its files.
-        Transaction transaction(host_.connection());
-        DiscStore::removeDisc(host_.workQuery(), id);
-        transaction.commit();
+    // A failure goes to the default error box from here and the dialog stays open: an exception
+    // must not unwind through Qt's event delivery, which cleans nothing up on the way.
+    try {
+        {
+            // Both statements or neither: a failure must not leave a disc row without its files.
+            Transaction transaction(host_.connection());
+            DiscStore::removeDisc(host_.workQuery(), id);
+            transaction.commit();
+        }
+        host_.RefreshFilters();
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+        return;
     }
-    host_.RefreshFilters();
     closeDialog();
 }
 

@@ -83,10 +83,16 @@ void TfrmNewCD::ResetDialog()
 
 void TfrmNewCD::SpeedButton3Click()
 {
-    if (SpeedButton3->text() == kStart)
-        startRun();
-    else
-        stopRun();
+    // What the run does not handle itself (the drive setting, the count) goes to the default
+    // error box from here: an exception must not unwind through Qt's event delivery.
+    try {
+        if (SpeedButton3->text() == kStart)
+            startRun();
+        else
+            stopRun();
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+    }
 }
 
 void TfrmNewCD::startRun()
@@ -155,7 +161,12 @@ void TfrmNewCD::Button2Click()
     // While a run is going, OK stops it first: no file row may outlive its disc.
     if (cataloguer_->running())
         stopRun();
-    host_.RefreshFilters();
+    try {
+        host_.RefreshFilters();
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+        return;
+    }
     closeDialog();
 }
 
@@ -169,7 +180,12 @@ void TfrmNewCD::Button1Click()
     }
     if (!messages_.confirm(QStringLiteral("Cancel Insert?")))
         return;
-    cataloguer_->removeCommitted();
+    try {
+        cataloguer_->removeCommitted();
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+        return;
+    }
     closeDialog();
 }
 
