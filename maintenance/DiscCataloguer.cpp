@@ -51,6 +51,8 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
     if (transaction_)
         throw TessaroError(QStringLiteral("A cataloguing run is already in progress"));
     NewDiscId = 0;
+    // Counts this run's rows only, also when no counting pass came before it.
+    FilesAdded = 0;
     TypeLetter = typeLetter;
     discRowWritten_ = false;
     lastPosition_ = -1;
