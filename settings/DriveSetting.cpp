@@ -25,8 +25,9 @@ QChar DriveSetting::ReadDriveSetting() const
     {
         const QSettings settings(path_, QSettings::IniFormat);
         const QVariant value = settings.value(driveKey);
-        // "e, f" comes back as a list and @ByteArray(...) as bytes: neither is text.
-        if (value.isValid() && value.typeId() != QMetaType::QString)
+        // "e, f" comes back as a list and @ByteArray(...) as bytes: neither is text. A value
+        // Qt cannot even read (a broken @Variant(...)) is there all the same, and no text either.
+        if ((value.isValid() || settings.contains(driveKey)) && value.typeId() != QMetaType::QString)
             throw TessaroError(QStringLiteral("Invalid data type for 'Drive'"));
         text = value.toString();
     }

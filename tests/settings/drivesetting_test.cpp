@@ -4,6 +4,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -109,6 +111,95 @@ class DriveSettingTest : public QObject
                  QStringLiteral("Failed to set data for 'Drive'"));
         QCOMPARE(errorOf([&] { setting.WriteDriveSetting(QLatin1Char('e')); }),
                  QStringLiteral("Failed to set data for 'Drive'"));
+    }
+
+    // A store this user cannot read is never written over: the write-back of "d" fails instead
+    // of replacing what the file holds (a write-only file included).
+    void unreadableStoreIsReportedAndKept_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("no access") << 0000;
+        QTest::newRow("write-only") << 0200;
+    }
+    void unreadableStoreIsReportedAndKept()
+    {
+        QFETCH(int, mode);
+        const QString path = freshPath();
+        QDir().mkpath(QFileInfo(path).path());
+        const QByteArray text =
+            "[Software]\nQuillomat\\Tessaro\\Drive=e\nQuillomat\\Tessaro\\Drives\\e=/mnt/iso\n";
+        writeFile(path, text);
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+        QString error;
+        size_t mappings = 1;
+        {
+            // Root reads everything: the check runs as nobody.
+            const bool switched = geteuid() == 0 && seteuid(65534) == 0;
+            if (geteuid() == 0)
+                QSKIP("cannot take a user that permissions apply to");
+            error = errorOf([&] { DriveSetting(path).ReadDriveSetting(); });
+            mappings = DriveSetting(path).DriveMappings().size();
+            if (switched)
+                QVERIFY(seteuid(0) == 0);
+        }
+        ::chmod(QFile::encodeName(path).constData(), 0644);
+        QCOMPARE(error, QStringLiteral("Failed to set data for 'Drive'"));
+        QCOMPARE(mappings, size_t(0));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), text);
+    }
+
+    // Whatever the file holds, reading it gives a character or one of the two errors.
+    void garbageNeverCrashes_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("outcome"); // the letter read, or the error
+        const QString invalid = QStringLiteral("Invalid data type for 'Drive'");
+        QTest::newRow("empty file") << QByteArray() << "d";
+        QTest::newRow("only blanks and line breaks") << QByteArray(" \n\r\n\t\n") << "d";
+        QTest::newRow("key without a value") << QByteArray("[Software]\nQuillomat\\Tessaro\\Drive\n") << "d";
+        QTest::newRow("section never closed")
+            << QByteArray("[Software\nQuillomat\\Tessaro\\Drive=e\n") << "e";
+        QTest::newRow("quoted value") << QByteArray("[Software]\nQuillomat\\Tessaro\\Drive=\"f\"\n") << "f";
+        QTest::newRow("blank value") << QByteArray("[Software]\nQuillomat\\Tessaro\\Drive=\" \"\n") << " ";
+        QTest::newRow("a rectangle") << QByteArray("[Software]\nQuillomat\\Tessaro\\Drive=@Rect(1 2 3 4)\n")
+                                     << invalid;
+        QTest::newRow("a broken variant")
+            << QByteArray("[Software]\nQuillomat\\Tessaro\\Drive=@Variant(\\0\\0\\0\\x7f\\xff)\n") << invalid;
+        QTest::newRow("NUL bytes") << QByteArray("[Software]\nQuillomat\\Tessaro\\Drive=\0e\n", 35) << "d";
+        // Qt reads nothing from it, rewrites it with the "d" and still reports the sync as failed.
+        QTest::newRow("UTF-16 with its mark")
+            << QByteArray("\xff\xfe[\0S\0]\0\n\0D\0=\0e\0\n\0", 16) << "Failed to set data for 'Drive'";
+        QTest::newRow("a very long line")
+            << QByteArray("[Software]\nQuillomat\\Tessaro\\Drive=").append(QByteArray(1 << 20, 'z')) << "z";
+        QByteArray noise(4096, '\0');
+        quint32 state = 12345;
+        for (char& byte : noise) {
+            state = state * 1103515245u + 12345u;
+            byte = char(state >> 24);
+        }
+        QTest::newRow("random bytes") << noise << "";
+    }
+    void garbageNeverCrashes()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, outcome);
+        const QString path = freshPath();
+        QDir().mkpath(QFileInfo(path).path());
+        writeFile(path, content);
+        QString got;
+        const QString error = errorOf([&] { got = DriveSetting(path).ReadDriveSetting(); });
+        DriveSetting(path).DriveMappings();
+        if (outcome.isEmpty())
+            return; // anything but a crash
+        QCOMPARE(error.isEmpty() ? got : error, outcome);
+        // A value that is not text is never written over.
+        if (error == QLatin1String("Invalid data type for 'Drive'")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), content);
+        }
     }
 
     void mappingsAreReadForTheDriveTable()
