@@ -19,6 +19,7 @@ class KilledRemovalTest : public QObject
   private Q_SLOTS:
     void initTestCase();
     void killedRemovalsLeaveWholeDiscsOnly();
+    void commitsWaitForTheDisk();
 
   private:
     QString prepareCopy();
@@ -175,6 +176,18 @@ void KilledRemovalTest::killedRemovalsLeaveWholeDiscsOnly()
           killedWithDiscWhole, rounds, killedWhileWriting, killedWithDiscGone);
     QVERIFY(killedWithDiscWhole >= 4);
     QVERIFY(killedWhileWriting >= 2);
+}
+
+// A committed disc must survive a power cut as well as a kill: every commit waits until the
+// log is on the disk (synchronous FULL), never left to the operating system (OFF).
+void KilledRemovalTest::commitsWaitForTheDisk()
+{
+    Connection connection;
+    connection.connect(prepareCopy());
+    QCOMPARE(scalar(connection, QStringLiteral("pragma synchronous")), 2);
+    Query query(connection);
+    query.openWith(QStringLiteral("pragma journal_mode"));
+    QCOMPARE(query.value(0).toString(), QStringLiteral("wal"));
 }
 
 QTEST_GUILESS_MAIN(KilledRemovalTest)
