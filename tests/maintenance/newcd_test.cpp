@@ -1,3 +1,4 @@
+#include "common/TessaroError.h"
 #include "maintenance/UnNewCD.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
@@ -58,6 +59,7 @@ class NewCdTest : public QObject
     void barMovesThroughEachFile();
     void emptyDiscAndDvdType();
     void stopLeavesNoRowsAndTheSameIdAgain();
+    void settingAndCountErrorsGoToTheErrorBox();
     void errorDuringRunRemovesTheDiscAndShowsItsText();
     void cancelAfterCompletedRun();
     void okAndCancelDuringRunStopFirst();
@@ -190,6 +192,31 @@ void NewCdTest::stopLeavesNoRowsAndTheSameIdAgain()
     rig.dialog.SpeedButton3->click();
     QCOMPARE(rig.messages.messages,
              (QStringList{QStringLiteral("New CD ID: D0001"), QStringLiteral("60 files found")}));
+}
+
+// Errors before the run (the drive setting, the count) reach the default error box from the
+// click itself, never through Qt's event delivery; nothing is written.
+void NewCdTest::settingAndCountErrorsGoToTheErrorBox()
+{
+    FakeHost host;
+    FakeDrive drive;
+    drive.addFiles(2);
+    RecordingMessages messages;
+    TfrmNewCD badSetting(
+        host, messages, []() -> QChar { throw TessaroError(QStringLiteral("Invalid data type for 'Drive'")); },
+        drive);
+    badSetting.ResetDialog();
+    badSetting.SpeedButton3->click();
+    // A drive "letter" that names no drive folder fails the count.
+    TfrmNewCD badLetter(host, messages, [] { return QLatin1Char('1'); }, drive);
+    badLetter.ResetDialog();
+    badLetter.SpeedButton3->click();
+    QCOMPARE(messages.errors, (QStringList{QStringLiteral("Invalid data type for 'Drive'"),
+                                           QStringLiteral("Not a drive folder: 1:\\")}));
+    QVERIFY(messages.messages.isEmpty());
+    QCOMPARE(badLetter.SpeedButton3->text(), QStringLiteral("Start"));
+    QVERIFY(badLetter.SpeedButton3->isEnabled());
+    QCOMPARE(host.catalogue.count(QStringLiteral("cd")), 0);
 }
 
 void NewCdTest::errorDuringRunRemovesTheDiscAndShowsItsText()
