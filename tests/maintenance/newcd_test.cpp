@@ -203,12 +203,13 @@ void NewCdTest::settingAndCountErrorsGoToTheErrorBox()
     drive.addFiles(2);
     RecordingMessages messages;
     TfrmNewCD badSetting(
-        host, messages, []() -> QChar { throw TessaroError(QStringLiteral("Invalid data type for 'Drive'")); },
-        drive);
+        host, messages,
+        []() -> QChar { throw TessaroError(QStringLiteral("Invalid data type for 'Drive'")); }, drive);
     badSetting.ResetDialog();
     badSetting.SpeedButton3->click();
     // A drive "letter" that names no drive folder fails the count.
-    TfrmNewCD badLetter(host, messages, [] { return QLatin1Char('1'); }, drive);
+    TfrmNewCD badLetter(
+        host, messages, [] { return QLatin1Char('1'); }, drive);
     badLetter.ResetDialog();
     badLetter.SpeedButton3->click();
     QCOMPARE(messages.errors, (QStringList{QStringLiteral("Invalid data type for 'Drive'"),
