@@ -239,7 +239,13 @@ void TPersonalForm::ToolButton1Click()
 
 void TPersonalForm::ToolButton2Click()
 {
-    frmDelCD->FillDiscList();
+    // Exceptions must not travel through Qt's event delivery: report here and keep the dialog shut.
+    try {
+        frmDelCD->FillDiscList();
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+        return;
+    }
     frmDelCD->exec();
 }
 

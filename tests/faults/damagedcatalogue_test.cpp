@@ -7,6 +7,7 @@
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QtTest>
@@ -18,6 +19,7 @@ class DamagedCatalogueTest : public QObject {
 private Q_SLOTS:
     void damage_data();
     void damage();
+    void removeButtonReportsAnUnreadableDiscList();
 };
 
 namespace {
@@ -97,6 +99,19 @@ void DamagedCatalogueTest::damage()
     } catch (const TessaroError&) {
     }
     QVERIFY(form.connection().connected());
+}
+
+void DamagedCatalogueTest::removeButtonReportsAnUnreadableDiscList()
+{
+    TestCatalogue cat;
+    RecordingMessages messages;
+    TPersonalForm form(messages, cat.path());
+    QVERIFY(form.connection().connected());
+    form.workQuery().execWith(QStringLiteral("drop table cd"));
+    form.ToolButton2Click();
+    QCOMPARE(messages.errors.size(), 1);
+    QVERIFY2(messages.errors.first().contains(QLatin1String("no such table: cd")), qPrintable(messages.errors.first()));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
 
 QTEST_MAIN(DamagedCatalogueTest)
