@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace AppInfo {
+namespace AppInfo
+{
 inline const QString Title = QStringLiteral("Tessaro v1.3");
 inline const QString HelpFileName = QStringLiteral("help.chm");
 // The about box's link and year.

@@ -10,7 +10,8 @@
 #include <QToolTip>
 #include <algorithm>
 
-namespace {
+namespace
+{
 constexpr int kStem = 12;      // height of the stem between body and tip
 constexpr int kStemWidth = 10; // width of the stem where it meets the body
 constexpr int kStemInset = 14; // from the body's near side to the tip

@@ -24,7 +24,8 @@ BalloonPlacement placeBalloon(QPoint pointer, QSize body, const QRect& workArea)
 // A hint as a balloon: a rounded body with a stem, a bold "Info" header with the information
 // icon, then the hint's text. The window is shaped with a mask, so it looks the same with or
 // without a compositor.
-class BalloonHint : public QWidget {
+class BalloonHint : public QWidget
+{
     Q_OBJECT
   public:
     BalloonHint(const QString& text, QWidget* owner);

@@ -11,7 +11,8 @@
 #include <QMouseEvent>
 #include <QScreen>
 
-namespace {
+namespace
+{
 constexpr int kShowMs = 10000;
 
 // The hint a tooltip request asks for, and the area of the widget it belongs to.

@@ -14,7 +14,8 @@ class QWidget;
 // as a balloon instead. Balloons open after the platform's usual tooltip delay (the request
 // comes then) and close when the pointer leaves what the hint belongs to, on any click, key
 // or wheel turn, and after ten seconds.
-class BalloonHintFilter : public QObject {
+class BalloonHintFilter : public QObject
+{
     Q_OBJECT
   public:
     explicit BalloonHintFilter(QObject* parent = nullptr);

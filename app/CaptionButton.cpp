@@ -2,7 +2,8 @@
 
 #include <QPainter>
 
-namespace {
+namespace
+{
 const QColor kDisabledInk(128, 128, 128);
 }
 

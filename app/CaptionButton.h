@@ -5,7 +5,8 @@
 
 // A flat 15x15 caption button: a minimise, maximise, restore or close glyph drawn on its
 // background, grey while disabled, framed while hovered or pressed. It takes no focus.
-class CaptionButton : public QAbstractButton {
+class CaptionButton : public QAbstractButton
+{
     Q_OBJECT
   public:
     enum class Glyph { Minimise, Maximise, Restore, Close };

@@ -6,16 +6,18 @@
 #include <QMessageBox>
 #include <QSpacerItem>
 
-namespace {
-int run(QMessageBox::Icon icon, const QString& title, const QString& text, QMessageBox::StandardButtons buttons)
+namespace
+{
+int run(QMessageBox::Icon icon, const QString& title, const QString& text,
+        QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(icon, title, text, buttons);
     box.setObjectName(QStringLiteral("MessageBox"));
     // Wide enough that the window frame shows the whole caption beside its buttons.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
         const int width = box.fontMetrics().horizontalAdvance(title) + 140;
-        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
-                      grid->columnCount());
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                      0, 1, grid->columnCount());
     }
     return box.exec();
 }
@@ -28,8 +30,8 @@ void MessageBoxes::showMessage(const QString& text)
 
 bool MessageBoxes::confirm(const QString& question)
 {
-    return run(QMessageBox::Question, QStringLiteral("Confirm"), question, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return run(QMessageBox::Question, QStringLiteral("Confirm"), question,
+               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void MessageBoxes::showError(const QString& text)

@@ -3,8 +3,9 @@
 #include "common/IMessages.h"
 
 // The program's message boxes on screen, as the user sees them.
-class MessageBoxes : public IMessages {
-public:
+class MessageBoxes : public IMessages
+{
+  public:
     void showMessage(const QString& text) override;
     bool confirm(const QString& question) override;
     void showError(const QString& text) override;

@@ -6,12 +6,13 @@ class IMessages;
 
 // Qt does not carry exceptions through its event loop: every event is delivered here, and
 // an error no handler caught is shown in the default error box while the loop goes on.
-class TessaroApplication : public QApplication {
+class TessaroApplication : public QApplication
+{
     Q_OBJECT
-public:
+  public:
     TessaroApplication(int& argc, char** argv, IMessages& messages);
     bool notify(QObject* receiver, QEvent* event) override;
 
-private:
+  private:
     IMessages& messages_;
 };

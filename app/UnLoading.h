@@ -7,7 +7,8 @@ class QLabel;
 
 // The splash screen shown while the main window fills its lists at start-up. It takes no
 // input; its owner frees it once the lists are filled.
-class TfrmLoading : public QWidget {
+class TfrmLoading : public QWidget
+{
     Q_OBJECT
   public:
     explicit TfrmLoading(QWidget* owner);

@@ -30,9 +30,10 @@ class SystemDiscDrive;
 // The main window: owns the catalogue connection and its two statement objects, lays out
 // the toolbar, the filter panel, the results grid and the status bar, and dispatches the
 // toolbar and help commands.
-class TPersonalForm : public QWidget, public ICatalogueHost {
+class TPersonalForm : public QWidget, public ICatalogueHost
+{
     Q_OBJECT
-public:
+  public:
     TPersonalForm(IMessages& messages, const QString& cataloguePath, QWidget* parent = nullptr);
     ~TPersonalForm() override;
 
@@ -57,14 +58,14 @@ public:
     QStatusBar* StatusBar1;
     QLabel* StatusPanel0; // hint of the control under the mouse
     QLabel* StatusPanel1; // count of the last search
-    QTimer* Timer1; // edge-resize cursor, every 100 ms
-    QTimer* Timer2; // closes the window after a failed start-up
+    QTimer* Timer1;       // edge-resize cursor, every 100 ms
+    QTimer* Timer2;       // closes the window after a failed start-up
     TfrmAbout* frmAbout = nullptr;
     TfrmNewCD* frmNewCD = nullptr;
     TfrmSettings* frmSettings = nullptr;
     TfrmDelCD* frmDelCD = nullptr;
 
-public Q_SLOTS:
+  public Q_SLOTS:
     void ToolButton1Click();
     void ToolButton2Click();
     void ToolButton3Click();
@@ -75,10 +76,10 @@ public Q_SLOTS:
     void Timer1Timer();
     void Timer2Timer();
 
-protected:
+  protected:
     bool event(QEvent* event) override;
 
-private:
+  private:
     void FormCreate();
     void FormDestroy() noexcept;
     void buildLayout();

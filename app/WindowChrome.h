@@ -21,7 +21,8 @@ class QWidget;
 // of Panel1. The caption bar moves the window, a double-click on it toggles maximised state.
 // A resizable window is also sized from Panel1's margin, with the pointer shape following
 // the edge under it (Panel1MouseMove, run by the window's own timer).
-class WindowChrome : public QObject {
+class WindowChrome : public QObject
+{
     Q_OBJECT
   public:
     struct Options {

@@ -18,7 +18,8 @@
 #include <sys/resource.h>
 #include <vector>
 
-namespace {
+namespace
+{
 double seconds(const std::function<void()>& run)
 {
     QElapsedTimer timer;

@@ -8,7 +8,8 @@
 #include <QUrl>
 #include <sqlite3.h>
 
-namespace {
+namespace
+{
 constexpr int kBusyTimeoutMs = 5000;
 }
 

@@ -11,8 +11,9 @@ struct sqlite3_stmt;
 
 // The connection to the catalogue file. It never creates the file: a missing file, a file
 // that is not a SQLite database, or one without the catalogue's tables fails to connect.
-class Connection {
-public:
+class Connection
+{
+  public:
     Connection();
     ~Connection();
     Connection(const Connection&) = delete;
@@ -41,7 +42,7 @@ public:
     sqlite3_stmt* acquire(const QByteArray& sql);
     void release(sqlite3_stmt* stmt) noexcept;
 
-private:
+  private:
     struct Cached {
         sqlite3_stmt* stmt = nullptr;
         bool inUse = false;

@@ -3,17 +3,20 @@
 #include "catalogue/Query.h"
 #include "catalogue/Statements.h"
 
-namespace {
+namespace
+{
 qint64 allocate(Query& work, const QString& statement)
 {
     work.openWith(statement);
-    const qint64 id = work.fieldIsNull(QStringLiteral("new_id")) ? 1 : work.fieldAsInt(QStringLiteral("new_id"));
+    const qint64 id =
+        work.fieldIsNull(QStringLiteral("new_id")) ? 1 : work.fieldAsInt(QStringLiteral("new_id"));
     work.close();
     return id;
 }
 } // namespace
 
-namespace DiscStore {
+namespace DiscStore
+{
 qint64 allocateDiscId(Query& work)
 {
     return allocate(work, Statements::NewDiscId);

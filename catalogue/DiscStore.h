@@ -5,7 +5,8 @@
 class Query;
 
 // The catalogue's id rules and the removal of one disc, all run on the work query.
-namespace DiscStore {
+namespace DiscStore
+{
 // Largest id plus one; 1 on an empty table. Freed top ids are handed out again.
 qint64 allocateDiscId(Query& work);
 qint64 allocateFileId(Query& work);

@@ -11,8 +11,9 @@ struct sqlite3_stmt;
 
 // A statement object: SQL text lines, parameters written ":name" and assigned by name,
 // an open/closed state and a row cursor whose fields are read by name.
-class Query {
-public:
+class Query
+{
+  public:
     explicit Query(Connection& connection);
     ~Query();
     Query(const Query&) = delete;
@@ -48,7 +49,7 @@ public:
     void openWith(const QString& text, const Params& params = {});
     void execWith(const QString& text, const Params& params = {});
 
-private:
+  private:
     void assign(const QString& text, const Params& params);
     void prepare();
     void step();

@@ -3,7 +3,8 @@
 #include <QString>
 
 // The statement texts the program runs on the work query.
-namespace Statements {
+namespace Statements
+{
 inline const QString NewDiscId = QStringLiteral("select max(cd.id)+1 as new_id from cd");
 inline const QString InsertDisc =
     QStringLiteral("insert into cd (id, etichetta, tipo, data) values (:vid, :vetichetta, :vtipo, :vdata)");

@@ -14,7 +14,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 constexpr int kInterrupted = 130;
 
 // Ctrl+C before the run writes anything ends the program at once; once the run has begun it

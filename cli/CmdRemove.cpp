@@ -9,7 +9,8 @@
 
 #include <cstdio>
 
-namespace {
+namespace
+{
 // Labels compare with the letters A to Z folded, as the catalogue compares text.
 bool sameLabel(const QString& a, const QString& b)
 {

@@ -8,7 +8,8 @@
 #include <functional>
 #include <map>
 
-namespace {
+namespace
+{
 struct Command {
     std::function<int(const CliContext&)> run;
     const char* usage;
@@ -24,8 +25,9 @@ const std::map<QString, Command>& commands()
         {QStringLiteral("discs"), {cmdDiscs, "discs"}},
         {QStringLiteral("extensions"), {cmdExtensions, "extensions"}},
         {QStringLiteral("search"),
-         {cmdSearch, "search [--disc LABEL] [--file PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--ext EXT] "
-                     "[--count] [--csv]"}},
+         {cmdSearch,
+          "search [--disc LABEL] [--file PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--ext EXT] "
+          "[--count] [--csv]"}},
         {QStringLiteral("upgrade-catalogue"), {cmdUpgradeCatalogue, "upgrade-catalogue"}},
     };
     return table;

@@ -3,8 +3,9 @@
 #include <QString>
 
 // The program's message boxes, behind an interface so that tests can answer them.
-class IMessages {
-public:
+class IMessages
+{
+  public:
     virtual ~IMessages() = default;
     // A plain box: the application title as caption, no icon, one OK button.
     virtual void showMessage(const QString& text) = 0;

@@ -38,10 +38,7 @@ struct LocalDateTime {
         return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
     }
 
-    QDateTime toQDateTime() const
-    {
-        return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
-    }
+    QDateTime toQDateTime() const { return QDateTime(QDate(year, month, day), QTime(hour, minute, second)); }
 
     // "YYYY-MM-DD HH:MM:SS"; written by hand because it runs once per catalogued file.
     QString toText() const
@@ -71,7 +68,7 @@ struct LocalDateTime {
         return true;
     }
 
-private:
+  private:
     static void put(char* at, int value, int digits)
     {
         for (int i = digits - 1; i >= 0; --i) {

@@ -5,8 +5,9 @@
 
 // The one error class of the program: every failure it raises itself is one of these,
 // carrying the text shown to the user.
-class TessaroError : public std::runtime_error {
-public:
+class TessaroError : public std::runtime_error
+{
+  public:
     explicit TessaroError(const QString& message)
         : std::runtime_error(message.toStdString()), message_(message)
     {
@@ -14,6 +15,6 @@ public:
 
     const QString& message() const noexcept { return message_; }
 
-private:
+  private:
     QString message_;
 };

@@ -12,7 +12,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
-namespace {
+namespace
+{
 const QString kStart = QStringLiteral("Start");
 const QString kStop = QStringLiteral("Stop");
 

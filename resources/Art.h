@@ -4,7 +4,8 @@
 
 // Resource paths of the program's artwork (resources/tessaro.qrc). Link tessaro_resources to
 // get them; they are SVG, so QIcon and QPixmap scale them to the size asked for.
-namespace Art {
+namespace Art
+{
 inline constexpr QLatin1StringView appIcon{":/art/app.svg"};      // any size, also 16x16
 inline constexpr QLatin1StringView newDisc{":/art/new-disc.svg"}; // toolbar, 16x16
 inline constexpr QLatin1StringView removeDisc{":/art/remove-disc.svg"};

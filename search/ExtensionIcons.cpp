@@ -7,7 +7,8 @@
 #include <QStandardPaths>
 #include <QStyle>
 
-namespace {
+namespace
+{
 const QString kFallbackTheme = QStringLiteral("breeze");
 const QString kBaseTheme = QStringLiteral("hicolor");
 } // namespace

@@ -4,7 +4,8 @@
 #include "catalogue/Query.h"
 #include "catalogue/Statements.h"
 
-namespace FilterLists {
+namespace FilterLists
+{
 QStringList discLabels(Query& work)
 {
     QStringList labels;

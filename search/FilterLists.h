@@ -7,7 +7,8 @@ class Query;
 
 // The entries of the disc list and the extension list as the catalogue gives them,
 // without any widget: the filter panel and the command line show the very same lists.
-namespace FilterLists {
+namespace FilterLists
+{
 // Shown alone, and disabled, when a list would be empty.
 inline const QString None = QStringLiteral("- None -");
 

@@ -13,7 +13,8 @@
 #include <QPainter>
 #include <QToolButton>
 
-namespace {
+namespace
+{
 constexpr int kRowHeight = 21;
 
 template <typename T> T* place(QWidget* parent, const char* name, int left, int top, int width, int height)
@@ -113,7 +114,8 @@ void TFilterPanel::paintEvent(QPaintEvent* event)
     painter.drawLine(0, 0, width() - 1, 0);
 }
 
-namespace {
+namespace
+{
 // Selects the last entry whose text equals the remembered one exactly, else the first.
 void reselect(QComboBox* list, const QString& text)
 {

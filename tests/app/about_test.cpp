@@ -15,9 +15,11 @@
 #include <QtTest>
 #include <functional>
 
-namespace {
+namespace
+{
 // Receives the URLs the program asks the desktop to open.
-class UrlCatcher : public QObject {
+class UrlCatcher : public QObject
+{
     Q_OBJECT
   public:
     QList<QUrl> urls;
@@ -60,7 +62,8 @@ void whenAboutShows(const std::function<void(TfrmAbout*)>& action, Outcome* outc
 }
 } // namespace
 
-class AboutTest : public QObject {
+class AboutTest : public QObject
+{
     Q_OBJECT
   private Q_SLOTS:
     void init();

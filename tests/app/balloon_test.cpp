@@ -10,7 +10,8 @@
 #include <QToolTip>
 #include <QtTest>
 
-namespace {
+namespace
+{
 const QSize kBody(120, 60);
 const QRect kScreen(0, 0, 1280, 800);
 
@@ -26,7 +27,8 @@ void askForHint(QWidget* widget, QPoint pos)
 }
 } // namespace
 
-class BalloonTest : public QObject {
+class BalloonTest : public QObject
+{
     Q_OBJECT
   private Q_SLOTS:
     void initTestCase();

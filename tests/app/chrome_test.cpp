@@ -19,11 +19,13 @@
 #include <QToolBar>
 #include <QtTest>
 
-namespace {
+namespace
+{
 // A dialog built the way the program's dialogs are: fixed size, an outer panel placed by hand
 // with the top 20 pixels left free, a push button that would become the default, and a close
 // handler that may refuse.
-class FramedDialog : public QDialog {
+class FramedDialog : public QDialog
+{
   public:
     explicit FramedDialog(QWidget* parent = nullptr) : QDialog(parent)
     {
@@ -61,7 +63,8 @@ QRect workArea()
 }
 } // namespace
 
-class ChromeTest : public QObject {
+class ChromeTest : public QObject
+{
     Q_OBJECT
   private Q_SLOTS:
     void dialogFrameAndCaptionBar();

@@ -4,7 +4,8 @@
 
 Q_DECLARE_METATYPE(EdgeFlags)
 
-namespace {
+namespace
+{
 EdgeFlags flags(const char* which)
 {
     EdgeFlags f;
@@ -23,7 +24,8 @@ constexpr int H = 367;
 
 // The main window's edge hit test, the pointer shapes and edges it leads to, and the
 // placement rules of the frame, on plain coordinates.
-class HitTestTest : public QObject {
+class HitTestTest : public QObject
+{
     Q_OBJECT
   private Q_SLOTS:
     void hitTest_data();

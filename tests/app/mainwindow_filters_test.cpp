@@ -15,7 +15,8 @@
 #include <functional>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 QStringList items(const QComboBox* list)
 {
     QStringList texts;

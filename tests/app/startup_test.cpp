@@ -17,10 +17,12 @@
 
 RecordingMessages* appMessages = nullptr; // the application's own message boxes
 
-namespace {
+namespace
+{
 // Throws from inside an event handler, as a failing statement in a click handler does.
-class Thrower : public QObject {
-public:
+class Thrower : public QObject
+{
+  public:
     bool event(QEvent* e) override
     {
         if (e->type() == QEvent::User)
@@ -30,9 +32,10 @@ public:
 };
 } // namespace
 
-class StartupTest : public QObject {
+class StartupTest : public QObject
+{
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void errorBoxTextRule_data();
     void errorBoxTextRule();
     void failedStartShowsMessageOnceAndClosesAfterASecond();
@@ -45,13 +48,20 @@ void StartupTest::errorBoxTextRule_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("letter gets a dot") << "disk full" << "disk full.";
-    QTest::newRow("dot stays single") << "disk full." << "disk full.";
-    QTest::newRow("exclamation has a lower code") << "Stop!" << "Stop!";
-    QTest::newRow("bracket has a lower code") << "failed (5)" << "failed (5)";
-    QTest::newRow("digit comes after the dot") << "code 5" << "code 5.";
-    QTest::newRow("slash comes after the dot") << "a/" << "a/.";
-    QTest::newRow("empty stays empty") << "" << "";
+    QTest::newRow("letter gets a dot") << "disk full"
+                                       << "disk full.";
+    QTest::newRow("dot stays single") << "disk full."
+                                      << "disk full.";
+    QTest::newRow("exclamation has a lower code") << "Stop!"
+                                                  << "Stop!";
+    QTest::newRow("bracket has a lower code") << "failed (5)"
+                                              << "failed (5)";
+    QTest::newRow("digit comes after the dot") << "code 5"
+                                               << "code 5.";
+    QTest::newRow("slash comes after the dot") << "a/"
+                                               << "a/.";
+    QTest::newRow("empty stays empty") << ""
+                                       << "";
 }
 
 void StartupTest::errorBoxTextRule()
@@ -66,7 +76,8 @@ void StartupTest::failedStartShowsMessageOnceAndClosesAfterASecond()
     QTemporaryDir dir;
     RecordingMessages messages;
     TPersonalForm form(messages, dir.filePath(QStringLiteral("archive.mdb")));
-    QCOMPARE(messages.messages, QStringList{QStringLiteral("Unable to connect to DB, program will be closed")});
+    QCOMPARE(messages.messages,
+             QStringList{QStringLiteral("Unable to connect to DB, program will be closed")});
     QVERIFY(!form.connection().connected());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));

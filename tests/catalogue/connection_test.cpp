@@ -11,9 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-class ConnectionTest : public QObject {
+class ConnectionTest : public QObject
+{
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void connectsToACatalogue();
     void refusesWhatIsNotACatalogue_data();
     void refusesWhatIsNotACatalogue();
@@ -99,7 +100,8 @@ void ConnectionTest::readOnlyFolderStillSearches()
         Connection writer;
         writer.connect(path);
         Query q(writer);
-        q.execWith(QStringLiteral("insert into cd (id, etichetta, tipo, data) values (1, 'X', 'C', '2024-01-01 00:00:00')"));
+        q.execWith(QStringLiteral(
+            "insert into cd (id, etichetta, tipo, data) values (1, 'X', 'C', '2024-01-01 00:00:00')"));
     }
     QVERIFY(::chmod(path.toUtf8().constData(), 0444) == 0);
     QVERIFY(::chmod(dir.path().toUtf8().constData(), 0555) == 0);

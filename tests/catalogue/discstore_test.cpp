@@ -7,9 +7,10 @@
 
 #include <QtTest>
 
-class DiscStoreTest : public QObject {
+class DiscStoreTest : public QObject
+{
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void idsStartAtOneAndFollowTheLargest();
     void topIdIsReusedAfterRemoval();
     void removalDeletesFilesThenDisc();
@@ -75,8 +76,10 @@ void DiscStoreTest::labelInSqlMatchesLabelInCode()
     TestCatalogue cat;
     for (qint64 id : {1, 7, 999, 1000, 12345}) {
         cat.addDisc(id % 2 ? QStringLiteral("C") : QStringLiteral("D"), {}, id);
-        const QString sql = QStringLiteral("select %1 from cd where id = %2").arg(Statements::DiscLabelExpression).arg(id);
-        QCOMPARE(cat.scalar(sql).toString(), discLabel(id % 2 ? QStringLiteral("C") : QStringLiteral("D"), id));
+        const QString sql =
+            QStringLiteral("select %1 from cd where id = %2").arg(Statements::DiscLabelExpression).arg(id);
+        QCOMPARE(cat.scalar(sql).toString(),
+                 discLabel(id % 2 ? QStringLiteral("C") : QStringLiteral("D"), id));
     }
 }
 
@@ -91,7 +94,8 @@ void DiscStoreTest::textComparisonsIgnoreCase()
     QCOMPARE(cat.scalar(QStringLiteral("select count(distinct estensione) from files")).toInt(), 2);
     QCOMPARE(cat.scalar(QStringLiteral("select nome from files order by nome limit 1 offset 2")).toString(),
              QStringLiteral("C.jpg"));
-    QCOMPARE(cat.scalar(QStringLiteral("select count(*) from files where path || nome like '\\A.%'")).toInt(), 1);
+    QCOMPARE(cat.scalar(QStringLiteral("select count(*) from files where path || nome like '\\A.%'")).toInt(),
+             1);
 }
 
 void DiscStoreTest::queryReportsBadParametersAndFields()

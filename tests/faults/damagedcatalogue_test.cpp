@@ -14,22 +14,25 @@
 
 // A damaged catalogue either opens, with errors reported per statement, or ends with the
 // start-up message; it never crashes the program.
-class DamagedCatalogueTest : public QObject {
+class DamagedCatalogueTest : public QObject
+{
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void damage_data();
     void damage();
     void removeButtonReportsAnUnreadableDiscList();
 };
 
-namespace {
+namespace
+{
 QString buildCatalogue(TestCatalogue& cat)
 {
     cat.connection.exec("BEGIN");
     for (int d = 0; d < 3; ++d) {
         const qint64 disc = cat.addDisc(d % 2 ? QStringLiteral("D") : QStringLiteral("C"));
         for (int f = 0; f < 400; ++f)
-            cat.addFile(disc, QStringLiteral("\\folder%1\\").arg(f % 17), QStringLiteral("file%1.txt").arg(f));
+            cat.addFile(disc, QStringLiteral("\\folder%1\\").arg(f % 17),
+                        QStringLiteral("file%1.txt").arg(f));
     }
     cat.connection.exec("COMMIT");
     cat.connection.exec("PRAGMA wal_checkpoint(TRUNCATE)");
@@ -47,7 +50,8 @@ void DamagedCatalogueTest::damage_data()
     QTest::newRow("truncated to one page") << "truncate-page" << 0;
     QTest::newRow("header zeroed") << "zero-header" << 0;
     for (int seed = 1; seed <= 12; ++seed)
-        QTest::newRow(qPrintable(QStringLiteral("random pages overwritten %1").arg(seed))) << "scribble" << seed;
+        QTest::newRow(qPrintable(QStringLiteral("random pages overwritten %1").arg(seed)))
+            << "scribble" << seed;
 }
 
 void DamagedCatalogueTest::damage()
@@ -80,7 +84,8 @@ void DamagedCatalogueTest::damage()
     RecordingMessages messages;
     TPersonalForm form(messages, path);
     if (!form.connection().connected()) {
-        QCOMPARE(messages.messages, QStringList{QStringLiteral("Unable to connect to DB, program will be closed")});
+        QCOMPARE(messages.messages,
+                 QStringList{QStringLiteral("Unable to connect to DB, program will be closed")});
         return;
     }
     // Opened: every statement either works or raises the program error.
@@ -110,7 +115,8 @@ void DamagedCatalogueTest::removeButtonReportsAnUnreadableDiscList()
     form.workQuery().execWith(QStringLiteral("drop table cd"));
     form.ToolButton2Click();
     QCOMPARE(messages.errors.size(), 1);
-    QVERIFY2(messages.errors.first().contains(QLatin1String("no such table: cd")), qPrintable(messages.errors.first()));
+    QVERIFY2(messages.errors.first().contains(QLatin1String("no such table: cd")),
+             qPrintable(messages.errors.first()));
     QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
 

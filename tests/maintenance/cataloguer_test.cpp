@@ -7,7 +7,8 @@
 #include <QtTest>
 #include <sqlite3.h>
 
-namespace {
+namespace
+{
 const QString kRoot = QStringLiteral("e:\\");
 
 QString noLabel()

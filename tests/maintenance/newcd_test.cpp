@@ -15,7 +15,8 @@
 #include <QToolButton>
 #include <QtTest>
 
-namespace {
+namespace
+{
 // A dialog over a fake main window and drive, shown without a modal loop.
 struct Rig {
     Rig()

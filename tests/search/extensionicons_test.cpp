@@ -7,7 +7,8 @@
 #include <QtTest>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 // Runs the test body with the working directory set to a folder, and restores it.
 class WorkingDirectory
 {

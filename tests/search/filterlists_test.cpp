@@ -12,7 +12,8 @@
 #include <QStandardItemModel>
 #include <QtTest>
 
-namespace {
+namespace
+{
 QStringList items(const QComboBox* list)
 {
     QStringList texts;

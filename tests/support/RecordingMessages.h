@@ -7,8 +7,9 @@
 
 // Records every message box instead of showing it; questions take queued answers
 // (No when none is queued).
-class RecordingMessages : public IMessages {
-public:
+class RecordingMessages : public IMessages
+{
+  public:
     void showMessage(const QString& text) override { messages.append(text); }
     bool confirm(const QString& question) override
     {

@@ -17,10 +17,11 @@ qint64 TestCatalogue::addDisc(const QString& type, const QString& label, qint64 
 {
     if (id == 0)
         id = DiscStore::allocateDiscId(*work);
-    work->execWith(Statements::InsertDisc, {{QStringLiteral("vid"), id},
-                                            {QStringLiteral("vetichetta"), label},
-                                            {QStringLiteral("vtipo"), type},
-                                            {QStringLiteral("vdata"), QStringLiteral("2024-05-01 10:00:00")}});
+    work->execWith(Statements::InsertDisc,
+                   {{QStringLiteral("vid"), id},
+                    {QStringLiteral("vetichetta"), label},
+                    {QStringLiteral("vtipo"), type},
+                    {QStringLiteral("vdata"), QStringLiteral("2024-05-01 10:00:00")}});
     return id;
 }
 
@@ -29,13 +30,14 @@ qint64 TestCatalogue::addFile(qint64 disc, const QString& path, const QString& n
 {
     const qint64 id = DiscStore::allocateFileId(*work);
     const int dot = name.lastIndexOf(QLatin1Char('.'));
-    work->execWith(Statements::InsertFile, {{QStringLiteral("vid"), id},
-                                            {QStringLiteral("vid_cd"), disc},
-                                            {QStringLiteral("vnome"), name},
-                                            {QStringLiteral("vpath"), path},
-                                            {QStringLiteral("vestensione"), dot < 0 ? QString() : name.mid(dot)},
-                                            {QStringLiteral("vdimensione"), size},
-                                            {QStringLiteral("vdata"), date}});
+    work->execWith(Statements::InsertFile,
+                   {{QStringLiteral("vid"), id},
+                    {QStringLiteral("vid_cd"), disc},
+                    {QStringLiteral("vnome"), name},
+                    {QStringLiteral("vpath"), path},
+                    {QStringLiteral("vestensione"), dot < 0 ? QString() : name.mid(dot)},
+                    {QStringLiteral("vdimensione"), size},
+                    {QStringLiteral("vdata"), date}});
     return id;
 }
 

@@ -8,8 +8,9 @@
 #include <memory>
 
 // A fresh, empty catalogue in a temporary folder, connected, with a work query.
-class TestCatalogue {
-public:
+class TestCatalogue
+{
+  public:
     TestCatalogue();
     QString path() const { return dir.filePath(QStringLiteral("archive.mdb")); }
 
