@@ -1,5 +1,6 @@
 // Times a whole cataloguing run of a synthetic disc (count, walk, one row per file, through
 // the class the new-disc dialog uses) against find(1) on the same tree, in one run.
+#include "bench/support/Timing.h"
 #include "bench/support/TreeBuilder.h"
 #include "catalogue/Connection.h"
 #include "catalogue/Query.h"
@@ -18,22 +19,12 @@
 #include <sys/resource.h>
 #include <vector>
 
+using Timing::median;
+using Timing::millis;
+using Timing::seconds;
+
 namespace
 {
-double seconds(const std::function<void()>& run)
-{
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 long peakKiB()
 {
     rusage usage{};

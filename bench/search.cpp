@@ -5,6 +5,7 @@
 //
 //     bench_search [DISCS [FILES_PER_DISC [ROUNDS]]]
 #include "bench/support/CatalogueBuilder.h"
+#include "bench/support/Timing.h"
 #include "bench/support/TreeBuilder.h"
 #include "catalogue/Connection.h"
 #include "catalogue/DiscIndex.h"
@@ -31,22 +32,12 @@
 #include <functional>
 #include <vector>
 
+using Timing::median;
+using Timing::millis;
+using Timing::seconds;
+
 namespace
 {
-double millis(const std::function<void()>& run)
-{
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 long statusKiB(const char* field)
 {
     QFile status(QStringLiteral("/proc/self/status"));

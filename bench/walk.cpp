@@ -1,5 +1,6 @@
 // Times the file searcher on a synthetic disc against find(1) on the same tree, in one run:
 // CountFiles, Execute with its per-file event pump, and find printing path, size and date.
+#include "bench/support/Timing.h"
 #include "bench/support/TreeBuilder.h"
 #include "scan/UnFileSearch.h"
 
@@ -13,21 +14,12 @@
 #include <functional>
 #include <vector>
 
+using Timing::median;
+using Timing::millis;
+using Timing::seconds;
+
 namespace
 {
-double seconds(const std::function<void()>& run)
-{
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 } // namespace
 
 int main(int argc, char* argv[])
