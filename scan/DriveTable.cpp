@@ -193,6 +193,14 @@ DriveTable::DriveTable(const Sources& sources)
         if (!devNumber.isEmpty())
             claimedDevices.insert(devNumber);
     };
+    // A drive whose root is a whole mount takes its device (or remote name) and claims it.
+    const auto takeMount = [&](DriveEntry& d, const MountEntry& m) {
+        if (m.source.startsWith(QLatin1String("/dev/")))
+            d.device = m.source;
+        if (d.kind == DriveKind::Network)
+            d.remoteName = m.source;
+        claim(&m, {}, {});
+    };
     const auto labelOf = [&](const DriveEntry& d) {
         if (d.device.isEmpty() || !sources.readLabel || (d.kind == DriveKind::Optical && !d.medium))
             return QString();
@@ -228,13 +236,8 @@ DriveTable::DriveTable(const Sources& sources)
             d.root = cleanFolder(value);
             const MountEntry* m = containingMount(mounts, d.root);
             d.kind = m ? classify(*m, sources).value_or(DriveKind::Fixed) : DriveKind::Fixed;
-            if (m && m->mountPoint == d.root) {
-                if (m->source.startsWith(QLatin1String("/dev/")))
-                    d.device = m->source;
-                if (d.kind == DriveKind::Network)
-                    d.remoteName = m->source;
-                claim(m, {}, {});
-            }
+            if (m && m->mountPoint == d.root)
+                takeMount(d, *m);
         }
         d.label = labelOf(d);
         drives_.push_back(d);
@@ -251,11 +254,7 @@ DriveTable::DriveTable(const Sources& sources)
         d.root = QStringLiteral("/");
         if (rootMount) {
             d.kind = classify(*rootMount, sources).value_or(DriveKind::Fixed);
-            if (rootMount->source.startsWith(QLatin1String("/dev/")))
-                d.device = rootMount->source;
-            if (d.kind == DriveKind::Network)
-                d.remoteName = rootMount->source;
-            claim(rootMount, {}, {});
+            takeMount(d, *rootMount);
         }
         d.label = labelOf(d);
         drives_.push_back(d);
