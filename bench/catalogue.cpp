@@ -20,7 +20,6 @@
 #include <vector>
 
 using Timing::median;
-using Timing::millis;
 using Timing::seconds;
 
 namespace

@@ -34,7 +34,6 @@
 
 using Timing::median;
 using Timing::millis;
-using Timing::seconds;
 
 namespace
 {

@@ -15,12 +15,7 @@
 #include <vector>
 
 using Timing::median;
-using Timing::millis;
 using Timing::seconds;
-
-namespace
-{
-} // namespace
 
 int main(int argc, char* argv[])
 {
