@@ -9,6 +9,7 @@
 namespace
 {
 const QString driveKey = QStringLiteral("Software/Quillomat/Tessaro/Drive");
+const QString archivesKey = QStringLiteral("Software/Quillomat/Tessaro/ListArchives");
 const QString mappingsGroup = QStringLiteral("Software/Quillomat/Tessaro/Drives");
 } // namespace
 
@@ -51,6 +52,21 @@ void DriveSetting::write(const QString& text) const
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw TessaroError(QStringLiteral("Failed to set data for 'Drive'"));
+}
+
+bool DriveSetting::ListArchives() const
+{
+    const QSettings settings(path_, QSettings::IniFormat);
+    return settings.value(archivesKey).toString().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}
+
+void DriveSetting::WriteListArchives(bool on) const
+{
+    QSettings settings(path_, QSettings::IniFormat);
+    settings.setValue(archivesKey, on ? QStringLiteral("true") : QStringLiteral("false"));
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw TessaroError(QStringLiteral("Failed to set data for 'ListArchives'"));
 }
 
 std::map<QChar, QString> DriveSetting::DriveMappings() const
