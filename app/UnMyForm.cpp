@@ -74,6 +74,7 @@ TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, 
     frmNewCD = new TfrmNewCD(
         *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); },
         *discDrive_, this);
+    frmNewCD->setArchiveListing([drive = discDrive_.get()] { return drive->setting().ListArchives(); });
     frmDelCD = new TfrmDelCD(*this, messages_, this);
     frmSettings = new TfrmSettings(
         messages_, discDrive_->setting(),

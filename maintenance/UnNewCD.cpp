@@ -56,6 +56,10 @@ TfrmNewCD::TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QC
     Button1 = addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 16, 103, 51, 22);
     Button2 = addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 144, 103, 51, 22);
 
+    NotListedLabel = addLabel("NotListedLabel", QString(), 16, 84);
+    NotListedLabel->setFixedWidth(179);
+    NotListedLabel->hide();
+
     // FormCreate: the searcher lives as long as the dialog.
     cataloguer_ = std::make_unique<DiscCataloguer>(host_.connection(), host_.workQuery(),
                                                    [this](QChar letter) { return drive_.rootOf(letter); });
@@ -79,6 +83,7 @@ void TfrmNewCD::ResetDialog()
     ComboBox1->setCurrentIndex(0);
     SpeedButton3->setEnabled(true);
     cataloguer_->reset();
+    NotListedLabel->hide();
     JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
 }
 
@@ -110,6 +115,8 @@ void TfrmNewCD::startRun()
         return;
     }
     const QString root = QString(letter) + QStringLiteral(":\\");
+    run.searcher().ListArchives = listArchives_ && listArchives_();
+    NotListedLabel->hide();
     // A failing count has written nothing; the default error box reports it.
     run.countFiles(root);
     try {
@@ -120,6 +127,11 @@ void TfrmNewCD::startRun()
         if (!completed)
             return;
         SpeedButton3->setEnabled(false);
+        if (run.searcher().NotListed > 0) {
+            NotListedLabel->setText(QString::number(run.searcher().NotListed) +
+                                    QStringLiteral(" archives not listed"));
+            NotListedLabel->show();
+        }
         messages_.showMessage(QStringLiteral("New CD ID: ") + run.newDiscLabel());
         messages_.showMessage(QString::number(run.FilesAdded) + QStringLiteral(" files found"));
     } catch (const TessaroError& error) {

@@ -34,22 +34,6 @@ QString memberName(archive_entry* entry)
     return raw ? QString::fromUtf8(raw) : QString();
 }
 
-struct ReaderState {
-    const ArchiveLister::Reader* reader;
-    char buffer[65536];
-};
-
-la_ssize_t readCallback(archive* a, void* data, const void** block)
-{
-    auto* state = static_cast<ReaderState*>(data);
-    const qint64 got = (*state->reader)(state->buffer, qint64(sizeof state->buffer));
-    if (got < 0) {
-        archive_set_error(a, EIO, "read error");
-        return -1;
-    }
-    *block = state->buffer;
-    return la_ssize_t(got);
-}
 } // namespace
 
 bool ArchiveLister::isArchiveName(const QString& name)
@@ -78,10 +62,25 @@ bool ArchiveLister::list(int fd, const QString& folder, ListedFiles& out) const
 
 bool ArchiveLister::list(const Reader& reader, const QString& folder, ListedFiles& out) const
 {
+    // An archive held elsewhere cannot seek (7z and zip keep their directories at the end):
+    // it is read into memory, up to a limit, and listed from there.
+    QByteArray data;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        const qsizetype at = data.size();
+        if (at >= limits_.bytesInMemory || clock.elapsed() > limits_.milliseconds)
+            return false;
+        data.resize(at + 65536);
+        const qint64 got = reader(data.data() + at, 65536);
+        if (got < 0)
+            return false;
+        data.resize(at + got);
+        if (got == 0)
+            break;
+    }
     ArchiveHandle a = newReader();
-    auto state = std::make_unique<ReaderState>();
-    state->reader = &reader;
-    if (!a || archive_read_open(a.get(), state.get(), nullptr, readCallback, nullptr) != ARCHIVE_OK)
+    if (!a || archive_read_open_memory(a.get(), data.constData(), size_t(data.size())) != ARCHIVE_OK)
         return false;
     return listOpened(a.get(), folder, out);
 }

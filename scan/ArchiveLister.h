@@ -12,8 +12,9 @@
 // an archive over one, with encrypted headers or unreadable is not listed, and never an error.
 struct ArchiveLimits {
     qint64 members = 100000;
-    int milliseconds = 10000; // per archive
-    int nameLength = 1024;    // characters of a member's full name
+    int milliseconds = 10000;                 // per archive
+    int nameLength = 1024;                    // characters of a member's full name
+    qint64 bytesInMemory = qint64(256) << 20; // an archive read from an image, not from a file
 };
 
 class ArchiveLister
