@@ -93,6 +93,8 @@ class ImagesTest : public QObject
     void damagedImageFailsAndLeavesNothing_data();
     void damagedImageFailsAndLeavesNothing();
     void cliAndDriveMappingTakeAnImage();
+    void emptyUdfImagesOfEachRevision_data();
+    void emptyUdfImagesOfEachRevision();
 
   private:
     QString make(const QString& kind);
@@ -265,6 +267,48 @@ void ImagesTest::cliAndDriveMappingTakeAnImage()
     QCOMPARE(fields.size(), 4);
     QCOMPARE(fields.at(1), kLabel);
     QCOMPARE(fields.at(3), QStringLiteral("6"));
+}
+
+void ImagesTest::emptyUdfImagesOfEachRevision_data()
+{
+    QTest::addColumn<QString>("revision");
+    QTest::addColumn<QString>("error"); // empty when the image is read
+    QTest::newRow("1.02") << QStringLiteral("1.02") << QString();
+    QTest::newRow("1.50") << QStringLiteral("1.50") << QString();
+    // libudf reads no extended file entries, which mkudffs writes from 2.00 on.
+    QTest::newRow("2.01") << QStringLiteral("2.01") << QStringLiteral("the UDF file system cannot be read");
+}
+
+// mkudffs writes a file system without files (filling it needs a mount): the label and the
+// empty root, or a clear refusal.
+void ImagesTest::emptyUdfImagesOfEachRevision()
+{
+    QFETCH(QString, revision);
+    QFETCH(QString, error);
+    const QString image = dir_.filePath(QStringLiteral("udf-%1.img").arg(revision));
+    QCOMPARE(run(QStringLiteral("mkudffs"),
+                 {QStringLiteral("--new-file"), QStringLiteral("--blocksize=2048"),
+                  QStringLiteral("--media-type=hd"), QStringLiteral("--udfrev=") + revision,
+                  QStringLiteral("--label=Empty ") + revision, image, QStringLiteral("4000")}),
+             QString());
+    TestCatalogue catalogue;
+    DiscCataloguer run(catalogue.connection, *catalogue.work, [&image](QChar) { return image; });
+    if (!error.isEmpty()) {
+        try {
+            run.countFiles(kRoot);
+            QFAIL("an unreadable image was counted");
+        } catch (const TessaroError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Cannot read the disc image %1: %2").arg(image, error));
+        }
+        return;
+    }
+    const DriveTable drives(DriveTable::systemSources({{QLatin1Char('i'), image}}));
+    QCOMPARE(run.countFiles(kRoot), 0);
+    QVERIFY(
+        run.catalogue(QStringLiteral("D"), kRoot, [&] { return GetVolumeLabel(drives, QLatin1Char('i')); }));
+    QCOMPARE(catalogue.scalar(QStringLiteral("select etichetta from cd")).toString(),
+             QStringLiteral("Empty ") + revision);
+    QCOMPARE(catalogue.count(QStringLiteral("files")), 0);
 }
 
 QTEST_GUILESS_MAIN(ImagesTest)
