@@ -4,7 +4,9 @@
 #include <QStringList>
 #include <archive.h>
 #include <archive_entry.h>
+#include <cerrno>
 #include <memory>
+#include <unistd.h>
 
 namespace
 {
@@ -34,6 +36,35 @@ QString memberName(archive_entry* entry)
     return raw ? QString::fromUtf8(raw) : QString();
 }
 
+// An archive file read through its descriptor with seeking, so that zip and 7z are listed from
+// their central directories without reading the members' data.
+struct FileSource {
+    int fd;
+    char buffer[65536];
+};
+
+la_ssize_t fileRead(archive* a, void* data, const void** block)
+{
+    auto* source = static_cast<FileSource*>(data);
+    const ssize_t got = ::read(source->fd, source->buffer, sizeof source->buffer);
+    if (got < 0)
+        archive_set_error(a, errno, "read error");
+    *block = source->buffer;
+    return got;
+}
+
+la_int64_t fileSeek(archive*, void* data, la_int64_t offset, int whence)
+{
+    const off_t at = ::lseek(static_cast<FileSource*>(data)->fd, off_t(offset), whence);
+    return at < 0 ? ARCHIVE_FATAL : la_int64_t(at);
+}
+
+la_int64_t fileSkip(archive* a, void* data, la_int64_t request)
+{
+    const la_int64_t from = fileSeek(a, data, 0, SEEK_CUR);
+    const la_int64_t to = fileSeek(a, data, request, SEEK_CUR);
+    return from < 0 || to < 0 ? 0 : to - from;
+}
 } // namespace
 
 bool ArchiveLister::isArchiveName(const QString& name)
@@ -55,7 +86,15 @@ bool ArchiveLister::isArchiveName(const QString& name)
 bool ArchiveLister::list(int fd, const QString& folder, ListedFiles& out) const
 {
     ArchiveHandle a = newReader();
-    if (!a || archive_read_open_fd(a.get(), fd, 65536) != ARCHIVE_OK)
+    auto source = std::make_unique<FileSource>();
+    source->fd = fd;
+    if (!a || ::lseek(fd, 0, SEEK_SET) != 0)
+        return false;
+    archive_read_set_callback_data(a.get(), source.get());
+    archive_read_set_read_callback(a.get(), fileRead);
+    archive_read_set_seek_callback(a.get(), fileSeek);
+    archive_read_set_skip_callback(a.get(), fileSkip);
+    if (archive_read_open1(a.get()) != ARCHIVE_OK)
         return false;
     return listOpened(a.get(), folder, out);
 }
