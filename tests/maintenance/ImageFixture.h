@@ -28,7 +28,8 @@ inline bool writeTree(const QString& root, const QList<TreeFile>& files)
         const QString path = root + QLatin1Char('/') + f.relative;
         QDir().mkpath(QFileInfo(path).path());
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(f.size, 'x')) != f.size || !file.flush())
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(f.size, 'x')) != f.size ||
+            !file.flush())
             return false;
         const QDateTime when = QDateTime::fromString(f.date, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         if (!file.setFileTime(when, QFileDevice::FileModificationTime))
