@@ -181,10 +181,14 @@ class DriveSettingTest : public QObject
                                QString::number(setting.DriveMappings().size())};
         });
         if (calls.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
-            // A reader blocked on the FIFO: a writer that comes and goes lets it see the end.
-            const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
+            // A reader blocked on the FIFO: writers that come and go let it see an end each time.
+            for (int i = 0;
+                 i < 100 && calls.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready;
+                 ++i) {
+                const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            }
             QFAIL("reading the store blocked");
         }
         const QString failed = QStringLiteral("Failed to set data for 'Drive'");
