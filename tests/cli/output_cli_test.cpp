@@ -40,6 +40,7 @@ void OutputCliTest::initTestCase()
     const qint64 id = hostile_->addDisc(QStringLiteral("C"), QStringLiteral("A\x1b[2J\\x0A"));
     hostile_->addFile(id, QStringLiteral("\\"), QStringLiteral("lit\\x0Aname.x\x1b]0;t\x07"));
     hostile_->addFile(id, QStringLiteral("\\xmas\\"), QStringLiteral("tab\there.txt"));
+    hostile_->addFile(id, QStringLiteral("\\xa\\"), QStringLiteral("x1b.txt"));
 }
 
 void OutputCliTest::failedWritesAreErrors_data()
@@ -87,15 +88,16 @@ void OutputCliTest::namesAreEscapedEverywhere_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("out");
-    // Control characters as \xHH; a backslash as \x5C where an x follows it, so that no name
-    // reads as an escape. Other backslashes stay as they are.
+    // Control characters as \xHH; a backslash as \x5C where an x and two hex digits follow it, so
+    // that no name reads as an escape. Other backslashes stay as they are.
     QTest::newRow("discs") << QStringList{"discs"}
-                           << QStringLiteral("C0001\tA\\x1B[2J\\x5Cx0A\t2024-05-01 10:00:00\t2\n");
+                           << QStringLiteral("C0001\tA\\x1B[2J\\x5Cx0A\t2024-05-01 10:00:00\t3\n");
     QTest::newRow("extensions") << QStringList{"extensions"} << QStringLiteral("txt\nx\\x1B]0;t\n");
     QTest::newRow("search") << QStringList{"search"}
                             << QStringLiteral(
                                    "C0001\t\\lit\\x5Cx0Aname.x\\x1B]0;t\\x07\t2020-01-01 00:00:00\t0\n"
-                                   "C0001\t\\x5Cxmas\\tab\\x09here.txt\t2020-01-01 00:00:00\t0\n");
+                                   "C0001\t\\xa\\x5Cx1b.txt\t2020-01-01 00:00:00\t0\n"
+                                   "C0001\t\\xmas\\tab\\x09here.txt\t2020-01-01 00:00:00\t0\n");
     QTest::newRow("drives") << QStringList{"drives"} << QString();
 }
 
