@@ -1,6 +1,7 @@
 #include "catalogue/Connection.h"
 #include "catalogue/Query.h"
 #include "cli/Commands.h"
+#include "cli/Output.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
 #include "scan/DiscImage.h"
@@ -177,8 +178,9 @@ int cmdAdd(const CliContext& context)
         run.removeCommitted();
     if (!completed || g_interrupted)
         return kInterrupted;
-    std::printf("New CD ID: %s\n", qPrintable(run.newDiscLabel()));
-    std::printf("%lld files found\n", static_cast<long long>(run.FilesAdded));
+    Output::line(QStringLiteral("New CD ID: ") + run.newDiscLabel());
+    Output::line(QStringLiteral("%1 files found").arg(run.FilesAdded));
+    // Like search's count: a note on standard error, next to the rows on standard output.
     if (run.searcher().NotListed > 0)
         std::fprintf(stderr, "%lld archives not listed\n", static_cast<long long>(run.searcher().NotListed));
     return 0;
