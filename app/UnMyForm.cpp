@@ -16,6 +16,7 @@
 #include "search/ResultSet.h"
 #include "search/SearchCriteria.h"
 #include "search/SearchStatement.h"
+#include "settings/DotFolderSetting.h"
 #include "settings/UnSettings.h"
 
 #include <QApplication>
@@ -74,6 +75,8 @@ TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, 
     frmNewCD = new TfrmNewCD(
         *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); },
         *discDrive_, this);
+    frmNewCD->setDotFolders(
+        [drive = discDrive_.get()] { return DotFolderSetting(drive->setting().path()).enterDotFolders(); });
     frmDelCD = new TfrmDelCD(*this, messages_, this);
     frmSettings = new TfrmSettings(
         messages_, discDrive_->setting(),

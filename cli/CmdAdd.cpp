@@ -4,14 +4,18 @@
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
 #include "scan/UnVolumeInfo.h"
+#include "settings/DotFolderSetting.h"
 #include "settings/DriveSetting.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace
@@ -36,7 +40,8 @@ void onInterrupt(int)
 struct Options {
     QString type = QStringLiteral("C");
     QChar drive;
-    QString root;
+    std::optional<QString> root;
+    bool dotFolders = false;
 };
 
 Options parse(const QStringList& args)
@@ -58,11 +63,17 @@ Options parse(const QStringList& args)
             options.drive = letter.at(0).toLower();
         } else if (arg == QLatin1String("--root") && hasValue) {
             options.root = args.at(++i);
+            // An unset variable in a script must not fall back to the configured drive.
+            if (options.root->isEmpty())
+                throw TessaroError(QStringLiteral("--root takes a folder; the empty name is none"));
+        } else if (arg == QLatin1String("--dot-folders")) {
+            options.dotFolders = true;
         } else {
-            throw TessaroError(QStringLiteral("usage: add [--type CD|DVD] [--drive LETTER | --root FOLDER]"));
+            throw TessaroError(QStringLiteral(
+                "usage: add [--type CD|DVD] [--drive LETTER | --root FOLDER] [--dot-folders]"));
         }
     }
-    if (!options.drive.isNull() && !options.root.isEmpty())
+    if (!options.drive.isNull() && options.root)
         throw TessaroError(QStringLiteral("add takes --drive or --root, not both"));
     return options;
 }
@@ -89,7 +100,7 @@ int cmdAdd(const CliContext& context)
     const Options options = parse(context.args);
     const DriveSetting setting;
     // A folder taken as the disc's root stands in for a drive letter of its own.
-    const bool folderRun = !options.root.isEmpty();
+    const bool folderRun = options.root.has_value();
     const QChar letter =
         folderRun ? QLatin1Char('d') : (options.drive.isNull() ? setting.ReadDriveSetting() : options.drive);
 
@@ -103,10 +114,14 @@ int cmdAdd(const CliContext& context)
 
     QString rootFolder;
     if (folderRun) {
-        const QFileInfo info(options.root);
-        if (!info.isDir() || !info.isReadable())
-            throw TessaroError(QStringLiteral("No disc in the drive"));
-        rootFolder = info.absoluteFilePath();
+        // The folder is there or it is not: the system's own reason says which.
+        const int fd =
+            ::open(QFile::encodeName(*options.root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            throw TessaroError(QStringLiteral("Cannot read the folder %1: %2")
+                                   .arg(*options.root, QString::fromLocal8Bit(std::strerror(errno))));
+        ::close(fd);
+        rootFolder = QFileInfo(*options.root).absoluteFilePath();
     } else if (!DiskInDrive(setting.driveTable(), letter, [] { std::fputc('\a', stderr); })) {
         throw TessaroError(QStringLiteral("No disc in the drive"));
     }
@@ -122,6 +137,7 @@ int cmdAdd(const CliContext& context)
                        [&setting](QChar drive) { return setting.driveTable().rootOf(drive); });
     if (folderRun)
         run.searcher().mapDrive(letter, rootFolder);
+    run.searcher().DotFolders = options.dotFolders || DotFolderSetting(setting.path()).enterDotFolders();
     QSocketNotifier wake(g_wake[0], QSocketNotifier::Read);
     QObject::connect(&wake, &QSocketNotifier::activated, [&run] {
         char buffer[16];
@@ -170,5 +186,10 @@ int cmdAdd(const CliContext& context)
         return kInterrupted;
     std::printf("New CD ID: %s\n", qPrintable(run.newDiscLabel()));
     std::printf("%lld files found\n", static_cast<long long>(run.FilesAdded));
+    // The disc is in, but not whole: say so where a script's log will keep it.
+    if (run.UnreadableFolders > 0)
+        std::fprintf(stderr, "%lld %s could not be read (permission denied)\n",
+                     static_cast<long long>(run.UnreadableFolders),
+                     run.UnreadableFolders == 1 ? "folder" : "folders");
     return 0;
 }

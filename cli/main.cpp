@@ -20,7 +20,8 @@ const std::map<QString, Command>& commands()
     static const std::map<QString, Command> table = {
         {QStringLiteral("create-catalogue"), {cmdCreateCatalogue, "create-catalogue"}},
         {QStringLiteral("drives"), {cmdDrives, "drives"}},
-        {QStringLiteral("add"), {cmdAdd, "add [--type CD|DVD] [--drive LETTER | --root FOLDER]"}},
+        {QStringLiteral("add"),
+         {cmdAdd, "add [--type CD|DVD] [--drive LETTER | --root FOLDER] [--dot-folders]"}},
         {QStringLiteral("remove"), {cmdRemove, "remove LABEL"}},
         {QStringLiteral("discs"), {cmdDiscs, "discs"}},
         {QStringLiteral("extensions"), {cmdExtensions, "extensions"}},

@@ -34,7 +34,12 @@ class TfrmNewCD : public MaintenanceDialog
     QPushButton* Button1; // &Cancel
     QPushButton* Button2; // &OK
 
+    // Shown in the status bar after a run that had to skip folders the user may not read.
+    QLabel* UnreadableLabel;
+
     DiscCataloguer& cataloguer() { return *cataloguer_; }
+    // Whether runs enter folders whose names begin with "."; read afresh for every run.
+    void setDotFolders(std::function<bool()> read) { readDotFolders_ = std::move(read); }
 
   public Q_SLOTS:
     void SpeedButton3Click();
@@ -50,10 +55,12 @@ class TfrmNewCD : public MaintenanceDialog
     void RunStarted();
     void RunEnded();
     void runFailed();
+    void showUnreadable(qint64 folders);
 
     ICatalogueHost& host_;
     IMessages& messages_;
     std::function<QChar()> readDriveSetting_;
     IDiscDrive& drive_;
+    std::function<bool()> readDotFolders_;
     std::unique_ptr<DiscCataloguer> cataloguer_;
 };
