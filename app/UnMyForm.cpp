@@ -16,6 +16,7 @@
 #include "search/ResultSet.h"
 #include "search/SearchCriteria.h"
 #include "search/SearchStatement.h"
+#include "settings/DotFolderSetting.h"
 #include "settings/UnSettings.h"
 
 #include <QApplication>
@@ -77,6 +78,8 @@ TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, 
         *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); },
         *discDrive_, this);
     frmNewCD->setArchiveListing([drive = discDrive_.get()] { return drive->setting().ListArchives(); });
+    frmNewCD->setDotFolders(
+        [drive = discDrive_.get()] { return DotFolderSetting(drive->setting().path()).enterDotFolders(); });
     frmDelCD = new TfrmDelCD(*this, messages_, this);
     frmSettings = new TfrmSettings(
         messages_, discDrive_->setting(),

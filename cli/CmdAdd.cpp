@@ -6,14 +6,18 @@
 #include "maintenance/DiscCataloguer.h"
 #include "scan/DiscImage.h"
 #include "scan/UnVolumeInfo.h"
+#include "settings/DotFolderSetting.h"
 #include "settings/DriveSetting.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace
@@ -38,8 +42,9 @@ void onInterrupt(int)
 struct Options {
     QString type = QStringLiteral("C");
     QChar drive;
-    QString root;
+    std::optional<QString> root;
     bool archives = false;
+    bool dotFolders = false;
 };
 
 Options parse(const QStringList& args)
@@ -61,14 +66,20 @@ Options parse(const QStringList& args)
             options.drive = letter.at(0).toLower();
         } else if (arg == QLatin1String("--root") && hasValue) {
             options.root = args.at(++i);
+            // An unset variable in a script must not fall back to the configured drive.
+            if (options.root->isEmpty())
+                throw TessaroError(QStringLiteral("--root takes a folder; the empty name is none"));
         } else if (arg == QLatin1String("--archives")) {
             options.archives = true;
+        } else if (arg == QLatin1String("--dot-folders")) {
+            options.dotFolders = true;
         } else {
-            throw TessaroError(QStringLiteral(
-                "usage: add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] [--archives]"));
+            throw TessaroError(
+                QStringLiteral("usage: add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] "
+                               "[--archives] [--dot-folders]"));
         }
     }
-    if (!options.drive.isNull() && !options.root.isEmpty())
+    if (!options.drive.isNull() && options.root)
         throw TessaroError(QStringLiteral("add takes --drive or --root, not both"));
     return options;
 }
@@ -95,7 +106,7 @@ int cmdAdd(const CliContext& context)
     const Options options = parse(context.args);
     const DriveSetting setting;
     // A folder taken as the disc's root stands in for a drive letter of its own.
-    const bool folderRun = !options.root.isEmpty();
+    const bool folderRun = options.root.has_value();
     const QChar letter =
         folderRun ? QLatin1Char('d') : (options.drive.isNull() ? setting.ReadDriveSetting() : options.drive);
 
@@ -109,11 +120,23 @@ int cmdAdd(const CliContext& context)
 
     QString rootFolder;
     if (folderRun) {
-        const QFileInfo info(options.root);
-        // A disc image file is a disc of its own, read without mounting.
-        if (!(info.isDir() || DiscImage::isImage(info.filePath())) || !info.isReadable())
-            throw TessaroError(QStringLiteral("No disc in the drive"));
-        rootFolder = info.absoluteFilePath();
+        if (DiscImage::isImage(*options.root)) {
+            // A disc image file is a disc of its own, read without mounting.
+            const QFileInfo info(*options.root);
+            if (!info.isReadable())
+                throw TessaroError(
+                    QStringLiteral("Cannot read the disc image %1: Permission denied").arg(*options.root));
+            rootFolder = info.absoluteFilePath();
+        } else {
+            // The folder is there or it is not: the system's own reason says which.
+            const int fd =
+                ::open(QFile::encodeName(*options.root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0)
+                throw TessaroError(QStringLiteral("Cannot read the folder %1: %2")
+                                       .arg(*options.root, QString::fromLocal8Bit(std::strerror(errno))));
+            ::close(fd);
+            rootFolder = QFileInfo(*options.root).absoluteFilePath();
+        }
     } else if (!DiskInDrive(setting.driveTable(), letter, [] { std::fputc('\a', stderr); })) {
         throw TessaroError(QStringLiteral("No disc in the drive"));
     }
@@ -130,6 +153,7 @@ int cmdAdd(const CliContext& context)
     if (folderRun)
         run.searcher().mapDrive(letter, rootFolder);
     run.searcher().ListArchives = options.archives || setting.ListArchives();
+    run.searcher().DotFolders = options.dotFolders || DotFolderSetting(setting.path()).enterDotFolders();
     QSocketNotifier wake(g_wake[0], QSocketNotifier::Read);
     QObject::connect(&wake, &QSocketNotifier::activated, [&run] {
         char buffer[16];
@@ -180,8 +204,13 @@ int cmdAdd(const CliContext& context)
         return kInterrupted;
     Output::line(QStringLiteral("New CD ID: ") + run.newDiscLabel());
     Output::line(QStringLiteral("%1 files found").arg(run.FilesAdded));
-    // Like search's count: a note on standard error, next to the rows on standard output.
+    // Like search's count: notes on standard error, next to the rows on standard output. The disc
+    // is in, but not whole: say so where a script's log will keep it.
     if (run.searcher().NotListed > 0)
         std::fprintf(stderr, "%lld archives not listed\n", static_cast<long long>(run.searcher().NotListed));
+    if (run.UnreadableFolders > 0)
+        std::fprintf(stderr, "%lld %s could not be read (permission denied)\n",
+                     static_cast<long long>(run.UnreadableFolders),
+                     run.UnreadableFolders == 1 ? "folder" : "folders");
     return 0;
 }

@@ -24,7 +24,7 @@ const std::map<QString, Command>& commands()
         {QStringLiteral("create-catalogue"), {cmdCreateCatalogue, "create-catalogue"}},
         {QStringLiteral("drives"), {cmdDrives, "drives"}},
         {QStringLiteral("add"),
-         {cmdAdd, "add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] [--archives]"}},
+         {cmdAdd, "add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] [--archives] [--dot-folders]"}},
         {QStringLiteral("remove"), {cmdRemove, "remove LABEL"}},
         {QStringLiteral("discs"), {cmdDiscs, "discs"}},
         {QStringLiteral("extensions"), {cmdExtensions, "extensions"}},

@@ -35,11 +35,17 @@ void DiscCataloguer::reset()
     NewDiscId = 0;
     FilesAdded = 0;
     TotalFiles = 0;
+    UnreadableFolders = 0;
+    counted_.reset();
 }
 
 qint64 DiscCataloguer::countFiles(const QString& folder)
 {
-    TotalFiles = searcher_.CountFiles(folder, Pattern, true);
+    counted_.reset();
+    const WalkTally tally = searcher_.Count(folder, Pattern, true);
+    counted_ = tally;
+    countedFolder_ = folder;
+    TotalFiles = tally.files + tally.members;
     FilesAdded = 0;
     return TotalFiles;
 }
@@ -51,8 +57,14 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
     if (transaction_)
         throw TessaroError(QStringLiteral("A cataloguing run is already in progress"));
     NewDiscId = 0;
+    // A counting pass is good for the one run that follows it.
+    std::optional<WalkTally> counted;
+    if (counted_ && countedFolder_ == folder)
+        counted = counted_;
+    counted_.reset();
     // Counts this run's rows only, also when no counting pass came before it.
     FilesAdded = 0;
+    UnreadableFolders = 0;
     TypeLetter = typeLetter;
     discRowWritten_ = false;
     lastPosition_ = -1;
@@ -76,6 +88,7 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
         // A stop during the walk has already removed the disc and ended the transaction.
         if (searcher_.Stopped || !transaction_)
             return false;
+        checkWhole(counted);
         // The disc's search index is built in one go from its rows, inside the run's transaction.
         SearchIndex::indexDisc(connection_, NewDiscId);
         transaction_->commit();
@@ -87,6 +100,23 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
         NewDiscId = 0;
         throw;
     }
+}
+
+void DiscCataloguer::checkWhole(const std::optional<WalkTally>& before)
+{
+    const WalkTally& read = searcher_.LastRun;
+    UnreadableFolders = read.unreadable;
+    if (!before)
+        return;
+    const WalkTally& counted = *before;
+    // More is harmless (the bar just fills); less means part of the disc went away meanwhile.
+    if (read.files + read.deniedFiles < counted.files || read.folders < counted.folders)
+        throw TessaroError(QStringLiteral("The disc changed during the run: %1 files in %2 folders were "
+                                          "counted, %3 files in %4 folders read")
+                               .arg(counted.files)
+                               .arg(counted.folders)
+                               .arg(read.files)
+                               .arg(read.folders));
 }
 
 void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date)

@@ -35,11 +35,13 @@ class DiscCataloguer
     void reset();
 
     // The counting pass over the drive folder ("d:\"); sets TotalFiles and clears FilesAdded.
+    // The run that follows fails when it finds fewer files or folders than this pass did.
     qint64 countFiles(const QString& folder);
 
     // Writes the disc and walks the folder. Returns true when the walk ran to its end: the disc
     // is then committed and NewDiscId holds it. Returns false when stop() ended the walk.
-    // Any error undoes the disc and propagates. volumeLabel is read once the id is taken;
+    // Any error undoes the disc and propagates: a folder that could not be read, or a disc that
+    // lost files or folders since the counting pass, fails the run. volumeLabel is read once the id is taken;
     // beforeDiscRow runs just before the disc row is written.
     bool catalogue(const QString& typeLetter, const QString& folder,
                    const std::function<QString()>& volumeLabel,
@@ -58,6 +60,8 @@ class DiscCataloguer
     qint64 FilesAdded = 0;
     qint64 TotalFiles = 0;
     QString TypeLetter;
+    // Folders of the last completed run skipped because the user may not read them.
+    qint64 UnreadableFolders = 0;
 
     // The disc label of NewDiscId.
     QString newDiscLabel() const;
@@ -70,6 +74,7 @@ class DiscCataloguer
   private:
     void AddFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date);
     void undo() noexcept;
+    void checkWhole(const std::optional<WalkTally>& before);
 
     Connection& connection_;
     Query& work_;
@@ -79,4 +84,6 @@ class DiscCataloguer
     bool discRowWritten_ = false;
     int lastPosition_ = -1;
     QString discDate_; // the disc row's date, as written
+    std::optional<WalkTally> counted_;
+    QString countedFolder_;
 };

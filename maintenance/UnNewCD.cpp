@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QToolButton>
 
 namespace
@@ -56,6 +57,11 @@ TfrmNewCD::TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QC
     JvXPProgressBar1->setTextVisible(false);
     JvXPProgressBar1->setStyleSheet(kBarStyle);
 
+    UnreadableLabel = new QLabel(StatusBar1);
+    UnreadableLabel->setObjectName(QStringLiteral("UnreadableLabel"));
+    StatusBar1->addPermanentWidget(UnreadableLabel);
+    UnreadableLabel->hide();
+
     Button1 = addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 16, 103, 51, 22);
     Button2 = addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 144, 103, 51, 22);
 
@@ -88,6 +94,14 @@ void TfrmNewCD::ResetDialog()
     cataloguer_->reset();
     NotListedLabel->hide();
     JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
+    showUnreadable(0);
+}
+
+void TfrmNewCD::showUnreadable(qint64 folders)
+{
+    UnreadableLabel->setText(folders == 1 ? QStringLiteral("1 folder could not be read")
+                                          : QStringLiteral("%1 folders could not be read").arg(folders));
+    UnreadableLabel->setVisible(folders > 0);
 }
 
 void TfrmNewCD::SpeedButton3Click()
@@ -120,6 +134,8 @@ void TfrmNewCD::startRun()
     const QString root = QString(letter) + QStringLiteral(":\\");
     run.searcher().ListArchives = listArchives_ && listArchives_();
     NotListedLabel->hide();
+    showUnreadable(0);
+    run.searcher().DotFolders = readDotFolders_ && readDotFolders_();
     // A failing count has written nothing; the default error box reports it.
     run.countFiles(root);
     try {
@@ -135,6 +151,7 @@ void TfrmNewCD::startRun()
                                     QStringLiteral(" archives not listed"));
             NotListedLabel->show();
         }
+        showUnreadable(run.UnreadableFolders);
         messages_.showMessage(QStringLiteral("New CD ID: ") + run.newDiscLabel());
         messages_.showMessage(QString::number(run.FilesAdded) + QStringLiteral(" files found"));
     } catch (const TessaroError& error) {

@@ -38,7 +38,12 @@ class TfrmNewCD : public MaintenanceDialog
     QPushButton* Button2;   // &OK
     QLabel* NotListedLabel; // shown only after a run that left archives unlisted
 
+    // Shown in the status bar after a run that had to skip folders the user may not read.
+    QLabel* UnreadableLabel;
+
     DiscCataloguer& cataloguer() { return *cataloguer_; }
+    // Whether runs enter folders whose names begin with "."; read afresh for every run.
+    void setDotFolders(std::function<bool()> read) { readDotFolders_ = std::move(read); }
 
   public Q_SLOTS:
     void SpeedButton3Click();
@@ -54,11 +59,13 @@ class TfrmNewCD : public MaintenanceDialog
     void RunStarted();
     void RunEnded();
     void runFailed();
+    void showUnreadable(qint64 folders);
 
     ICatalogueHost& host_;
     IMessages& messages_;
     std::function<QChar()> readDriveSetting_;
     IDiscDrive& drive_;
     std::function<bool()> listArchives_;
+    std::function<bool()> readDotFolders_;
     std::unique_ptr<DiscCataloguer> cataloguer_;
 };

@@ -2,6 +2,7 @@
 
 #include "common/LocalDateTime.h"
 #include "scan/ArchiveLister.h"
+#include "scan/FolderWalk.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,8 +11,9 @@
 
 // Walks a drive folder ("d:\" or "d:\docs\") and everything below it, reporting every file whose
 // name matches a wildcard pattern, one at a time, and pumping the event queue after each so a
-// caller on the GUI thread stays responsive and can call Stop. The drive letter is turned into a
-// real folder by a resolver; mapDrive lets any plain folder stand in for a drive.
+// caller on the GUI thread stays responsive and can call Stop. A folder or file that cannot be
+// read for any reason but permission raises a TessaroError (see FolderWalk). The drive letter is turned into
+// a real folder by a resolver; mapDrive lets any plain folder stand in for a drive.
 class TFileSearcher
 {
   public:
@@ -31,6 +33,8 @@ class TFileSearcher
     void Execute(const QString& folder, const QString& pattern, bool recursive);
     void Stop() { Stopped = true; }
     qint64 CountFiles(const QString& folder, const QString& pattern, bool recursive) const;
+    // The counting pass with everything it met.
+    WalkTally Count(const QString& folder, const QString& pattern, bool recursive) const;
 
     // Members of archives become files under "<archive name>\" when on; off by default.
     bool ListArchives = false;
@@ -42,6 +46,10 @@ class TFileSearcher
     StartEvent OnStart;
     FileEvent OnFile;
     EndEvent OnEnd;
+    // Also enter folders whose names begin with "." (never "." and ".."); by default they are skipped.
+    bool DotFolders = false;
+    // What the last Execute met: files reported, folders read, folders it could not read.
+    WalkTally LastRun;
 
   private:
     struct Start {
@@ -51,7 +59,6 @@ class TFileSearcher
         QString root;      // the drive's root: a folder or a disc image file
     };
     Start resolve(const QString& folder) const;
-    friend class FolderWalk;
 
     DriveResolver resolver_;
     std::map<QChar, QString> mapped_;

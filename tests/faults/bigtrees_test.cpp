@@ -21,6 +21,7 @@ class BigTreesTest : public QObject
     void thousandFoldersDeep();
     void tooFewDescriptorsFailTheRunCleanly();
     void hundredThousandEntriesInOneFolder();
+    void sevenThousandFoldersDeep();
 
   private:
     FakeDrive deep_;
@@ -166,6 +167,44 @@ void BigTreesTest::hundredThousandEntriesInOneFolder()
     QCOMPARE(
         host.catalogue.scalar(QStringLiteral("select count(*) from files where nome = 'inside.txt'")).toInt(),
         kFoldersInWideFolder / 1000);
+}
+
+// Deeper than any call stack holds when each level is a call: depth is bounded by descriptors only.
+void BigTreesTest::sevenThousandFoldersDeep()
+{
+    constexpr int depth = 7000;
+    rlimit limit{};
+    QVERIFY(getrlimit(RLIMIT_NOFILE, &limit) == 0);
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < rlim_t(depth + 200))
+        QSKIP("the hard limit of open files is below the depth");
+    FakeDrive drive;
+    std::vector<int> levels;
+    levels.push_back(
+        ::open(QFile::encodeName(drive.disc.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    QVERIFY(rawtree::file(levels.back(), "top.txt", 1));
+    for (int i = 0; i < depth && levels.back() >= 0; ++i)
+        levels.push_back(rawtree::folder(levels.back(), "d"));
+    QVERIFY(levels.back() >= 0);
+    QVERIFY(rawtree::file(levels.back(), "bottom.txt", 2));
+
+    FakeHost host;
+    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    const int before = openDescriptors();
+    QCOMPARE(run.countFiles(kRoot), qint64(2));
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, [] { return QString(); }));
+    QCOMPARE(openDescriptors(), before);
+    QCOMPARE(
+        host.catalogue.scalar(QStringLiteral("select path from files where nome = 'bottom.txt'")).toString(),
+        QStringLiteral("\\") + QStringLiteral("d\\").repeated(depth));
+    QCOMPARE(host.catalogue.count(QStringLiteral("files")), 2);
+
+    // Taken apart from the bottom up, without a call per level either.
+    QVERIFY(::unlinkat(levels.back(), "bottom.txt", 0) == 0);
+    for (int i = int(levels.size()) - 1; i > 0; --i) {
+        ::close(levels[i]);
+        QVERIFY(::unlinkat(levels[i - 1], "d", AT_REMOVEDIR) == 0);
+    }
+    ::close(levels.front());
 }
 
 QTEST_MAIN(BigTreesTest)

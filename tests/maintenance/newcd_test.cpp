@@ -85,7 +85,7 @@ void NewCdTest::controlsSitAtTheirPlaces()
     QCOMPARE(d.StatusBar1->height(), 19);
     QCOMPARE(d.StatusBar1->geometry().bottom(), 155 - 2);
     for (QWidget* w : d.Panel1->findChildren<QWidget*>())
-        QVERIFY2(w->geometry().top() >= 20, qPrintable(w->objectName()));
+        QVERIFY2(w->mapTo(d.Panel1, QPoint(0, 0)).y() >= 20, qPrintable(w->objectName()));
     QCOMPARE(d.ComboBox1->count(), 2);
     QCOMPARE(d.ComboBox1->itemText(1), QStringLiteral("DVD"));
     QCOMPARE(d.SpeedButton3->text(), QStringLiteral("Start"));
