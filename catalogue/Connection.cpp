@@ -45,6 +45,7 @@ void Connection::connect(const QString& path)
         openWithoutSharedMemory(path);
     }
     try {
+        checkViews();
         checkTriggers();
     } catch (...) {
         disconnect();
@@ -117,6 +118,22 @@ void Connection::checkTables()
 {
     exec("select id, etichetta, tipo, data from cd limit 0");
     exec("select id, id_cd, nome, path, estensione, dimensione, data from files limit 0");
+}
+
+void Connection::checkViews()
+{
+    // A view in place of one of the program's tables could run its statements without end.
+    sqlite3_stmt* views = acquire("select name from sqlite_master where type = 'view' and "
+                                  "lower(name) in ('cd', 'files', 'search_index') order by name");
+    const int rc = sqlite3_step(views);
+    const QString name = rc == SQLITE_ROW
+                             ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(views, 0)))
+                             : QString();
+    release(views);
+    if (rc == SQLITE_ROW)
+        throw TessaroError(QStringLiteral("%1 in the catalogue is a view, not a table").arg(name));
+    if (rc != SQLITE_DONE)
+        raise();
 }
 
 void Connection::checkTriggers()

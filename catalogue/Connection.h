@@ -59,6 +59,7 @@ class Connection
     void openWithoutSharedMemory(const QString& path);
     void open(const QString& path, bool readOnly, const char* how);
     void checkTables();
+    void checkViews();
     void checkTriggers();
     QString refusal() const;
     static int authorize(void* self, int action, const char*, const char*, const char*, const char*);

@@ -241,9 +241,10 @@ std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connec
     {
         Statement rows(connection, "select id_cd, generation, entries from search_index");
         while (rows.step()) {
+            const bool counted = isInteger(rows, 2); // asked before any conversion of the value
             const qint64 disc = sqlite3_column_int64(rows.get(), 0);
             const qint64 entries = sqlite3_column_int64(rows.get(), 2);
-            if (isInteger(rows, 2) && entries >= 0 && entries <= std::numeric_limits<quint32>::max())
+            if (counted && entries >= 0 && entries <= std::numeric_limits<quint32>::max())
                 stamps.emplace(disc, Stamp{sqlite3_column_int64(rows.get(), 1), entries});
             else
                 malformed.push_back(disc);

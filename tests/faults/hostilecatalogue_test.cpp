@@ -25,6 +25,8 @@ class HostileCatalogueTest : public QObject
     void rowsChangedByAnotherToolAreNeverAnsweredFromTheOldIndex();
     void foreignTriggersNeverRunFromTheProgram_data();
     void foreignTriggersNeverRunFromTheProgram();
+    void viewsInPlaceOfTheTablesAreRefused_data();
+    void viewsInPlaceOfTheTablesAreRefused();
     void absurdIndexCountsAreRefused_data();
     void absurdIndexCountsAreRefused();
 };
@@ -293,6 +295,40 @@ void HostileCatalogueTest::foreignTriggersNeverRunFromTheProgram()
     cat.addFile(9, QStringLiteral("\\"), QStringLiteral("new.txt"));
     transaction.commit();
     QCOMPARE(cat.count(QStringLiteral("cd")), 3);
+}
+
+// The program reads its tables only: a view in their place (here one that never ends) is
+// refused when connecting.
+void HostileCatalogueTest::viewsInPlaceOfTheTablesAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("replace");
+    QTest::addColumn<QString>("view");
+    QTest::newRow("files")
+        << QByteArray("drop table files; create view files as with recursive n(i) as (select 1 union all "
+                      "select i + 1 from n) select i as id, 1 as id_cd, 'x' as nome, '\\' as path, '' as "
+                      "estensione, 0 as dimensione, '' as data from n")
+        << "files";
+    QTest::newRow("cd, in other letters")
+        << QByteArray("drop table cd; create view CD as select 1 as id, '' as etichetta, 'C' as tipo, "
+                      "'' as data")
+        << "CD";
+}
+
+void HostileCatalogueTest::viewsInPlaceOfTheTablesAreRefused()
+{
+    QFETCH(QByteArray, replace);
+    QFETCH(QString, view);
+    TestCatalogue cat;
+    cat.work->close();
+    cat.connection.disconnect();
+    otherTool(cat.path(), replace);
+    try {
+        cat.connection.connect(cat.path());
+        QFAIL("connected");
+    } catch (const TessaroError& error) {
+        QCOMPARE(error.message(), QStringLiteral("%1 in the catalogue is a view, not a table").arg(view));
+    }
+    QVERIFY(!cat.connection.connected());
 }
 
 // Index rows with counts no disc can have are malformed: the disc is searched without them.
