@@ -1,6 +1,7 @@
 #include "catalogue/Connection.h"
 #include "catalogue/Query.h"
 #include "cli/Commands.h"
+#include "cli/Output.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
 #include "scan/UnVolumeInfo.h"
@@ -168,7 +169,7 @@ int cmdAdd(const CliContext& context)
         run.removeCommitted();
     if (!completed || g_interrupted)
         return kInterrupted;
-    std::printf("New CD ID: %s\n", qPrintable(run.newDiscLabel()));
-    std::printf("%lld files found\n", static_cast<long long>(run.FilesAdded));
+    Output::line(QStringLiteral("New CD ID: ") + run.newDiscLabel());
+    Output::line(QStringLiteral("%1 files found").arg(run.FilesAdded));
     return 0;
 }

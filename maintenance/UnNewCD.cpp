@@ -2,6 +2,7 @@
 
 #include "catalogue/Connection.h"
 #include "common/IMessages.h"
+#include "common/Panels.h"
 #include "common/TessaroError.h"
 #include "maintenance/ICatalogueHost.h"
 #include "maintenance/IDiscDrive.h"
@@ -17,12 +18,14 @@ namespace
 const QString kStart = QStringLiteral("Start");
 const QString kStop = QStringLiteral("Stop");
 
-// The bar shades from a deep to a pale green on the window colour.
-const char* const kBarStyle =
-    "QProgressBar { border: 1px solid rgb(127, 157, 185); border-radius: 2px;"
-    " background: palette(window); }"
-    "QProgressBar::chunk { margin: 1px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-    " stop:0 rgb(41, 211, 49), stop:1 rgb(173, 239, 173)); }";
+// The bar shades from a deep to a pale green on the window colour (the program's, not the
+// desktop's).
+const QString kBarStyle =
+    QStringLiteral("QProgressBar { border: 1px solid rgb(127, 157, 185); border-radius: 2px;"
+                   " background: %1; }"
+                   "QProgressBar::chunk { margin: 1px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+                   " stop:0 rgb(41, 211, 49), stop:1 rgb(173, 239, 173)); }")
+        .arg(Panels::ButtonFace.name());
 } // namespace
 
 TfrmNewCD::TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QChar()> readDriveSetting,
@@ -51,7 +54,7 @@ TfrmNewCD::TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QC
     JvXPProgressBar1->setGeometry(16, 64, 179, 17);
     JvXPProgressBar1->setRange(0, 100);
     JvXPProgressBar1->setTextVisible(false);
-    JvXPProgressBar1->setStyleSheet(QLatin1String(kBarStyle));
+    JvXPProgressBar1->setStyleSheet(kBarStyle);
 
     Button1 = addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 16, 103, 51, 22);
     Button2 = addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 144, 103, 51, 22);
