@@ -1,5 +1,6 @@
 #include "catalogue/Connection.h"
 
+#include "catalogue/Schema.h"
 #include "common/TessaroError.h"
 
 #include <QCoreApplication>
@@ -32,30 +33,62 @@ void Connection::connect(const QString& path)
     if (!info.isFile())
         throw TessaroError(QStringLiteral("Catalogue file not found: %1").arg(path));
     // WAL needs its -shm and -wal files beside the catalogue: a catalogue whose folder
-    // or file cannot be written is opened read-only, and immutable when even that fails.
+    // or file cannot be written is opened read-only.
     const bool writable = info.isWritable() && QFileInfo(info.absolutePath()).isWritable();
     try {
-        open(path, !writable, false);
+        open(path, !writable, nullptr);
         checkTables();
     } catch (const TessaroError&) {
         disconnect();
         if (writable)
             throw;
-        open(path, true, true);
-        try {
-            checkTables();
-        } catch (...) {
-            disconnect();
-            throw;
-        }
+        openWithoutSharedMemory(path);
+    }
+    try {
+        checkViews();
+        checkTriggers();
+    } catch (...) {
+        disconnect();
+        throw;
     }
 }
 
-void Connection::open(const QString& path, bool readOnly, bool immutable)
+// SQLite cannot make the shared-memory file that indexes the log in a folder it may not write.
+// Without a log the catalogue is read as immutable. Committed changes may still sit in the
+// log, though, and skipping it would show an older or empty catalogue: the log is then read
+// into private memory instead (exclusive locking mode keeps the index of the log on the heap;
+// the "unix-none" file system takes no locks, which a read-only descriptor could not hold).
+void Connection::openWithoutSharedMemory(const QString& path)
+{
+    const QFileInfo log(path + QStringLiteral("-wal"));
+    const bool logged = log.exists() && log.size() > 0;
+    try {
+        if (logged) {
+            if (!sqlite3_vfs_find("unix-none"))
+                throw TessaroError(QString());
+            open(path, true, "vfs=unix-none");
+            exec("PRAGMA locking_mode=EXCLUSIVE");
+        } else {
+            open(path, true, "immutable=1");
+        }
+        checkTables();
+    } catch (const TessaroError& error) {
+        disconnect();
+        if (!logged)
+            throw;
+        throw TessaroError(QStringLiteral("The latest changes to the catalogue are in %1, which cannot be "
+                                          "read without write access to its folder")
+                               .arg(log.absoluteFilePath()));
+    }
+}
+
+void Connection::open(const QString& path, bool readOnly, const char* how)
 {
     QByteArray uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded();
     if (readOnly)
-        uri += immutable ? "?immutable=1" : "?mode=ro";
+        uri += "?mode=ro";
+    if (how)
+        uri.append('&').append(how);
     const int flags = SQLITE_OPEN_URI | (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(uri.constData(), &db, flags, nullptr);
@@ -69,6 +102,11 @@ void Connection::open(const QString& path, bool readOnly, bool immutable)
     path_ = path;
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    // The file is data, not code: no writing to the schema by hand, and no function in a
+    // trigger, view or generated column that could do harm.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_set_authorizer(db_, &Connection::authorize, this);
     if (!readOnly) {
         // A committed disc must survive a power cut; WAL lets another instance read meanwhile.
         exec("PRAGMA journal_mode=WAL");
@@ -82,6 +120,69 @@ void Connection::checkTables()
     exec("select id, id_cd, nome, path, estensione, dimensione, data from files limit 0");
 }
 
+void Connection::checkViews()
+{
+    // A view in place of one of the program's tables could run its statements without end.
+    sqlite3_stmt* views = acquire("select name from sqlite_master where type = 'view' and "
+                                  "lower(name) in ('cd', 'files', 'search_index') order by name");
+    const int rc = sqlite3_step(views);
+    const QString name = rc == SQLITE_ROW
+                             ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(views, 0)))
+                             : QString();
+    release(views);
+    if (rc == SQLITE_ROW)
+        throw TessaroError(QStringLiteral("%1 in the catalogue is a view, not a table").arg(name));
+    if (rc != SQLITE_DONE)
+        raise();
+}
+
+void Connection::checkTriggers()
+{
+    foreignTriggers_ = Schema::triggers(*this).foreign;
+}
+
+void Connection::checkWritable()
+{
+    checkTriggers();
+    if (!foreignTriggers_.isEmpty())
+        throw TessaroError(refusal());
+}
+
+QString Connection::refusal() const
+{
+    return QStringLiteral("The catalogue holds triggers that Tessaro did not make (%1); it can be searched "
+                          "but not changed until they are removed")
+        .arg(foreignTriggers_.join(QStringLiteral(", ")));
+}
+
+// While the catalogue holds foreign triggers, statements that change it are not even prepared.
+int Connection::authorize(void* self, int action, const char*, const char*, const char*, const char*)
+{
+    if (static_cast<const Connection*>(self)->foreignTriggers_.isEmpty())
+        return SQLITE_OK;
+    switch (action) {
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_CREATE_VTABLE:
+    case SQLITE_DROP_INDEX:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_TRIGGER:
+    case SQLITE_DROP_VIEW:
+    case SQLITE_DROP_VTABLE:
+    case SQLITE_ALTER_TABLE:
+    case SQLITE_REINDEX:
+    case SQLITE_ANALYZE:
+        return SQLITE_DENY;
+    default:
+        return SQLITE_OK;
+    }
+}
+
 void Connection::disconnect() noexcept
 {
     if (!db_)
@@ -90,6 +191,7 @@ void Connection::disconnect() noexcept
     sqlite3_close_v2(db_);
     db_ = nullptr;
     readOnly_ = false;
+    foreignTriggers_.clear();
 }
 
 void Connection::finalizeAll() noexcept
@@ -103,6 +205,8 @@ QString Connection::errorText() const
 {
     if (!db_)
         return QStringLiteral("Not connected to the catalogue");
+    if (!foreignTriggers_.isEmpty() && sqlite3_errcode(db_) == SQLITE_AUTH)
+        return refusal();
     return QString::fromUtf8(sqlite3_errmsg(db_));
 }
 
@@ -117,7 +221,8 @@ void Connection::exec(const char* sql)
         raise();
     char* message = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        const QString text = message ? QString::fromUtf8(message) : errorText();
+        const QString text =
+            message && sqlite3_errcode(db_) != SQLITE_AUTH ? QString::fromUtf8(message) : errorText();
         sqlite3_free(message);
         throw TessaroError(text);
     }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -31,6 +32,14 @@ class Connection
     const QString& path() const { return path_; }
 
     sqlite3* handle() const { return db_; }
+    // Triggers in the catalogue that the program did not make, as found when connecting or at
+    // the start of the last write transaction. While there are any, the connection refuses
+    // every change: the program's statements would run them.
+    const QStringList& foreignTriggers() const { return foreignTriggers_; }
+    // Looks at the triggers again and raises the program error when changes are refused.
+    // Run inside a write transaction, the answer holds until it ends.
+    void checkWritable();
+
     // SQLite's text for the last failure on this connection.
     QString errorText() const;
     [[noreturn]] void raise() const;
@@ -47,12 +56,18 @@ class Connection
         sqlite3_stmt* stmt = nullptr;
         bool inUse = false;
     };
-    void open(const QString& path, bool readOnly, bool immutable);
+    void openWithoutSharedMemory(const QString& path);
+    void open(const QString& path, bool readOnly, const char* how);
     void checkTables();
+    void checkViews();
+    void checkTriggers();
+    QString refusal() const;
+    static int authorize(void* self, int action, const char*, const char*, const char*, const char*);
     void finalizeAll() noexcept;
 
     sqlite3* db_ = nullptr;
     bool readOnly_ = false;
     QString path_;
+    QStringList foreignTriggers_;
     std::unordered_map<std::string, Cached> cache_;
 };

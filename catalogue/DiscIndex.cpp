@@ -9,8 +9,11 @@ namespace
 {
 constexpr quint32 kMagic = 0x31585354; // "TSX1" read as a little-endian integer
 constexpr qsizetype kHeaderSize = 40;
-// Offsets are 32-bit; stay well clear of the limit and of SQLite's largest blob.
-constexpr size_t kMaxText = 512u * 1024 * 1024;
+// Offsets are 32-bit; an index stays well clear of that and of SQLite's largest blob.
+constexpr quint64 kMaxBytes = 512u * 1024 * 1024;
+// Bytes an entry takes beside its texts: size, date, id delta, name offset, extension number,
+// and at most a new folder run and a new extension.
+constexpr quint64 kEntryBytes = 8 + 8 + 4 + 4 + 2 + 8 + 4;
 
 bool validUtf8(std::string_view text)
 {
@@ -91,18 +94,33 @@ quint32 DiscIndex::Builder::addText(std::string& region, std::string_view text)
     return offset;
 }
 
+// Whether one more entry keeps the index within its limits: 16-bit extension numbers,
+// 32-bit entry numbers and offsets, kMaxBytes in all.
+bool DiscIndex::Builder::fits(std::string_view path, std::string_view name, std::string_view extension,
+                              std::string_view date) const
+{
+    const quint64 now = quint64(kHeaderSize) + 4 + quint64(ids_.size()) * 26 +
+                        (quint64(runFirst_.size()) + 1) * 8 + (quint64(extensions_.size()) + 1) * 4 +
+                        names_.size() + paths_.size() + quint64(extensionBytes_) + oddDates_.size();
+    const quint64 more = kEntryBytes + path.size() + name.size() + extension.size() + date.size() + 4;
+    return now + more <= kMaxBytes && ids_.size() < std::numeric_limits<quint32>::max() - 1 &&
+           (extensions_.size() <= std::numeric_limits<quint16>::max() ||
+            extensionIndex_.find(extension) != extensionIndex_.end());
+}
+
 bool DiscIndex::Builder::add(qint64 id, std::string_view path, std::string_view name,
                              std::string_view extension, qint64 size, std::string_view date)
 {
-    if (spoilt_)
+    if (spoilt_ || full_)
         return false;
     if (searchable_ && (hasNul(path) || hasNul(name) || hasNul(extension) || hasNul(date) ||
                         !validUtf8(path) || !validUtf8(name)))
         return spoil();
-    if (names_.size() + paths_.size() + oddDates_.size() + path.size() + name.size() + date.size() >
-            kMaxText ||
-        ids_.size() >= std::numeric_limits<quint32>::max() - 1)
-        return spoil();
+    // An empty builder takes any one row: no single text of SQLite's reaches 32-bit offsets.
+    if (!fits(path, name, extension, date) && (searchable_ || !ids_.empty())) {
+        full_ = true;
+        return searchable_ ? spoil() : false;
+    }
 
     const auto entry = quint32(ids_.size());
     if (entry == 0 || path != lastPath_) {
@@ -112,14 +130,13 @@ bool DiscIndex::Builder::add(qint64 id, std::string_view path, std::string_view 
     }
     nameOffsets_.push_back(addText(names_, name));
 
-    auto found = std::find(extensions_.begin(), extensions_.end(), extension);
-    if (found == extensions_.end()) {
-        if (extensions_.size() > std::numeric_limits<quint16>::max())
-            return spoil();
+    auto found = extensionIndex_.find(extension);
+    if (found == extensionIndex_.end()) {
+        found = extensionIndex_.emplace(std::string(extension), quint16(extensions_.size())).first;
         extensions_.emplace_back(extension);
-        found = extensions_.end() - 1;
+        extensionBytes_ += qsizetype(extension.size()) + 1;
     }
-    extensionOfEntry_.push_back(quint16(found - extensions_.begin()));
+    extensionOfEntry_.push_back(found->second);
 
     const qint64 packed = packDate(date);
     if (packed >= 0) {

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cstring>
 #include <memory>
 #include <sqlite3.h>
 #include <vector>
@@ -41,10 +42,10 @@ struct SchemaObject {
 
 // Everything beside the two tables, in the order it is created. A disc's search index is
 // built in one go after its run (SearchIndex::indexDisc). Triggers drop an index when its
-// disc's rows are deleted or changed, or its disc row comes or goes. There is deliberately
-// no trigger on inserting a file: a write trigger makes SQLite journal every single-row
-// insert of a run (several microseconds each); rows added to an indexed disc afterwards are
-// caught by the count that each index carries.
+// disc's rows are inserted, deleted or changed, or its disc row comes or goes. The insert
+// trigger is what catches a row replaced in place (`insert or replace`): REPLACE deletes the
+// old row without firing delete triggers. The program inserts files with `insert or fail`,
+// which keeps SQLite from journaling each single-row insert of a run for the trigger's sake.
 const SchemaObject kObjects[] = {
     {"index", "files_disc_path_name", "create index files_disc_path_name on files (id_cd, path, nome)"},
     {"index", "files_extension", "create index files_extension on files (estensione)"},
@@ -66,7 +67,20 @@ const SchemaObject kObjects[] = {
     {"trigger", "search_index_cd_update",
      "create trigger search_index_cd_update after update of id on cd begin "
      "delete from search_index where id_cd in (old.id, new.id); end"},
+    {"trigger", "search_index_files_insert",
+     "create trigger search_index_files_insert after insert on files begin "
+     "delete from search_index where id_cd = new.id_cd; end"},
 };
+
+// A trigger's statement as SQLite keeps it: the leading keywords in capitals.
+QString storedSql(const char* sql)
+{
+    constexpr char kCreate[] = "create trigger";
+    const QString text = QString::fromLatin1(sql);
+    return text.startsWith(QLatin1String(kCreate))
+               ? QStringLiteral("CREATE TRIGGER") + text.mid(sizeof kCreate - 1)
+               : text;
+}
 
 struct CloseDb {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -110,6 +124,37 @@ void createCatalogue(const QString& path)
         QFile::remove(path + QStringLiteral("-shm"));
         throw;
     }
+}
+
+Triggers triggers(Connection& connection)
+{
+    Triggers found;
+    int own = 0;
+    sqlite3_stmt* list =
+        connection.acquire("select name, sql from sqlite_master where type = 'trigger' order by name");
+    int rc;
+    while ((rc = sqlite3_step(list)) == SQLITE_ROW) {
+        const QString name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 0)));
+        const QString sql = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 1)));
+        bool mine = false;
+        for (const auto& object : kObjects) {
+            if (std::strcmp(object.type, "trigger") == 0 && name == QLatin1String(object.name) &&
+                sql == storedSql(object.sql))
+                mine = true;
+        }
+        if (mine)
+            ++own;
+        else
+            found.foreign.append(name);
+    }
+    connection.release(list);
+    if (rc != SQLITE_DONE)
+        connection.raise();
+    int expected = 0;
+    for (const auto& object : kObjects)
+        expected += std::strcmp(object.type, "trigger") == 0;
+    found.allOwn = own == expected;
+    return found;
 }
 
 Upgrade upgradeCatalogue(Connection& connection)

@@ -12,6 +12,13 @@ namespace Schema
 // Creates a new catalogue file with empty tables; refuses when the file exists.
 void createCatalogue(const QString& path);
 
+struct Triggers {
+    QStringList foreign; // triggers that are not the program's own, by name
+    bool allOwn = false; // every one of the program's triggers is there, unchanged
+};
+// The catalogue's triggers measured against the program's own.
+Triggers triggers(Connection& connection);
+
 struct Upgrade {
     QStringList added; // names of the indexes, tables and triggers that were missing
     int discsIndexed = 0;

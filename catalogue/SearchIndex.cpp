@@ -2,9 +2,11 @@
 
 #include "catalogue/Connection.h"
 #include "catalogue/DiscIndex.h"
+#include "catalogue/Schema.h"
 #include "catalogue/Transaction.h"
 #include "common/TessaroError.h"
 
+#include <limits>
 #include <sqlite3.h>
 #include <string_view>
 
@@ -99,6 +101,12 @@ qint64 scalar(Connection& connection, const char* sql, qint64 bound = 0)
     return one.step() ? sqlite3_column_int64(one.get(), 0) : 0;
 }
 
+bool triggersHold(Connection& connection)
+{
+    const Schema::Triggers triggers = Schema::triggers(connection);
+    return triggers.allOwn && triggers.foreign.isEmpty();
+}
+
 std::unique_ptr<Transaction> transactionUnlessInOne(Connection& connection)
 {
     if (sqlite3_get_autocommit(connection.handle()))
@@ -129,7 +137,10 @@ bool indexDisc(Connection& connection, qint64 discId)
     if (!present(connection))
         return false;
     auto own = transactionUnlessInOne(connection);
-    const Built built = buildIndex(connection, discId);
+    Built built = buildIndex(connection, discId);
+    // A blob longer than the connection takes could not be stored (nor read back).
+    if (built.body.size() > sqlite3_limit(connection.handle(), SQLITE_LIMIT_LENGTH, -1))
+        built = {};
     if (built.body.isEmpty()) {
         Statement drop(connection, "delete from search_index where id_cd = ?1");
         drop.bind(1, discId);
@@ -178,7 +189,8 @@ void SearchIndexCache::clear()
     trusted_.clear();
 }
 
-void SearchIndexCache::check(Connection& connection, const std::map<qint64, Stamp>& stamps)
+void SearchIndexCache::check(Connection& connection, const std::map<qint64, Stamp>& stamps,
+                             const std::vector<qint64>& malformed)
 {
     const qint64 version = scalar(connection, "pragma data_version");
     const qint64 changes = sqlite3_total_changes64(connection.handle());
@@ -196,6 +208,7 @@ void SearchIndexCache::check(Connection& connection, const std::map<qint64, Stam
         while (discs.step())
             others.push_back(sqlite3_column_int64(discs.get(), 0));
     }
+    others.insert(others.end(), malformed.begin(), malformed.end());
     for (qint64 disc : others)
         accounted += scalar(connection, "select count(*) from files where id_cd = ?1", disc);
     const bool allAccounted = scalar(connection, "select count(*) from files") == accounted;
@@ -217,18 +230,27 @@ std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connec
         clear();
         path_ = connection.path();
     }
-    if (!SearchIndex::present(connection)) {
+    // An index is exact only while every trigger that drops it is in place, and no trigger of
+    // someone else's could put a dropped one back.
+    if (!SearchIndex::present(connection) || !triggersHold(connection)) {
         clear();
         return found;
     }
     std::map<qint64, Stamp> stamps;
+    std::vector<qint64> malformed; // counts no index can have: the disc is searched without it
     {
         Statement rows(connection, "select id_cd, generation, entries from search_index");
-        while (rows.step())
-            stamps.emplace(sqlite3_column_int64(rows.get(), 0),
-                           Stamp{sqlite3_column_int64(rows.get(), 1), sqlite3_column_int64(rows.get(), 2)});
+        while (rows.step()) {
+            const bool counted = isInteger(rows, 2); // asked before any conversion of the value
+            const qint64 disc = sqlite3_column_int64(rows.get(), 0);
+            const qint64 entries = sqlite3_column_int64(rows.get(), 2);
+            if (counted && entries >= 0 && entries <= std::numeric_limits<quint32>::max())
+                stamps.emplace(disc, Stamp{sqlite3_column_int64(rows.get(), 1), entries});
+            else
+                malformed.push_back(disc);
+        }
     }
-    check(connection, stamps);
+    check(connection, stamps, malformed);
     for (auto it = slots_.begin(); it != slots_.end();) {
         const auto stamp = stamps.find(it->first);
         if (stamp == stamps.end() || stamp->second.generation != it->second.generation)
@@ -242,8 +264,11 @@ std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connec
             continue;
         auto slot = slots_.find(disc);
         if (slot == slots_.end()) {
-            Statement body(connection, "select body from search_index where id_cd = ?1");
+            // A body longer than the connection takes would fail the whole search when read.
+            Statement body(connection,
+                           "select body from search_index where id_cd = ?1 and length(body) <= ?2");
             body.bind(1, disc);
+            body.bind(2, sqlite3_limit(connection.handle(), SQLITE_LIMIT_LENGTH, -1));
             std::shared_ptr<const DiscIndex> index;
             if (body.step() && sqlite3_column_type(body.get(), 0) == SQLITE_BLOB) {
                 const auto* data = static_cast<const char*>(sqlite3_column_blob(body.get(), 0));

@@ -54,7 +54,8 @@ class SearchIndexCache
         qint64 generation = 0;
         std::shared_ptr<const DiscIndex> index; // null when the stored bytes were unusable
     };
-    void check(Connection& connection, const std::map<qint64, Stamp>& stamps);
+    void check(Connection& connection, const std::map<qint64, Stamp>& stamps,
+               const std::vector<qint64>& malformed);
 
     QString path_;
     std::unordered_map<qint64, Slot> slots_;

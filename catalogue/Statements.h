@@ -9,9 +9,9 @@ inline const QString NewDiscId = QStringLiteral("select max(cd.id)+1 as new_id f
 inline const QString InsertDisc =
     QStringLiteral("insert into cd (id, etichetta, tipo, data) values (:vid, :vetichetta, :vtipo, :vdata)");
 inline const QString NewFileId = QStringLiteral("select max(files.id)+1 as new_id from files");
-inline const QString InsertFile =
-    QStringLiteral("insert into files (id, id_cd, nome, path, estensione, dimensione, data) values (:vid, "
-                   ":vid_cd, :vnome, :vpath, :vestensione, :vdimensione, :vdata)");
+inline const QString InsertFile = QStringLiteral(
+    "insert or fail into files (id, id_cd, nome, path, estensione, dimensione, data) values (:vid, "
+    ":vid_cd, :vnome, :vpath, :vestensione, :vdimensione, :vdata)");
 inline const QString DeleteDiscFiles = QStringLiteral("delete from files where id_cd = ");
 inline const QString DeleteDisc = QStringLiteral("delete from cd where id = ");
 inline const QString DiscList = QStringLiteral("select cd.id as id, tipo from cd order by id desc");

@@ -8,6 +8,15 @@ Transaction::Transaction(Connection& connection, Kind kind) : connection_(connec
 {
     connection_.exec(kind == Kind::Immediate ? "BEGIN IMMEDIATE" : "BEGIN");
     open_ = true;
+    if (kind == Kind::Immediate) {
+        // Holding the write lock, nobody can add a trigger until this transaction ends.
+        try {
+            connection_.checkWritable();
+        } catch (...) {
+            rollback();
+            throw;
+        }
+    }
 }
 
 Transaction::~Transaction()

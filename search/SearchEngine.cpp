@@ -237,26 +237,39 @@ class IndexFilter
     std::optional<std::string> extension_;
 };
 
-// Runs the statement narrowed to one disc and keeps its rows.
-std::shared_ptr<const DiscIndex> rowsOfDisc(Connection& connection, const SearchStatement& statement,
-                                            qint64 disc)
+// Runs the statement narrowed to one disc and keeps its rows, in as many packed parts as
+// they need: no size of a disc stops its search.
+std::vector<std::shared_ptr<const DiscIndex>> rowsOfDisc(Connection& connection,
+                                                         const SearchStatement& statement, qint64 disc)
 {
     Query::Params params = statement.params();
     params.emplace_back(QStringLiteral("vdisc"), disc);
     Query query(connection);
     query.openWith(statement.textForOneDisc(), params);
-    DiscIndex::Builder rows(false);
+    std::vector<std::shared_ptr<const DiscIndex>> parts;
+    auto rows = std::make_unique<DiscIndex::Builder>(false);
+    auto keep = [&parts, disc](DiscIndex::Builder& builder) {
+        auto part = DiscIndex::fromBytes(builder.finish());
+        if (!part)
+            throw TessaroError(QStringLiteral("Cannot keep the files found on disc %1").arg(disc));
+        parts.push_back(std::move(part));
+    };
     for (; !query.eof(); query.next()) {
         const std::string file = utf8(query.value(1).toString());
         const std::string extension = utf8(query.value(4).toString());
         const std::string date = utf8(query.value(3).toString());
-        rows.add(0, {}, file, extension, query.value(2).toLongLong(), date);
+        const qint64 size = query.value(2).toLongLong();
+        if (rows->add(0, {}, file, extension, size, date))
+            continue;
+        keep(*rows);
+        rows = std::make_unique<DiscIndex::Builder>(false);
+        if (!rows->add(0, {}, file, extension, size, date))
+            throw TessaroError(QStringLiteral("Cannot keep the files found on disc %1").arg(disc));
     }
     query.close();
-    auto kept = DiscIndex::fromBytes(rows.finish());
-    if (!kept)
-        throw TessaroError(QStringLiteral("Too many files found on disc %1").arg(disc));
-    return kept;
+    if (rows->count() > 0)
+        keep(*rows);
+    return parts;
 }
 
 } // namespace
@@ -287,11 +300,12 @@ ResultSnapshot SearchEngine::run(const SearchStatement& statement)
             snapshot.append(labels[d], indexed->second, filter.entries(*indexed->second));
             continue;
         }
-        auto rows = rowsOfDisc(connection_, statement, discs[d]);
-        std::vector<quint32> all(rows->count());
-        for (quint32 i = 0; i < all.size(); ++i)
-            all[i] = i;
-        snapshot.append(labels[d], std::move(rows), std::move(all));
+        for (auto& rows : rowsOfDisc(connection_, statement, discs[d])) {
+            std::vector<quint32> all(rows->count());
+            for (quint32 i = 0; i < all.size(); ++i)
+                all[i] = i;
+            snapshot.append(labels[d], std::move(rows), std::move(all));
+        }
     }
     return snapshot;
 }

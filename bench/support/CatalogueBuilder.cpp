@@ -195,8 +195,9 @@ void CatalogueBuilder::build(Connection& connection, int discs, int filesPerDisc
                                std::to_string(g.between(0, 9)), " 10:00:00"}));
             disc.run();
         }
-        Insert file(connection, "insert into files (id, id_cd, nome, path, estensione, dimensione, data) "
-                                "values (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        Insert file(connection,
+                    "insert or fail into files (id, id_cd, nome, path, estensione, dimensione, data) "
+                    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
         int written = 0;
         while (written < filesPerDisc) {
             const int kind = g.between(0, 6);

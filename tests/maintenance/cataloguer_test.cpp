@@ -232,7 +232,7 @@ void CataloguerTest::errorInTheMiddleRemovesTheDisc()
     drive.addFiles(20);
     drive.addFile(QStringLiteral("many/poison.bin"));
     host.catalogue.connection.exec(
-        "create trigger poison before insert on files when new.nome = 'poison.bin' "
+        "create temp trigger poison before insert on files when new.nome = 'poison.bin' "
         "begin select raise(abort, 'disk I/O error'); end");
     DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
     run.countFiles(kRoot);
@@ -259,7 +259,7 @@ void CataloguerTest::failedDiscRowLeavesNothingToRemove()
     FakeHost host;
     FakeDrive drive;
     drive.addFile(QStringLiteral("a.txt"));
-    host.catalogue.connection.exec("create trigger refuse before insert on cd begin select raise(abort, "
+    host.catalogue.connection.exec("create temp trigger refuse before insert on cd begin select raise(abort, "
                                    "'database or disk is full'); end");
     DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
     QVERIFY_THROWS_EXCEPTION(TessaroError, run.catalogue(QStringLiteral("C"), kRoot, noLabel));

@@ -132,7 +132,7 @@ void DelCdTest::failedRemovalLeavesTheDiscWhole()
     host.catalogue.addFile(disc, QStringLiteral("\\"), QStringLiteral("b.txt"));
     // The disc row's delete fails after its files' delete went through.
     host.catalogue.connection.exec(
-        "create trigger refuse before delete on cd begin select raise(abort, 'disk I/O error'); end");
+        "create temp trigger refuse before delete on cd begin select raise(abort, 'disk I/O error'); end");
     RecordingMessages messages;
     TfrmDelCD d(host, messages);
     d.FillDiscList();

@@ -226,7 +226,7 @@ void NewCdTest::errorDuringRunRemovesTheDiscAndShowsItsText()
     Rig rig;
     rig.drive.addFiles(10);
     rig.host.catalogue.connection.exec(
-        "create trigger poison before insert on files when new.nome = 'f7.dat' "
+        "create temp trigger poison before insert on files when new.nome = 'f7.dat' "
         "begin select raise(abort, 'database or disk is full'); end");
     rig.dialog.SpeedButton3->click();
     QCOMPARE(rig.messages.messages, QStringList{QStringLiteral("database or disk is full")});
