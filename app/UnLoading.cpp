@@ -7,11 +7,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QImage>
-#include <QPixmap>
 #include <QFrame>
 #include <QIcon>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>

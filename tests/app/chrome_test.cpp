@@ -17,8 +17,8 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTimer>
-#include <QWindow>
 #include <QToolBar>
+#include <QWindow>
 #include <QtTest>
 
 namespace
