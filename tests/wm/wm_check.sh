@@ -3,7 +3,7 @@
 # and checks from outside, with the window system's own view (xwininfo, xdotool):
 #  - the splash screen is fully drawn while the lists fill (its area against the artwork);
 #  - the list of every combo box and the calendar of every date picker, on the main window and
-#    on the settings dialog, open at their control;
+#    on the settings dialog, open at their control, and a balloon hint beside the pointer;
 #  - the first edge resize and the first move of the main window follow the pointer, and a
 #    double-click on a caption bar maximises and restores the window.
 #
@@ -75,6 +75,7 @@ else
   export DISPLAY=:$(head -1 "$work/display")
 fi
 for _ in $(seq 100); do xprop -root >/dev/null 2>&1 && break; sleep 0.1; done
+xprop -root >/dev/null 2>&1 || { echo "FAIL: no display $DISPLAY"; cat "$work/xvfb.log"; exit 1; }
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 # xfwm4 and kwin keep their settings behind D-Bus: each manager gets a session bus of its own.
 dbus-run-session -- "${wm[@]}" >"$work/wm.log" 2>&1 &
@@ -168,6 +169,9 @@ check_maximise() { # name id
   xdotool mousemove --sync $((x + 60)) $((y + 12)) click --repeat 2 --delay 80 1
   sleep 1
   read -r mx my mw mh <<<"$(geometry "$id")"
+  # Over a control, for the picture: its hint shows in the status bar.
+  xdotool mousemove --sync $((mx + 100)) $((my + 45))
+  sleep 0.5
   shot "maximised-${name// /-}"
   if [ "$mw" -ge 1200 ] && [ "$mh" -ge 700 ]; then ok; else fail "$name: double-click gave ${mw}x$mh+$mx+$my, not maximised"; fi
   xdotool mousemove --sync $((mx + 60)) $((my + 12)) click --repeat 2 --delay 80 1
@@ -222,6 +226,23 @@ for start in $(seq 1 "$starts"); do
   check_popup "Date from" $((x + 3)) $((y + panel)) 72 39 89 21
   check_popup "Date to" $((x + 3)) $((y + panel)) 234 40 92 21
   check_popup "Extension list" $((x + 3)) $((y + panel)) 417 37 75 24
+
+  # A balloon hint opens beside the pointer over its control (the File box).
+  hx=$((x + 3 + 300)) hy=$((y + panel + 17))
+  before=$(visible_ids)
+  xdotool mousemove --sync $((hx - 5)) "$hy" mousemove --sync "$hx" "$hy"
+  if id=$(new_window); then
+    read -r bx by bw bh <<<"$(geometry "$id")"
+    shot balloon
+    # The pointer's distance from the balloon's rectangle, its stem included.
+    ddx=$((bx > hx ? bx - hx : (hx > bx + bw ? hx - bx - bw : 0)))
+    ddy=$((by > hy ? by - hy : (hy > by + bh ? hy - by - bh : 0)))
+    if [ "$ddx" -le 24 ] && [ "$ddy" -le 24 ]; then ok; else fail "balloon hint at ${bw}x$bh+$bx+$by, the pointer at $hx,$hy"; fi
+  else
+    fail "balloon hint: none shown over the File box"
+  fi
+  xdotool mousemove --sync $((x + w / 2)) $((y + h - 60))
+  sleep 0.8
 
   # Settings: its drive list, then a double-click on its caption bar.
   before=$(visible_ids)
