@@ -1,5 +1,7 @@
 #include "app/BalloonHint.h"
 
+#include "common/Panels.h"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QIcon>
@@ -7,7 +9,6 @@
 #include <QPainterPath>
 #include <QRegion>
 #include <QStyle>
-#include <QToolTip>
 #include <algorithm>
 
 namespace
@@ -88,8 +89,9 @@ BalloonHint::BalloonHint(const QString& text, QWidget* owner)
     setObjectName(QStringLiteral("BalloonHint"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setPalette(QToolTip::palette());
-    setFont(QApplication::font("QTipLabel"));
+    // The info-tip colours and the windows' face, whatever the desktop's tooltips look like.
+    setPalette(Panels::windowPalette());
+    setFont(Panels::windowFont());
 
     const QFontMetrics header(headerFont(font()));
     const QFontMetrics body(font());

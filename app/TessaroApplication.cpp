@@ -1,25 +1,29 @@
 #include "app/TessaroApplication.h"
 
-#include "app/AppInfo.h"
 #include "app/BalloonHintFilter.h"
 #include "common/IMessages.h"
+#include "common/Panels.h"
 #include "common/TessaroError.h"
 #include "resources/Art.h"
+#include "search/ExtensionIcons.h"
 
-#include <QFont>
 #include <QIcon>
 
 TessaroApplication::TessaroApplication(int& argc, char** argv, IMessages& messages)
     : QApplication(argc, argv), messages_(messages)
 {
+    // No display name: Qt would add it to every other window title, the frame of a "Confirm"
+    // box included.
     setApplicationName(QStringLiteral("Tessaro"));
-    setApplicationDisplayName(AppInfo::Title);
     setQuitOnLastWindowClosed(true);
-    // The windows are laid out in fixed pixel positions for a small 8-point face.
-    QFont face = font();
-    face.setPointSize(8);
-    setFont(face);
+    // The windows are laid out in fixed pixels for one small face and painted in fixed
+    // colours; popups, menus and message boxes take them from here.
+    setFont(Panels::windowFont());
+    setPalette(Panels::windowPalette());
     setWindowIcon(QIcon(QString(Art::appIcon)));
+    // Every themed icon, the message boxes' buttons included, comes from the same theme
+    // from the first window on.
+    ExtensionIcons::setUpIconTheme();
     BalloonHintFilter::install();
 }
 

@@ -76,6 +76,9 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     Button1->setGeometry(QRect(in + QPoint(82, 191), QSize(47, 26)));
     Button1->setToolTip(QStringLiteral("OK"));
     Button1->setStatusTip(QStringLiteral("OK"));
+    // No default button: Enter does not close the box.
+    Button1->setAutoDefault(false);
+    Button1->setDefault(false);
     connect(Button1, &QPushButton::clicked, this, &TfrmAbout::Button1Click);
 
     dxToolButton1 = new CaptionButton(CaptionButton::Glyph::Close, Panels::LightBlue, Qt::black, Panel1);
@@ -107,8 +110,9 @@ void TfrmAbout::Label4Click()
 
 void TfrmAbout::keyPressEvent(QKeyEvent* event)
 {
-    // No cancel button: Escape leaves the box open.
-    if (event->key() == Qt::Key_Escape) {
+    // No default or cancel button: Enter and Escape leave the box open.
+    const int key = event->key();
+    if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
         event->accept();
         return;
     }

@@ -24,7 +24,9 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTableView>
@@ -74,6 +76,7 @@ TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, 
     frmNewCD = new TfrmNewCD(
         *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); },
         *discDrive_, this);
+    frmNewCD->setArchiveListing([drive = discDrive_.get()] { return drive->setting().ListArchives(); });
     frmDelCD = new TfrmDelCD(*this, messages_, this);
     frmSettings = new TfrmSettings(
         messages_, discDrive_->setting(),
@@ -108,8 +111,16 @@ void TPersonalForm::buildLayout()
     panel1Layout_->addWidget(Panel4);
 
     GridRequisiti = new TGridRequisiti(*ResultQuery, Panel4, Panel1);
+    // The grid takes what room is left, down to none: at the smallest window size it must
+    // not push itself over the filter panel.
+    GridRequisiti->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     panel1Layout_->addWidget(GridRequisiti, 1);
     connect(Panel4->SpeedButton1, &QToolButton::clicked, this, &TPersonalForm::SpeedButton1Click);
+    // Enter in the pattern box runs the search, as the find button does.
+    connect(Panel4->Edit2, &QLineEdit::returnPressed, this, &TPersonalForm::SpeedButton1Click);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    help->setObjectName(QStringLiteral("HelpShortcut"));
+    connect(help, &QShortcut::activated, this, &TPersonalForm::ToolButton5Click);
 
     buildStatusBar();
 
@@ -131,13 +142,13 @@ void TPersonalForm::buildToolBar()
 {
     ToolBar1 = new QToolBar(Panel1);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setFixedHeight(28);
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setContentsMargins(1, 1, 1, 1);
-    ToolBar1->setStyleSheet(
-        QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"));
+    // The buttons' arrows in black too: the style sheet would take them from the desktop palette.
+    ToolBar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"
+                                           " QToolButton { color: black; }"));
 
     ToolButton1 = toolButton(ToolBar1, "ToolButton1", QStringLiteral("New CD"), Art::newDisc);
     ToolButton2 = toolButton(ToolBar1, "ToolButton2", QStringLiteral("Remove CD"), Art::removeDisc);
@@ -151,6 +162,7 @@ void TPersonalForm::buildToolBar()
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->setAttribute(Qt::WA_WindowPropagation); // the window's colours and face
     PopupMenu1->setToolTipsVisible(true);
     Guidainlinea1 = PopupMenu1->addAction(QStringLiteral("Online Help"));
     Guidainlinea1->setObjectName(QStringLiteral("Guidainlinea1"));
@@ -161,6 +173,9 @@ void TPersonalForm::buildToolBar()
     Informazionisu1->setToolTip(QStringLiteral("About Tessaro"));
     Informazionisu1->setStatusTip(QStringLiteral("About Tessaro"));
     ToolButton5->setMenu(PopupMenu1);
+
+    // Last: the tool bar's own settings above recompute its size limits.
+    ToolBar1->setFixedHeight(28);
 
     connect(ToolButton1, &QToolButton::clicked, this, &TPersonalForm::ToolButton1Click);
     connect(ToolButton2, &QToolButton::clicked, this, &TPersonalForm::ToolButton2Click);

@@ -4,10 +4,14 @@
 
 QString discLabel(const QString& typeLetter, qint64 id)
 {
+    // As SQL's printf('%04d') writes it, so that every list and every search shows one label:
+    // a hand-edited id below one keeps its sign in front of the zeros, -3 as -003.
     QString digits = QString::number(id);
-    while (digits.size() < 4)
-        digits.prepend(QLatin1Char('0'));
-    return typeLetter + digits;
+    const bool negative = id < 0;
+    if (negative)
+        digits.remove(0, 1);
+    digits = digits.rightJustified(negative ? 3 : 4, QLatin1Char('0'));
+    return negative ? typeLetter + QLatin1Char('-') + digits : typeLetter + digits;
 }
 
 qint64 discIdFromLabel(const QString& label)

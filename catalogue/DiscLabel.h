@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// A disc is known by its type letter and its id with at least four digits: C0001, D0042, C12345.
+// A disc is known by its type letter and its id with at least four digits: C0001, D0042, C12345;
+// an id below one (a hand-edited catalogue) as C0000 or C-003.
 QString discLabel(const QString& typeLetter, qint64 id);
 
 // Drops the first character and reads the rest as a decimal integer.

@@ -1,8 +1,10 @@
 #include "catalogue/Connection.h"
 #include "catalogue/Query.h"
 #include "cli/Commands.h"
+#include "cli/Output.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
+#include "scan/DiscImage.h"
 #include "scan/UnVolumeInfo.h"
 #include "settings/DriveSetting.h"
 
@@ -37,6 +39,7 @@ struct Options {
     QString type = QStringLiteral("C");
     QChar drive;
     QString root;
+    bool archives = false;
 };
 
 Options parse(const QStringList& args)
@@ -58,8 +61,11 @@ Options parse(const QStringList& args)
             options.drive = letter.at(0).toLower();
         } else if (arg == QLatin1String("--root") && hasValue) {
             options.root = args.at(++i);
+        } else if (arg == QLatin1String("--archives")) {
+            options.archives = true;
         } else {
-            throw TessaroError(QStringLiteral("usage: add [--type CD|DVD] [--drive LETTER | --root FOLDER]"));
+            throw TessaroError(QStringLiteral(
+                "usage: add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] [--archives]"));
         }
     }
     if (!options.drive.isNull() && !options.root.isEmpty())
@@ -104,7 +110,8 @@ int cmdAdd(const CliContext& context)
     QString rootFolder;
     if (folderRun) {
         const QFileInfo info(options.root);
-        if (!info.isDir() || !info.isReadable())
+        // A disc image file is a disc of its own, read without mounting.
+        if (!(info.isDir() || DiscImage::isImage(info.filePath())) || !info.isReadable())
             throw TessaroError(QStringLiteral("No disc in the drive"));
         rootFolder = info.absoluteFilePath();
     } else if (!DiskInDrive(setting.driveTable(), letter, [] { std::fputc('\a', stderr); })) {
@@ -122,6 +129,7 @@ int cmdAdd(const CliContext& context)
                        [&setting](QChar drive) { return setting.driveTable().rootOf(drive); });
     if (folderRun)
         run.searcher().mapDrive(letter, rootFolder);
+    run.searcher().ListArchives = options.archives || setting.ListArchives();
     QSocketNotifier wake(g_wake[0], QSocketNotifier::Read);
     QObject::connect(&wake, &QSocketNotifier::activated, [&run] {
         char buffer[16];
@@ -144,6 +152,8 @@ int cmdAdd(const CliContext& context)
     const auto volumeLabel = [&]() -> QString {
         if (!folderRun)
             return GetVolumeLabel(setting.driveTable(), letter);
+        if (DiscImage::isImage(rootFolder))
+            return DiscImage::readLabel(rootFolder).left(49);
         // A folder that is the root of a mounted volume carries that volume's label.
         const DriveTable table = setting.driveTable();
         for (const DriveEntry& entry : table.drives()) {
@@ -168,7 +178,10 @@ int cmdAdd(const CliContext& context)
         run.removeCommitted();
     if (!completed || g_interrupted)
         return kInterrupted;
-    std::printf("New CD ID: %s\n", qPrintable(run.newDiscLabel()));
-    std::printf("%lld files found\n", static_cast<long long>(run.FilesAdded));
+    Output::line(QStringLiteral("New CD ID: ") + run.newDiscLabel());
+    Output::line(QStringLiteral("%1 files found").arg(run.FilesAdded));
+    // Like search's count: a note on standard error, next to the rows on standard output.
+    if (run.searcher().NotListed > 0)
+        std::fprintf(stderr, "%lld archives not listed\n", static_cast<long long>(run.searcher().NotListed));
     return 0;
 }

@@ -3,9 +3,8 @@
 #include "catalogue/Query.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/Output.h"
 #include "common/TessaroError.h"
-
-#include <cstdio>
 
 int cmdDiscs(const CliContext& context)
 {
@@ -19,13 +18,13 @@ int cmdDiscs(const CliContext& context)
                        " (select count(*) from files where files.id_cd = cd.id) as files"
                        " from cd order by cd.id desc"));
     for (; !work.eof(); work.next()) {
-        const QString line = QStringList{discLabel(work.fieldAsString(QStringLiteral("tipo")),
-                                                   work.fieldAsInt(QStringLiteral("id"))),
+        const QString line = QStringList{fieldText(discLabel(work.fieldAsString(QStringLiteral("tipo")),
+                                                             work.fieldAsInt(QStringLiteral("id")))),
                                          fieldText(work.fieldAsString(QStringLiteral("etichetta"))),
                                          fieldText(work.fieldAsString(QStringLiteral("data"))),
                                          QString::number(work.fieldAsInt(QStringLiteral("files")))}
                                  .join(QLatin1Char('\t'));
-        std::printf("%s\n", line.toUtf8().constData());
+        Output::line(line);
     }
     return 0;
 }

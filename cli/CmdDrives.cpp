@@ -1,9 +1,9 @@
 #include "cli/Commands.h"
+#include "cli/FieldText.h"
+#include "cli/Output.h"
 #include "common/TessaroError.h"
 #include "scan/DriveTable.h"
 #include "settings/DriveSetting.h"
-
-#include <cstdio>
 
 int cmdDrives(const CliContext& context)
 {
@@ -11,10 +11,9 @@ int cmdDrives(const CliContext& context)
         throw TessaroError(QStringLiteral("drives takes no arguments"));
     const DriveTable table = DriveSetting().driveTable();
     for (const DriveEntry& drive : table.drives()) {
-        const QString line =
-            QStringList{QString(drive.letter), driveKindName(drive.kind), drive.root, drive.label}.join(
-                QLatin1Char('\t'));
-        std::printf("%s\n", line.toLocal8Bit().constData());
+        Output::line(QStringList{fieldText(QString(drive.letter)), driveKindName(drive.kind),
+                                 fieldText(drive.root), fieldText(drive.label)}
+                         .join(QLatin1Char('\t')));
     }
     return 0;
 }

@@ -2,10 +2,9 @@
 #include "catalogue/Query.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/Output.h"
 #include "common/TessaroError.h"
 #include "search/FilterLists.h"
-
-#include <cstdio>
 
 int cmdExtensions(const CliContext& context)
 {
@@ -19,6 +18,6 @@ int cmdExtensions(const CliContext& context)
     if (entries.isEmpty())
         entries.append(FilterLists::None);
     for (const QString& entry : entries)
-        std::printf("%s\n", fieldText(entry).toUtf8().constData());
+        Output::line(fieldText(entry));
     return 0;
 }

@@ -1,13 +1,10 @@
 #include "catalogue/Connection.h"
-#include "catalogue/DiscLabel.h"
 #include "catalogue/DiscStore.h"
 #include "catalogue/Query.h"
-#include "catalogue/Statements.h"
-#include "catalogue/Transaction.h"
 #include "cli/Commands.h"
+#include "cli/FieldText.h"
+#include "cli/Output.h"
 #include "common/TessaroError.h"
-
-#include <cstdio>
 
 namespace
 {
@@ -38,25 +35,14 @@ int cmdRemove(const CliContext& context)
     Connection connection;
     connection.connect(context.cataloguePath);
     Query work(connection);
-    // Both statements or neither: a failure must not leave a disc row without its files.
-    Transaction transaction(connection);
-    qint64 id = 0;
-    QString label;
-    work.openWith(Statements::DiscList);
-    for (; !work.eof(); work.next()) {
-        const QString candidate =
-            discLabel(work.fieldAsString(QStringLiteral("tipo")), work.fieldAsInt(QStringLiteral("id")));
-        if (sameLabel(candidate, wanted)) {
-            id = work.fieldAsInt(QStringLiteral("id"));
-            label = candidate;
-            break;
-        }
+    for (const DiscStore::DiscRow& disc : DiscStore::discRows(work)) {
+        if (!sameLabel(disc.label(), wanted))
+            continue;
+        // Another program may remove the disc, and hand its id to a new one, after the list was read.
+        if (!DiscStore::removeIfUnchanged(connection, work, disc))
+            throw TessaroError(DiscStore::noLongerThere(disc.label()));
+        Output::line(QStringLiteral("Removed ") + fieldText(disc.label()));
+        return 0;
     }
-    work.close();
-    if (id <= 0)
-        throw TessaroError(QStringLiteral("No disc %1 in the catalogue").arg(wanted));
-    DiscStore::removeDisc(work, id);
-    transaction.commit();
-    std::printf("Removed %s\n", qPrintable(label));
-    return 0;
+    throw TessaroError(QStringLiteral("No disc %1 in the catalogue").arg(wanted));
 }

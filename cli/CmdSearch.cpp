@@ -1,5 +1,7 @@
 #include "catalogue/Connection.h"
 #include "cli/Commands.h"
+#include "cli/FieldText.h"
+#include "cli/Output.h"
 #include "common/TessaroError.h"
 #include "search/ResultSet.h"
 #include "search/SearchStatement.h"
@@ -9,23 +11,8 @@
 
 namespace
 {
-// Control characters would break the line or the terminal: written as \xHH.
-QString lineField(const QString& value)
-{
-    QString out;
-    out.reserve(value.size());
-    for (const QChar c : value) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7f || (u >= 0x80 && u <= 0x9f))
-            out +=
-                QLatin1String("\\x") + QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
-}
-
-// RFC 4180: a field holding a comma, a quote or a line break is quoted, quotes doubled.
+// RFC 4180: a field holding a comma, a quote or a line break is quoted, quotes doubled. The
+// value itself stays exact: CSV is for programs, which need the names as they are.
 QString csvField(const QString& value)
 {
     if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
@@ -44,28 +31,6 @@ QDateTime day(const QString& option, const QString& text, QTime time)
     return QDateTime(date, time);
 }
 
-class Output
-{
-  public:
-    ~Output() { flush(); }
-    void line(const QString& text)
-    {
-        buffer_ += text.toUtf8();
-        if (buffer_.size() > (1 << 16))
-            flush();
-    }
-    void flush()
-    {
-        if (!buffer_.isEmpty() &&
-            std::fwrite(buffer_.constData(), 1, size_t(buffer_.size()), stdout) != size_t(buffer_.size()))
-            throw TessaroError(QStringLiteral("Unable to write the results"));
-        buffer_.clear();
-        std::fflush(stdout);
-    }
-
-  private:
-    QByteArray buffer_;
-};
 } // namespace
 
 int cmdSearch(const CliContext& context)
@@ -123,27 +88,26 @@ int cmdSearch(const CliContext& context)
     result.open(SearchStatement(criteria));
     const ResultSnapshot& rows = result.rows();
     const qsizetype found = rows.rowCount();
-    Output out;
     if (countOnly) {
-        out.line(QString::number(found) + QLatin1Char('\n'));
+        Output::line(QString::number(found));
         return 0;
     }
     if (csv)
-        out.line(QStringLiteral("disc,file,date,size\r\n"));
+        Output::write(QStringLiteral("disc,file,date,size\r\n"));
     for (qsizetype row = 0; row < found; ++row) {
         const QString size = QString::number(rows.dimensione(row));
         if (csv)
-            out.line(QStringList{csvField(rows.cdid(row)), csvField(rows.file(row)), csvField(rows.data(row)),
-                                 size}
-                         .join(QLatin1Char(',')) +
-                     QStringLiteral("\r\n"));
+            Output::write(QStringList{csvField(rows.cdid(row)), csvField(rows.file(row)),
+                                      csvField(rows.data(row)), size}
+                              .join(QLatin1Char(',')) +
+                          QStringLiteral("\r\n"));
         else
-            out.line(QStringList{lineField(rows.cdid(row)), lineField(rows.file(row)),
-                                 lineField(rows.data(row)), size}
-                         .join(QLatin1Char('\t')) +
-                     QLatin1Char('\n'));
+            Output::line(QStringList{fieldText(rows.cdid(row)), fieldText(rows.file(row)),
+                                     fieldText(rows.data(row)), size}
+                             .join(QLatin1Char('\t')));
     }
-    out.flush();
+    // The count on standard error only once every row has arrived.
+    Output::finish();
     std::fprintf(stderr, "%lld files found\n", static_cast<long long>(found));
     return 0;
 }

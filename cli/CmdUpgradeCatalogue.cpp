@@ -1,9 +1,9 @@
 #include "catalogue/Connection.h"
 #include "catalogue/Schema.h"
 #include "cli/Commands.h"
+#include "cli/FieldText.h"
+#include "cli/Output.h"
 #include "common/TessaroError.h"
-
-#include <cstdio>
 
 int cmdUpgradeCatalogue(const CliContext& context)
 {
@@ -13,11 +13,12 @@ int cmdUpgradeCatalogue(const CliContext& context)
     connection.connect(context.cataloguePath);
     const Schema::Upgrade upgrade = Schema::upgradeCatalogue(connection);
     for (const QString& name : upgrade.added)
-        std::printf("Added %s\n", qPrintable(name));
+        Output::line(QStringLiteral("Added ") + fieldText(name));
     if (upgrade.discsIndexed > 0)
-        std::printf("Built the search index of %d disc%s\n", upgrade.discsIndexed,
-                    upgrade.discsIndexed == 1 ? "" : "s");
+        Output::line(QStringLiteral("Built the search index of %1 disc%2")
+                         .arg(upgrade.discsIndexed)
+                         .arg(upgrade.discsIndexed == 1 ? "" : "s"));
     if (upgrade.added.isEmpty() && upgrade.discsIndexed == 0)
-        std::printf("%s is up to date\n", qPrintable(context.cataloguePath));
+        Output::line(fieldText(context.cataloguePath) + QStringLiteral(" is up to date"));
     return 0;
 }

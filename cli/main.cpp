@@ -1,12 +1,15 @@
 // tessaro-cli: the catalogue from the command line, over the same libraries as the windows.
 #include "catalogue/Connection.h"
 #include "cli/Commands.h"
+#include "cli/FieldText.h"
+#include "cli/Output.h"
 #include "common/TessaroError.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <unistd.h>
 
 namespace
 {
@@ -20,7 +23,8 @@ const std::map<QString, Command>& commands()
     static const std::map<QString, Command> table = {
         {QStringLiteral("create-catalogue"), {cmdCreateCatalogue, "create-catalogue"}},
         {QStringLiteral("drives"), {cmdDrives, "drives"}},
-        {QStringLiteral("add"), {cmdAdd, "add [--type CD|DVD] [--drive LETTER | --root FOLDER]"}},
+        {QStringLiteral("add"),
+         {cmdAdd, "add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] [--archives]"}},
         {QStringLiteral("remove"), {cmdRemove, "remove LABEL"}},
         {QStringLiteral("discs"), {cmdDiscs, "discs"}},
         {QStringLiteral("extensions"), {cmdExtensions, "extensions"}},
@@ -33,24 +37,47 @@ const std::map<QString, Command>& commands()
     return table;
 }
 
+QString usage()
+{
+    QString text = QStringLiteral("usage: tessaro-cli [--catalogue FILE] COMMAND [OPTIONS]\ncommands:\n");
+    for (const auto& entry : commands())
+        text += QStringLiteral("  %1\n").arg(QLatin1String(entry.second.usage));
+    return text;
+}
+
 void printUsage(FILE* to)
 {
-    std::fprintf(to, "usage: tessaro-cli [--catalogue FILE] COMMAND [OPTIONS]\ncommands:\n");
-    for (const auto& entry : commands())
-        std::fprintf(to, "  %s\n", entry.second.usage);
+    std::fputs(usage().toUtf8().constData(), to);
+}
+
+// One line on standard error; names in messages come from discs and catalogues.
+void printError(const QString& message)
+{
+    std::fprintf(stderr, "tessaro-cli: %s\n", fieldText(message).toLocal8Bit().constData());
 }
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    // Large outputs go out in large writes; a terminal still sees each line as it comes.
+    if (!::isatty(STDOUT_FILENO))
+        std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     QStringList args = app.arguments().mid(1);
     CliContext context;
     context.cataloguePath = Connection::defaultPath();
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();
         if (option == QLatin1String("--help")) {
-            printUsage(stdout);
+            try {
+                Output::write(usage());
+                Output::finish();
+            } catch (const Output::Closed&) {
+                return 1;
+            } catch (const TessaroError& error) {
+                printError(error.message());
+                return 1;
+            }
             return 0;
         }
         if (option == QLatin1String("--catalogue") && !args.isEmpty()) {
@@ -58,7 +85,7 @@ int main(int argc, char* argv[])
         } else if (option.startsWith(QLatin1String("--catalogue="))) {
             context.cataloguePath = option.mid(12);
         } else {
-            std::fprintf(stderr, "tessaro-cli: unknown option %s\n", qPrintable(option));
+            printError(QStringLiteral("unknown option %1").arg(option));
             printUsage(stderr);
             return 1;
         }
@@ -70,18 +97,23 @@ int main(int argc, char* argv[])
     const QString name = args.takeFirst();
     const auto it = commands().find(name);
     if (it == commands().end()) {
-        std::fprintf(stderr, "tessaro-cli: unknown command %s\n", qPrintable(name));
+        printError(QStringLiteral("unknown command %1").arg(name));
         printUsage(stderr);
         return 1;
     }
     context.args = args;
     try {
-        return it->second.run(context);
+        const int status = it->second.run(context);
+        Output::finish();
+        return status;
+    } catch (const Output::Closed&) {
+        // The reader has all it wanted (search | head -1).
+        return 1;
     } catch (const TessaroError& error) {
-        std::fprintf(stderr, "tessaro-cli: %s\n", error.message().toLocal8Bit().constData());
+        printError(error.message());
         return 1;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "tessaro-cli: %s\n", error.what());
+        printError(QString::fromLocal8Bit(error.what()));
         return 1;
     }
 }

@@ -66,6 +66,7 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
         if (beforeDiscRow)
             beforeDiscRow();
         const LocalDateTime now = LocalDateTime::now();
+        discDate_ = now.toText();
         work_.execWith(Statements::InsertDisc, {{QStringLiteral("vid"), NewDiscId},
                                                 {QStringLiteral("vetichetta"), label},
                                                 {QStringLiteral("vtipo"), typeLetter},
@@ -141,9 +142,12 @@ void DiscCataloguer::removeCommitted()
 {
     if (NewDiscId <= 0)
         return;
-    Transaction transaction(connection_);
-    DiscStore::removeDisc(work_, NewDiscId);
-    transaction.commit();
+    // Another instance may have removed the disc since, and its id may hold another disc by now.
+    const DiscStore::DiscRow disc{NewDiscId, TypeLetter, discDate_};
+    if (!DiscStore::removeIfUnchanged(connection_, work_, disc)) {
+        NewDiscId = 0;
+        throw TessaroError(DiscStore::noLongerThere(disc.label()));
+    }
     NewDiscId = 0;
 }
 

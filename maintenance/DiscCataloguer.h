@@ -49,7 +49,9 @@ class DiscCataloguer
     void stop();
     bool running() const { return transaction_.has_value(); }
 
-    // Removes the committed disc of the last run (Cancel after a completed run).
+    // Removes the committed disc of the last run (Cancel after a completed run) when the catalogue
+    // still holds that very disc; otherwise forgets it and throws "Disc C0002 is no longer in the
+    // catalogue" without touching anything.
     void removeCommitted();
 
     qint64 NewDiscId = 0;
@@ -76,4 +78,5 @@ class DiscCataloguer
     std::optional<Transaction> transaction_;
     bool discRowWritten_ = false;
     int lastPosition_ = -1;
+    QString discDate_; // the disc row's date, as written
 };

@@ -1,10 +1,6 @@
 #include "maintenance/UnDelCD.h"
 
-#include "catalogue/DiscLabel.h"
 #include "catalogue/DiscStore.h"
-#include "catalogue/Query.h"
-#include "catalogue/Statements.h"
-#include "catalogue/Transaction.h"
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
 #include "maintenance/ICatalogueHost.h"
@@ -31,12 +27,9 @@ TfrmDelCD::TfrmDelCD(ICatalogueHost& host, IMessages& messages, QWidget* parent)
 void TfrmDelCD::FillDiscList()
 {
     ComboBox1->clear();
-    Query& work = host_.workQuery();
-    work.openWith(Statements::DiscList);
-    for (; !work.eof(); work.next())
-        ComboBox1->addItem(
-            discLabel(work.fieldAsString(QStringLiteral("tipo")), work.fieldAsInt(QStringLiteral("id"))));
-    work.close();
+    discs_ = DiscStore::discRows(host_.workQuery());
+    for (const DiscStore::DiscRow& disc : discs_)
+        ComboBox1->addItem(disc.label());
     const bool any = ComboBox1->count() > 0;
     if (!any)
         ComboBox1->addItem(QStringLiteral("- None -"));
@@ -57,15 +50,20 @@ void TfrmDelCD::Button2Click()
     }
     if (!messages_.confirm(QStringLiteral("Remove CD from the archive?")))
         return;
-    const qint64 id = discIdFromLabel(ComboBox1->currentText());
+    const qsizetype chosen = ComboBox1->currentIndex();
+    if (chosen < 0 || chosen >= qsizetype(discs_.size()))
+        return;
+    const DiscStore::DiscRow disc = discs_[size_t(chosen)];
     // A failure goes to the default error box from here and the dialog stays open: an exception
     // must not unwind through Qt's event delivery, which cleans nothing up on the way.
     try {
-        {
-            // Both statements or neither: a failure must not leave a disc row without its files.
-            Transaction transaction(host_.connection());
-            DiscStore::removeDisc(host_.workQuery(), id);
-            transaction.commit();
+        // The list was read when the dialog opened: the disc may have been removed since and its
+        // id handed to another disc, which must not go in its place.
+        if (!DiscStore::removeIfUnchanged(host_.connection(), host_.workQuery(), disc)) {
+            messages_.showError(DiscStore::noLongerThere(disc.label()));
+            FillDiscList();
+            host_.RefreshFilters();
+            return;
         }
         host_.RefreshFilters();
     } catch (const TessaroError& error) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "catalogue/DiscStore.h"
 #include "maintenance/MaintenanceDialog.h"
+
+#include <vector>
 
 class ICatalogueHost;
 class IMessages;
@@ -31,4 +34,5 @@ class TfrmDelCD : public MaintenanceDialog
   private:
     ICatalogueHost& host_;
     IMessages& messages_;
+    std::vector<DiscStore::DiscRow> discs_; // the rows behind the list, in its order
 };

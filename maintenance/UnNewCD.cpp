@@ -2,6 +2,7 @@
 
 #include "catalogue/Connection.h"
 #include "common/IMessages.h"
+#include "common/Panels.h"
 #include "common/TessaroError.h"
 #include "maintenance/ICatalogueHost.h"
 #include "maintenance/IDiscDrive.h"
@@ -17,12 +18,14 @@ namespace
 const QString kStart = QStringLiteral("Start");
 const QString kStop = QStringLiteral("Stop");
 
-// The bar shades from a deep to a pale green on the window colour.
-const char* const kBarStyle =
-    "QProgressBar { border: 1px solid rgb(127, 157, 185); border-radius: 2px;"
-    " background: palette(window); }"
-    "QProgressBar::chunk { margin: 1px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-    " stop:0 rgb(41, 211, 49), stop:1 rgb(173, 239, 173)); }";
+// The bar shades from a deep to a pale green on the window colour (the program's, not the
+// desktop's).
+const QString kBarStyle =
+    QStringLiteral("QProgressBar { border: 1px solid rgb(127, 157, 185); border-radius: 2px;"
+                   " background: %1; }"
+                   "QProgressBar::chunk { margin: 1px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+                   " stop:0 rgb(41, 211, 49), stop:1 rgb(173, 239, 173)); }")
+        .arg(Panels::ButtonFace.name());
 } // namespace
 
 TfrmNewCD::TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QChar()> readDriveSetting,
@@ -51,10 +54,14 @@ TfrmNewCD::TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QC
     JvXPProgressBar1->setGeometry(16, 64, 179, 17);
     JvXPProgressBar1->setRange(0, 100);
     JvXPProgressBar1->setTextVisible(false);
-    JvXPProgressBar1->setStyleSheet(QLatin1String(kBarStyle));
+    JvXPProgressBar1->setStyleSheet(kBarStyle);
 
     Button1 = addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 16, 103, 51, 22);
     Button2 = addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 144, 103, 51, 22);
+
+    NotListedLabel = addLabel("NotListedLabel", QString(), 16, 84);
+    NotListedLabel->setFixedWidth(179);
+    NotListedLabel->hide();
 
     // FormCreate: the searcher lives as long as the dialog.
     cataloguer_ = std::make_unique<DiscCataloguer>(host_.connection(), host_.workQuery(),
@@ -79,6 +86,7 @@ void TfrmNewCD::ResetDialog()
     ComboBox1->setCurrentIndex(0);
     SpeedButton3->setEnabled(true);
     cataloguer_->reset();
+    NotListedLabel->hide();
     JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
 }
 
@@ -110,6 +118,8 @@ void TfrmNewCD::startRun()
         return;
     }
     const QString root = QString(letter) + QStringLiteral(":\\");
+    run.searcher().ListArchives = listArchives_ && listArchives_();
+    NotListedLabel->hide();
     // A failing count has written nothing; the default error box reports it.
     run.countFiles(root);
     try {
@@ -120,6 +130,11 @@ void TfrmNewCD::startRun()
         if (!completed)
             return;
         SpeedButton3->setEnabled(false);
+        if (run.searcher().NotListed > 0) {
+            NotListedLabel->setText(QString::number(run.searcher().NotListed) +
+                                    QStringLiteral(" archives not listed"));
+            NotListedLabel->show();
+        }
         messages_.showMessage(QStringLiteral("New CD ID: ") + run.newDiscLabel());
         messages_.showMessage(QString::number(run.FilesAdded) + QStringLiteral(" files found"));
     } catch (const TessaroError& error) {

@@ -24,6 +24,9 @@ class TfrmNewCD : public MaintenanceDialog
               IDiscDrive& drive, QWidget* parent = nullptr);
     ~TfrmNewCD() override;
 
+    // Whether runs list archive members, read afresh for every run; off when never set.
+    void setArchiveListing(std::function<bool()> listArchives) { listArchives_ = std::move(listArchives); }
+
     // Ready for a new showing: type CD, run button enabled, no disc, empty bar.
     void ResetDialog();
 
@@ -31,8 +34,9 @@ class TfrmNewCD : public MaintenanceDialog
     QComboBox* ComboBox1;      // disc type: CD, DVD
     QToolButton* SpeedButton3; // Start / Stop
     QProgressBar* JvXPProgressBar1;
-    QPushButton* Button1; // &Cancel
-    QPushButton* Button2; // &OK
+    QPushButton* Button1;   // &Cancel
+    QPushButton* Button2;   // &OK
+    QLabel* NotListedLabel; // shown only after a run that left archives unlisted
 
     DiscCataloguer& cataloguer() { return *cataloguer_; }
 
@@ -55,5 +59,6 @@ class TfrmNewCD : public MaintenanceDialog
     IMessages& messages_;
     std::function<QChar()> readDriveSetting_;
     IDiscDrive& drive_;
+    std::function<bool()> listArchives_;
     std::unique_ptr<DiscCataloguer> cataloguer_;
 };

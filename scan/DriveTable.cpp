@@ -1,5 +1,6 @@
 #include "scan/DriveTable.h"
 
+#include "scan/DiscImage.h"
 #include "scan/VolumeLabel.h"
 
 #include <QDir>
@@ -202,6 +203,9 @@ DriveTable::DriveTable(const Sources& sources)
         claim(&m, {}, {});
     };
     const auto labelOf = [&](const DriveEntry& d) {
+        // A disc image mapped to a letter carries its own label.
+        if (d.device.isEmpty() && sources.readLabel && DiscImage::isImage(d.root))
+            return DiscImage::readLabel(d.root);
         if (d.device.isEmpty() || !sources.readLabel || (d.kind == DriveKind::Optical && !d.medium))
             return QString();
         return sources.readLabel(d.device);

@@ -1,8 +1,10 @@
 #include "scan/UnFileSearch.h"
 
 #include "common/TessaroError.h"
+#include "scan/DiscImage.h"
 #include "scan/DriveTable.h"
 #include "scan/FileLimit.h"
+#include "scan/ListedWalk.h"
 #include "scan/WildcardPattern.h"
 
 #include <QCoreApplication>
@@ -33,8 +35,9 @@ class FolderWalk
 {
   public:
     FolderWalk(TFileSearcher* searcher, const QString& pattern, bool recursive, const QString& drive,
-               const QByteArray& folder)
-        : searcher_(searcher), pattern_(pattern), recursive_(recursive), drive_(drive), folder_(folder)
+               const QByteArray& folder, const ArchiveLister* archives = nullptr)
+        : searcher_(searcher), pattern_(pattern), recursive_(recursive), drive_(drive), folder_(folder),
+          archives_(archives)
     {
     }
 
@@ -132,8 +135,11 @@ class FolderWalk
         }
         // Symbolic links are files of their own: never followed, reported with their own size and date.
         if (!searcher_) {
-            if (pattern_.matchesEverything() || pattern_.matches(QString::fromUtf8(name)))
+            if (pattern_.matchesEverything() || pattern_.matches(QString::fromUtf8(name))) {
                 ++count_;
+                if (archives_)
+                    listArchive(dir, name, QString::fromUtf8(name), path);
+            }
             return;
         }
         // The name buffer is reused from file to file; a handler that keeps the name gets its own copy.
@@ -153,6 +159,26 @@ class FolderWalk
             searcher_->OnFile(drive_, path, name_, qint64(st.st_size),
                               LocalDateTime::fromTime(st.st_mtim.tv_sec));
         QCoreApplication::processEvents();
+        if (archives_)
+            listArchive(dir, name, name_, path);
+    }
+
+    // An archive's members follow its own row; one that cannot be listed only adds to a count.
+    void listArchive(DIR* dir, const char* name, const QString& decoded, const QString& path)
+    {
+        if (!ArchiveLister::isArchiveName(decoded) || ended())
+            return;
+        ListedFiles members;
+        const int fd = openat(dirfd(dir), name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const bool listed = fd >= 0 && archives_->list(fd, path + decoded + QLatin1Char('\\'), members);
+        if (fd >= 0)
+            ::close(fd);
+        if (!listed) {
+            if (searcher_)
+                ++searcher_->NotListed;
+            return;
+        }
+        count_ += ListedWalk::report(searcher_, members, drive_, QStringLiteral("\\"), pattern_, true);
     }
 
     // Most names are ASCII, which Latin-1 decodes into the buffer without a new allocation.
@@ -190,6 +216,7 @@ class FolderWalk
     bool recursive_;
     QString drive_;
     QByteArray folder_;
+    const ArchiveLister* archives_;
     dev_t device_ = 0;
     qint64 count_ = 0;
     bool gone_ = false;
@@ -231,6 +258,7 @@ TFileSearcher::Start TFileSearcher::resolve(const QString& folder) const
     }
     if (root.isEmpty())
         return start;
+    start.root = root;
     QString relative = start.path;
     relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (root.endsWith(QLatin1Char('/')))
@@ -243,12 +271,19 @@ void TFileSearcher::Execute(const QString& folder, const QString& pattern, bool 
 {
     FoundFiles.clear();
     Stopped = false;
+    NotListed = 0;
     if (OnStart)
         OnStart(folder, pattern, recursive);
     const Start start = resolve(folder);
     // One look at the zone per walk; each date then converts with the offset of its own moment.
     tzset();
-    FolderWalk(this, pattern, recursive, start.drive, start.folder).run(start.path);
+    const ArchiveLister archives(Limits);
+    if (DiscImage::isImage(start.root))
+        ListedWalk::image(this, start.root, ListArchives ? &archives : nullptr, start.drive, start.path,
+                          pattern, recursive);
+    else
+        FolderWalk(this, pattern, recursive, start.drive, start.folder, ListArchives ? &archives : nullptr)
+            .run(start.path);
     if (OnEnd)
         OnEnd(Stopped);
 }
@@ -256,5 +291,11 @@ void TFileSearcher::Execute(const QString& folder, const QString& pattern, bool 
 qint64 TFileSearcher::CountFiles(const QString& folder, const QString& pattern, bool recursive) const
 {
     const Start start = resolve(folder);
-    return FolderWalk(nullptr, pattern, recursive, start.drive, start.folder).run(start.path);
+    const ArchiveLister archives(Limits);
+    if (DiscImage::isImage(start.root))
+        return ListedWalk::image(nullptr, start.root, ListArchives ? &archives : nullptr, start.drive,
+                                 start.path, pattern, recursive);
+    return FolderWalk(nullptr, pattern, recursive, start.drive, start.folder,
+                      ListArchives ? &archives : nullptr)
+        .run(start.path);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/LocalDateTime.h"
+#include "scan/ArchiveLister.h"
 
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,11 @@ class TFileSearcher
     void Stop() { Stopped = true; }
     qint64 CountFiles(const QString& folder, const QString& pattern, bool recursive) const;
 
+    // Members of archives become files under "<archive name>\" when on; off by default.
+    bool ListArchives = false;
+    ::ArchiveLimits Limits;
+    qint64 NotListed = 0; // archives of the last run left unlisted
+
     bool Stopped = false;
     QStringList FoundFiles; // drive-relative full names of the last run, in the order found
     StartEvent OnStart;
@@ -42,6 +48,7 @@ class TFileSearcher
         QString drive;     // "d:" as given
         QString path;      // "\docs\"
         QByteArray folder; // the real folder, empty when the drive has no root
+        QString root;      // the drive's root: a folder or a disc image file
     };
     Start resolve(const QString& folder) const;
     friend class FolderWalk;

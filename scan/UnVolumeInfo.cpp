@@ -1,5 +1,7 @@
 #include "scan/UnVolumeInfo.h"
 
+#include "scan/DiscImage.h"
+
 #include <QFile>
 #include <fcntl.h>
 #include <sys/statvfs.h>
@@ -11,6 +13,9 @@ bool readableMedium(const QString& root)
 {
     if (root.isEmpty())
         return false;
+    // An image file is a disc that is always in its drive; reading it tells whether it is sound.
+    if (DiscImage::isImage(root))
+        return ::access(QFile::encodeName(root).constData(), R_OK) == 0;
     const QByteArray path = QFile::encodeName(root);
     struct statvfs vfs;
     if (::statvfs(path.constData(), &vfs) != 0)

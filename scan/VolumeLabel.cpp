@@ -38,32 +38,11 @@ QString trimmedLatin(const unsigned char* at, int size)
     return QString::fromLatin1(reinterpret_cast<const char*>(at), size).trimmed();
 }
 
-// Volume descriptors follow each other from sector 16 up to the set terminator.
 QString isoLabel(const Device& device)
 {
-    QString primary;
-    unsigned char sector[2048];
-    for (int i = 16; i < 16 + 64; ++i) {
-        if (!device.read(off_t(i) * 2048, sector, sizeof sector) || std::memcmp(sector + 1, "CD001", 5) != 0)
-            break;
-        const int type = sector[0];
-        if (type == 255)
-            break;
-        if (type == 1 && primary.isEmpty()) {
-            primary = trimmedLatin(sector + 40, 32);
-        } else if (type == 2 && sector[88] == '%' && sector[89] == '/' &&
-                   (sector[90] == '@' || sector[90] == 'C' || sector[90] == 'E')) {
-            // Joliet: the label in UCS-2, big-endian, keeping case and characters ISO 9660 forbids.
-            QString joliet;
-            for (int c = 0; c < 32; c += 2)
-                joliet.append(QChar(char16_t((sector[40 + c] << 8) | sector[41 + c])));
-            while (!joliet.isEmpty() && (joliet.back().isNull() || joliet.back().isSpace()))
-                joliet.chop(1);
-            if (!joliet.isEmpty())
-                return joliet;
-        }
-    }
-    return primary;
+    return VolumeLabel::fromIsoSectors([&device](qint64 sector, unsigned char* buffer) {
+        return device.read(off_t(sector) * 2048, buffer, 2048);
+    });
 }
 
 QString extLabel(const Device& device)
@@ -91,6 +70,35 @@ QString fatLabel(const Device& device)
     return label == QLatin1String("NO NAME") ? QString() : label;
 }
 } // namespace
+
+// Volume descriptors follow each other from sector 16 up to the set terminator.
+QString
+VolumeLabel::fromIsoSectors(const std::function<bool(qint64 sector, unsigned char* buffer)>& readSector)
+{
+    QString primary;
+    unsigned char sector[2048];
+    for (int i = 16; i < 16 + 64; ++i) {
+        if (!readSector(i, sector) || std::memcmp(sector + 1, "CD001", 5) != 0)
+            break;
+        const int type = sector[0];
+        if (type == 255)
+            break;
+        if (type == 1 && primary.isEmpty()) {
+            primary = trimmedLatin(sector + 40, 32);
+        } else if (type == 2 && sector[88] == '%' && sector[89] == '/' &&
+                   (sector[90] == '@' || sector[90] == 'C' || sector[90] == 'E')) {
+            // Joliet: the label in UCS-2, big-endian, keeping case and characters ISO 9660 forbids.
+            QString joliet;
+            for (int c = 0; c < 32; c += 2)
+                joliet.append(QChar(char16_t((sector[40 + c] << 8) | sector[41 + c])));
+            while (!joliet.isEmpty() && (joliet.back().isNull() || joliet.back().isSpace()))
+                joliet.chop(1);
+            if (!joliet.isEmpty())
+                return joliet;
+        }
+    }
+    return primary;
+}
 
 QString VolumeLabel::decodeUdevName(const QString& name)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 // File-system labels of block devices (or image files of them), without mounting anything.
 namespace VolumeLabel
@@ -11,6 +12,9 @@ QString read(const QString& device, const QString& byLabelFolder = QStringLitera
 QString fromMedium(const QString& deviceOrImage);
 // The by-label link pointing at the device, its name decoded; empty when there is none.
 QString fromByLabel(const QString& device, const QString& byLabelFolder);
+// The Joliet label, else the ISO 9660 primary one, from the volume descriptors that readSector
+// hands out as 2048-byte sectors; empty when there is none.
+QString fromIsoSectors(const std::function<bool(qint64 sector, unsigned char* buffer)>& readSector);
 // udev writes unsafe bytes of a label as \xHH.
 QString decodeUdevName(const QString& name);
 } // namespace VolumeLabel

@@ -1,6 +1,8 @@
 #include "search/FilterPanel.h"
 
+#include "common/Panels.h"
 #include "resources/Art.h"
+#include "search/DropDownStyle.h"
 #include "search/ExtensionItemDelegate.h"
 #include "search/FilterLists.h"
 
@@ -25,20 +27,20 @@ template <typename T> T* place(QWidget* parent, const char* name, int left, int 
     return widget;
 }
 
-// A caption ends before its tick box; a face wider than the one the layout was drawn for
-// is narrowed to fit.
+// A caption ends a blank's width before its tick box; a face too wide for that room is
+// narrowed to fit.
 QLabel* caption(QWidget* parent, const char* name, const QString& text, int left, int top, int tickLeft)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
-    const int room = tickLeft - left - 1;
+    const int room = tickLeft - left - label->fontMetrics().horizontalAdvance(QLatin1Char(' '));
     const int width = label->fontMetrics().horizontalAdvance(text);
     if (width > room) {
         QFont narrow = label->font();
         narrow.setStretch(qMax(50, 100 * room / width));
         label->setFont(narrow);
     }
-    label->setGeometry(left, top + 2, room, label->sizeHint().height());
+    label->setGeometry(left, top, room, label->sizeHint().height());
     return label;
 }
 
@@ -62,6 +64,8 @@ QDateTimeEdit* datePicker(QWidget* parent, const char* name, int left, int top, 
     // Only the date shows; the time of day stays what it was set to whatever date is chosen.
     picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     picker->setDateTime(QDateTime(QDate::currentDate(), time));
+    // Made after the picker, so that the panel deletes it after the picker too.
+    picker->setStyle(new DropDownStyle(false, parent));
     return picker;
 }
 } // namespace
@@ -72,31 +76,35 @@ TFilterPanel::TFilterPanel(QWidget* parent) : QFrame(parent)
     setFixedHeight(79);
 
     Label1 = caption(this, "Label1", QStringLiteral("CD:"), 30, 7, 53);
-    CheckBox1 = tickBox(this, "CheckBox1", 53, 9);
+    CheckBox1 = tickBox(this, "CheckBox1", 53, 7);
     ComboBox1 = place<QComboBox>(this, "ComboBox1", 72, 7, 75, kRowHeight);
     hint(ComboBox1, QStringLiteral("CD ID"));
 
     Label2 = caption(this, "Label2", QStringLiteral("File:"), 174, 7, 201);
-    CheckBox2 = tickBox(this, "CheckBox2", 201, 9);
+    CheckBox2 = tickBox(this, "CheckBox2", 201, 7);
     Edit2 = place<QLineEdit>(this, "Edit2", 223, 7, 331, kRowHeight);
-    Edit2->setStyleSheet(QStringLiteral("QLineEdit { background: palette(tooltip-base); }"));
+    QPalette infoTip = Edit2->palette();
+    infoTip.setColor(QPalette::Base, Panels::InfoTip);
+    infoTip.setColor(QPalette::Text, Qt::black);
+    Edit2->setPalette(infoTip);
     hint(Edit2, QStringLiteral("Path/File"));
 
     Label3 = caption(this, "Label3", QStringLiteral("Date from:"), 2, 40, 53);
-    CheckBox3 = tickBox(this, "CheckBox3", 53, 41);
+    CheckBox3 = tickBox(this, "CheckBox3", 53, 39);
     DateTimePicker1 = datePicker(this, "DateTimePicker1", 72, 39, 89, QTime(0, 0, 0));
     hint(DateTimePicker1, QStringLiteral("File date from"));
 
     Label4 = caption(this, "Label4", QStringLiteral("Date to:"), 172, 40, 215);
-    CheckBox4 = tickBox(this, "CheckBox4", 215, 41);
+    CheckBox4 = tickBox(this, "CheckBox4", 215, 39);
     DateTimePicker2 = datePicker(this, "DateTimePicker2", 234, 40, 92, QTime(23, 59, 59));
     hint(DateTimePicker2, QStringLiteral("File date to"));
 
     Label5 = caption(this, "Label5", QStringLiteral("Extension:"), 343, 40, 397);
-    CheckBox5 = tickBox(this, "CheckBox5", 397, 42);
+    CheckBox5 = tickBox(this, "CheckBox5", 397, 40);
     ComboBox2 = place<QComboBox>(this, "ComboBox2", 417, 37, 75, kRowHeight + 3);
     ComboBox2->setItemDelegate(new ExtensionItemDelegate(ImageList3, ComboBox2));
     ComboBox2->setIconSize(QSize(16, 16));
+    ComboBox2->setStyle(new DropDownStyle(true, this));
     hint(ComboBox2, QStringLiteral("File extension"));
 
     SpeedButton1 = place<QToolButton>(this, "SpeedButton1", 508, 31, 46, 42);

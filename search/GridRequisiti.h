@@ -19,6 +19,12 @@ class TGridRequisiti : public QTableView
 
     ResultModel* resultModel() const { return model_; }
     GridFileDelegate* fileDelegate() const { return delegate_; }
+    // The selected rows, one line each in row order: disc label, full name, date and size as
+    // shown, tab-separated. Ctrl+C puts them on the clipboard.
+    QString selectedRowsText() const;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     ResultModel* model_;

@@ -4,12 +4,21 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace
 {
 const QString driveKey = QStringLiteral("Software/Quillomat/Tessaro/Drive");
+const QString archivesKey = QStringLiteral("Software/Quillomat/Tessaro/ListArchives");
 const QString mappingsGroup = QStringLiteral("Software/Quillomat/Tessaro/Drives");
+
+// Only a regular file (or none yet) is a store: reading a FIFO or a device would block or never end.
+bool usable(const QString& path)
+{
+    const QFileInfo info(path);
+    return !info.exists() || info.isFile();
+}
 } // namespace
 
 DriveSetting::DriveSetting(QString iniPath) : path_(std::move(iniPath)) {}
@@ -22,7 +31,9 @@ QString DriveSetting::defaultPath()
 QChar DriveSetting::ReadDriveSetting() const
 {
     QString text;
-    {
+    // A store that cannot be read holds no text, as a key that cannot be opened: the write-back
+    // below then fails with its own message.
+    if (usable(path_)) {
         const QSettings settings(path_, QSettings::IniFormat);
         const QVariant value = settings.value(driveKey);
         // "e, f" comes back as a list and @ByteArray(...) as bytes: neither is text. A value
@@ -45,6 +56,8 @@ void DriveSetting::WriteDriveSetting(QChar letter) const
 
 void DriveSetting::write(const QString& text) const
 {
+    if (!usable(path_))
+        throw TessaroError(QStringLiteral("Failed to set data for 'Drive'"));
     QSettings settings(path_, QSettings::IniFormat);
     settings.setValue(driveKey, text);
     // QSettings only learns that the file cannot be written when it syncs.
@@ -53,9 +66,26 @@ void DriveSetting::write(const QString& text) const
         throw TessaroError(QStringLiteral("Failed to set data for 'Drive'"));
 }
 
+bool DriveSetting::ListArchives() const
+{
+    const QSettings settings(path_, QSettings::IniFormat);
+    return settings.value(archivesKey).toString().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}
+
+void DriveSetting::WriteListArchives(bool on) const
+{
+    QSettings settings(path_, QSettings::IniFormat);
+    settings.setValue(archivesKey, on ? QStringLiteral("true") : QStringLiteral("false"));
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw TessaroError(QStringLiteral("Failed to set data for 'ListArchives'"));
+}
+
 std::map<QChar, QString> DriveSetting::DriveMappings() const
 {
     std::map<QChar, QString> mappings;
+    if (!usable(path_))
+        return mappings;
     QSettings settings(path_, QSettings::IniFormat);
     settings.beginGroup(mappingsGroup);
     for (const QString& key : settings.childKeys()) {

@@ -20,6 +20,10 @@ class DriveSetting
     QChar ReadDriveSetting() const;
     void WriteDriveSetting(QChar letter) const;
 
+    // Whether members of archives are catalogued as files; off when missing or not "true".
+    bool ListArchives() const;
+    void WriteListArchives(bool on) const;
+
     // Drives/<letter> = folder or device; entries that are not text or not one letter are ignored.
     std::map<QChar, QString> DriveMappings() const;
     // The machine's drive table with these mappings.

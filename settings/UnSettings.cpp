@@ -6,6 +6,7 @@
 #include "settings/DrivePicker.h"
 #include "settings/DriveSetting.h"
 
+#include <QCheckBox>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -54,6 +55,11 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
     DriveComboBox1->setGeometry(66, 36, 145, 19);
     setHint(DriveComboBox1, QStringLiteral("CDROM Drive"));
 
+    ArchivesCheckBox = new QCheckBox(QStringLiteral("List archive contents"), Panel1);
+    ArchivesCheckBox->setObjectName(QStringLiteral("ArchivesCheckBox"));
+    ArchivesCheckBox->setGeometry(66, 57, 145, 16);
+    setHint(ArchivesCheckBox, QStringLiteral("Catalogue the files inside archives"));
+
     Button1 = plainButton(QStringLiteral("&Cancel"), QStringLiteral("Cancel"), Panel1);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(22, 75, 51, 22);
@@ -95,6 +101,7 @@ void TfrmSettings::FormShow()
         listed_ = true;
         DriveComboBox1->setDrives(drives_ ? drives_() : std::vector<DriveEntry>{});
     }
+    ArchivesCheckBox->setChecked(setting_.ListArchives());
     try {
         DriveComboBox1->setDrive(ReadDriveSetting());
     } catch (const TessaroError& error) {
@@ -111,6 +118,9 @@ void TfrmSettings::Button2Click()
 {
     try {
         WriteDriveSetting();
+        // Written only when changed, so an untouched box leaves tessaro.ini as it was.
+        if (ArchivesCheckBox->isChecked() != setting_.ListArchives())
+            setting_.WriteListArchives(ArchivesCheckBox->isChecked());
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
         return;

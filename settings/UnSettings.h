@@ -9,6 +9,7 @@
 class DrivePicker;
 class DriveSetting;
 class IMessages;
+class QCheckBox;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -33,8 +34,9 @@ class TfrmSettings : public QDialog
     QFrame* Panel1;
     QLabel* Label1;
     DrivePicker* DriveComboBox1;
-    QPushButton* Button1; // "&Cancel"
-    QPushButton* Button2; // "&OK"
+    QCheckBox* ArchivesCheckBox; // members of archives catalogued as files
+    QPushButton* Button1;        // "&Cancel"
+    QPushButton* Button2;        // "&OK"
     QStatusBar* StatusBar1;
 
   protected:

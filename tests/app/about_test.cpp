@@ -71,7 +71,7 @@ class AboutTest : public QObject
     void layoutAndTexts();
     void opensFromTheMenuAndClosesWithOk();
     void altOClosesIt();
-    void exitButtonClosesItAndEscapeDoesNot();
+    void exitButtonClosesItAndEnterOrEscapeDoNot();
     void linkOpensTheHomePage();
 
   private:
@@ -153,13 +153,18 @@ void AboutTest::altOClosesIt()
     QVERIFY(!form_->frmAbout->isVisible());
 }
 
-void AboutTest::exitButtonClosesItAndEscapeDoesNot()
+void AboutTest::exitButtonClosesItAndEnterOrEscapeDoNot()
 {
     Outcome outcome;
     bool openAfterEscape = false;
     whenAboutShows(
         [&](TfrmAbout* about) {
-            QTest::keyClick(about, Qt::Key_Escape);
+            // Enter on the OK button or elsewhere: the box has no default button.
+            about->Button1->setFocus();
+            for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+                QTest::keyClick(about->Button1, key);
+                QTest::keyClick(about, key);
+            }
             openAfterEscape = about->isVisible();
             QTest::mouseClick(about->dxToolButton1, Qt::LeftButton);
         },

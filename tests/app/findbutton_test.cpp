@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
@@ -24,6 +25,7 @@ class FindButtonTest : public QObject
     void findShowsTheRowsAndTheirCount();
     void failedSearchReportsClosesAndKeepsTheCount();
     void rowsStayUntilTheNextFind();
+    void enterInThePatternFindsAndF1OpensHelp();
 
   private:
     int rows() const { return form_->GridRequisiti->model()->rowCount(); }
@@ -130,6 +132,47 @@ void FindButtonTest::rowsStayUntilTheNextFind()
     find();
     QCOMPARE(rows(), 1);
     QCOMPARE(count(), QStringLiteral("1 files found"));
+}
+
+namespace
+{
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+  public:
+    QList<QUrl> urls;
+  public Q_SLOTS:
+    void open(const QUrl& url) { urls.append(url); }
+};
+} // namespace
+
+void FindButtonTest::enterInThePatternFindsAndF1OpensHelp()
+{
+    TFilterPanel& panel = *form_->Panel4;
+    form_->show();
+    QApplication::setActiveWindow(form_.get());
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    panel.CheckBox2->setChecked(true);
+    panel.Edit2->setFocus();
+    const struct {
+        const char* pattern;
+        Qt::Key key;
+        const char* count;
+    } keys[] = {{"*.jpg", Qt::Key_Return, "2 files found"}, {"*report*", Qt::Key_Enter, "1 files found"}};
+    for (const auto& k : keys) {
+        panel.Edit2->setText(QLatin1String(k.pattern));
+        QTest::keyClick(panel.Edit2, k.key);
+        QCOMPARE(count(), QLatin1String(k.count));
+    }
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    QTest::keyClick(panel.Edit2, Qt::Key_F1);
+    form_->GridRequisiti->setFocus();
+    QTest::keyClick(form_->GridRequisiti, Qt::Key_F1);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(catcher.urls, QList<QUrl>(2, QUrl::fromLocalFile(form_->helpFile())));
+    QVERIFY(messages_.messages.isEmpty());
 }
 
 QTEST_MAIN(FindButtonTest)

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QToolButton>
@@ -127,6 +128,7 @@ void StartupTest::messageBoxesLookAsTheProgramSays()
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = 0;
+    QPoint offCentre;
     auto answer = [&](QMessageBox::StandardButton button) {
         QTimer::singleShot(20, [&, button] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -136,6 +138,7 @@ void StartupTest::messageBoxesLookAsTheProgramSays()
             text = box->text();
             icon = box->icon();
             buttons = box->buttons().size();
+            offCentre = box->frameGeometry().center() - box->screen()->availableGeometry().center();
             box->button(button)->click();
         });
     };
@@ -145,11 +148,15 @@ void StartupTest::messageBoxesLookAsTheProgramSays()
     QCOMPARE(text, QStringLiteral("No disc in the drive"));
     QCOMPARE(icon, QMessageBox::NoIcon);
     QCOMPARE(buttons, 1);
+    // Centred on the screen, frame included.
+    QVERIFY2(offCentre.manhattanLength() <= 2,
+             qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
 
     answer(QMessageBox::Yes);
     QVERIFY(boxes.confirm(QStringLiteral("Cancel Insert?")));
     QCOMPARE(title, QStringLiteral("Confirm"));
     QCOMPARE(icon, QMessageBox::Question);
+    QVERIFY(offCentre.manhattanLength() <= 2);
     QCOMPARE(buttons, 2);
     answer(QMessageBox::No);
     QVERIFY(!boxes.confirm(QStringLiteral("Cancel Insert?")));

@@ -6,6 +6,7 @@
 #include "tests/support/TestCatalogue.h"
 
 #include <QtTest>
+#include <limits>
 
 class DiscStoreTest : public QObject
 {
@@ -30,6 +31,10 @@ void DiscStoreTest::idsStartAtOneAndFollowTheLargest()
     cat.addFile(5, QStringLiteral("\\"), QStringLiteral("a.txt"));
     QCOMPARE(DiscStore::allocateDiscId(*cat.work), 6);
     QCOMPARE(DiscStore::allocateFileId(*cat.work), 2);
+    // Only ids below one (a hand-edited catalogue): a new disc still gets a real id.
+    TestCatalogue low;
+    low.addDisc(QStringLiteral("C"), {}, -3);
+    QCOMPARE(DiscStore::allocateDiscId(*low.work), 1);
 }
 
 void DiscStoreTest::topIdIsReusedAfterRemoval()
@@ -74,7 +79,10 @@ void DiscStoreTest::labelsBothWays()
 void DiscStoreTest::labelInSqlMatchesLabelInCode()
 {
     TestCatalogue cat;
-    for (qint64 id : {1, 7, 999, 1000, 12345}) {
+    // Hand-edited catalogues hold ids below one too: every list and every search must agree on them.
+    for (qint64 id : {qint64(1), qint64(7), qint64(999), qint64(1000), qint64(12345), qint64(-1), qint64(-3),
+                      qint64(-999), qint64(-1000), std::numeric_limits<qint64>::min(),
+                      std::numeric_limits<qint64>::max()}) {
         cat.addDisc(id % 2 ? QStringLiteral("C") : QStringLiteral("D"), {}, id);
         const QString sql =
             QStringLiteral("select %1 from cd where id = %2").arg(Statements::DiscLabelExpression).arg(id);

@@ -1,4 +1,5 @@
 #include "catalogue/SearchIndex.h"
+#include "common/Panels.h"
 #include "search/FilterPanel.h"
 #include "search/GridFileDelegate.h"
 #include "search/GridRequisiti.h"
@@ -7,6 +8,7 @@
 #include "search/SearchStatement.h"
 #include "tests/support/TestCatalogue.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -39,6 +41,8 @@ class GridTest : public QObject
     void titlesNeitherSortNorSelect();
     void iconLookupIgnoresCaseAndBlanks();
     void fileColumnDrawsIconAndNameWhereverItIs();
+    void ctrlCCopiesTheSelectedRowAsTabSeparatedText_data();
+    void ctrlCCopiesTheSelectedRowAsTabSeparatedText();
 
   private:
     std::unique_ptr<TestCatalogue> cat_;
@@ -93,7 +97,7 @@ void GridTest::columnsAndBehaviour()
     QCOMPARE(grid.horizontalHeader()->sectionResizeMode(1), QHeaderView::Interactive);
     QVERIFY(grid.tabKeyNavigation());
     QCOMPARE(grid.font().pixelSize(), 8);
-    QCOMPARE(grid.horizontalHeader()->font(), QApplication::font());
+    QCOMPARE(grid.horizontalHeader()->font(), Panels::windowFont()); // the windows' normal face
     QCOMPARE(grid.palette().color(QPalette::Base), grid.palette().color(QPalette::ToolTipBase));
     QCOMPARE(grid.palette().color(QPalette::Text), QColor(Qt::black));
     // The selected row shows only while the grid has the focus.
@@ -179,6 +183,42 @@ void GridTest::fileColumnDrawsIconAndNameWhereverItIs()
     QCoreApplication::processEvents();
     check(0, Qt::red);
     check(1, QColor());
+}
+
+void GridTest::ctrlCCopiesTheSelectedRowAsTabSeparatedText_data()
+{
+    QTest::addColumn<int>("row"); // -1: nothing selected
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("copied"); // %1 stands for the row's date as the grid shows it
+    QTest::newRow("a row") << 0 << QString() << QStringLiteral("C0001\t\\a.JPG\t%1\t5\n");
+    QTest::newRow("a name with a tab and a line break")
+        << 3 << QStringLiteral("x\ty\nz.txt") << QStringLiteral("C0001\t\\x\\x09y\\x0Az.txt\t%1\t9\n");
+    QTest::newRow("no selection") << -1 << QString() << QStringLiteral("untouched");
+}
+
+void GridTest::ctrlCCopiesTheSelectedRowAsTabSeparatedText()
+{
+    QFETCH(int, row);
+    QFETCH(QString, name);
+    QFETCH(QString, copied);
+    if (!name.isEmpty()) {
+        cat_->addFile(1, QStringLiteral("\\"), name, 9, QStringLiteral("2020-01-03 00:00:00"));
+        result_->open(SearchStatement(SearchCriteria()));
+    }
+    TGridRequisiti& grid = *grid_;
+    grid.show();
+    QApplication::setActiveWindow(&grid);
+    QVERIFY(QTest::qWaitForWindowActive(&grid));
+    grid.setFocus();
+    if (row >= 0) {
+        grid.selectRow(row);
+        // The current cell is not in the name column: whole rows are copied, not one cell.
+        grid.setCurrentIndex(grid.model()->index(row, ResultModel::Size));
+    }
+    QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    const QString date = row >= 0 ? grid.model()->index(row, ResultModel::Date).data().toString() : QString();
+    QCOMPARE(QGuiApplication::clipboard()->text(), row >= 0 ? copied.arg(date) : copied);
 }
 
 QTEST_MAIN(GridTest)

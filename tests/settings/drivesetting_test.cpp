@@ -4,6 +4,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -148,6 +151,50 @@ class DriveSettingTest : public QObject
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), text);
+    }
+
+    // A store that is no regular file is a key that cannot be opened: every call returns at once
+    // and reading the letter fails with the write-back's error; the thing itself is left alone.
+    void storeThatIsNoFileFails_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("link to an endless device") << "/dev/zero";
+    }
+    void storeThatIsNoFileFails()
+    {
+        QFETCH(QString, kind);
+        const QString path = freshPath();
+        QDir().mkpath(QFileInfo(path).path());
+        const QByteArray name = QFile::encodeName(path);
+        if (kind == QLatin1String("fifo"))
+            QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkdir(path));
+        else
+            QVERIFY(QFile::link(kind, path));
+        auto calls = std::async(std::launch::async, [path] {
+            const DriveSetting setting(path);
+            return QStringList{errorOf([&] { setting.ReadDriveSetting(); }),
+                               errorOf([&] { setting.WriteDriveSetting(QLatin1Char('e')); }),
+                               QString::number(setting.DriveMappings().size())};
+        });
+        if (calls.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            // A reader blocked on the FIFO: writers that come and go let it see an end each time.
+            for (int i = 0;
+                 i < 100 && calls.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready;
+                 ++i) {
+                const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+            QFAIL("reading the store blocked");
+        }
+        const QString failed = QStringLiteral("Failed to set data for 'Drive'");
+        QCOMPARE(calls.get(), (QStringList{failed, failed, QStringLiteral("0")}));
+        const QFileInfo after(path);
+        QVERIFY(!after.isFile());
     }
 
     // Whatever the file holds, reading it gives a character or one of the two errors.

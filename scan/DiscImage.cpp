@@ -1,0 +1,494 @@
+#include "scan/DiscImage.h"
+
+#include "common/TessaroError.h"
+#include "scan/ArchiveLister.h"
+#include "scan/VolumeLabel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <algorithm>
+#include <archive.h>
+#include <archive_entry.h>
+#include <cdio/udf.h>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+constexpr qint64 kSector = 2048;
+
+[[noreturn]] void fail(const QString& file, const QString& reason)
+{
+    throw TessaroError(QStringLiteral("Cannot read the disc image %1: %2").arg(file, reason));
+}
+
+// The image's 2048-byte logical sectors, wherever they sit in the file: a plain image holds
+// them back to back, a raw Mode 1 track (2352 bytes a sector) after each sector's 16-byte header.
+class SectorFile
+{
+  public:
+    SectorFile(const QString& path, qint64 sectorSize, qint64 dataOffset)
+        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)), sectorSize_(sectorSize),
+          dataOffset_(dataOffset)
+    {
+        struct stat st;
+        if (fd_ >= 0 && fstat(fd_, &st) == 0)
+            size_ = qint64(st.st_size) / sectorSize_ * kSector;
+    }
+    ~SectorFile()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    SectorFile(const SectorFile&) = delete;
+    SectorFile& operator=(const SectorFile&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    qint64 size() const { return size_; }
+
+    // Reads up to size bytes of logical data at offset; short only at the end of the image.
+    qint64 read(qint64 offset, char* buffer, qint64 size) const
+    {
+        if (sectorSize_ == kSector) {
+            const ssize_t got = ::pread(fd_, buffer, size_t(size), off_t(offset));
+            return got < 0 ? -1 : qint64(got);
+        }
+        qint64 done = 0;
+        while (done < size) {
+            const qint64 sector = (offset + done) / kSector;
+            const qint64 within = (offset + done) % kSector;
+            const qint64 take = std::min(size - done, kSector - within);
+            const ssize_t got =
+                ::pread(fd_, buffer + done, size_t(take), off_t(sector * sectorSize_ + dataOffset_ + within));
+            if (got < 0)
+                return -1;
+            done += got;
+            if (got < take)
+                break;
+        }
+        return done;
+    }
+
+    bool readSector(qint64 sector, unsigned char* buffer) const
+    {
+        return read(sector * kSector, reinterpret_cast<char*>(buffer), kSector) == kSector;
+    }
+
+  private:
+    int fd_;
+    qint64 sectorSize_;
+    qint64 dataOffset_;
+    qint64 size_ = 0;
+};
+
+// Where the data track of an image lies: the file itself, or the track file a .cue sheet names.
+struct Track {
+    QString file;
+    qint64 sectorSize = kSector;
+    qint64 dataOffset = 0;
+};
+
+Track trackOf(const QString& image)
+{
+    if (!image.endsWith(QLatin1String(".cue"), Qt::CaseInsensitive))
+        return {image};
+    QFile cue(image);
+    if (!cue.open(QIODevice::ReadOnly))
+        fail(image, cue.errorString());
+    const QString sheet = QString::fromUtf8(cue.read(1 << 20));
+    static const QRegularExpression fileLine(QStringLiteral("^\\s*FILE\\s+(\"([^\"]*)\"|(\\S+))"),
+                                             QRegularExpression::MultilineOption |
+                                                 QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression trackLine(QStringLiteral("^\\s*TRACK\\s+\\d+\\s+(\\S+)"),
+                                              QRegularExpression::MultilineOption |
+                                                  QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch f = fileLine.match(sheet);
+    const QRegularExpressionMatch t = trackLine.match(sheet);
+    if (!f.hasMatch() || !t.hasMatch())
+        fail(image, QStringLiteral("the cue sheet names no track"));
+    Track track;
+    const QString name = f.captured(2).isEmpty() ? f.captured(3) : f.captured(2);
+    track.file = QFileInfo(image).dir().filePath(name);
+    const QString mode = t.captured(1).toUpper();
+    if (mode == QLatin1String("MODE1/2352")) {
+        track.sectorSize = 2352;
+        track.dataOffset = 16;
+    } else if (mode != QLatin1String("MODE1/2048")) {
+        fail(image, QStringLiteral("the first track is not a Mode 1 data track"));
+    }
+    return track;
+}
+
+enum class Kind { None, Iso, Udf };
+
+// The volume recognition sequence from sector 16: "CD001" descriptors for ISO 9660, an "NSR02" or
+// "NSR03" descriptor for UDF (a bridge has both).
+Kind kindOf(const SectorFile& sectors)
+{
+    bool iso = false;
+    unsigned char sector[kSector];
+    for (qint64 i = 16; i < 16 + 64 && sectors.readSector(i, sector); ++i) {
+        const char* id = reinterpret_cast<const char*>(sector + 1);
+        if (std::memcmp(id, "NSR02", 5) == 0 || std::memcmp(id, "NSR03", 5) == 0)
+            return Kind::Udf;
+        if (std::memcmp(id, "CD001", 5) == 0)
+            iso = true;
+        else if (std::memcmp(id, "BEA01", 5) != 0 && std::memcmp(id, "TEA01", 5) != 0 &&
+                 std::memcmp(id, "BOOT2", 5) != 0)
+            break;
+    }
+    return iso ? Kind::Iso : Kind::None;
+}
+
+quint32 le32(const unsigned char* at)
+{
+    return quint32(at[0]) | quint32(at[1]) << 8 | quint32(at[2]) << 16 | quint32(at[3]) << 24;
+}
+
+int udfTag(const unsigned char* sector)
+{
+    return sector[0] | sector[1] << 8;
+}
+
+// libudf reads a cut-off UDF image as one with empty folders; the partitions the volume
+// descriptors record must lie wholly inside the image.
+bool udfComplete(const SectorFile& sectors)
+{
+    unsigned char sector[kSector];
+    constexpr int kAnchor = 2, kPartition = 5, kTerminator = 8;
+    if (!sectors.readSector(256, sector) || udfTag(sector) != kAnchor)
+        return false;
+    const qint64 length = le32(sector + 16) / kSector;
+    const qint64 location = le32(sector + 20);
+    for (qint64 i = 0; i < length && i < 256; ++i) {
+        if (!sectors.readSector(location + i, sector))
+            return false;
+        const int tag = udfTag(sector);
+        if (tag == kTerminator)
+            break;
+        if (tag == kPartition && (qint64(le32(sector + 188)) + le32(sector + 192)) * kSector > sectors.size())
+            return false;
+    }
+    return true;
+}
+
+QString isoLabel(const SectorFile& sectors)
+{
+    return VolumeLabel::fromIsoSectors(
+        [&sectors](qint64 sector, unsigned char* buffer) { return sectors.readSector(sector, buffer); });
+}
+
+// A folder of the image while its tree is gathered; files keep their place among the folders.
+struct Folder {
+    struct Entry {
+        QString name;
+        bool folder = false;
+        ListedFile file;
+        ListedFiles members;
+    };
+    std::vector<Entry> entries;
+};
+
+class IsoReader
+{
+  public:
+    IsoReader(const QString& image, const SectorFile& sectors, const ArchiveLister* archives)
+        : image_(image), sectors_(sectors), archives_(archives)
+    {
+    }
+
+    void read(ListedFiles& out, qint64& notListed)
+    {
+        checkVolumeSize();
+        std::unique_ptr<archive, int (*)(archive*)> a(archive_read_new(), archive_read_free);
+        archive_read_support_format_iso9660(a.get());
+        archive_read_set_callback_data(a.get(), this);
+        archive_read_set_read_callback(a.get(), &IsoReader::readCallback);
+        archive_read_set_skip_callback(a.get(), &IsoReader::skipCallback);
+        archive_read_set_seek_callback(a.get(), &IsoReader::seekCallback);
+        if (archive_read_open1(a.get()) != ARCHIVE_OK)
+            fail(image_, QString::fromLocal8Bit(archive_error_string(a.get())));
+        archive_entry* entry = nullptr;
+        for (;;) {
+            const int status = archive_read_next_header(a.get(), &entry);
+            if (status == ARCHIVE_EOF)
+                break;
+            if (status < ARCHIVE_WARN)
+                fail(image_, QString::fromLocal8Bit(archive_error_string(a.get())));
+            add(a.get(), entry, notListed);
+        }
+        emitFolder(folders_[QString()], QStringLiteral("\\"), out);
+    }
+
+  private:
+    // A cut-off image still has its directories at the front; its recorded size gives it away.
+    void checkVolumeSize() const
+    {
+        unsigned char pvd[kSector];
+        if (!sectors_.readSector(16, pvd))
+            fail(image_, QStringLiteral("the image is truncated"));
+        const qint64 blocks =
+            qint64(pvd[80]) | qint64(pvd[81]) << 8 | qint64(pvd[82]) << 16 | qint64(pvd[83]) << 24;
+        const qint64 blockSize = qint64(pvd[128]) | qint64(pvd[129]) << 8;
+        if (blockSize > 0 && blocks * blockSize > sectors_.size())
+            fail(image_, QStringLiteral("the image is truncated"));
+    }
+
+    static QString entryName(archive_entry* entry)
+    {
+        if (const char* utf8 = archive_entry_pathname_utf8(entry))
+            return QString::fromUtf8(utf8);
+        const char* raw = archive_entry_pathname(entry);
+        return raw ? QString::fromUtf8(raw) : QString();
+    }
+
+    Folder& folderOf(const QString& path)
+    {
+        if (path.isEmpty())
+            return folders_[path];
+        auto it = folders_.find(path);
+        if (it != folders_.end())
+            return it->second;
+        Folder& folder = folders_[path];
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        Folder& parent = folderOf(slash < 0 ? QString() : path.left(slash));
+        Folder::Entry e;
+        e.name = slash < 0 ? path : path.mid(slash + 1);
+        e.folder = true;
+        parent.entries.push_back(std::move(e));
+        return folder;
+    }
+
+    void add(archive* a, archive_entry* entry, qint64& notListed)
+    {
+        QString full = entryName(entry);
+        while (full.endsWith(QLatin1Char('/')))
+            full.chop(1);
+        if (full.isEmpty() || full == QLatin1String("."))
+            return;
+        if (archive_entry_filetype(entry) == AE_IFDIR) {
+            folderOf(full);
+            return;
+        }
+        const qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
+        Folder::Entry e;
+        e.name = slash < 0 ? full : full.mid(slash + 1);
+        e.file.size = qint64(archive_entry_size(entry));
+        // A Rock Ridge hard link is reported once with its data; the other names show the same file.
+        if (const char* target = archive_entry_hardlink(entry)) {
+            const auto it = sizes_.find(QString::fromUtf8(target));
+            if (it != sizes_.end())
+                e.file.size = it->second;
+        }
+        sizes_[full] = e.file.size;
+        e.file.modified = qint64(archive_entry_mtime(entry));
+        if (archives_ && archive_entry_filetype(entry) == AE_IFREG && ArchiveLister::isArchiveName(e.name)) {
+            const ArchiveLister::Reader reader = [a](char* buffer, qint64 size) -> qint64 {
+                const la_ssize_t got = archive_read_data(a, buffer, size_t(size));
+                return got < 0 ? -1 : qint64(got);
+            };
+            // Members' folder: filled in when the tree is emitted, once the archive's path is known.
+            if (!archives_->list(reader, QString(), e.members))
+                ++notListed;
+        }
+        folderOf(slash < 0 ? QString() : full.left(slash)).entries.push_back(std::move(e));
+    }
+
+    void emitFolder(Folder& folder, const QString& path, ListedFiles& out)
+    {
+        std::stable_sort(folder.entries.begin(), folder.entries.end(),
+                         [](const Folder::Entry& x, const Folder::Entry& y) { return x.name < y.name; });
+        const QString prefix = path.mid(1).replace(QLatin1Char('\\'), QLatin1Char('/'));
+        for (Folder::Entry& e : folder.entries) {
+            if (e.folder) {
+                if (!e.name.startsWith(QLatin1Char('.')))
+                    emitFolder(folders_[prefix + e.name], path + e.name + QLatin1Char('\\'), out);
+                continue;
+            }
+            e.file.path = path;
+            e.file.name = e.name;
+            out.push_back(e.file);
+            const QString inside = path + e.name + QLatin1Char('\\');
+            for (ListedFile& member : e.members) {
+                member.path.prepend(inside);
+                out.push_back(std::move(member));
+            }
+        }
+    }
+
+    static la_ssize_t readCallback(archive*, void* data, const void** block)
+    {
+        auto* self = static_cast<IsoReader*>(data);
+        const qint64 got = self->sectors_.read(self->position_, self->buffer_, qint64(sizeof self->buffer_));
+        if (got < 0)
+            return -1;
+        self->position_ += got;
+        *block = self->buffer_;
+        return la_ssize_t(got);
+    }
+
+    static la_int64_t skipCallback(archive*, void* data, la_int64_t request)
+    {
+        auto* self = static_cast<IsoReader*>(data);
+        const qint64 step =
+            std::min<qint64>(request, std::max<qint64>(0, self->sectors_.size() - self->position_));
+        self->position_ += step;
+        return step;
+    }
+
+    static la_int64_t seekCallback(archive*, void* data, la_int64_t offset, int whence)
+    {
+        auto* self = static_cast<IsoReader*>(data);
+        const qint64 base = whence == SEEK_SET   ? 0
+                            : whence == SEEK_CUR ? self->position_
+                                                 : self->sectors_.size();
+        if (base + offset < 0)
+            return ARCHIVE_FATAL;
+        self->position_ = base + offset;
+        return self->position_;
+    }
+
+    QString image_;
+    const SectorFile& sectors_;
+    const ArchiveLister* archives_;
+    std::map<QString, Folder> folders_; // by the image's own path, "" for the root
+    std::map<QString, qint64> sizes_;
+    qint64 position_ = 0;
+    char buffer_[65536];
+};
+
+struct UdfCloser {
+    void operator()(udf_t* udf) const { udf_close(udf); }
+};
+
+// Frees a directory that was left before its end (udf_readdir frees it on reaching the end).
+struct UdfDirGuard {
+    udf_dirent_t* dir;
+    ~UdfDirGuard()
+    {
+        if (dir)
+            udf_dirent_free(dir);
+    }
+};
+
+// libudf hands out 16-bit names as UTF-8 and 8-bit ones as their Latin-1 bytes.
+QString udfName(const char* raw)
+{
+    if (!raw)
+        return {};
+    const QByteArrayView bytes(raw);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString name = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : name;
+}
+
+void walkUdf(const QString& image, udf_dirent_t* dir, const QString& path, ListedFiles& out)
+{
+    UdfDirGuard guard{dir};
+    for (;;) {
+        udf_dirent_t* entry = udf_readdir(guard.dir);
+        if (!entry) {
+            guard.dir = nullptr;
+            return;
+        }
+        const QString name = udfName(udf_get_filename(entry));
+        if (udf_is_dir(entry)) {
+            // The parent's entry has an empty name; "." folders are never entered.
+            if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+                continue;
+            udf_dirent_t* sub = udf_opendir(entry);
+            if (!sub)
+                fail(image, QStringLiteral("cannot read the folder %1%2\\").arg(path, name));
+            walkUdf(image, sub, path + name + QLatin1Char('\\'), out);
+            continue;
+        }
+        ListedFile file;
+        file.path = path;
+        file.name = name;
+        file.size = qint64(udf_get_file_length(entry));
+        file.modified = qint64(udf_get_modification_time(entry));
+        out.push_back(std::move(file));
+    }
+}
+
+QString udfLabel(udf_t* udf)
+{
+    char id[256] = {};
+    if (udf_get_volume_id(udf, id, sizeof id) <= 0)
+        return {};
+    return udfName(id).trimmed();
+}
+
+void checkReadable(const QString& file)
+{
+    const QFileInfo info(file);
+    if (!info.exists())
+        fail(file, QStringLiteral("no such file"));
+    if (!info.isReadable())
+        fail(file, QStringLiteral("permission denied"));
+}
+} // namespace
+
+bool DiscImage::isImage(const QString& root)
+{
+    return !root.isEmpty() && QFileInfo(root).isFile();
+}
+
+DiscImage::DiscImage(const QString& file, const ArchiveLister* archives)
+{
+    checkReadable(file);
+    const Track track = trackOf(file);
+    checkReadable(track.file);
+    const SectorFile sectors(track.file, track.sectorSize, track.dataOffset);
+    if (!sectors.isOpen())
+        fail(file, QStringLiteral("cannot open it"));
+    switch (kindOf(sectors)) {
+    case Kind::Udf: {
+        // UDF is preferred on a bridge image: its names and dates are the full ones.
+        if (!udfComplete(sectors))
+            fail(file, QStringLiteral("the image is truncated"));
+        std::unique_ptr<udf_t, UdfCloser> udf(udf_open(QFile::encodeName(file).constData()));
+        if (!udf)
+            fail(file, QStringLiteral("the UDF file system cannot be read"));
+        udf_dirent_t* root = udf_get_root(udf.get(), true, 0);
+        if (!root)
+            fail(file, QStringLiteral("the UDF file system cannot be read"));
+        label_ = udfLabel(udf.get());
+        walkUdf(file, root, QStringLiteral("\\"), files_);
+        break;
+    }
+    case Kind::Iso:
+        label_ = isoLabel(sectors);
+        IsoReader(file, sectors, archives).read(files_, notListed_);
+        break;
+    case Kind::None:
+        fail(file, QStringLiteral("it is not an ISO 9660 or UDF image"));
+    }
+}
+
+QString DiscImage::readLabel(const QString& file)
+{
+    try {
+        const Track track = trackOf(file);
+        const SectorFile sectors(track.file, track.sectorSize, track.dataOffset);
+        switch (kindOf(sectors)) {
+        case Kind::Udf: {
+            std::unique_ptr<udf_t, UdfCloser> udf(udf_open(QFile::encodeName(file).constData()));
+            return udf ? udfLabel(udf.get()) : QString();
+        }
+        case Kind::Iso:
+            return isoLabel(sectors);
+        case Kind::None:
+            break;
+        }
+    } catch (const TessaroError&) {
+    }
+    return {};
+}

@@ -1,0 +1,42 @@
+#include "scan/ListedWalk.h"
+
+#include "scan/DiscImage.h"
+#include "scan/UnFileSearch.h"
+#include "scan/WildcardPattern.h"
+
+#include <QCoreApplication>
+
+qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, const QString& drive,
+                          const QString& path, const WildcardPattern& pattern, bool recursive)
+{
+    qint64 count = 0;
+    bool first = true;
+    for (const ListedFile& file : files) {
+        // As on disc, the first file is handled before any stop test.
+        if (searcher && !first && searcher->Stopped)
+            break;
+        if (recursive ? !file.path.startsWith(path) : file.path != path)
+            continue;
+        if (!pattern.matchesEverything() && !pattern.matches(file.name))
+            continue;
+        first = false;
+        ++count;
+        if (!searcher)
+            continue;
+        searcher->FoundFiles.append(file.path + file.name);
+        if (searcher->OnFile)
+            searcher->OnFile(drive, file.path, file.name, file.size,
+                             LocalDateTime::fromTime(time_t(file.modified)));
+        QCoreApplication::processEvents();
+    }
+    return count;
+}
+
+qint64 ListedWalk::image(TFileSearcher* searcher, const QString& file, const ArchiveLister* archives,
+                         const QString& drive, const QString& path, const QString& pattern, bool recursive)
+{
+    const DiscImage disc(file, archives);
+    if (searcher)
+        searcher->NotListed += disc.notListed();
+    return report(searcher, disc.files(), drive, path, WildcardPattern(pattern), recursive);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "scan/ListedFile.h"
+
+#include <QString>
+
+class ArchiveLister;
+class TFileSearcher;
+class WildcardPattern;
+
+// Files that come as a list (a disc image's tree, an archive's members) reported through a
+// searcher exactly as its folder walk reports files on disc: FoundFiles, OnFile, the event pump
+// after each file and the stop test before each further one. Without a searcher it only counts.
+namespace ListedWalk
+{
+// Reports or counts the files of the list below the drive-relative folder path (only those
+// right in it when not recursive) whose names match the pattern.
+qint64 report(TFileSearcher* searcher, const ListedFiles& files, const QString& drive, const QString& path,
+              const WildcardPattern& pattern, bool recursive);
+
+// Walks or counts an image file standing for the drive's root; archives on it are listed when a
+// lister is given, and those left unlisted add to the searcher's count of them.
+qint64 image(TFileSearcher* searcher, const QString& file, const ArchiveLister* archives,
+             const QString& drive, const QString& path, const QString& pattern, bool recursive);
+} // namespace ListedWalk

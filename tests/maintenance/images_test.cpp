@@ -1,0 +1,315 @@
+#include "common/TessaroError.h"
+#include "maintenance/DiscCataloguer.h"
+#include "scan/DriveTable.h"
+#include "scan/UnVolumeInfo.h"
+#include "tests/maintenance/ImageFixture.h"
+#include "tests/support/TestCatalogue.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <algorithm>
+
+using namespace ImageFixture;
+
+namespace
+{
+const QString kRoot = QStringLiteral("i:\\");
+const QString kLabel = QStringLiteral("Holiday 2005");
+
+const QList<TreeFile> kTree = {
+    {QStringLiteral("Read Me.txt"), 5, QStringLiteral("2005-07-14 10:20:30")},
+    {QStringLiteral("docs/b.bin"), 5000, QStringLiteral("2004-01-02 03:04:05")},
+    {QStringLiteral("docs/deep/c.txt"), 2, QStringLiteral("2010-03-28 12:00:00")},
+    {QStringLiteral("docs/a-first.txt"), 1, QStringLiteral("2020-02-29 23:59:58")},
+    {QStringLiteral("zz.txt"), 0, QStringLiteral("2015-06-01 00:00:00")},
+    {QStringLiteral("Ünïcode/Long file name, with spaces.text"), 3, QStringLiteral("1999-12-31 23:59:59")},
+    {QStringLiteral(".hidden/x.txt"), 1, QStringLiteral("2001-01-01 00:00:00")},
+};
+
+// What a walk of the mounted disc reports: depth first, a folder's entries by name, the
+// folder beginning with "." left out.
+const QStringList kExpected = {
+    rowOf(QStringLiteral("Read Me.txt"), 5, QStringLiteral("2005-07-14 10:20:30")),
+    rowOf(QStringLiteral("docs/a-first.txt"), 1, QStringLiteral("2020-02-29 23:59:58")),
+    rowOf(QStringLiteral("docs/b.bin"), 5000, QStringLiteral("2004-01-02 03:04:05")),
+    rowOf(QStringLiteral("docs/deep/c.txt"), 2, QStringLiteral("2010-03-28 12:00:00")),
+    rowOf(QStringLiteral("zz.txt"), 0, QStringLiteral("2015-06-01 00:00:00")),
+    rowOf(QStringLiteral("Ünïcode/Long file name, with spaces.text"), 3,
+          QStringLiteral("1999-12-31 23:59:59")),
+};
+
+// Raw 2352-byte Mode 1 sectors: sync, address, mode, the 2048 data bytes and (unchecked) EDC/ECC.
+bool writeRawTrack(const QString& iso, const QString& bin)
+{
+    QFile in(iso);
+    QFile out(bin);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return false;
+    const auto bcd = [](int v) { return char(((v / 10) << 4) | (v % 10)); };
+    for (int lba = 0; !in.atEnd(); ++lba) {
+        const QByteArray data = in.read(2048);
+        const int frames = lba + 150;
+        QByteArray sector(12, char(0xFF));
+        sector[0] = sector[11] = 0;
+        sector.append(bcd(frames / 4500))
+            .append(bcd(frames / 75 % 60))
+            .append(bcd(frames % 75))
+            .append(char(1));
+        sector.append(data).append(QByteArray(2352 - 16 - data.size(), 0));
+        if (out.write(sector) != 2352)
+            return false;
+    }
+    return true;
+}
+
+// Turns an ISO/UDF bridge into a UDF-only image: the volume recognition sequence keeps only UDF's
+// descriptors, so nothing is left for an ISO 9660 reader.
+bool dropIsoDescriptors(const QString& image)
+{
+    QFile file(image);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const char* ids[] = {"BEA01", "NSR02", "TEA01", nullptr, nullptr, nullptr};
+    for (int i = 0; i < 6; ++i) {
+        QByteArray sector(2048, 0);
+        if (ids[i]) {
+            sector.replace(1, 5, ids[i]);
+            sector[6] = 1;
+        }
+        if (!file.seek(qint64(16 + i) * 2048) || file.write(sector) != 2048)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+class ImagesTest : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void initTestCase();
+    void imageIsCataloguedAsItsDisc_data();
+    void imageIsCataloguedAsItsDisc();
+    void damagedImageFailsAndLeavesNothing_data();
+    void damagedImageFailsAndLeavesNothing();
+    void cliAndDriveMappingTakeAnImage();
+    void emptyUdfImagesOfEachRevision_data();
+    void emptyUdfImagesOfEachRevision();
+
+  private:
+    QString make(const QString& kind);
+
+    QTemporaryDir dir_;
+    QString tree_;
+};
+
+void ImagesTest::initTestCase()
+{
+    tree_ = dir_.filePath(QStringLiteral("tree"));
+    QVERIFY(writeTree(tree_, kTree));
+}
+
+// Builds an image of the tree the way kind names; returns the file to catalogue.
+QString ImagesTest::make(const QString& kind)
+{
+    const QString out = dir_.filePath(kind + QStringLiteral(".iso"));
+    if (QFileInfo::exists(out))
+        return out;
+    QString error;
+    if (kind == QLatin1String("rockridge") || kind == QLatin1String("joliet") ||
+        kind == QLatin1String("bridge") || kind == QLatin1String("udfonly") || kind == QLatin1String("cue")) {
+        QStringList args = {QStringLiteral("-quiet"),
+                            QStringLiteral("-J"),
+                            QStringLiteral("-joliet-long"),
+                            QStringLiteral("-V"),
+                            kLabel,
+                            QStringLiteral("-o"),
+                            out};
+        if (kind != QLatin1String("joliet"))
+            args.prepend(QStringLiteral("-R"));
+        if (kind == QLatin1String("bridge") || kind == QLatin1String("udfonly"))
+            args.prepend(QStringLiteral("-udf"));
+        error = run(QStringLiteral("genisoimage"), args << tree_);
+    } else if (kind == QLatin1String("xorriso")) {
+        error = run(QStringLiteral("xorriso"), {QStringLiteral("-outdev"), out, QStringLiteral("-volid"),
+                                                kLabel, QStringLiteral("-joliet"), QStringLiteral("on"),
+                                                QStringLiteral("-map"), tree_, QStringLiteral("/")});
+    }
+    if (!error.isEmpty()) {
+        qWarning().noquote() << error;
+        return {};
+    }
+    if (kind == QLatin1String("udfonly") && !dropIsoDescriptors(out))
+        return {};
+    if (kind == QLatin1String("cue")) {
+        const QString bin = dir_.filePath(QStringLiteral("track 1.bin"));
+        QFile cue(dir_.filePath(QStringLiteral("disc.cue")));
+        if (!writeRawTrack(out, bin) || !cue.open(QIODevice::WriteOnly))
+            return {};
+        cue.write("FILE \"track 1.bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n");
+        return cue.fileName();
+    }
+    return out;
+}
+
+void ImagesTest::imageIsCataloguedAsItsDisc_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<bool>("inNameOrder");
+    // The tools write ISO 9660 and Joliet directories in name order, UDF ones in their own.
+    QTest::newRow("rock ridge and joliet") << QStringLiteral("rockridge") << kLabel << true;
+    QTest::newRow("joliet only") << QStringLiteral("joliet") << kLabel << true;
+    QTest::newRow("xorriso") << QStringLiteral("xorriso") << kLabel << true;
+    QTest::newRow("iso/udf bridge") << QStringLiteral("bridge") << kLabel << false;
+    QTest::newRow("udf only") << QStringLiteral("udfonly") << kLabel << false;
+    QTest::newRow("cue/bin mode 1") << QStringLiteral("cue") << kLabel << true;
+}
+
+void ImagesTest::imageIsCataloguedAsItsDisc()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, label);
+    QFETCH(bool, inNameOrder);
+    const QString image = make(kind);
+    QVERIFY(!image.isEmpty());
+
+    TestCatalogue catalogue;
+    DiscCataloguer run(catalogue.connection, *catalogue.work, [&image](QChar) { return image; });
+    const DriveTable drives(DriveTable::systemSources({{QLatin1Char('i'), image}}));
+    QVERIFY(DiskInDrive(drives, QLatin1Char('i'), {}));
+    const qint64 counted = run.countFiles(kRoot);
+    QVERIFY(
+        run.catalogue(QStringLiteral("C"), kRoot, [&] { return GetVolumeLabel(drives, QLatin1Char('i')); }));
+
+    QStringList got = rows(*catalogue.work, run.NewDiscId);
+    QCOMPARE(counted, qint64(got.size()));
+    QCOMPARE(run.FilesAdded, counted);
+    QCOMPARE(catalogue.scalar(QStringLiteral("select etichetta from cd")).toString(), label);
+    if (!inNameOrder) {
+        std::sort(got.begin(), got.end());
+        QStringList expected = kExpected;
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(got, expected);
+    } else {
+        QCOMPARE(got, kExpected);
+    }
+}
+
+void ImagesTest::damagedImageFailsAndLeavesNothing_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<qint64>("keep"); // bytes of the sound image kept; -1 for garbage
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("iso cut short") << QStringLiteral("rockridge") << qint64(40 * 2048)
+                                   << QStringLiteral("the image is truncated");
+    QTest::newRow("udf cut after its anchor")
+        << QStringLiteral("bridge") << qint64(270 * 2048) << QStringLiteral("the image is truncated");
+    QTest::newRow("no image at all") << QString() << qint64(-1)
+                                     << QStringLiteral("it is not an ISO 9660 or UDF image");
+}
+
+void ImagesTest::damagedImageFailsAndLeavesNothing()
+{
+    QFETCH(QString, kind);
+    QFETCH(qint64, keep);
+    QFETCH(QString, reason);
+    const QString damaged = dir_.filePath(QStringLiteral("damaged.iso"));
+    QFile::remove(damaged);
+    if (keep < 0) {
+        QFile file(damaged);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(300 * 2048, 'Z'));
+    } else {
+        const QString sound = make(kind);
+        QVERIFY(!sound.isEmpty());
+        QVERIFY(QFile::copy(sound, damaged));
+        QVERIFY(QFileInfo(damaged).size() > keep);
+        QVERIFY(QFile::resize(damaged, keep));
+    }
+
+    TestCatalogue catalogue;
+    DiscCataloguer run(catalogue.connection, *catalogue.work, [&damaged](QChar) { return damaged; });
+    try {
+        run.countFiles(kRoot);
+        QFAIL("the count read a damaged image");
+    } catch (const TessaroError& error) {
+        QCOMPARE(error.message(), QStringLiteral("Cannot read the disc image %1: %2").arg(damaged, reason));
+    }
+    QVERIFY_THROWS_EXCEPTION(TessaroError, run.catalogue(QStringLiteral("C"), kRoot, {}));
+    QCOMPARE(catalogue.count(QStringLiteral("cd")), 0);
+    QCOMPARE(catalogue.count(QStringLiteral("files")), 0);
+    QVERIFY(!run.running());
+}
+
+void ImagesTest::cliAndDriveMappingTakeAnImage()
+{
+    const QString image = make(QStringLiteral("bridge"));
+    QVERIFY(!image.isEmpty());
+    const QString cli = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tessaro-cli"));
+    const QString catalogue = dir_.filePath(QStringLiteral("cli.mdb"));
+    QCOMPARE(run(cli, {QStringLiteral("--catalogue"), catalogue, QStringLiteral("create-catalogue")}),
+             QString());
+
+    QProcess add;
+    add.start(cli, {QStringLiteral("--catalogue"), catalogue, QStringLiteral("add"), QStringLiteral("--type"),
+                    QStringLiteral("DVD"), QStringLiteral("--root"), image});
+    QVERIFY(add.waitForFinished(60000));
+    QCOMPARE(add.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(add.readAllStandardOutput()),
+             QStringLiteral("New CD ID: D0001\n6 files found\n"));
+
+    QProcess discs;
+    discs.start(cli, {QStringLiteral("--catalogue"), catalogue, QStringLiteral("discs")});
+    QVERIFY(discs.waitForFinished(60000));
+    const QStringList fields =
+        QString::fromUtf8(discs.readAllStandardOutput()).trimmed().split(QLatin1Char('\t'));
+    QCOMPARE(fields.size(), 4);
+    QCOMPARE(fields.at(1), kLabel);
+    QCOMPARE(fields.at(3), QStringLiteral("6"));
+}
+
+void ImagesTest::emptyUdfImagesOfEachRevision_data()
+{
+    QTest::addColumn<QString>("revision");
+    QTest::addColumn<QString>("error"); // empty when the image is read
+    QTest::newRow("1.02") << QStringLiteral("1.02") << QString();
+    QTest::newRow("1.50") << QStringLiteral("1.50") << QString();
+    // libudf reads no extended file entries, which mkudffs writes from 2.00 on.
+    QTest::newRow("2.01") << QStringLiteral("2.01") << QStringLiteral("the UDF file system cannot be read");
+}
+
+// mkudffs writes a file system without files (filling it needs a mount): the label and the
+// empty root, or a clear refusal.
+void ImagesTest::emptyUdfImagesOfEachRevision()
+{
+    QFETCH(QString, revision);
+    QFETCH(QString, error);
+    const QString image = dir_.filePath(QStringLiteral("udf-%1.img").arg(revision));
+    QCOMPARE(run(QStringLiteral("mkudffs"),
+                 {QStringLiteral("--new-file"), QStringLiteral("--blocksize=2048"),
+                  QStringLiteral("--media-type=hd"), QStringLiteral("--udfrev=") + revision,
+                  QStringLiteral("--label=Empty ") + revision, image, QStringLiteral("4000")}),
+             QString());
+    TestCatalogue catalogue;
+    DiscCataloguer run(catalogue.connection, *catalogue.work, [&image](QChar) { return image; });
+    if (!error.isEmpty()) {
+        try {
+            run.countFiles(kRoot);
+            QFAIL("an unreadable image was counted");
+        } catch (const TessaroError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Cannot read the disc image %1: %2").arg(image, error));
+        }
+        return;
+    }
+    const DriveTable drives(DriveTable::systemSources({{QLatin1Char('i'), image}}));
+    QCOMPARE(run.countFiles(kRoot), 0);
+    QVERIFY(
+        run.catalogue(QStringLiteral("D"), kRoot, [&] { return GetVolumeLabel(drives, QLatin1Char('i')); }));
+    QCOMPARE(catalogue.scalar(QStringLiteral("select etichetta from cd")).toString(),
+             QStringLiteral("Empty ") + revision);
+    QCOMPARE(catalogue.count(QStringLiteral("files")), 0);
+}
+
+QTEST_GUILESS_MAIN(ImagesTest)
+#include "images_test.moc"
