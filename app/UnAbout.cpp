@@ -86,6 +86,11 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     dxToolButton1->move(in + QPoint(197, 1));
     dxToolButton1->setHint(QStringLiteral("Exit"));
     connect(dxToolButton1, &QAbstractButton::clicked, this, &TfrmAbout::dxToolButton1Click);
+
+    // Placed before it has a window-system window, so that showing it never moves it (see
+    // WindowChrome::placeCentred).
+    if (QScreen* s = screen())
+        move(centredTopLeft(size(), s->availableGeometry()));
 }
 
 void TfrmAbout::Button1Click()
@@ -101,13 +106,6 @@ void TfrmAbout::dxToolButton1Click()
 void TfrmAbout::Label4Click()
 {
     QDesktopServices::openUrl(QUrl(AppInfo::HomePage));
-}
-
-void TfrmAbout::showEvent(QShowEvent* event)
-{
-    if (QScreen* s = screen())
-        move(centredTopLeft(size(), s->availableGeometry()));
-    QDialog::showEvent(event);
 }
 
 void TfrmAbout::keyPressEvent(QKeyEvent* event)

@@ -31,6 +31,5 @@ class TfrmAbout : public QDialog
     void Label4Click();
 
   protected:
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 };

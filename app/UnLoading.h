@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QFrame;
+class QImage;
 class QLabel;
 
 // The splash screen shown while the main window fills its lists at start-up. It takes no
@@ -13,9 +14,13 @@ class TfrmLoading : public QWidget
   public:
     explicit TfrmLoading(QWidget* owner);
 
-    // Creates the splash owned by owner, shows it centred and lets it be drawn before the
-    // caller goes on with the slow work.
+    // Creates the splash owned by owner, shows it centred and waits until it is drawn on the
+    // screen, so that the caller can go on with the slow work.
     static TfrmLoading* showFor(QWidget* owner);
+    // Returns once the splash is on the screen, fully drawn.
+    void drawNow();
+    // Whether the screen shows the splash as drawn, a picture of it.
+    bool isOnScreen(const QImage& drawn) const;
 
     QFrame* Panel1;
     QLabel* Image1;

@@ -11,7 +11,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -78,6 +80,7 @@ WindowChrome::WindowChrome(QWidget* window, QFrame* panel1, Options options)
 
     buildCaptionBar();
     CaptionSetup();
+    placeCentred();
 
     window_->installEventFilter(this);
     Panel1->installEventFilter(this);
@@ -155,11 +158,36 @@ void WindowChrome::CaptionSetup()
     FormResize();
 }
 
+void WindowChrome::placeCentred()
+{
+    // Only while the window has no window-system window yet. Moving a created but unmapped window
+    // makes the X server report a configure that Qt reads only after the window manager has
+    // put the window into its frame, and sometimes before the frame is in place: Qt then keeps
+    // the frame's first corner as the window's position, and popups, system moves and resizes
+    // start from there until the window is next moved.
+    if (window_->testAttribute(Qt::WA_WState_Created))
+        return;
+    if (QScreen* screen = window_->screen())
+        window_->move(centredTopLeft(window_->size(), screen->availableGeometry()));
+}
+
 void WindowChrome::placeCaptionBar()
 {
     const int inset = Panel1->frameWidth() + kMargin;
     Panel2->setGeometry(inset, inset, Panel1->width() - 2 * inset, kCaptionHeight);
     placeButtons();
+}
+
+void WindowChrome::keepStatusBarsAtTheBottom(QSize oldSize)
+{
+    // The controls of a panel placed by hand keep their places when the window is maximised, but
+    // a status bar stays along the bottom, as wide as before within the panel's margins.
+    if (Panel1->layout() || !oldSize.isValid())
+        return;
+    const QSize grown = Panel1->size() - oldSize;
+    const auto bars = Panel1->findChildren<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QStatusBar* bar : bars)
+        bar->setGeometry(bar->x(), bar->y() + grown.height(), bar->width() + grown.width(), bar->height());
 }
 
 void WindowChrome::placeButtons()
@@ -382,6 +410,7 @@ bool WindowChrome::eventFilter(QObject* watched, QEvent* event)
         case QEvent::Resize:
             if (!captionInLayout_)
                 placeCaptionBar();
+            keepStatusBarsAtTheBottom(static_cast<QResizeEvent*>(event)->oldSize());
             return false;
         case QEvent::MouseButtonPress:
             return Panel1MouseDown(static_cast<QMouseEvent*>(event));
@@ -398,14 +427,11 @@ bool WindowChrome::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == window_) {
         switch (type) {
-        case QEvent::Show:
-            if (!centred_) {
-                centred_ = true;
-                if (QScreen* screen = window_->screen())
-                    window_->move(centredTopLeft(window_->size(), screen->availableGeometry()));
-            }
-            break;
         case QEvent::Resize:
+            // Sized again before it ever showed: still centred, as long as that costs no
+            // window-system request.
+            if (!window_->testAttribute(Qt::WA_WState_Created))
+                placeCentred();
             // A panel placed by hand follows the window, as when it is maximised.
             if (Panel1->parentWidget() == window_ && !window_->layout())
                 Panel1->setGeometry(window_->rect());

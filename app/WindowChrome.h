@@ -72,8 +72,11 @@ class WindowChrome : public QObject
     WindowChrome(QWidget* window, QFrame* panel1, Options options);
     void buildCaptionBar();
     void CaptionSetup();
+    // Centres the window on its screen, before it is first created.
+    void placeCentred();
     void placeCaptionBar();
     void placeButtons();
+    void keepStatusBarsAtTheBottom(QSize oldSize);
     void setRestoreKind(bool restore);
     void windowStateChanged();
     void hitTestAt(QPoint global);
@@ -92,7 +95,6 @@ class WindowChrome : public QObject
     Options options_;
     bool captionInLayout_ = false;
     bool restoreKind_ = false;
-    bool centred_ = false;
     EdgeFlags flags_;
     Qt::CursorShape shownCursor_ = Qt::ArrowCursor;
     Drag drag_ = Drag::None;

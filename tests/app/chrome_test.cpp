@@ -14,9 +14,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 #include <QtTest>
 
 namespace
@@ -82,7 +84,21 @@ class ChromeTest : public QObject
     void marginPressSizesTheMainWindow();
     void borderLineAndMaximisedWindowDoNotSize();
     void splashIsGoneAfterAGoodStartAndStaysWhenListsFail();
+    void windowsAreInPlaceBeforeTheyHaveAWindowAndShowingNeverMovesThem_data();
+    void windowsAreInPlaceBeforeTheyHaveAWindowAndShowingNeverMovesThem();
+    void maximisedDialogKeepsControlsAndStatusBarAlongTheBottom_data();
+    void maximisedDialogKeepsControlsAndStatusBarAlongTheBottom();
 };
+
+namespace
+{
+QWidget* programWindow(TPersonalForm& form, const QString& name)
+{
+    if (name == QLatin1String("PersonalForm"))
+        return &form;
+    return form.findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
+}
+} // namespace
 
 void ChromeTest::dialogFrameAndCaptionBar()
 {
@@ -439,6 +455,92 @@ void ChromeTest::splashIsGoneAfterAGoodStartAndStaysWhenListsFail()
     QVERIFY(splashes.first()->isVisible());
     QCOMPARE(splashes.first()->size(), QSize(247, 249));
     QVERIFY(form.Timer2->isActive());
+}
+
+void ChromeTest::windowsAreInPlaceBeforeTheyHaveAWindowAndShowingNeverMovesThem_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("main window") << "PersonalForm";
+    QTest::newRow("settings") << "frmSettings";
+    QTest::newRow("new disc") << "frmNewCD";
+    QTest::newRow("disc removal") << "frmDelCD";
+    QTest::newRow("about box") << "frmAbout";
+}
+
+// A window moved between getting its window-system window and being mapped can end up, under an
+// X11 window manager, with Qt believing it sits at the screen's corner: popups then open there.
+// So each window must be centred before it gets its window, and showing it must not move it.
+void ChromeTest::windowsAreInPlaceBeforeTheyHaveAWindowAndShowingNeverMovesThem()
+{
+    QFETCH(QString, window);
+    TestCatalogue cat;
+    RecordingMessages messages;
+    TPersonalForm form(messages, cat.path());
+    QWidget* w = programWindow(form, window);
+    QVERIFY(w);
+    // The main window has its window-system window already, made for the splash screen it owns.
+    w->winId();
+    QWindow* handle = w->windowHandle();
+    QVERIFY(handle);
+    const QPoint centred = centredTopLeft(w->size(), w->screen()->availableGeometry());
+    QCOMPARE(handle->position(), centred);
+    QSignalSpy xMoves(handle, &QWindow::xChanged);
+    QSignalSpy yMoves(handle, &QWindow::yChanged);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QCOMPARE(xMoves.count() + yMoves.count(), 0);
+    QCOMPARE(w->pos(), centred);
+    w->hide();
+}
+
+void ChromeTest::maximisedDialogKeepsControlsAndStatusBarAlongTheBottom_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::newRow("settings") << "frmSettings";
+    QTest::newRow("new disc") << "frmNewCD";
+    QTest::newRow("disc removal") << "frmDelCD";
+}
+
+void ChromeTest::maximisedDialogKeepsControlsAndStatusBarAlongTheBottom()
+{
+    QFETCH(QString, dialog);
+    TestCatalogue cat;
+    RecordingMessages messages;
+    TPersonalForm form(messages, cat.path());
+    QWidget* w = programWindow(form, dialog);
+    QVERIFY(w);
+    WindowChrome* chrome = WindowChrome::of(w);
+    QVERIFY(chrome);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    auto* bar = chrome->Panel1->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(bar);
+    const QSize normal = w->size();
+    const QRect barBefore = bar->geometry();
+    QList<QPair<QWidget*, QRect>> controls;
+    for (QWidget* c : chrome->Panel1->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (c != bar && c != chrome->Panel2)
+            controls.append({c, c->geometry()});
+    }
+    QVERIFY(!controls.isEmpty());
+
+    QTest::mouseDClick(chrome->Panel2, Qt::LeftButton, {}, QPoint(30, 10));
+    QTRY_COMPARE(w->size(), workArea().size());
+    QCOMPARE(chrome->Panel1->size(), w->size());
+    for (const auto& [c, place] : controls)
+        QCOMPARE(c->geometry(), place);
+    // The status bar runs along the bottom as before, across the whole width.
+    const QSize grown = w->size() - normal;
+    QCOMPARE(bar->geometry(), QRect(barBefore.x(), barBefore.y() + grown.height(),
+                                    barBefore.width() + grown.width(), barBefore.height()));
+    QVERIFY(chrome->Panel1->contentsRect().contains(bar->geometry()));
+
+    QTest::mouseDClick(chrome->Panel2, Qt::LeftButton, {}, QPoint(30, 10));
+    QTRY_COMPARE(w->size(), normal);
+    QCOMPARE(bar->geometry(), barBefore);
+    for (const auto& [c, place] : controls)
+        QCOMPARE(c->geometry(), place);
+    w->hide();
 }
 
 QTEST_MAIN(ChromeTest)
