@@ -19,6 +19,7 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -249,21 +250,26 @@ class IsoReader
         return raw ? QString::fromUtf8(raw) : QString();
     }
 
+    // Iterative: a hostile image may nest folders thousands deep.
     Folder& folderOf(const QString& path)
     {
-        if (path.isEmpty())
-            return folders_[path];
-        auto it = folders_.find(path);
-        if (it != folders_.end())
-            return it->second;
-        Folder& folder = folders_[path];
-        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-        Folder& parent = folderOf(slash < 0 ? QString() : path.left(slash));
-        Folder::Entry e;
-        e.name = slash < 0 ? path : path.mid(slash + 1);
-        e.folder = true;
-        parent.entries.push_back(std::move(e));
-        return folder;
+        QString missing = path;
+        std::vector<QString> created;
+        while (!missing.isEmpty() && folders_.find(missing) == folders_.end()) {
+            created.push_back(missing);
+            const qsizetype slash = missing.lastIndexOf(QLatin1Char('/'));
+            missing = slash < 0 ? QString() : missing.left(slash);
+        }
+        // Create from the outermost missing folder inwards, each named in its parent.
+        for (auto it = created.rbegin(); it != created.rend(); ++it) {
+            folders_[*it];
+            const qsizetype slash = it->lastIndexOf(QLatin1Char('/'));
+            Folder::Entry e;
+            e.name = slash < 0 ? *it : it->mid(slash + 1);
+            e.folder = true;
+            folders_[slash < 0 ? QString() : it->left(slash)].entries.push_back(std::move(e));
+        }
+        return folders_[path];
     }
 
     void add(archive* a, archive_entry* entry, qint64& notListed)
@@ -301,21 +307,41 @@ class IsoReader
         folderOf(slash < 0 ? QString() : full.left(slash)).entries.push_back(std::move(e));
     }
 
-    void emitFolder(Folder& folder, const QString& path, ListedFiles& out)
+    // Depth first in name order, with an explicit stack so deep images cannot exhaust the call stack.
+    void emitFolder(Folder& root, const QString& rootPath, ListedFiles& out)
     {
-        std::stable_sort(folder.entries.begin(), folder.entries.end(),
-                         [](const Folder::Entry& x, const Folder::Entry& y) { return x.name < y.name; });
-        const QString prefix = path.mid(1).replace(QLatin1Char('\\'), QLatin1Char('/'));
-        for (Folder::Entry& e : folder.entries) {
-            if (e.folder) {
-                if (!e.name.startsWith(QLatin1Char('.')))
-                    emitFolder(folders_[prefix + e.name], path + e.name + QLatin1Char('\\'), out);
+        struct Level {
+            Folder* folder;
+            QString path;
+            QString prefix;
+            std::size_t next;
+        };
+        const auto enter = [](Folder& folder, const QString& path) {
+            std::stable_sort(folder.entries.begin(), folder.entries.end(),
+                             [](const Folder::Entry& x, const Folder::Entry& y) { return x.name < y.name; });
+            return Level{&folder, path, path.mid(1).replace(QLatin1Char('\\'), QLatin1Char('/')), 0};
+        };
+        std::vector<Level> stack;
+        stack.push_back(enter(root, rootPath));
+        while (!stack.empty()) {
+            Level& level = stack.back();
+            if (level.next == level.folder->entries.size()) {
+                stack.pop_back();
                 continue;
             }
-            e.file.path = path;
+            Folder::Entry& e = level.folder->entries[level.next++];
+            if (e.folder) {
+                if (!e.name.startsWith(QLatin1Char('.'))) {
+                    const QString path = level.path + e.name + QLatin1Char('\\');
+                    Folder& sub = folders_[level.prefix + e.name];
+                    stack.push_back(enter(sub, path));
+                }
+                continue;
+            }
+            e.file.path = level.path;
             e.file.name = e.name;
             out.push_back(e.file);
-            const QString inside = path + e.name + QLatin1Char('\\');
+            const QString inside = level.path + e.name + QLatin1Char('\\');
             for (ListedFile& member : e.members) {
                 member.path.prepend(inside);
                 out.push_back(std::move(member));
@@ -389,14 +415,23 @@ QString udfName(const char* raw)
     return utf8.hasError() ? QString::fromLatin1(bytes) : name;
 }
 
+// Depth first in directory order, with an explicit stack so deep images cannot exhaust the call stack.
 void walkUdf(const QString& image, udf_dirent_t* dir, const QString& path, ListedFiles& out)
 {
-    UdfDirGuard guard{dir};
-    for (;;) {
-        udf_dirent_t* entry = udf_readdir(guard.dir);
+    struct Level {
+        std::unique_ptr<UdfDirGuard> guard;
+        QString path;
+    };
+    std::vector<Level> stack;
+    stack.push_back(Level{std::unique_ptr<UdfDirGuard>(new UdfDirGuard{dir}), path});
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        udf_dirent_t* entry = udf_readdir(level.guard->dir);
         if (!entry) {
-            guard.dir = nullptr;
-            return;
+            // udf_readdir has freed the directory at its end.
+            level.guard->dir = nullptr;
+            stack.pop_back();
+            continue;
         }
         const QString name = udfName(udf_get_filename(entry));
         if (udf_is_dir(entry)) {
@@ -405,12 +440,13 @@ void walkUdf(const QString& image, udf_dirent_t* dir, const QString& path, Liste
                 continue;
             udf_dirent_t* sub = udf_opendir(entry);
             if (!sub)
-                fail(image, QStringLiteral("cannot read the folder %1%2\\").arg(path, name));
-            walkUdf(image, sub, path + name + QLatin1Char('\\'), out);
+                fail(image, QStringLiteral("cannot read the folder %1%2\\").arg(level.path, name));
+            QString subPath = level.path + name + QLatin1Char('\\');
+            stack.push_back(Level{std::unique_ptr<UdfDirGuard>(new UdfDirGuard{sub}), std::move(subPath)});
             continue;
         }
         ListedFile file;
-        file.path = path;
+        file.path = level.path;
         file.name = name;
         file.size = qint64(udf_get_file_length(entry));
         file.modified = qint64(udf_get_modification_time(entry));

@@ -1,13 +1,18 @@
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
+#include "scan/DiscImage.h"
 #include "scan/DriveTable.h"
 #include "scan/UnVolumeInfo.h"
 #include "tests/maintenance/ImageFixture.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ImageFixture;
 
@@ -95,6 +100,8 @@ class ImagesTest : public QObject
     void cliAndDriveMappingTakeAnImage();
     void emptyUdfImagesOfEachRevision_data();
     void emptyUdfImagesOfEachRevision();
+    void deepImageIsReadOnASmallStack_data();
+    void deepImageIsReadOnASmallStack();
 
   private:
     QString make(const QString& kind);
@@ -309,6 +316,73 @@ void ImagesTest::emptyUdfImagesOfEachRevision()
     QCOMPARE(catalogue.scalar(QStringLiteral("select etichetta from cd")).toString(),
              QStringLiteral("Empty ") + revision);
     QCOMPARE(catalogue.count(QStringLiteral("files")), 0);
+}
+
+// A folder chain `depth` deep ending in one file, made relative to each folder (the whole path
+// may be longer than a path may be).
+static bool writeChain(const QString& root, int depth)
+{
+    if (!QDir().mkpath(root))
+        return false;
+    int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; fd >= 0 && i < depth; ++i) {
+        const int next = ::mkdirat(fd, "d", 0755) == 0 ? ::openat(fd, "d", O_RDONLY | O_DIRECTORY) : -1;
+        ::close(fd);
+        fd = next;
+    }
+    if (fd < 0)
+        return false;
+    const int file = ::openat(fd, "end.txt", O_WRONLY | O_CREAT, 0644);
+    const bool written = file >= 0 && ::write(file, "x", 1) == 1;
+    if (file >= 0)
+        ::close(file);
+    ::close(fd);
+    return written;
+}
+
+void ImagesTest::deepImageIsReadOnASmallStack_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("readable");
+    // Deep enough that reading folder by folder on the call stack runs out of a worker's stack;
+    // xorriso stops at 4096-byte paths.
+    QTest::newRow("1000 deep") << 1000 << true;
+    // Past libarchive's path length: a plain error, never a crash.
+    QTest::newRow("2000 deep") << 2000 << false;
+}
+
+void ImagesTest::deepImageIsReadOnASmallStack()
+{
+    QFETCH(int, depth);
+    QFETCH(bool, readable);
+    const QString tree = dir_.filePath(QStringLiteral("deep%1").arg(depth));
+    const QString image = tree + QStringLiteral(".iso");
+    QVERIFY(writeChain(tree, depth));
+    const QString error = run(QStringLiteral("xorriso"), {QStringLiteral("-outdev"), image,
+                                                          QStringLiteral("-map"), tree, QStringLiteral("/")});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    ListedFiles files;
+    QString failure;
+    std::unique_ptr<QThread> reader(QThread::create([&] {
+        try {
+            files = DiscImage(image).files();
+        } catch (const TessaroError& e) {
+            failure = e.message();
+        }
+    }));
+    reader->setStackSize(256 * 1024);
+    reader->start();
+    QVERIFY(reader->wait(120000));
+    if (!readable) {
+        QVERIFY(failure.contains(image));
+        return;
+    }
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(files.size(), std::size_t(1));
+    QCOMPARE(files.front().name, QStringLiteral("end.txt"));
+    QCOMPARE(files.front().path, QStringLiteral("\\") + QStringLiteral("d\\").repeated(depth));
+    QCOMPARE(files.front().size, qint64(1));
 }
 
 QTEST_GUILESS_MAIN(ImagesTest)
