@@ -62,7 +62,8 @@ void addGap(QToolBar* bar)
 }
 } // namespace
 
-TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, QWidget* parent)
+TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, const QString& settingsPath,
+                             QWidget* parent)
     : QWidget(parent), messages_(messages), cataloguePath_(cataloguePath)
 {
     setObjectName(QStringLiteral("PersonalForm"));
@@ -73,7 +74,7 @@ TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, 
     FormCreate();
     // Created once, hidden, also after a failed start-up; shown modally by their commands.
     frmAbout = new TfrmAbout(this);
-    discDrive_ = std::make_unique<SystemDiscDrive>();
+    discDrive_ = std::make_unique<SystemDiscDrive>(DriveSetting(settingsPath));
     frmNewCD = new TfrmNewCD(
         *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); },
         *discDrive_, this);

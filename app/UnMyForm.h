@@ -3,6 +3,7 @@
 #include "catalogue/Connection.h"
 #include "catalogue/Query.h"
 #include "maintenance/ICatalogueHost.h"
+#include "settings/DriveSetting.h"
 
 #include <QWidget>
 #include <memory>
@@ -34,7 +35,8 @@ class TPersonalForm : public QWidget, public ICatalogueHost
 {
     Q_OBJECT
   public:
-    TPersonalForm(IMessages& messages, const QString& cataloguePath, QWidget* parent = nullptr);
+    TPersonalForm(IMessages& messages, const QString& cataloguePath,
+                  const QString& settingsPath = DriveSetting::defaultPath(), QWidget* parent = nullptr);
     ~TPersonalForm() override;
 
     Connection& connection() override { return connection_; }
