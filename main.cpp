@@ -11,8 +11,8 @@ int main(int argc, char* argv[])
     MessageBoxes messages;
     TessaroApplication app(argc, argv, messages);
     const AppPaths paths = AppPaths::forThisProgram();
+    paths.prepareFolders();
     try {
-        paths.prepareFolders();
         paths.createMissingCatalogue();
     } catch (const TessaroError& error) {
         // Connecting then fails and says so in the window; the reason goes to the log.

@@ -24,16 +24,14 @@ QString baseFolder(const QString& variable, const QString& home, const QString& 
 }
 
 // Private data: a folder the program makes is the user's alone.
-void makeFolder(const QString& path)
+bool makeFolder(const QString& path)
 {
     const QFileInfo info(path);
     if (info.isDir())
-        return;
-    if (!QDir().mkpath(info.absolutePath()) ||
-        !QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-        if (!QFileInfo(path).isDir())
-            throw TessaroError(QStringLiteral("Unable to create the folder %1").arg(path));
-    }
+        return true;
+    QDir().mkpath(info.absolutePath());
+    QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return QFileInfo(path).isDir();
 }
 } // namespace
 
@@ -66,19 +64,13 @@ AppPaths AppPaths::forThisProgram()
     return locate(QCoreApplication::applicationDirPath(), Environment::current());
 }
 
-void AppPaths::prepareFolders() const
+void AppPaths::prepareFolders() const noexcept
 {
     if (!userFolders_)
         return;
     makeFolder(QFileInfo(catalogue_).path());
-    makeFolder(QFileInfo(settings_).path());
-    QFile settings(settings_);
-    if (settings.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return;
-    const QFileInfo info(settings_);
-    if (!info.exists() && !info.isSymLink())
-        throw TessaroError(QStringLiteral("Unable to create the settings file %1: %2")
-                               .arg(settings_, settings.errorString()));
+    if (makeFolder(QFileInfo(settings_).path()))
+        QFile(settings_).open(QIODevice::WriteOnly | QIODevice::NewOnly);
 }
 
 void AppPaths::createMissingCatalogue() const
@@ -86,7 +78,8 @@ void AppPaths::createMissingCatalogue() const
     const QFileInfo target(catalogue_);
     if (!userFolders_ || target.exists() || target.isSymLink())
         return;
-    makeFolder(target.path());
+    if (!makeFolder(target.path()))
+        throw TessaroError(QStringLiteral("Unable to create the folder %1").arg(target.path()));
     // Made whole under a name of its own, then linked into place: a second instance starting at
     // the same moment finds either no catalogue or a complete one, and neither removes the other's.
     QString scratch;

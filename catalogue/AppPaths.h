@@ -29,8 +29,10 @@ class AppPaths
     bool inUserFolders() const { return userFolders_; }
 
     // Only in the user's folders, where nothing is installed: the missing folders and an empty
-    // settings file. Beside the executable nothing is made.
-    void prepareFolders() const;
+    // settings file. Beside the executable nothing is made. Whatever cannot be made is left
+    // out: a command that needs none of it still runs, and one that writes the settings reports
+    // the failure as for any settings file it cannot write.
+    void prepareFolders() const noexcept;
     // Only in the user's folders: an empty catalogue when there is none yet. Beside the
     // executable a missing catalogue stays missing and fails to connect.
     void createMissingCatalogue() const;

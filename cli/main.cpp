@@ -109,7 +109,7 @@ int main(int argc, char* argv[])
     context.args = args;
     try {
         paths.prepareFolders();
-        if (ownCatalogue && name != QLatin1String("create-catalogue"))
+        if (ownCatalogue && name != QLatin1String("create-catalogue") && name != QLatin1String("drives"))
             paths.createMissingCatalogue();
         const int status = it->second.run(context);
         Output::finish();
