@@ -1,6 +1,4 @@
-#include "search/ExtensionIcons.h"
-
-#include "search/ScratchFile.h"
+#include "search/ui/ExtensionIcons.h"
 
 #include <QApplication>
 #include <QMimeDatabase>
@@ -54,13 +52,8 @@ QIcon ExtensionIcons::IconForExtension(const QString& extension)
     if (cached != cache_.cend())
         return *cached;
     setUpIconTheme();
-    QIcon icon;
-    {
-        // The file only stands for its type while the type is looked up; when it cannot be
-        // made (a read-only working directory, a name already taken) the name alone serves.
-        const ScratchFile scratch(extension);
-        icon = lookUp(scratch.name());
-    }
+    // The type comes from the name alone: no file is made for it.
+    const QIcon icon = lookUp(QStringLiteral("app.") + extension);
     cache_.insert(extension, icon);
     return icon;
 }
