@@ -1,6 +1,6 @@
-#include "app/BalloonHint.h"
+#include "app/ui/BalloonHint.h"
 
-#include "common/Panels.h"
+#include "common/ui/Panels.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,6 +1,6 @@
-#include "app/BalloonHintFilter.h"
+#include "app/ui/BalloonHintFilter.h"
 
-#include "app/BalloonHint.h"
+#include "app/ui/BalloonHint.h"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -1,8 +1,8 @@
-#include "app/MessageBoxes.h"
+#include "app/ui/MessageBoxes.h"
 
 #include "app/AppInfo.h"
 #include "app/EdgeHitTest.h"
-#include "common/Panels.h"
+#include "common/ui/Panels.h"
 
 #include <QAbstractButton>
 #include <QApplication>

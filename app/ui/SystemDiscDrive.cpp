@@ -1,4 +1,4 @@
-#include "app/SystemDiscDrive.h"
+#include "app/ui/SystemDiscDrive.h"
 
 #include "scan/UnVolumeInfo.h"
 

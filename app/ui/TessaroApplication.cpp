@@ -1,11 +1,11 @@
-#include "app/TessaroApplication.h"
+#include "app/ui/TessaroApplication.h"
 
-#include "app/BalloonHintFilter.h"
+#include "app/ui/BalloonHintFilter.h"
 #include "common/IMessages.h"
-#include "common/Panels.h"
 #include "common/TessaroError.h"
+#include "common/ui/Panels.h"
 #include "resources/Art.h"
-#include "search/ExtensionIcons.h"
+#include "search/ui/ExtensionIcons.h"
 
 #include <QIcon>
 

@@ -1,9 +1,9 @@
-#include "app/UnAbout.h"
+#include "app/ui/UnAbout.h"
 
 #include "app/AppInfo.h"
-#include "app/CaptionButton.h"
 #include "app/EdgeHitTest.h"
-#include "common/Panels.h"
+#include "app/ui/CaptionButton.h"
+#include "common/ui/Panels.h"
 #include "resources/Art.h"
 
 #include <QDesktopServices>

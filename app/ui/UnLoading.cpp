@@ -1,7 +1,7 @@
-#include "app/UnLoading.h"
+#include "app/ui/UnLoading.h"
 
 #include "app/EdgeHitTest.h"
-#include "common/Panels.h"
+#include "common/ui/Panels.h"
 #include "resources/Art.h"
 
 #include <QCoreApplication>

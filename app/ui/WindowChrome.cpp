@@ -1,7 +1,7 @@
-#include "app/WindowChrome.h"
+#include "app/ui/WindowChrome.h"
 
-#include "app/CaptionButton.h"
-#include "common/Panels.h"
+#include "app/ui/CaptionButton.h"
+#include "common/ui/Panels.h"
 #include "resources/Art.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "maintenance/MaintenanceDialog.h"
+#include "maintenance/ui/MaintenanceDialog.h"
 
-#include "common/Panels.h"
+#include "common/ui/Panels.h"
 
 #include <QCloseEvent>
 #include <QFrame>

@@ -1,4 +1,4 @@
-#include "maintenance/UnDelCD.h"
+#include "maintenance/ui/UnDelCD.h"
 
 #include "catalogue/DiscStore.h"
 #include "common/IMessages.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalogue/DiscStore.h"
-#include "maintenance/MaintenanceDialog.h"
+#include "maintenance/ui/MaintenanceDialog.h"
 
 #include <vector>
 

@@ -1,13 +1,14 @@
-#include "maintenance/UnNewCD.h"
+#include "maintenance/ui/UnNewCD.h"
 
 #include "catalogue/Connection.h"
 #include "common/IMessages.h"
-#include "common/Panels.h"
 #include "common/TessaroError.h"
+#include "common/ui/Panels.h"
 #include "maintenance/ICatalogueHost.h"
 #include "maintenance/IDiscDrive.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -77,6 +78,8 @@ TfrmNewCD::TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QC
     events.progress = [this](int position) { JvXPProgressBar1->setValue(position); };
     events.runEnded = [this](bool) { RunEnded(); };
     cataloguer_->setEvents(std::move(events));
+    // The Stop button and the bar's repaints are handled between files.
+    cataloguer_->searcher().OnPump = [] { QCoreApplication::processEvents(); };
     SpeedButton3->setText(kStart);
 
     connect(SpeedButton3, &QToolButton::clicked, this, &TfrmNewCD::SpeedButton3Click);

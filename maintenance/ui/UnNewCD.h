@@ -1,7 +1,7 @@
 #pragma once
 
 #include "maintenance/DiscCataloguer.h"
-#include "maintenance/MaintenanceDialog.h"
+#include "maintenance/ui/MaintenanceDialog.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "search/DropDownStyle.h"
+#include "search/ui/DropDownStyle.h"
 
-#include "search/ExtensionItemDelegate.h"
+#include "search/ui/ExtensionItemDelegate.h"
 
 #include <QPainter>
 #include <QStyleOptionComboBox>

@@ -1,4 +1,4 @@
-#include "search/ExtensionItemDelegate.h"
+#include "search/ui/ExtensionItemDelegate.h"
 
 #include <QApplication>
 #include <QPainter>

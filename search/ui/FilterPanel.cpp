@@ -1,10 +1,10 @@
-#include "search/FilterPanel.h"
+#include "search/ui/FilterPanel.h"
 
-#include "common/Panels.h"
+#include "common/ui/Panels.h"
 #include "resources/Art.h"
-#include "search/DropDownStyle.h"
-#include "search/ExtensionItemDelegate.h"
 #include "search/FilterLists.h"
+#include "search/ui/DropDownStyle.h"
+#include "search/ui/ExtensionItemDelegate.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/ExtensionIcons.h"
+#include "search/ui/ExtensionIcons.h"
 
 #include <QFrame>
 #include <QIcon>

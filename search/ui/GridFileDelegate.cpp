@@ -1,7 +1,7 @@
-#include "search/GridFileDelegate.h"
+#include "search/ui/GridFileDelegate.h"
 
-#include "search/FilterPanel.h"
 #include "search/ResultModel.h"
+#include "search/ui/FilterPanel.h"
 
 #include <QComboBox>
 #include <QPainter>

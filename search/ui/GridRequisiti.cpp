@@ -1,8 +1,8 @@
-#include "search/GridRequisiti.h"
+#include "search/ui/GridRequisiti.h"
 
-#include "common/Panels.h"
-#include "search/GridFileDelegate.h"
+#include "common/ui/Panels.h"
 #include "search/ResultModel.h"
+#include "search/ui/GridFileDelegate.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

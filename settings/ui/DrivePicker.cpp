@@ -1,4 +1,4 @@
-#include "settings/DrivePicker.h"
+#include "settings/ui/DrivePicker.h"
 
 #include <QIcon>
 #include <QStyle>

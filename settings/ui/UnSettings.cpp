@@ -1,10 +1,10 @@
-#include "settings/UnSettings.h"
+#include "settings/ui/UnSettings.h"
 
 #include "common/IMessages.h"
-#include "common/Panels.h"
 #include "common/TessaroError.h"
-#include "settings/DrivePicker.h"
+#include "common/ui/Panels.h"
 #include "settings/DriveSetting.h"
+#include "settings/ui/DrivePicker.h"
 
 #include <QCheckBox>
 #include <QFrame>

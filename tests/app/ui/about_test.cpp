@@ -1,7 +1,7 @@
 #include "app/AppInfo.h"
-#include "app/CaptionButton.h"
-#include "app/UnAbout.h"
-#include "app/UnMyForm.h"
+#include "app/ui/CaptionButton.h"
+#include "app/ui/UnAbout.h"
+#include "app/ui/UnMyForm.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 

@@ -1,5 +1,5 @@
-#include "app/BalloonHint.h"
-#include "app/BalloonHintFilter.h"
+#include "app/ui/BalloonHint.h"
+#include "app/ui/BalloonHintFilter.h"
 
 #include <QAction>
 #include <QHelpEvent>

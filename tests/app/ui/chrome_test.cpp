@@ -1,8 +1,8 @@
-#include "app/CaptionButton.h"
 #include "app/EdgeHitTest.h"
-#include "app/UnLoading.h"
-#include "app/UnMyForm.h"
-#include "app/WindowChrome.h"
+#include "app/ui/CaptionButton.h"
+#include "app/ui/UnLoading.h"
+#include "app/ui/UnMyForm.h"
+#include "app/ui/WindowChrome.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 

@@ -1,9 +1,9 @@
-#include "app/UnMyForm.h"
+#include "app/ui/UnMyForm.h"
 #include "catalogue/DiscStore.h"
 #include "catalogue/SearchIndex.h"
-#include "search/FilterPanel.h"
-#include "search/GridRequisiti.h"
 #include "search/ResultSet.h"
+#include "search/ui/FilterPanel.h"
+#include "search/ui/GridRequisiti.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 

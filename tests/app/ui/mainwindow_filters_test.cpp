@@ -1,7 +1,7 @@
-#include "app/UnMyForm.h"
-#include "maintenance/UnDelCD.h"
-#include "maintenance/UnNewCD.h"
-#include "search/FilterPanel.h"
+#include "app/ui/UnMyForm.h"
+#include "maintenance/ui/UnDelCD.h"
+#include "maintenance/ui/UnNewCD.h"
+#include "search/ui/FilterPanel.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 

@@ -1,4 +1,4 @@
-#include "maintenance/UnDelCD.h"
+#include "maintenance/ui/UnDelCD.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
 

@@ -1,5 +1,5 @@
 #include "common/TessaroError.h"
-#include "maintenance/UnNewCD.h"
+#include "maintenance/ui/UnNewCD.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
 

@@ -1,7 +1,7 @@
 #include "catalogue/DiscStore.h"
-#include "search/ExtensionItemDelegate.h"
 #include "search/FilterLists.h"
-#include "search/FilterPanel.h"
+#include "search/ui/ExtensionItemDelegate.h"
+#include "search/ui/FilterPanel.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QCheckBox>

@@ -1,11 +1,11 @@
 #include "catalogue/SearchIndex.h"
-#include "common/Panels.h"
-#include "search/FilterPanel.h"
-#include "search/GridFileDelegate.h"
-#include "search/GridRequisiti.h"
+#include "common/ui/Panels.h"
 #include "search/ResultModel.h"
 #include "search/ResultSet.h"
 #include "search/SearchStatement.h"
+#include "search/ui/FilterPanel.h"
+#include "search/ui/GridFileDelegate.h"
+#include "search/ui/GridRequisiti.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QClipboard>

@@ -1,6 +1,6 @@
-#include "settings/DrivePicker.h"
 #include "settings/DriveSetting.h"
-#include "settings/UnSettings.h"
+#include "settings/ui/DrivePicker.h"
+#include "settings/ui/UnSettings.h"
 #include "tests/support/RecordingMessages.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "search/SearchCriteria.h"
+#include "search/ui/PanelCriteria.h"
 
-#include "search/FilterPanel.h"
+#include "search/ui/FilterPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
