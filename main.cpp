@@ -1,6 +1,6 @@
-#include "app/MessageBoxes.h"
-#include "app/TessaroApplication.h"
-#include "app/UnMyForm.h"
+#include "app/ui/MessageBoxes.h"
+#include "app/ui/TessaroApplication.h"
+#include "app/ui/UnMyForm.h"
 #include "catalogue/AppPaths.h"
 #include "common/TessaroError.h"
 
