@@ -6,7 +6,7 @@ set(folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 # The user's data, only in a per-user install: created when missing, never overwritten, and kept
 # out of the install manifest so that removing the installed files leaves the catalogue alone.
 # Any other install ships none: each user gets their own on first start.
-if(TESSARO_PER_USER AND TESSARO_CREATE_CATALOGUE)
+if(TESSARO_PER_USER)
   if(EXISTS "${folder}/archive.mdb")
     message(STATUS "Kept: ${folder}/archive.mdb")
   else()
