@@ -46,6 +46,8 @@ class TFileSearcher
     StartEvent OnStart;
     FileEvent OnFile;
     EndEvent OnEnd;
+    // Called during the counting pass of a folder after each folder, with the files counted so far.
+    std::function<void(qint64 counted)> OnCounting;
     // Also enter folders whose names begin with "." (never "." and ".."); by default they are skipped.
     bool DotFolders = false;
     // What the last Execute met: files reported, folders read, folders it could not read.

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 class TFilterPanel;
 
@@ -16,7 +17,8 @@ struct SearchCriteria {
     bool byDateTo = false;
     QDateTime dateTo; // the chosen day at 23:59:59
     bool byExtension = false;
-    QString extension; // an extension list entry: no dot, any letter case
+    QString extension;          // an extension list entry: no dot, any letter case
+    QStringList moreExtensions; // further extensions, any of which matches as well
 };
 
 // What the filter panel's ticks and inputs say right now.
