@@ -25,7 +25,7 @@ QString TerminalProgress::walkingText(int position, qint64 added, qint64 total, 
     QString text = QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
                    QString(width - filled, QLatin1Char(' ')) + QStringLiteral("] %1%").arg(position, 3);
     // A rate needs some time behind it: the first moments would promise anything.
-    if (elapsedMs < 1000 || added == 0)
+    if (elapsedMs < 500 || added == 0)
         return text + QStringLiteral("  - files/s");
     const qint64 rate = added * 1000 / elapsedMs;
     text += QStringLiteral("  %1 files/s").arg(rate);
@@ -59,7 +59,7 @@ void TerminalProgress::counting(qint64 counted)
 void TerminalProgress::started()
 {
     walk_.start();
-    lastDraw_.invalidate();
+    lastDraw_.start();
     draw(walkingText(0, 0, 0, 0));
 }
 

@@ -27,6 +27,13 @@ foreach(program tessaro tessaro-cli)
   endif()
 endforeach()
 
+if(TARGET tessaro-cli)
+  # man finds share/man beside a folder on PATH; the user's copy of the completion is made below.
+  install(FILES ${CMAKE_SOURCE_DIR}/cli/tessaro-cli.1 DESTINATION share/man/man1)
+  install(FILES ${CMAKE_SOURCE_DIR}/cli/tessaro-cli.bash DESTINATION share/bash-completion/completions
+          RENAME tessaro-cli)
+endif()
+
 if(TARGET tessaro_help)
   install(FILES ${TESSARO_HELP_FILE} DESTINATION .)
 endif()
