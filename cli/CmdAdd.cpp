@@ -141,6 +141,11 @@ int cmdAdd(const CliContext& context)
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
 
+    // Declared before the run, whose events use them. The line is redrawn on a timer as well:
+    // the walk pumps events after each file, and the rate and the time left change between the
+    // bar's steps.
+    TerminalProgress progress(stderr);
+    QTimer redraw;
     DiscCataloguer run(connection, work,
                        [&setting](QChar drive) { return setting.driveTable().rootOf(drive); });
     if (folderRun)
@@ -155,11 +160,7 @@ int cmdAdd(const CliContext& context)
         if (run.running())
             run.stop();
     });
-    TerminalProgress progress(stderr);
     DiscCataloguer::Events events;
-    // Redrawn on a timer as well: the walk pumps events after each file, and the rate and the
-    // time left change between the bar's steps.
-    QTimer redraw;
     if (terminal) {
         run.searcher().OnCounting = [&progress](qint64 counted) { progress.counting(counted); };
         events.runStarted = [&] {

@@ -51,7 +51,7 @@ QString optionList(const QList<QCommandLineOption>& options)
     for (const QCommandLineOption& option : options) {
         const QString label = QStringLiteral("  ") + optionLabel(option);
         QString text = wrapped(option.description(), column);
-        if (label.size() < column)
+        if (label.size() < column - 1)
             text.replace(0, label.size(), label);
         else
             text.prepend(label + QLatin1Char('\n'));

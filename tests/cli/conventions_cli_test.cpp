@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -45,10 +46,14 @@ class ConventionsCliTest : public QObject
     void jsonAndNullKeepNamesExact();
     void progressOnlyOnATerminal_data();
     void progressOnlyOnATerminal();
+    void bellOnlyOnATerminal_data();
+    void bellOnlyOnATerminal();
     void manPageAndCompletionFollowTheHelp();
 
   private:
     Run cli(const QStringList& args, const QString& catalogue = {});
+    // Runs the command with standard output and standard error on a pseudo-terminal.
+    Run onTerminal(const QStringList& command);
     QStringList helpOptions(const QString& command);
     QString cli_;
     std::unique_ptr<TestCatalogue> cat_;   // C0001 with a search index, D0007 without
@@ -62,6 +67,19 @@ Run ConventionsCliTest::cli(const QStringList& args, const QString& catalogue)
     environment.insert(QStringLiteral("TESSARO_CATALOGUE"), catalogue.isNull() ? cat_->path() : catalogue);
     process.setProcessEnvironment(environment);
     process.start(cli_, args);
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+Run ConventionsCliTest::onTerminal(const QStringList& command)
+{
+    QStringList quoted;
+    for (const QString& word : command)
+        quoted += QLatin1Char('\'') + word + QLatin1Char('\'');
+    QProcess process;
+    process.start(QStandardPaths::findExecutable(QStringLiteral("script")),
+                  {QStringLiteral("-qec"), quoted.join(QLatin1Char(' ')), QStringLiteral("/dev/null")});
     if (!process.waitForFinished(60000))
         return {};
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
@@ -154,7 +172,8 @@ void ConventionsCliTest::statusAndMessage_data()
         << QByteArray("tessaro-cli: No disc Z9 in the catalogue\n");
     QTest::newRow("no catalogue") << QStringList{"--catalogue", "/nonexistent/archive.mdb", "discs"} << 1
                                   << QByteArray()
-                                  << QByteArray("tessaro-cli: Catalogue file not found: /nonexistent/archive.mdb\n");
+                                  << QByteArray(
+                                         "tessaro-cli: Catalogue file not found: /nonexistent/archive.mdb\n");
 }
 
 void ConventionsCliTest::statusAndMessage()
@@ -286,8 +305,7 @@ void ConventionsCliTest::progressOnlyOnATerminal()
 {
     QFETCH(bool, terminal);
     QFETCH(bool, quiet);
-    const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
-    if (terminal && script.isEmpty())
+    if (terminal && QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
         QSKIP("script (util-linux) is needed for a pseudo-terminal");
     QTemporaryDir dir;
     for (int i = 0; i < 40; ++i) {
@@ -306,21 +324,18 @@ void ConventionsCliTest::progressOnlyOnATerminal()
                         QStringLiteral("Folder")};
     if (quiet)
         command += QStringLiteral("--quiet");
-    QProcess process;
+    Run run;
     if (terminal) {
-        // Standard output and standard error both go to the pseudo-terminal.
-        QStringList quoted;
-        for (const QString& word : command)
-            quoted += QLatin1Char('\'') + word + QLatin1Char('\'');
-        process.start(script,
-                      {QStringLiteral("-qec"), quoted.join(QLatin1Char(' ')), QStringLiteral("/dev/null")});
+        run = onTerminal(command);
     } else {
+        QProcess process;
         process.start(command.first(), command.mid(1));
+        QVERIFY(process.waitForFinished(60000));
+        run = {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
     }
-    QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitCode(), 0);
-    const QByteArray out = process.readAllStandardOutput();
-    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(run.status, 0);
+    const QByteArray& out = run.out;
+    const QByteArray& err = run.err;
     const QByteArray result =
         terminal ? "New CD ID: C0001\r\n40 files found\r\n" : "New CD ID: C0001\n40 files found\n";
     if (quiet) {
@@ -339,6 +354,53 @@ void ConventionsCliTest::progressOnlyOnATerminal()
     }
     QCOMPARE(err, QByteArray());
     QCOMPARE(target.scalar(QStringLiteral("select etichetta from cd")).toString(), QStringLiteral("Folder"));
+}
+
+void ConventionsCliTest::bellOnlyOnATerminal_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<bool>("quiet");
+    QTest::newRow("terminal") << true << false;
+    QTest::newRow("terminal, --quiet") << true << true;
+    QTest::newRow("redirected") << false << false;
+}
+
+void ConventionsCliTest::bellOnlyOnATerminal()
+{
+    QFETCH(bool, terminal);
+    QFETCH(bool, quiet);
+    if (terminal && QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+        QSKIP("script (util-linux) is needed for a pseudo-terminal");
+    // A copy of the program with its own tessaro.ini, whose drive q has no disc.
+    QTemporaryDir beside;
+    const QString program = beside.filePath(QStringLiteral("tessaro-cli"));
+    QVERIFY(QFile::copy(cli_, program));
+    QSettings ini(beside.filePath(QStringLiteral("tessaro.ini")), QSettings::IniFormat);
+    ini.setValue(QStringLiteral("Software/Quillomat/Tessaro/Drives/q"),
+                 beside.filePath(QStringLiteral("none")));
+    ini.sync();
+    TestCatalogue target;
+    QStringList command{program,
+                        QStringLiteral("--catalogue"),
+                        target.path(),
+                        QStringLiteral("add"),
+                        QStringLiteral("--drive"),
+                        QStringLiteral("q")};
+    if (quiet)
+        command += QStringLiteral("--quiet");
+    Run run;
+    if (terminal) {
+        run = onTerminal(command);
+        run.out.replace("\r\n", "\n");
+    } else {
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start(command.first(), command.mid(1));
+        QVERIFY(process.waitForFinished(60000));
+        run = {process.exitCode(), process.readAllStandardError(), {}};
+    }
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.out, QByteArray(terminal && !quiet ? "\a" : "") + "tessaro-cli: No disc in the drive\n");
 }
 
 QStringList ConventionsCliTest::helpOptions(const QString& command)
