@@ -31,6 +31,11 @@ install(CODE "
 install(TARGETS tessaro tessaro-cli RUNTIME DESTINATION .)
 install(FILES ${TESSARO_HELP_FILE} DESTINATION .)
 
+# man finds share/man beside a folder on PATH; the user's copy of the completion is made below.
+install(FILES ${CMAKE_SOURCE_DIR}/cli/tessaro-cli.1 DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/man/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/cli/tessaro-cli.bash DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions
+        RENAME tessaro-cli)
+
 if(TESSARO_INSTALL_DESKTOP_ENTRY)
   set(desktop_entry ON)
 else()
