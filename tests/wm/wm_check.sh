@@ -63,28 +63,48 @@ sqlite3 "$work/app/archive.mdb" "begin; insert into cd (id, etichetta, tipo, dat
 rsvg-convert -w 245 -h 247 -b '#d2e4f9' "$art" -o "$work/splash-art.png" && convert "$work/splash-art.png" -alpha off "$work/splash-art.png"
 
 # --- a display and the window manager -------------------------------------------------------------
-if [ -n "${TESSARO_WM_DISPLAY:-}" ]; then
-  Xvfb "$TESSARO_WM_DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  pids+=($!)
-  export DISPLAY=$TESSARO_WM_DISPLAY
-else
-  exec 5>"$work/display"
-  Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  export DISPLAY=:$(head -1 "$work/display")
-fi
-for _ in $(seq 100); do xprop -root >/dev/null 2>&1 && break; sleep 0.1; done
-xprop -root >/dev/null 2>&1 || { echo "FAIL: no display $DISPLAY"; cat "$work/xvfb.log"; exit 1; }
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-# xfwm4 and kwin keep their settings behind D-Bus: each manager gets a session bus of its own.
-dbus-run-session -- "${wm[@]}" >"$work/wm.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
+# On a machine shared with other virtual displays a start can lose its display number to another
+# server starting at the same moment: then the display and the manager are started again.
+start_display() {
+  if [ -n "${TESSARO_WM_DISPLAY:-}" ]; then
+    Xvfb "$TESSARO_WM_DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb=$!
+    export DISPLAY=$TESSARO_WM_DISPLAY
+  else
+    : >"$work/display"
+    Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb=$!
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    export DISPLAY=:$(head -1 "$work/display")
+  fi
+  pids+=($xvfb)
+  for _ in $(seq 100); do xprop -root >/dev/null 2>&1 && break; sleep 0.1; done
+  # The server answering must be ours.
+  xprop -root >/dev/null 2>&1 && kill -0 "$xvfb" 2>/dev/null || return 1
+  unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+  # xfwm4 and kwin keep their settings behind D-Bus: each manager gets a session bus of its own.
+  dbus-run-session -- "${wm[@]}" >"$work/wm.log" 2>&1 &
+  wmpid=$!
+  pids+=($wmpid)
+  for _ in $(seq 200); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && kill -0 "$xvfb" 2>/dev/null
+}
+started=0
+for attempt in 1 2 3; do
+  if start_display; then started=1; break; fi
+  echo "note: display or $manager failed to start (attempt $attempt)"
+  kill "${wmpid:-}" "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+  sleep 1
 done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || { echo "FAIL: $manager did not start"; cat "$work/wm.log"; exit 1; }
+if [ "$started" = 0 ]; then
+  echo "FAIL: no display with $manager on ${DISPLAY:-no display}"
+  cat "$work/xvfb.log" "$work/wm.log" 2>/dev/null
+  exit 1
+fi
 sleep 1 # let the manager finish setting up before the first window maps
 
 # x y width height of a window, as the X server has it
