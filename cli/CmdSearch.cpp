@@ -1,4 +1,4 @@
-#include "catalogue/Connection.h"
+#include "catalogue/Catalogue.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
 #include "cli/Output.h"
@@ -82,9 +82,8 @@ int cmdSearch(const CliContext& context)
         }
     }
 
-    Connection connection;
-    connection.connect(context.cataloguePath);
-    ResultSet result(connection);
+    context.catalogue.connect(context.cataloguePath);
+    ResultSet result(context.catalogue.connection());
     result.open(SearchStatement(criteria));
     const ResultSnapshot& rows = result.rows();
     const qsizetype found = rows.rowCount();

@@ -3,9 +3,14 @@
 #include <QString>
 #include <QStringList>
 
+class Catalogue;
+
 // One function per command; each parses its own options from args (the words after the
 // command name) and returns the exit status. Failures throw TessaroError.
 struct CliContext {
+    explicit CliContext(Catalogue& session) : catalogue(session) {}
+
+    Catalogue& catalogue;  // the session, not yet connected: commands connect it when they need it
     QString cataloguePath; // --catalogue FILE, or archive.mdb beside the executable
     QStringList args;
 };

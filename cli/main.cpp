@@ -1,4 +1,5 @@
 // tessaro-cli: the catalogue from the command line, over the same libraries as the windows.
+#include "catalogue/Catalogue.h"
 #include "catalogue/Connection.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
@@ -64,7 +65,8 @@ int main(int argc, char* argv[])
     if (!::isatty(STDOUT_FILENO))
         std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     QStringList args = app.arguments().mid(1);
-    CliContext context;
+    Catalogue catalogue;
+    CliContext context(catalogue);
     context.cataloguePath = Connection::defaultPath();
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();
