@@ -1,16 +1,27 @@
 #include "app/MessageBoxes.h"
 #include "app/TessaroApplication.h"
 #include "app/UnMyForm.h"
+#include "catalogue/AppPaths.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/Connection.h"
+#include "common/TessaroError.h"
+
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
     MessageBoxes messages;
     TessaroApplication app(argc, argv, messages);
+    const AppPaths paths = AppPaths::forThisProgram();
+    paths.prepareFolders();
+    try {
+        paths.createMissingCatalogue();
+    } catch (const TessaroError& error) {
+        // Connecting then fails and says so in the window; the reason goes to the log.
+        std::fprintf(stderr, "tessaro: %s\n", error.message().toLocal8Bit().constData());
+    }
     // The one catalogue session, made before and ended after every window that uses it.
     Catalogue catalogue;
-    TPersonalForm form(messages, catalogue, Connection::defaultPath());
+    TPersonalForm form(messages, catalogue, paths.catalogue(), paths.settings());
     form.show();
     return app.exec();
 }

@@ -64,7 +64,7 @@ void addGap(QToolBar* bar)
 } // namespace
 
 TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QString& cataloguePath,
-                             QWidget* parent)
+                             const QString& settingsPath, QWidget* parent)
     : QWidget(parent), messages_(messages), catalogue_(catalogue), cataloguePath_(cataloguePath)
 {
     setObjectName(QStringLiteral("PersonalForm"));
@@ -74,7 +74,7 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
     FormCreate();
     // Created once, hidden, also after a failed start-up; shown modally by their commands.
     frmAbout = new TfrmAbout(this);
-    discDrive_ = std::make_unique<SystemDiscDrive>();
+    discDrive_ = std::make_unique<SystemDiscDrive>(DriveSetting(settingsPath));
     frmNewCD = new TfrmNewCD(
         catalogue_, [this] { RefreshFilters(); }, messages_,
         [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); }, *discDrive_, this);

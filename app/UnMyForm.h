@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/DriveSetting.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -32,7 +34,7 @@ class TPersonalForm : public QWidget
     Q_OBJECT
   public:
     TPersonalForm(IMessages& messages, Catalogue& catalogue, const QString& cataloguePath,
-                  QWidget* parent = nullptr);
+                  const QString& settingsPath = DriveSetting::defaultPath(), QWidget* parent = nullptr);
     ~TPersonalForm() override;
 
     // Fills the disc and extension lists again, keeping the chosen entries.

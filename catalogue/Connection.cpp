@@ -4,8 +4,6 @@
 #include "catalogue/Statement.h"
 #include "common/TessaroError.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 #include <sqlite3.h>
@@ -20,11 +18,6 @@ Connection::Connection() = default;
 Connection::~Connection()
 {
     disconnect();
-}
-
-QString Connection::defaultPath()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("archive.mdb"));
 }
 
 void Connection::connect(const QString& path)

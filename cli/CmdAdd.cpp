@@ -103,7 +103,7 @@ void clearProgress()
 int cmdAdd(const CliContext& context)
 {
     const Options options = parse(context.args);
-    const DriveSetting setting;
+    const DriveSetting setting(context.settingsPath);
     // A folder taken as the disc's root stands in for a drive letter of its own.
     const bool folderRun = options.root.has_value();
     const QChar letter =

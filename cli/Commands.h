@@ -11,7 +11,8 @@ struct CliContext {
     explicit CliContext(Catalogue& session) : catalogue(session) {}
 
     Catalogue& catalogue;  // the session, not yet connected: commands connect it when they need it
-    QString cataloguePath; // --catalogue FILE, or archive.mdb beside the executable
+    QString cataloguePath; // --catalogue FILE, or the program's catalogue (AppPaths)
+    QString settingsPath;  // the program's tessaro.ini (AppPaths)
     QStringList args;
 };
 

@@ -113,7 +113,7 @@ void UnreadableDiscTest::ioErrorsFailTheRun()
     QFETCH(QString, error);
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     if (strace.isEmpty())
-        QSKIP("needs strace (tools/install-deps)");
+        QSKIP("needs strace (tools/install-deps --test)");
     QTemporaryDir dir;
     const QString disc = dir.filePath(QStringLiteral("disc"));
     for (const char* file : {"a/f1.txt", "a/f2.txt", "b/c/f3.txt", "g.txt"})
