@@ -8,6 +8,7 @@
 #include "settings/DotFolderSetting.h"
 #include "settings/DriveSetting.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -151,6 +152,8 @@ int cmdAdd(const CliContext& context)
         run.searcher().mapDrive(letter, rootFolder);
     run.searcher().ListArchives = options.archives || setting.ListArchives();
     run.searcher().DotFolders = options.dotFolders || DotFolderSetting(setting.path()).enterDotFolders();
+    // Ctrl+C reaches the run through the notifier below, handled between files.
+    run.searcher().OnPump = [] { QCoreApplication::processEvents(); };
     QSocketNotifier wake(g_wake[0], QSocketNotifier::Read);
     QObject::connect(&wake, &QSocketNotifier::activated, [&run] {
         char buffer[16];

@@ -53,8 +53,7 @@ foreach(special "\"" "`" "$")
 endforeach()
 set(TESSARO_DESKTOP_EXEC "\"${program}\"")
 string(REPLACE "\\" "\\\\" TESSARO_DESKTOP_EXEC "${TESSARO_DESKTOP_EXEC}")
-# The program makes scratch files in its working folder: start it in its own (where a shared
-# install cannot be written, it makes none).
+# Started from the menu in its own folder, as when it is started there from a terminal.
 set(TESSARO_DESKTOP_PATH "${CMAKE_INSTALL_PREFIX}")
 configure_file("${TESSARO_SOURCE_DIR}/resources/tessaro.desktop.in"
                "${TESSARO_BINARY_DIR}/install/tessaro.desktop" @ONLY)

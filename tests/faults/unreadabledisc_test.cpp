@@ -1,7 +1,7 @@
 #include "catalogue/Schema.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
-#include "maintenance/UnNewCD.h"
+#include "maintenance/ui/UnNewCD.h"
 #include "settings/DotFolderSetting.h"
 #include "tests/faults/AsNobody.h"
 #include "tests/faults/RawTree.h"
