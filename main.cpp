@@ -2,6 +2,7 @@
 #include "app/ui/TessaroApplication.h"
 #include "app/ui/UnMyForm.h"
 #include "catalogue/AppPaths.h"
+#include "catalogue/Catalogue.h"
 #include "common/TessaroError.h"
 
 #include <cstdio>
@@ -18,7 +19,9 @@ int main(int argc, char* argv[])
         // Connecting then fails and says so in the window; the reason goes to the log.
         std::fprintf(stderr, "tessaro: %s\n", error.message().toLocal8Bit().constData());
     }
-    TPersonalForm form(messages, paths.catalogue(), paths.settings());
+    // The one catalogue session, made before and ended after every window that uses it.
+    Catalogue catalogue;
+    TPersonalForm form(messages, catalogue, paths.catalogue(), paths.settings());
     form.show();
     return app.exec();
 }

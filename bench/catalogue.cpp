@@ -1,9 +1,8 @@
 // Times a whole cataloguing run of a synthetic disc (count, walk, one row per file, through
 // the class the new-disc dialog uses) against find(1) on the same tree, in one run.
+#include "catalogue/Catalogue.h"
 #include "bench/support/Timing.h"
 #include "bench/support/TreeBuilder.h"
-#include "catalogue/Connection.h"
-#include "catalogue/Query.h"
 #include "catalogue/Schema.h"
 #include "maintenance/DiscCataloguer.h"
 
@@ -73,10 +72,9 @@ int main(int argc, char* argv[])
     for (int r = 0; r < rounds; ++r) {
         const QString path = dir.filePath(QStringLiteral("archive%1.mdb").arg(r));
         Schema::createCatalogue(path);
-        Connection connection;
-        connection.connect(path);
-        Query work(connection);
-        DiscCataloguer run(connection, work, [](QChar) { return QString(); });
+        Catalogue catalogue;
+        catalogue.connect(path);
+        DiscCataloguer run(catalogue, [](QChar) { return QString(); });
         run.searcher().mapDrive(QLatin1Char('d'), root);
         double counted = 0;
         runTimes.push_back(seconds([&] {
@@ -86,8 +84,7 @@ int main(int argc, char* argv[])
         countTimes.push_back(counted);
         added = run.FilesAdded;
         ok = ok && added == files && run.TotalFiles == files;
-        work.close();
-        connection.disconnect();
+        catalogue.disconnect();
         QFile::remove(path);
         findTimes.push_back(seconds([&] { (void)std::system(find.constData()); }));
         walkTimes.push_back(

@@ -4,8 +4,7 @@
 //     bench_image [files] [folders] [rounds]
 #include "bench/support/Timing.h"
 #include "bench/support/TreeBuilder.h"
-#include "catalogue/Connection.h"
-#include "catalogue/Query.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/Schema.h"
 #include "maintenance/DiscCataloguer.h"
 
@@ -70,12 +69,11 @@ int main(int argc, char* argv[])
 
     const QString catalogue = dir.filePath(QStringLiteral("archive.mdb"));
     Schema::createCatalogue(catalogue);
-    Connection connection;
-    connection.connect(catalogue);
-    Query work(connection);
+    Catalogue session;
+    session.connect(catalogue);
     const auto catalogueFrom = [&](const QString& disc, qint64& rows) {
         return seconds([&] {
-            DiscCataloguer run(connection, work, [&disc](QChar) { return disc; });
+            DiscCataloguer run(session, [&disc](QChar) { return disc; });
             run.countFiles(QStringLiteral("x:\\"));
             if (!run.catalogue(QStringLiteral("C"), QStringLiteral("x:\\"), {}))
                 std::exit(1);

@@ -7,16 +7,13 @@
 #include "bench/support/CatalogueBuilder.h"
 #include "bench/support/Timing.h"
 #include "bench/support/TreeBuilder.h"
-#include "catalogue/Connection.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/DiscIndex.h"
-#include "catalogue/DiscLabel.h"
-#include "catalogue/DiscStore.h"
-#include "catalogue/Query.h"
 #include "catalogue/Schema.h"
 #include "catalogue/SearchIndex.h"
 #include "catalogue/Statements.h"
-#include "catalogue/Transaction.h"
 #include "maintenance/DiscCataloguer.h"
+#include "search/FilterLists.h"
 #include "search/ResultModel.h"
 #include "search/ResultSet.h"
 #include "search/SearchStatement.h"
@@ -191,17 +188,10 @@ void startup(const QString& path)
     int extensions = 0;
     for (int r = 0; r < 5; ++r) {
         times.push_back(millis([&] {
-            Connection connection;
-            connection.connect(path);
-            Query work(connection);
-            QStringList labels;
-            for (work.openWith(Statements::DiscList); !work.eof(); work.next())
-                labels.append(discLabel(work.fieldAsString(QStringLiteral("tipo")),
-                                        work.fieldAsInt(QStringLiteral("id"))));
-            QStringList list;
-            for (work.openWith(Statements::ExtensionList); !work.eof(); work.next())
-                list.append(work.fieldAsString(QStringLiteral("estensione")).toLower().trimmed().mid(1));
-            work.close();
+            Catalogue catalogue;
+            catalogue.connect(path);
+            const QStringList labels = FilterLists::discLabels(catalogue);
+            const QStringList list = FilterLists::extensionEntries(catalogue);
             discs = int(labels.size());
             extensions = int(list.size());
         }));
@@ -233,23 +223,19 @@ void cataloguing(const QString& folder, int rounds)
             for (const char* tail : {"", "-wal", "-shm"})
                 QFile::remove(path + QLatin1String(tail));
             Schema::createCatalogue(path);
-            Connection connection;
-            connection.connect(path);
-            Query work(connection);
-            DiscCataloguer run(connection, work, [](QChar) { return QString(); });
+            Catalogue catalogue;
+            catalogue.connect(path);
+            DiscCataloguer run(catalogue, [](QChar) { return QString(); });
             run.searcher().mapDrive(QLatin1Char('d'), root);
             totals[way].push_back(millis([&] {
                 run.countFiles(QStringLiteral("d:\\"));
                 run.catalogue(QStringLiteral("C"), QStringLiteral("d:\\"), [] { return QString(); });
                 if (way == 1)
-                    builds.push_back(millis([&] { SearchIndex::indexDisc(connection, run.NewDiscId); }));
+                    builds.push_back(
+                        millis([&] { SearchIndex::indexDisc(catalogue.connection(), run.NewDiscId); }));
             }));
             files = run.FilesAdded;
-            removals[way].push_back(millis([&] {
-                Transaction transaction(connection);
-                DiscStore::removeDisc(work, run.NewDiscId);
-                transaction.commit();
-            }));
+            removals[way].push_back(millis([&] { catalogue.removeDisc(run.NewDiscId); }));
         }
     }
     const char* names[] = {"whole run, no search index", "whole run and the disc's search index"};

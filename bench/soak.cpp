@@ -1,16 +1,13 @@
 // Catalogues and removes discs at random for a bounded time and number of steps, through the
-// classes the windows use (DiscCataloguer for runs, DiscStore in a transaction for removals),
+// classes the windows use (DiscCataloguer for runs, the catalogue session for removals),
 // and checks the catalogue after every step: ids follow the allocation rule, no file row is
 // left without its disc, stopped and failed runs leave no trace, every disc has its search
 // index, and a second instance's search sees exactly the catalogued files.
 //
 //     bench_soak [SECONDS [MAX_STEPS [SEED]]]      (defaults: 120 s, 100000 steps, from the clock)
 #include "bench/support/TreeBuilder.h"
-#include "catalogue/Connection.h"
-#include "catalogue/DiscStore.h"
-#include "catalogue/Query.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/Schema.h"
-#include "catalogue/Transaction.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
 #include "search/SearchEngine.h"
@@ -37,9 +34,9 @@ class Soak
 {
   public:
     Soak(const QString& path, std::vector<Disc> discs, quint32 seed)
-        : discs_(std::move(discs)), random_(seed), work_(connection_), reader_(readerConnection_)
+        : discs_(std::move(discs)), random_(seed), reader_(readerConnection_)
     {
-        connection_.connect(path);
+        catalogue_.connect(path);
         readerConnection_.connect(path);
     }
 
@@ -87,7 +84,7 @@ class Soak
 
     qint64 value(const char* sql)
     {
-        Query query(connection_);
+        Query query(catalogue_.connection());
         query.openWith(QString::fromLatin1(sql));
         return query.value(0).toLongLong();
     }
@@ -135,7 +132,7 @@ class Soak
     {
         const Disc& disc = pickDisc();
         const Before was = before();
-        DiscCataloguer cataloguer(connection_, work_, [](QChar) { return QString(); });
+        DiscCataloguer cataloguer(catalogue_, [](QChar) { return QString(); });
         bool completed = false;
         try {
             completed = walk(disc, cataloguer, -1);
@@ -149,7 +146,7 @@ class Soak
         expect(id == was.maxDisc + 1,
                "disc id " + std::to_string(id) + " after highest " + std::to_string(was.maxDisc));
         expect(cataloguer.FilesAdded == disc.files, "files added differ from the disc's files");
-        Query query(connection_);
+        Query query(catalogue_.connection());
         query.openWith(
             QStringLiteral("select count(*), coalesce(min(id), 0), coalesce(max(id), 0) from files "
                            "where id_cd = :d"),
@@ -170,7 +167,7 @@ class Soak
         if (disc.files < 2)
             return completedRun();
         const Before was = before();
-        DiscCataloguer cataloguer(connection_, work_, [](QChar) { return QString(); });
+        DiscCataloguer cataloguer(catalogue_, [](QChar) { return QString(); });
         const int stopAt = std::uniform_int_distribution<int>(0, 99)(random_);
         bool completed = true;
         try {
@@ -196,8 +193,9 @@ class Soak
         const Before was = before();
         const qint64 pages = value("pragma page_count");
         const int room = std::uniform_int_distribution<int>(0, 12)(random_);
-        connection_.exec(QStringLiteral("pragma max_page_count = %1").arg(pages + room).toUtf8().constData());
-        DiscCataloguer cataloguer(connection_, work_, [](QChar) { return QString(); });
+        catalogue_.connection().exec(
+            QStringLiteral("pragma max_page_count = %1").arg(pages + room).toUtf8().constData());
+        DiscCataloguer cataloguer(catalogue_, [](QChar) { return QString(); });
         bool completed = false;
         bool failed = false;
         try {
@@ -205,7 +203,7 @@ class Soak
         } catch (const TessaroError&) {
             failed = true;
         }
-        connection_.exec("pragma max_page_count = 1073741823");
+        catalogue_.connection().exec("pragma max_page_count = 1073741823");
         if (completed) {
             ++done_["runs that fitted the page limit"];
             expect(cataloguer.NewDiscId == was.maxDisc + 1, "disc id after a fitting run");
@@ -221,7 +219,7 @@ class Soak
     {
         const Disc& disc = pickDisc();
         const Before was = before();
-        DiscCataloguer cataloguer(connection_, work_, [](QChar) { return QString(); });
+        DiscCataloguer cataloguer(catalogue_, [](QChar) { return QString(); });
         try {
             if (walk(disc, cataloguer, -1))
                 cataloguer.removeCommitted();
@@ -236,7 +234,7 @@ class Soak
     void removeOne()
     {
         std::vector<qint64> ids;
-        Query query(connection_);
+        Query query(catalogue_.connection());
         for (query.openWith(QStringLiteral("select id from cd")); !query.eof(); query.next())
             ids.push_back(query.value(0).toLongLong());
         query.close();
@@ -247,9 +245,7 @@ class Soak
         const qint64 files = query.value(0).toLongLong();
         query.close();
         try {
-            Transaction transaction(connection_);
-            DiscStore::removeDisc(work_, id);
-            transaction.commit();
+            catalogue_.removeDisc(id);
         } catch (const TessaroError& error) {
             expect(false, "removal failed: " + error.message().toStdString());
             return;
@@ -283,7 +279,7 @@ class Soak
         expect(found == files,
                "a search found " + std::to_string(found) + " of " + std::to_string(files) + " files");
         if (steps_ % 100 == 0) {
-            Query query(connection_);
+            Query query(catalogue_.connection());
             query.openWith(QStringLiteral("pragma quick_check"));
             expect(query.value(0).toString() == QLatin1String("ok"), "quick_check failed");
         }
@@ -291,8 +287,7 @@ class Soak
 
     std::vector<Disc> discs_;
     std::mt19937 random_;
-    Connection connection_;
-    Query work_;
+    Catalogue catalogue_;
     Connection readerConnection_;
     SearchEngine reader_;
     std::map<std::string, qint64> done_;

@@ -1,6 +1,7 @@
 #include "catalogue/Connection.h"
 
 #include "catalogue/Schema.h"
+#include "catalogue/Statement.h"
 #include "common/TessaroError.h"
 
 #include <QFileInfo>
@@ -116,17 +117,11 @@ void Connection::checkTables()
 void Connection::checkViews()
 {
     // A view in place of one of the program's tables could run its statements without end.
-    sqlite3_stmt* views = acquire("select name from sqlite_master where type = 'view' and "
-                                  "lower(name) in ('cd', 'files', 'search_index') order by name");
-    const int rc = sqlite3_step(views);
-    const QString name = rc == SQLITE_ROW
-                             ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(views, 0)))
-                             : QString();
-    release(views);
-    if (rc == SQLITE_ROW)
-        throw TessaroError(QStringLiteral("%1 in the catalogue is a view, not a table").arg(name));
-    if (rc != SQLITE_DONE)
-        raise();
+    Statement views(*this, "select name from sqlite_master where type = 'view' and "
+                           "lower(name) in ('cd', 'files', 'search_index') order by name");
+    if (views.step())
+        throw TessaroError(QStringLiteral("%1 in the catalogue is a view, not a table")
+                               .arg(QString::fromUtf8(views.text(0).data())));
 }
 
 void Connection::checkTriggers()
@@ -221,19 +216,34 @@ void Connection::exec(const char* sql)
     }
 }
 
-sqlite3_stmt* Connection::acquire(const QByteArray& sql)
+bool Connection::inTransaction() const
+{
+    return db_ && sqlite3_get_autocommit(db_) == 0;
+}
+
+qint64 Connection::lengthLimit() const
+{
+    return db_ ? sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, -1) : 0;
+}
+
+qint64 Connection::totalChanges() const
+{
+    return db_ ? sqlite3_total_changes64(db_) : 0;
+}
+
+sqlite3_stmt* Connection::acquire(QByteArrayView sql)
 {
     if (!db_)
         raise();
-    const std::string key(sql.constData(), size_t(sql.size()));
+    const std::string key(sql.data(), size_t(sql.size()));
     auto it = cache_.find(key);
     if (it != cache_.end() && !it->second.inUse) {
         it->second.inUse = true;
         return it->second.stmt;
     }
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
-                           nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v3(db_, sql.data(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+        SQLITE_OK) {
         sqlite3_finalize(stmt);
         raise();
     }

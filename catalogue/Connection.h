@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
+class Statement;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -28,7 +30,12 @@ class Connection
     bool readOnly() const { return readOnly_; }
     const QString& path() const { return path_; }
 
-    sqlite3* handle() const { return db_; }
+    // Whether a transaction is open on the connection.
+    bool inTransaction() const;
+    // The longest text or blob, in bytes, that the connection stores or reads.
+    qint64 lengthLimit() const;
+    // Rows changed by this connection since it was opened.
+    qint64 totalChanges() const;
     // Triggers in the catalogue that the program did not make, as found when connecting or at
     // the start of the last write transaction. While there are any, the connection refuses
     // every change: the program's statements would run them.
@@ -43,12 +50,15 @@ class Connection
     // Runs statements that return no rows; raises the program error on failure.
     void exec(const char* sql);
 
+  private:
+    friend class Statement;
+    friend struct ConnectionProbe; // SQLite's own calls in the tests
+
     // Prepared statements are kept by their text, so running the same text again
     // costs no new preparation. A statement already lent out is prepared afresh.
-    sqlite3_stmt* acquire(const QByteArray& sql);
+    sqlite3_stmt* acquire(QByteArrayView sql);
     void release(sqlite3_stmt* stmt) noexcept;
 
-  private:
     struct Cached {
         sqlite3_stmt* stmt = nullptr;
         bool inUse = false;

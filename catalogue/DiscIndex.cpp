@@ -1,5 +1,7 @@
 #include "catalogue/DiscIndex.h"
 
+#include "common/AsciiCase.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -72,10 +74,8 @@ template <typename T> void putAll(QByteArray& out, const std::vector<T>& values)
 std::string folded(const char* data, quint32 size)
 {
     std::string text(data, size);
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + ('a' - 'A'));
-    }
+    for (char& c : text)
+        c = AsciiCase::fold(c);
     return text;
 }
 } // namespace

@@ -3,7 +3,6 @@
 #include "catalogue/DiscLabel.h"
 #include "catalogue/Query.h"
 #include "catalogue/Statements.h"
-#include "catalogue/Transaction.h"
 
 #include <algorithm>
 
@@ -41,34 +40,6 @@ void removeDisc(Query& work, qint64 discId)
 QString DiscRow::label() const
 {
     return discLabel(type, id);
-}
-
-std::vector<DiscRow> discRows(Query& work)
-{
-    std::vector<DiscRow> rows;
-    work.openWith(Statements::DiscRows);
-    for (; !work.eof(); work.next())
-        rows.push_back({work.fieldAsInt(QStringLiteral("id")), work.fieldAsString(QStringLiteral("tipo")),
-                        work.field(QStringLiteral("data"))});
-    work.close();
-    return rows;
-}
-
-bool removeIfUnchanged(Connection& connection, Query& work, const DiscRow& disc)
-{
-    // The check and both deletes in one transaction: nobody can put another disc under the id
-    // between them.
-    Transaction transaction(connection);
-    work.openWith(Statements::SameDisc, {{QStringLiteral("vid"), disc.id},
-                                         {QStringLiteral("vtipo"), disc.type},
-                                         {QStringLiteral("vdata"), disc.date}});
-    const bool same = !work.eof();
-    work.close();
-    if (!same)
-        return false;
-    removeDisc(work, disc.id);
-    transaction.commit();
-    return true;
 }
 
 QString noLongerThere(const QString& label)

@@ -3,12 +3,11 @@
 #include <QString>
 #include <QVariant>
 #include <QtGlobal>
-#include <vector>
 
-class Connection;
 class Query;
 
-// The catalogue's id rules and the removal of one disc, all run on the work query.
+// The catalogue's id rules and the removal of one disc, all run on the work query; Catalogue
+// offers them to the program.
 namespace DiscStore
 {
 // Largest id plus one; 1 on an empty table. Freed top ids are handed out again. A disc id is
@@ -24,15 +23,10 @@ struct DiscRow {
     qint64 id = 0;
     QString type;
     QVariant date;
+    QString volumeLabel;
     QString label() const;
 };
 
-// Every disc, highest id first.
-std::vector<DiscRow> discRows(Query& work);
-
-// Removes the disc in a transaction of its own when the row with its id still is that disc;
-// otherwise removes nothing and returns false.
-[[nodiscard]] bool removeIfUnchanged(Connection& connection, Query& work, const DiscRow& disc);
 // What the user is told when that disc has gone.
 QString noLongerThere(const QString& label);
 } // namespace DiscStore

@@ -3,8 +3,6 @@
 #include "catalogue/Connection.h"
 #include "common/TessaroError.h"
 
-#include <sqlite3.h>
-
 Query::Query(Connection& connection) : connection_(connection) {}
 
 Query::~Query()
@@ -25,64 +23,52 @@ void Query::setParam(const QString& name, const QVariant& value)
 
 void Query::close() noexcept
 {
-    if (stmt_ && connection_.connected())
-        connection_.release(stmt_);
-    stmt_ = nullptr;
+    stmt_.reset();
     eof_ = true;
 }
 
 void Query::prepare()
 {
     close();
-    const QByteArray text = sql_.join(QLatin1Char('\n')).toUtf8();
-    sqlite3_stmt* stmt = connection_.acquire(text);
-    for (const auto& [name, value] : pending_) {
-        const QByteArray key = ':' + name.toUtf8();
-        const int index = sqlite3_bind_parameter_index(stmt, key.constData());
-        if (index == 0) {
-            connection_.release(stmt);
-            throw TessaroError(QStringLiteral("Parameter '%1' not found").arg(name));
-        }
-        int rc = SQLITE_OK;
-        if (value.isNull()) {
-            rc = sqlite3_bind_null(stmt, index);
-        } else {
+    stmt_.emplace(connection_, sql_.join(QLatin1Char('\n')).toUtf8());
+    try {
+        for (const auto& [name, value] : pending_) {
+            const QByteArray key = ':' + name.toUtf8();
+            const int index = stmt_->parameterIndex(key.constData());
+            if (index == 0)
+                throw TessaroError(QStringLiteral("Parameter '%1' not found").arg(name));
+            if (value.isNull()) {
+                stmt_->bindNull(index);
+                continue;
+            }
             switch (value.typeId()) {
             case QMetaType::Int:
             case QMetaType::UInt:
             case QMetaType::LongLong:
             case QMetaType::Long:
             case QMetaType::Bool:
-                rc = sqlite3_bind_int64(stmt, index, value.toLongLong());
+                stmt_->bind(index, qint64(value.toLongLong()));
                 break;
             case QMetaType::Double:
-                rc = sqlite3_bind_double(stmt, index, value.toDouble());
+                stmt_->bindReal(index, value.toDouble());
                 break;
-            default: {
-                const QByteArray utf8 = value.toString().toUtf8();
-                rc = sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-            }
+            default:
+                stmt_->bindText(index, value.toString().toUtf8());
             }
         }
-        if (rc != SQLITE_OK) {
-            connection_.release(stmt);
-            connection_.raise();
-        }
+    } catch (...) {
+        close();
+        throw;
     }
-    stmt_ = stmt;
 }
 
 void Query::step()
 {
-    const int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW) {
-        eof_ = false;
-    } else if (rc == SQLITE_DONE) {
-        eof_ = true;
-    } else {
-        const QString text = connection_.errorText();
+    try {
+        eof_ = !stmt_->step();
+    } catch (...) {
         close();
-        throw TessaroError(text);
+        throw;
     }
 }
 
@@ -106,13 +92,20 @@ void Query::next()
     step();
 }
 
+const Statement& Query::row(int column) const
+{
+    if (!stmt_ || eof_ || column < 0 || column >= stmt_->columnCount())
+        throw TessaroError(QStringLiteral("No current record"));
+    return *stmt_;
+}
+
 int Query::columnIndex(const QString& name) const
 {
     if (!stmt_ || eof_)
         throw TessaroError(QStringLiteral("No current record"));
-    const int count = sqlite3_column_count(stmt_);
+    const int count = stmt_->columnCount();
     for (int i = 0; i < count; ++i) {
-        if (name.compare(QString::fromUtf8(sqlite3_column_name(stmt_, i)), Qt::CaseInsensitive) == 0)
+        if (name.compare(stmt_->columnName(i), Qt::CaseInsensitive) == 0)
             return i;
     }
     throw TessaroError(QStringLiteral("Field '%1' not found").arg(name));
@@ -125,29 +118,31 @@ QVariant Query::field(const QString& name) const
 
 QVariant Query::value(int i) const
 {
-    if (!stmt_ || eof_ || i < 0 || i >= sqlite3_column_count(stmt_))
-        throw TessaroError(QStringLiteral("No current record"));
-    switch (sqlite3_column_type(stmt_, i)) {
-    case SQLITE_NULL:
+    const Statement& current = row(i);
+    switch (current.type(i)) {
+    case Statement::Type::Null:
         return {};
-    case SQLITE_INTEGER:
-        return QVariant(qlonglong(sqlite3_column_int64(stmt_, i)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt_, i));
-    default:
-        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i)),
-                                          sqlite3_column_bytes(stmt_, i)));
+    case Statement::Type::Integer:
+        return QVariant(qlonglong(current.integer(i)));
+    case Statement::Type::Float:
+        return QVariant(current.real(i));
+    default: {
+        const std::string_view text = current.text(i);
+        return QVariant(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    }
     }
 }
 
 bool Query::fieldIsNull(const QString& name) const
 {
-    return sqlite3_column_type(stmt_, columnIndex(name)) == SQLITE_NULL;
+    const int column = columnIndex(name);
+    return stmt_->type(column) == Statement::Type::Null;
 }
 
 qint64 Query::fieldAsInt(const QString& name) const
 {
-    return sqlite3_column_int64(stmt_, columnIndex(name));
+    const int column = columnIndex(name);
+    return stmt_->integer(column);
 }
 
 QString Query::fieldAsString(const QString& name) const

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "catalogue/Statement.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <optional>
 #include <utility>
 #include <vector>
 
 class Connection;
-struct sqlite3_stmt;
 
 // A statement object: SQL text lines, parameters written ":name" and assigned by name,
 // an open/closed state and a row cursor whose fields are read by name.
@@ -33,7 +35,7 @@ class Query
     // Runs a statement that returns no rows.
     void execSql();
     void close() noexcept;
-    bool active() const { return stmt_ != nullptr; }
+    bool active() const { return stmt_.has_value(); }
 
     bool eof() const { return eof_; }
     void next();
@@ -54,10 +56,11 @@ class Query
     void prepare();
     void step();
     int columnIndex(const QString& name) const;
+    const Statement& row(int column) const;
 
     Connection& connection_;
     QStringList sql_;
     Params pending_;
-    sqlite3_stmt* stmt_ = nullptr;
+    std::optional<Statement> stmt_;
     bool eof_ = true;
 };

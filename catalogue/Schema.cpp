@@ -2,6 +2,7 @@
 
 #include "catalogue/Connection.h"
 #include "catalogue/SearchIndex.h"
+#include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
 #include "common/TessaroError.h"
 
@@ -130,12 +131,10 @@ Triggers triggers(Connection& connection)
 {
     Triggers found;
     int own = 0;
-    sqlite3_stmt* list =
-        connection.acquire("select name, sql from sqlite_master where type = 'trigger' order by name");
-    int rc;
-    while ((rc = sqlite3_step(list)) == SQLITE_ROW) {
-        const QString name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 0)));
-        const QString sql = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 1)));
+    Statement list(connection, "select name, sql from sqlite_master where type = 'trigger' order by name");
+    while (list.step()) {
+        const QString name = QString::fromUtf8(list.text(0).data());
+        const QString sql = QString::fromUtf8(list.text(1).data());
         bool mine = false;
         for (const auto& object : kObjects) {
             if (std::strcmp(object.type, "trigger") == 0 && name == QLatin1String(object.name) &&
@@ -147,9 +146,6 @@ Triggers triggers(Connection& connection)
         else
             found.foreign.append(name);
     }
-    connection.release(list);
-    if (rc != SQLITE_DONE)
-        connection.raise();
     int expected = 0;
     for (const auto& object : kObjects)
         expected += std::strcmp(object.type, "trigger") == 0;
@@ -162,20 +158,16 @@ Upgrade upgradeCatalogue(Connection& connection)
     Upgrade upgrade;
     Transaction transaction(connection);
     std::vector<const SchemaObject*> missing;
-    sqlite3_stmt* lookup = connection.acquire("select 1 from sqlite_master where type = ?1 and name = ?2");
-    for (const auto& object : kObjects) {
-        sqlite3_bind_text(lookup, 1, object.type, -1, SQLITE_STATIC);
-        sqlite3_bind_text(lookup, 2, object.name, -1, SQLITE_STATIC);
-        const int rc = sqlite3_step(lookup);
-        sqlite3_reset(lookup);
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-            connection.release(lookup);
-            connection.raise();
+    {
+        Statement lookup(connection, "select 1 from sqlite_master where type = ?1 and name = ?2");
+        for (const auto& object : kObjects) {
+            lookup.bindText(1, object.type);
+            lookup.bindText(2, object.name);
+            if (!lookup.step())
+                missing.push_back(&object);
+            lookup.reset();
         }
-        if (rc == SQLITE_DONE)
-            missing.push_back(&object);
     }
-    connection.release(lookup);
     for (const SchemaObject* object : missing) {
         connection.exec(object->sql);
         upgrade.added.append(QString::fromLatin1(object->name));

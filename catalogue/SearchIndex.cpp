@@ -3,70 +3,22 @@
 #include "catalogue/Connection.h"
 #include "catalogue/DiscIndex.h"
 #include "catalogue/Schema.h"
+#include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
 #include "common/TessaroError.h"
 
 #include <limits>
-#include <sqlite3.h>
-#include <string_view>
 
 namespace
 {
-// A statement borrowed from the connection's cache for one scope.
-class Statement
-{
-  public:
-    Statement(Connection& connection, const char* sql)
-        : connection_(connection), stmt_(connection.acquire(sql))
-    {
-    }
-    ~Statement() { connection_.release(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    void bind(int index, qint64 value) { check(sqlite3_bind_int64(stmt_, index, value)); }
-    void bind(int index, const QByteArray& blob)
-    {
-        check(
-            sqlite3_bind_blob64(stmt_, index, blob.constData(), sqlite3_uint64(blob.size()), SQLITE_STATIC));
-    }
-    // True on a row, false when done; raises the program error on failure.
-    bool step()
-    {
-        const int rc = sqlite3_step(stmt_);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc == SQLITE_DONE)
-            return false;
-        const QString text = connection_.errorText();
-        sqlite3_reset(stmt_);
-        throw TessaroError(text);
-    }
-    sqlite3_stmt* get() const { return stmt_; }
-    std::string_view text(int column) const
-    {
-        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-        return {data ? data : "", size_t(sqlite3_column_bytes(stmt_, column))};
-    }
-
-  private:
-    void check(int rc)
-    {
-        if (rc != SQLITE_OK)
-            connection_.raise();
-    }
-    Connection& connection_;
-    sqlite3_stmt* stmt_;
-};
-
 bool isText(const Statement& s, int column)
 {
-    return sqlite3_column_type(s.get(), column) == SQLITE_TEXT;
+    return s.type(column) == Statement::Type::Text;
 }
 
 bool isInteger(const Statement& s, int column)
 {
-    return sqlite3_column_type(s.get(), column) == SQLITE_INTEGER;
+    return s.type(column) == Statement::Type::Integer;
 }
 
 struct Built {
@@ -86,8 +38,8 @@ Built buildIndex(Connection& connection, qint64 discId)
         if (!isInteger(rows, 0) || !isText(rows, 1) || !isText(rows, 2) || !isText(rows, 3) ||
             !isInteger(rows, 4) || !isText(rows, 5))
             return {};
-        if (!builder.add(sqlite3_column_int64(rows.get(), 0), rows.text(1), rows.text(2), rows.text(3),
-                         sqlite3_column_int64(rows.get(), 4), rows.text(5)))
+        if (!builder.add(rows.integer(0), rows.text(1), rows.text(2), rows.text(3), rows.integer(4),
+                         rows.text(5)))
             return {};
     }
     return {builder.finish(), builder.count()};
@@ -96,9 +48,9 @@ Built buildIndex(Connection& connection, qint64 discId)
 qint64 scalar(Connection& connection, const char* sql, qint64 bound = 0)
 {
     Statement one(connection, sql);
-    if (sqlite3_bind_parameter_count(one.get()) > 0)
+    if (one.parameterCount() > 0)
         one.bind(1, bound);
-    return one.step() ? sqlite3_column_int64(one.get(), 0) : 0;
+    return one.step() ? one.integer(0) : 0;
 }
 
 bool triggersHold(Connection& connection)
@@ -109,7 +61,7 @@ bool triggersHold(Connection& connection)
 
 std::unique_ptr<Transaction> transactionUnlessInOne(Connection& connection)
 {
-    if (sqlite3_get_autocommit(connection.handle()))
+    if (!connection.inTransaction())
         return std::make_unique<Transaction>(connection);
     return nullptr;
 }
@@ -127,7 +79,7 @@ std::unique_ptr<Transaction> readTransaction(Connection& connection)
 {
     if (!connection.connected())
         connection.raise();
-    if (sqlite3_get_autocommit(connection.handle()))
+    if (!connection.inTransaction())
         return std::make_unique<Transaction>(connection, Transaction::Kind::Deferred);
     return nullptr;
 }
@@ -139,7 +91,7 @@ bool indexDisc(Connection& connection, qint64 discId)
     auto own = transactionUnlessInOne(connection);
     Built built = buildIndex(connection, discId);
     // A blob longer than the connection takes could not be stored (nor read back).
-    if (built.body.size() > sqlite3_limit(connection.handle(), SQLITE_LIMIT_LENGTH, -1))
+    if (built.body.size() > connection.lengthLimit())
         built = {};
     if (built.body.isEmpty()) {
         Statement drop(connection, "delete from search_index where id_cd = ?1");
@@ -150,7 +102,7 @@ bool indexDisc(Connection& connection, qint64 discId)
                                     "values (?1, random(), ?2, ?3)");
         store.bind(1, discId);
         store.bind(2, built.entries);
-        store.bind(3, built.body);
+        store.bindBlob(3, built.body);
         store.step();
     }
     if (own)
@@ -169,7 +121,7 @@ int indexMissing(Connection& connection)
         Statement missing(connection,
                           "select id from cd where id not in (select id_cd from search_index) order by id");
         while (missing.step())
-            discs.push_back(sqlite3_column_int64(missing.get(), 0));
+            discs.push_back(missing.integer(0));
     }
     int indexed = 0;
     for (qint64 disc : discs) {
@@ -193,7 +145,7 @@ void SearchIndexCache::check(Connection& connection, const std::map<qint64, Stam
                              const std::vector<qint64>& malformed)
 {
     const qint64 version = scalar(connection, "pragma data_version");
-    const qint64 changes = sqlite3_total_changes64(connection.handle());
+    const qint64 changes = connection.totalChanges();
     if (checked_ && version == dataVersion_ && changes == changes_)
         return;
     trusted_.clear();
@@ -206,7 +158,7 @@ void SearchIndexCache::check(Connection& connection, const std::map<qint64, Stam
     {
         Statement discs(connection, "select id from cd where id not in (select id_cd from search_index)");
         while (discs.step())
-            others.push_back(sqlite3_column_int64(discs.get(), 0));
+            others.push_back(discs.integer(0));
     }
     others.insert(others.end(), malformed.begin(), malformed.end());
     for (qint64 disc : others)
@@ -242,10 +194,10 @@ std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connec
         Statement rows(connection, "select id_cd, generation, entries from search_index");
         while (rows.step()) {
             const bool counted = isInteger(rows, 2); // asked before any conversion of the value
-            const qint64 disc = sqlite3_column_int64(rows.get(), 0);
-            const qint64 entries = sqlite3_column_int64(rows.get(), 2);
+            const qint64 disc = rows.integer(0);
+            const qint64 entries = rows.integer(2);
             if (counted && entries >= 0 && entries <= std::numeric_limits<quint32>::max())
-                stamps.emplace(disc, Stamp{sqlite3_column_int64(rows.get(), 1), entries});
+                stamps.emplace(disc, Stamp{rows.integer(1), entries});
             else
                 malformed.push_back(disc);
         }
@@ -268,12 +220,10 @@ std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connec
             Statement body(connection,
                            "select body from search_index where id_cd = ?1 and length(body) <= ?2");
             body.bind(1, disc);
-            body.bind(2, sqlite3_limit(connection.handle(), SQLITE_LIMIT_LENGTH, -1));
+            body.bind(2, connection.lengthLimit());
             std::shared_ptr<const DiscIndex> index;
-            if (body.step() && sqlite3_column_type(body.get(), 0) == SQLITE_BLOB) {
-                const auto* data = static_cast<const char*>(sqlite3_column_blob(body.get(), 0));
-                index = DiscIndex::fromBytes(QByteArray(data, sqlite3_column_bytes(body.get(), 0)));
-            }
+            if (body.step() && body.type(0) == Statement::Type::Blob)
+                index = DiscIndex::fromBytes(body.blob(0));
             if (index && index->count() != quint64(stamp->second.entries))
                 index.reset();
             slot = slots_.emplace(disc, Slot{stamp->second.generation, std::move(index)}).first;

@@ -1,12 +1,19 @@
 #include "catalogue/Transaction.h"
 
 #include "catalogue/Connection.h"
+#include "catalogue/Statement.h"
 
-#include <sqlite3.h>
+namespace
+{
+void run(Connection& connection, const char* sql)
+{
+    Statement(connection, sql).step();
+}
+} // namespace
 
 Transaction::Transaction(Connection& connection, Kind kind) : connection_(connection)
 {
-    connection_.exec(kind == Kind::Immediate ? "BEGIN IMMEDIATE" : "BEGIN");
+    run(connection_, kind == Kind::Immediate ? "BEGIN IMMEDIATE" : "BEGIN");
     open_ = true;
     if (kind == Kind::Immediate) {
         // Holding the write lock, nobody can add a trigger until this transaction ends.
@@ -26,7 +33,7 @@ Transaction::~Transaction()
 
 bool Transaction::active() const
 {
-    return open_ && connection_.connected() && sqlite3_get_autocommit(connection_.handle()) == 0;
+    return open_ && connection_.inTransaction();
 }
 
 void Transaction::commit()
@@ -35,13 +42,18 @@ void Transaction::commit()
         open_ = false;
         connection_.raise();
     }
-    connection_.exec("COMMIT");
+    run(connection_, "COMMIT");
     open_ = false;
 }
 
 void Transaction::rollback() noexcept
 {
-    if (active())
-        sqlite3_exec(connection_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (active()) {
+        try {
+            run(connection_, "ROLLBACK");
+        } catch (...) {
+            // Called from destructors: a failure here has nowhere to go.
+        }
+    }
     open_ = false;
 }

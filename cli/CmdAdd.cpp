@@ -1,5 +1,4 @@
-#include "catalogue/Connection.h"
-#include "catalogue/Query.h"
+#include "catalogue/Catalogue.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/TerminalProgress.h"
@@ -101,13 +100,11 @@ int cmdAdd(const CliContext& context)
     const QChar letter =
         folderRun ? QLatin1Char('d') : (options.drive.isNull() ? setting.ReadDriveSetting() : options.drive);
 
-    Connection connection;
     try {
-        connection.connect(context.cataloguePath);
+        context.catalogue.connect(context.cataloguePath);
     } catch (const TessaroError&) {
         throw TessaroError(QStringLiteral("Unable to insert CD if not connected to DB"));
     }
-    Query work(connection);
 
     QString rootFolder;
     if (folderRun) {
@@ -147,7 +144,7 @@ int cmdAdd(const CliContext& context)
     // bar's steps.
     TerminalProgress progress(stderr);
     QTimer redraw;
-    DiscCataloguer run(connection, work,
+    DiscCataloguer run(context.catalogue,
                        [&setting](QChar drive) { return setting.driveTable().rootOf(drive); });
     if (folderRun)
         run.searcher().mapDrive(letter, rootFolder);

@@ -1,6 +1,5 @@
-#include "catalogue/Connection.h"
-#include "catalogue/DiscLabel.h"
-#include "catalogue/Query.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Transaction.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
 #include "cli/Output.h"
@@ -10,21 +9,22 @@ int cmdDiscs(const CliContext& context)
 {
     if (!context.args.isEmpty())
         throw TessaroError(QStringLiteral("discs takes no arguments"));
-    Connection connection;
-    connection.connect(context.cataloguePath);
-    Query work(connection);
-    work.openWith(
-        QStringLiteral("select cd.id as id, cd.tipo as tipo, cd.etichetta as etichetta, cd.data as data,"
-                       " (select count(*) from files where files.id_cd = cd.id) as files"
-                       " from cd order by cd.id desc"));
-    for (; !work.eof(); work.next()) {
-        const QString line = QStringList{fieldText(discLabel(work.fieldAsString(QStringLiteral("tipo")),
-                                                             work.fieldAsInt(QStringLiteral("id")))),
-                                         fieldText(work.fieldAsString(QStringLiteral("etichetta"))),
-                                         fieldText(work.fieldAsString(QStringLiteral("data"))),
-                                         QString::number(work.fieldAsInt(QStringLiteral("files")))}
-                                 .join(QLatin1Char('\t'));
-        Output::line(line);
+    Catalogue& catalogue = context.catalogue;
+    catalogue.connect(context.cataloguePath);
+    std::vector<DiscStore::DiscRow> discs;
+    std::map<qint64, qint64> counts;
+    {
+        // The discs and their counts as one moment of the catalogue.
+        Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
+        discs = catalogue.discs();
+        counts = catalogue.fileCounts();
+    }
+    for (const DiscStore::DiscRow& disc : discs) {
+        const auto count = counts.find(disc.id);
+        Output::line(QStringList{fieldText(disc.label()), fieldText(disc.volumeLabel),
+                                 fieldText(disc.date.toString()),
+                                 QString::number(count == counts.end() ? 0 : count->second)}
+                         .join(QLatin1Char('\t')));
     }
     return 0;
 }

@@ -1,5 +1,4 @@
-#include "catalogue/Connection.h"
-#include "catalogue/Query.h"
+#include "catalogue/Catalogue.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
 #include "cli/Output.h"
@@ -10,10 +9,8 @@ int cmdExtensions(const CliContext& context)
 {
     if (!context.args.isEmpty())
         throw TessaroError(QStringLiteral("extensions takes no arguments"));
-    Connection connection;
-    connection.connect(context.cataloguePath);
-    Query work(connection);
-    QStringList entries = FilterLists::extensionEntries(work);
+    context.catalogue.connect(context.cataloguePath);
+    QStringList entries = FilterLists::extensionEntries(context.catalogue);
     // The list the main window shows: its placeholder when the catalogue has no extension.
     if (entries.isEmpty())
         entries.append(FilterLists::None);

@@ -1,4 +1,4 @@
-#include "catalogue/Connection.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/Query.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
@@ -115,14 +115,13 @@ int cmdSearch(const CliContext& context)
     }
     const Form form = outputForm(options);
 
-    Connection connection;
-    connection.connect(context.cataloguePath);
-    ResultSet result(connection);
+    context.catalogue.connect(context.cataloguePath);
+    ResultSet result(context.catalogue.connection());
     result.open(SearchStatement(criteria));
     const ResultSnapshot& rows = result.rows();
     if (criteria.byDisc && rows.rowCount() == 0) {
         // The same rule as the search's own: is there a disc of that label at all?
-        Query discs(connection);
+        Query discs(context.catalogue.connection());
         discs.openWith(SearchStatement(criteria).discsText(),
                        {{QStringLiteral("vidcd"), criteria.discLabel}});
         if (discs.eof())

@@ -1,4 +1,4 @@
-#include "catalogue/Connection.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/Schema.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
@@ -9,9 +9,8 @@ int cmdUpgradeCatalogue(const CliContext& context)
 {
     if (!context.args.isEmpty())
         throw TessaroError(QStringLiteral("upgrade-catalogue takes no arguments"));
-    Connection connection;
-    connection.connect(context.cataloguePath);
-    const Schema::Upgrade upgrade = Schema::upgradeCatalogue(connection);
+    context.catalogue.connect(context.cataloguePath);
+    const Schema::Upgrade upgrade = Schema::upgradeCatalogue(context.catalogue.connection());
     for (const QString& name : upgrade.added)
         Output::line(QStringLiteral("Added ") + fieldText(name));
     if (upgrade.discsIndexed > 0)

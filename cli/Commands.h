@@ -3,15 +3,19 @@
 #include <QString>
 #include <QStringList>
 
+class Catalogue;
 class QCommandLineParser;
 
 // One function per command; each reads its options, already parsed and checked against the
 // command's table entry, and returns the exit status. Failures throw TessaroError, a wrong
 // command line UsageError.
 struct CliContext {
-    QString cataloguePath;                       // --catalogue FILE, $TESSARO_CATALOGUE or AppPaths
-    QString settingsPath;                        // the program's tessaro.ini (AppPaths)
-    QStringList args;                            // the words after the command that are not options
+    explicit CliContext(Catalogue& session) : catalogue(session) {}
+
+    Catalogue& catalogue;  // the session, not yet connected: commands connect it when they need it
+    QString cataloguePath; // --catalogue FILE, $TESSARO_CATALOGUE or AppPaths
+    QString settingsPath;  // the program's tessaro.ini (AppPaths)
+    QStringList args;      // the words after the command that are not options
     const QCommandLineParser* options = nullptr; // the command's options
 };
 

@@ -1,5 +1,6 @@
 // tessaro-cli: the catalogue from the command line, over the same libraries as the windows.
 #include "catalogue/AppPaths.h"
+#include "catalogue/Catalogue.h"
 #include "cli/CommandTable.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
@@ -67,7 +68,10 @@ int showHelp(const QString& text)
 class Program
 {
   public:
-    explicit Program(QStringList arguments) : arguments_(std::move(arguments)) {}
+    Program(QStringList arguments, Catalogue& catalogue)
+        : arguments_(std::move(arguments)), catalogue_(catalogue)
+    {
+    }
 
     int run()
     {
@@ -141,10 +145,10 @@ class Program
             return showHelp(CommandTable::commandHelp(*about));
         }
 
-        CliContext context;
+        CliContext context(catalogue_);
         const AppPaths paths = AppPaths::forThisProgram();
-        context.cataloguePath =
-            chosenCatalogue(top.values(QStringLiteral("catalogue")) + parser.values(QStringLiteral("catalogue")));
+        context.cataloguePath = chosenCatalogue(top.values(QStringLiteral("catalogue")) +
+                                                parser.values(QStringLiteral("catalogue")));
         context.settingsPath = paths.settings();
         context.args = operands;
         context.options = &parser;
@@ -152,7 +156,8 @@ class Program
         if (context.cataloguePath.isEmpty()) {
             context.cataloguePath = paths.catalogue();
             // A shared install's per-user catalogue is made on first use, as the window does.
-            if (command->name != QLatin1String("create-catalogue") && command->name != QLatin1String("drives"))
+            if (command->name != QLatin1String("create-catalogue") &&
+                command->name != QLatin1String("drives"))
                 paths.createMissingCatalogue();
         }
         const int status = command->run(context);
@@ -161,7 +166,8 @@ class Program
     }
 
     QStringList arguments_;
-    QString helpFor_; // the command whose --help a usage error points at; empty for the program's
+    Catalogue& catalogue_; // not connected yet: each command connects it when it needs it
+    QString helpFor_;      // the command whose --help a usage error points at; empty for the program's
 };
 } // namespace
 
@@ -171,5 +177,6 @@ int main(int argc, char* argv[])
     // Large outputs go out in large writes; a terminal still sees each line as it comes.
     if (!::isatty(STDOUT_FILENO))
         std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-    return Program(app.arguments()).run();
+    Catalogue catalogue;
+    return Program(app.arguments(), catalogue).run();
 }

@@ -1,17 +1,15 @@
 #include "maintenance/DiscCataloguer.h"
 
-#include "catalogue/Connection.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/DiscLabel.h"
-#include "catalogue/DiscStore.h"
-#include "catalogue/Query.h"
 #include "catalogue/SearchIndex.h"
 #include "catalogue/Statements.h"
 #include "common/TessaroError.h"
 
 #include <algorithm>
 
-DiscCataloguer::DiscCataloguer(Connection& connection, Query& work, TFileSearcher::DriveResolver resolver)
-    : connection_(connection), work_(work), searcher_(std::move(resolver))
+DiscCataloguer::DiscCataloguer(Catalogue& catalogue, TFileSearcher::DriveResolver resolver)
+    : catalogue_(catalogue), searcher_(std::move(resolver))
 {
     searcher_.OnStart = [this](const QString&, const QString&, bool) {
         if (events_.runStarted)
@@ -71,18 +69,18 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
     try {
         // A run's pages stay in memory until its commit instead of spilling into the log
         // file while the transaction is still open.
-        connection_.exec("PRAGMA cache_size=-65536");
-        transaction_.emplace(connection_, Transaction::Kind::Immediate);
-        NewDiscId = DiscStore::allocateDiscId(work_);
+        catalogue_.connection().exec("PRAGMA cache_size=-65536");
+        transaction_.emplace(catalogue_.connection(), Transaction::Kind::Immediate);
+        NewDiscId = catalogue_.allocateDiscId();
         const QString label = volumeLabel ? volumeLabel() : QString();
         if (beforeDiscRow)
             beforeDiscRow();
         const LocalDateTime now = LocalDateTime::now();
         discDate_ = now.toText();
-        work_.execWith(Statements::InsertDisc, {{QStringLiteral("vid"), NewDiscId},
-                                                {QStringLiteral("vetichetta"), label},
-                                                {QStringLiteral("vtipo"), typeLetter},
-                                                {QStringLiteral("vdata"), now.toText()}});
+        catalogue_.work().execWith(Statements::InsertDisc, {{QStringLiteral("vid"), NewDiscId},
+                                                            {QStringLiteral("vetichetta"), label},
+                                                            {QStringLiteral("vtipo"), typeLetter},
+                                                            {QStringLiteral("vdata"), now.toText()}});
         discRowWritten_ = true;
         searcher_.Execute(folder, Pattern, true);
         // A stop during the walk has already removed the disc and ended the transaction.
@@ -90,7 +88,7 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
             return false;
         checkWhole(counted);
         // The disc's search index is built in one go from its rows, inside the run's transaction.
-        SearchIndex::indexDisc(connection_, NewDiscId);
+        SearchIndex::indexDisc(catalogue_.connection(), NewDiscId);
         transaction_->commit();
         transaction_.reset();
         discRowWritten_ = false;
@@ -124,16 +122,17 @@ void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 si
     // Outside the run's transaction a row would be committed on its own and could outlive its disc.
     if (!transaction_)
         return;
-    const qint64 id = DiscStore::allocateFileId(work_);
+    const qint64 id = catalogue_.allocateFileId();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    work_.execWith(Statements::InsertFile,
-                   {{QStringLiteral("vid"), id},
-                    {QStringLiteral("vid_cd"), NewDiscId},
-                    {QStringLiteral("vnome"), name},
-                    {QStringLiteral("vpath"), path},
-                    {QStringLiteral("vestensione"), dot < 0 ? QString(QLatin1String("")) : name.mid(dot)},
-                    {QStringLiteral("vdimensione"), size},
-                    {QStringLiteral("vdata"), date.toText()}});
+    catalogue_.work().execWith(
+        Statements::InsertFile,
+        {{QStringLiteral("vid"), id},
+         {QStringLiteral("vid_cd"), NewDiscId},
+         {QStringLiteral("vnome"), name},
+         {QStringLiteral("vpath"), path},
+         {QStringLiteral("vestensione"), dot < 0 ? QString(QLatin1String("")) : name.mid(dot)},
+         {QStringLiteral("vdimensione"), size},
+         {QStringLiteral("vdata"), date.toText()}});
     ++FilesAdded;
     const int now = position(FilesAdded, TotalFiles);
     if (now != lastPosition_) {
@@ -156,7 +155,7 @@ void DiscCataloguer::undo() noexcept
     // already gone, and deleting by id outside the transaction could hit another instance's disc.
     if (transaction_ && transaction_->active() && discRowWritten_ && NewDiscId > 0) {
         try {
-            DiscStore::removeDisc(work_, NewDiscId);
+            catalogue_.removeDisc(NewDiscId);
         } catch (...) {
             // The rollback below takes the rows away all the same.
         }
@@ -173,8 +172,8 @@ void DiscCataloguer::removeCommitted()
     if (NewDiscId <= 0)
         return;
     // Another instance may have removed the disc since, and its id may hold another disc by now.
-    const DiscStore::DiscRow disc{NewDiscId, TypeLetter, discDate_};
-    if (!DiscStore::removeIfUnchanged(connection_, work_, disc)) {
+    const DiscStore::DiscRow disc{NewDiscId, TypeLetter, discDate_, {}};
+    if (!catalogue_.removeIfUnchanged(disc)) {
         NewDiscId = 0;
         throw TessaroError(DiscStore::noLongerThere(disc.label()));
     }

@@ -7,8 +7,7 @@
 #include <functional>
 #include <optional>
 
-class Connection;
-class Query;
+class Catalogue;
 
 // One cataloguing run of a disc, without any window: the counting pass, the disc row, one
 // file row per file the searcher reports, and the undo of a stopped or failed run. The whole
@@ -23,7 +22,7 @@ class DiscCataloguer
         std::function<void(bool stopped)> runEnded; // the walk ended (not after an error)
     };
 
-    DiscCataloguer(Connection& connection, Query& work, TFileSearcher::DriveResolver resolver = {});
+    explicit DiscCataloguer(Catalogue& catalogue, TFileSearcher::DriveResolver resolver = {});
     ~DiscCataloguer();
     DiscCataloguer(const DiscCataloguer&) = delete;
     DiscCataloguer& operator=(const DiscCataloguer&) = delete;
@@ -76,8 +75,7 @@ class DiscCataloguer
     void undo() noexcept;
     void checkWhole(const std::optional<WalkTally>& before);
 
-    Connection& connection_;
-    Query& work_;
+    Catalogue& catalogue_;
     TFileSearcher searcher_;
     Events events_;
     std::optional<Transaction> transaction_;

@@ -1,42 +1,27 @@
 #include "search/FilterLists.h"
 
-#include "catalogue/DiscLabel.h"
-#include "catalogue/Query.h"
-#include "catalogue/Statements.h"
+#include "catalogue/Catalogue.h"
+#include "common/AsciiCase.h"
 
 namespace FilterLists
 {
-QStringList discLabels(Query& work)
+QStringList discLabels(Catalogue& catalogue)
 {
     QStringList labels;
-    work.openWith(Statements::DiscList);
-    for (; !work.eof(); work.next())
-        labels.append(
-            discLabel(work.fieldAsString(QStringLiteral("tipo")), work.fieldAsInt(QStringLiteral("id"))));
-    work.close();
+    for (const DiscStore::DiscRow& disc : catalogue.discs())
+        labels.append(disc.label());
     return labels;
 }
 
-QStringList extensionEntries(Query& work)
+QStringList extensionEntries(Catalogue& catalogue)
 {
     QStringList entries;
-    work.openWith(Statements::ExtensionList);
-    for (; !work.eof(); work.next()) {
+    for (const QString& stored : catalogue.extensions()) {
         QString entry;
-        if (extensionEntry(work.value(0).toString(), entry))
+        if (extensionEntry(stored, entry))
             entries.append(entry);
     }
-    work.close();
     return entries;
-}
-
-QString foldAsciiLower(QString text)
-{
-    for (QChar& c : text) {
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + ('a' - 'A'));
-    }
-    return text;
 }
 
 QString trimControls(const QString& text)
@@ -52,7 +37,7 @@ QString trimControls(const QString& text)
 
 bool extensionEntry(const QString& stored, QString& entry)
 {
-    const QString text = trimControls(foldAsciiLower(stored));
+    const QString text = trimControls(AsciiCase::lower(stored));
     if (text.isEmpty())
         return false;
     entry = text.mid(1);

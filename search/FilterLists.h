@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-class Query;
+class Catalogue;
 
 // The entries of the disc list and the extension list as the catalogue gives them,
 // without any widget: the filter panel and the command line show the very same lists.
@@ -13,12 +13,10 @@ namespace FilterLists
 inline const QString None = QStringLiteral("- None -");
 
 // Disc labels, highest id first.
-QStringList discLabels(Query& work);
+QStringList discLabels(Catalogue& catalogue);
 // Lower-case extensions without their dot, in the catalogue's order.
-QStringList extensionEntries(Query& work);
+QStringList extensionEntries(Catalogue& catalogue);
 
-// Only the letters A to Z are folded: other scripts keep their case, as in the catalogue.
-QString foldAsciiLower(QString text);
 // Removes leading and trailing blanks and control characters (codes 32 and below).
 QString trimControls(const QString& text);
 // The entry an extension as stored (".TXT ") gives in the list ("txt"); false when the

@@ -4,6 +4,7 @@
 #include "catalogue/DiscIndex.h"
 #include "catalogue/Query.h"
 #include "catalogue/Transaction.h"
+#include "common/AsciiCase.h"
 #include "common/TessaroError.h"
 #include "search/SearchPattern.h"
 #include "search/SearchStatement.h"
@@ -18,24 +19,6 @@ namespace
 std::string utf8(const QString& text)
 {
     return text.toStdString();
-}
-
-// `=` under the catalogue's nocase collation: same length, bytes equal once A-Z are folded.
-bool equalNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = char(x + 32);
-        if (y >= 'A' && y <= 'Z')
-            y = char(y + 32);
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 // The binary collation that `files.data` compares with.
@@ -89,7 +72,7 @@ class IndexFilter
             for (quint32 e = 0; e < index.extensionCount(); ++e)
                 extensionOk.push_back(
                     std::any_of(extensions_.begin(), extensions_.end(), [&](const std::string& x) {
-                        return equalNoCase(index.extensionText(e), x);
+                        return AsciiCase::equal(index.extensionText(e), x);
                     }));
         }
         auto accept = [&](quint32 i) {

@@ -1,5 +1,6 @@
 #include "search/SearchPattern.h"
 
+#include "common/AsciiCase.h"
 #include "common/TessaroError.h"
 
 #include <algorithm>
@@ -32,15 +33,10 @@ char32_t readChar(const unsigned char*& p, const unsigned char* end)
     return c;
 }
 
-char32_t fold(char32_t c)
-{
-    return c >= U'A' && c <= U'Z' ? c + (U'a' - U'A') : c;
-}
-
 bool same(char32_t patternChar, char32_t textChar)
 {
-    return patternChar == textChar ||
-           (patternChar < 0x80 && textChar < 0x80 && fold(patternChar) == fold(textChar));
+    return patternChar == textChar || (patternChar < 0x80 && textChar < 0x80 &&
+                                       AsciiCase::fold(patternChar) == AsciiCase::fold(textChar));
 }
 
 void appendUtf8(std::string& out, char32_t c)
@@ -86,7 +82,7 @@ SearchPattern::SearchPattern(const QByteArray& utf8)
     auto literal = [](auto from, auto to) {
         std::string text;
         for (auto it = from; it != to; ++it)
-            appendUtf8(text, fold(*it));
+            appendUtf8(text, AsciiCase::fold(*it));
         return text;
     };
     const auto firstWild = std::find_if(chars_.begin(), chars_.end(), isWild);

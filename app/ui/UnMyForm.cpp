@@ -5,6 +5,7 @@
 #include "app/ui/UnAbout.h"
 #include "app/ui/UnLoading.h"
 #include "app/ui/WindowChrome.h"
+#include "catalogue/Catalogue.h"
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
@@ -63,26 +64,26 @@ void addGap(QToolBar* bar)
 }
 } // namespace
 
-TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, const QString& settingsPath,
-                             QWidget* parent)
-    : QWidget(parent), messages_(messages), cataloguePath_(cataloguePath)
+TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QString& cataloguePath,
+                             const QString& settingsPath, QWidget* parent)
+    : QWidget(parent), messages_(messages), catalogue_(catalogue), cataloguePath_(cataloguePath)
 {
     setObjectName(QStringLiteral("PersonalForm"));
     setWindowTitle(AppInfo::Title);
-    WorkQuery = std::make_unique<Query>(connection_);
-    ResultQuery = std::make_unique<ResultSet>(connection_);
+    ResultQuery = std::make_unique<ResultSet>(catalogue_.connection());
     buildLayout();
     FormCreate();
     // Created once, hidden, also after a failed start-up; shown modally by their commands.
     frmAbout = new TfrmAbout(this);
     discDrive_ = std::make_unique<SystemDiscDrive>(DriveSetting(settingsPath));
     frmNewCD = new TfrmNewCD(
-        *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); },
-        *discDrive_, this);
+        catalogue_, [this] { RefreshFilters(); }, messages_,
+        [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); }, *discDrive_, this);
     frmNewCD->setArchiveListing([drive = discDrive_.get()] { return drive->setting().ListArchives(); });
     frmNewCD->setDotFolders(
         [drive = discDrive_.get()] { return DotFolderSetting(drive->setting().path()).enterDotFolders(); });
-    frmDelCD = new TfrmDelCD(*this, messages_, this);
+    frmDelCD = new TfrmDelCD(
+        catalogue_, [this] { RefreshFilters(); }, messages_, this);
     frmSettings = new TfrmSettings(
         messages_, discDrive_->setting(),
         [drive = discDrive_.get()] { return drive->setting().driveTable().drives(); }, this);
@@ -93,7 +94,7 @@ TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, 
 
 TPersonalForm::~TPersonalForm()
 {
-    // The dialogs use the connection and the drive, which go before the window's children.
+    // The dialogs use the drive, which goes before the window's children.
     delete frmNewCD;
     delete frmDelCD;
     delete frmSettings;
@@ -213,7 +214,7 @@ void TPersonalForm::FormCreate()
     helpFile_ = QDir(QCoreApplication::applicationDirPath()).filePath(AppInfo::HelpFileName);
     chrome_ = WindowChrome::attach(this, {.canMaximise = true, .resizable = true});
     try {
-        connection_.connect(cataloguePath_);
+        catalogue_.connect(cataloguePath_);
         // Owned by this window: when the lists cannot be filled it stays up until the window closes.
         TfrmLoading* splash = TfrmLoading::showFor(this);
         LoadFilters();
@@ -228,18 +229,17 @@ void TPersonalForm::FormCreate()
 void TPersonalForm::FormDestroy() noexcept
 {
     ResultQuery->close();
-    WorkQuery->close();
-    connection_.disconnect();
+    catalogue_.disconnect();
 }
 
 void TPersonalForm::LoadFilters()
 {
-    Panel4->LoadFilters(workQuery());
+    Panel4->LoadFilters(catalogue_);
 }
 
 void TPersonalForm::RefreshFilters()
 {
-    Panel4->RefreshFilters(workQuery());
+    Panel4->RefreshFilters(catalogue_);
 }
 
 bool TPersonalForm::event(QEvent* event)

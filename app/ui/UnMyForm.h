@@ -1,13 +1,11 @@
 #pragma once
 
-#include "catalogue/Connection.h"
-#include "catalogue/Query.h"
-#include "maintenance/ICatalogueHost.h"
 #include "settings/DriveSetting.h"
 
 #include <QWidget>
 #include <memory>
 
+class Catalogue;
 class IMessages;
 class QAction;
 class QFrame;
@@ -28,21 +26,19 @@ class TfrmNewCD;
 class TfrmSettings;
 class SystemDiscDrive;
 
-// The main window: owns the catalogue connection and its two statement objects, lays out
-// the toolbar, the filter panel, the results grid and the status bar, and dispatches the
+// The main window: connects the catalogue session it is given and owns the result query, lays
+// out the toolbar, the filter panel, the results grid and the status bar, and dispatches the
 // toolbar and help commands.
-class TPersonalForm : public QWidget, public ICatalogueHost
+class TPersonalForm : public QWidget
 {
     Q_OBJECT
   public:
-    TPersonalForm(IMessages& messages, const QString& cataloguePath,
+    TPersonalForm(IMessages& messages, Catalogue& catalogue, const QString& cataloguePath,
                   const QString& settingsPath = DriveSetting::defaultPath(), QWidget* parent = nullptr);
     ~TPersonalForm() override;
 
-    Connection& connection() override { return connection_; }
-    Query& workQuery() override { return *WorkQuery; }
     // Fills the disc and extension lists again, keeping the chosen entries.
-    void RefreshFilters() override;
+    void RefreshFilters();
     ResultSet& resultQuery() { return *ResultQuery; }
     const QString& helpFile() const { return helpFile_; }
 
@@ -92,10 +88,9 @@ class TPersonalForm : public QWidget, public ICatalogueHost
     void Panel1MouseMove();
 
     IMessages& messages_;
+    Catalogue& catalogue_;
     QString cataloguePath_;
     QString helpFile_;
-    Connection connection_;
-    std::unique_ptr<Query> WorkQuery;
     std::unique_ptr<ResultSet> ResultQuery;
     QVBoxLayout* panel1Layout_ = nullptr;
     WindowChrome* chrome_ = nullptr;

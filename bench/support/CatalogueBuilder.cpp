@@ -2,13 +2,13 @@
 
 #include "catalogue/Connection.h"
 #include "catalogue/SearchIndex.h"
+#include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
-#include <sqlite3.h>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -146,43 +146,31 @@ class Generator
 class Insert
 {
   public:
-    Insert(Connection& connection, const char* sql) : connection_(connection), stmt_(connection.acquire(sql))
-    {
-    }
-    ~Insert() { connection_.release(stmt_); }
-    void text(int i, const std::string& value)
-    {
-        sqlite3_bind_text(stmt_, i, value.data(), int(value.size()), SQLITE_TRANSIENT);
-    }
-    void integer(int i, qint64 value) { sqlite3_bind_int64(stmt_, i, value); }
+    Insert(Connection& connection, const char* sql) : statement_(connection, sql) {}
+    void text(int i, const std::string& value) { statement_.bindText(i, value); }
+    void integer(int i, qint64 value) { statement_.bind(i, value); }
     void run()
     {
-        if (sqlite3_step(stmt_) != SQLITE_DONE)
-            connection_.raise();
-        sqlite3_reset(stmt_);
+        statement_.step();
+        statement_.reset();
     }
 
   private:
-    Connection& connection_;
-    sqlite3_stmt* stmt_;
+    Statement statement_;
 };
+
+qint64 scalar(Connection& connection, const char* sql)
+{
+    Statement one(connection, sql);
+    return one.step() ? one.integer(0) : 0;
+}
 } // namespace
 
 void CatalogueBuilder::build(Connection& connection, int discs, int filesPerDisc, bool searchIndex)
 {
     Generator g(seed_);
-    qint64 fileId = 0;
-    qint64 discId = 0;
-    {
-        sqlite3_stmt* top = connection.acquire("select coalesce(max(id), 0) from files");
-        sqlite3_step(top);
-        fileId = sqlite3_column_int64(top, 0);
-        connection.release(top);
-        top = connection.acquire("select coalesce(max(id), 0) from cd");
-        sqlite3_step(top);
-        discId = sqlite3_column_int64(top, 0);
-        connection.release(top);
-    }
+    qint64 fileId = scalar(connection, "select coalesce(max(id), 0) from files");
+    qint64 discId = scalar(connection, "select coalesce(max(id), 0) from cd");
     for (int d = 0; d < discs; ++d) {
         Transaction transaction(connection);
         ++discId;

@@ -1,16 +1,17 @@
 #include "maintenance/ui/UnDelCD.h"
 
-#include "catalogue/DiscStore.h"
+#include "catalogue/Catalogue.h"
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
-#include "maintenance/ICatalogueHost.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
-TfrmDelCD::TfrmDelCD(ICatalogueHost& host, IMessages& messages, QWidget* parent)
-    : MaintenanceDialog(QStringLiteral("Remove CD"), 190, 133, parent), host_(host), messages_(messages)
+TfrmDelCD::TfrmDelCD(Catalogue& catalogue, std::function<void()> refreshFilters, IMessages& messages,
+                     QWidget* parent)
+    : MaintenanceDialog(QStringLiteral("Remove CD"), 190, 133, parent), catalogue_(catalogue),
+      refreshFilters_(std::move(refreshFilters)), messages_(messages)
 {
     setObjectName(QStringLiteral("frmDelCD"));
     Label1 = addLabel("Label1", QStringLiteral("CD:"), 14, 39);
@@ -27,7 +28,7 @@ TfrmDelCD::TfrmDelCD(ICatalogueHost& host, IMessages& messages, QWidget* parent)
 void TfrmDelCD::FillDiscList()
 {
     ComboBox1->clear();
-    discs_ = DiscStore::discRows(host_.workQuery());
+    discs_ = catalogue_.discs();
     for (const DiscStore::DiscRow& disc : discs_)
         ComboBox1->addItem(disc.label());
     const bool any = ComboBox1->count() > 0;
@@ -59,13 +60,13 @@ void TfrmDelCD::Button2Click()
     try {
         // The list was read when the dialog opened: the disc may have been removed since and its
         // id handed to another disc, which must not go in its place.
-        if (!DiscStore::removeIfUnchanged(host_.connection(), host_.workQuery(), disc)) {
+        if (!catalogue_.removeIfUnchanged(disc)) {
             messages_.showError(DiscStore::noLongerThere(disc.label()));
             FillDiscList();
-            host_.RefreshFilters();
+            refreshFilters_();
             return;
         }
-        host_.RefreshFilters();
+        refreshFilters_();
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
         return;

@@ -3,9 +3,10 @@
 #include "catalogue/DiscStore.h"
 #include "maintenance/ui/MaintenanceDialog.h"
 
+#include <functional>
 #include <vector>
 
-class ICatalogueHost;
+class Catalogue;
 class IMessages;
 class QComboBox;
 
@@ -14,7 +15,9 @@ class TfrmDelCD : public MaintenanceDialog
 {
     Q_OBJECT
   public:
-    TfrmDelCD(ICatalogueHost& host, IMessages& messages, QWidget* parent = nullptr);
+    // refreshFilters refreshes the main window's filter lists after a removal.
+    TfrmDelCD(Catalogue& catalogue, std::function<void()> refreshFilters, IMessages& messages,
+              QWidget* parent = nullptr);
 
     // Lists every disc by its label, highest id first; run before every showing.
     void FillDiscList();
@@ -32,7 +35,8 @@ class TfrmDelCD : public MaintenanceDialog
     void exitRequested() override;
 
   private:
-    ICatalogueHost& host_;
+    Catalogue& catalogue_;
+    std::function<void()> refreshFilters_;
     IMessages& messages_;
     std::vector<DiscStore::DiscRow> discs_; // the rows behind the list, in its order
 };

@@ -1,10 +1,9 @@
 #include "maintenance/ui/UnNewCD.h"
 
-#include "catalogue/Connection.h"
+#include "catalogue/Catalogue.h"
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
-#include "maintenance/ICatalogueHost.h"
 #include "maintenance/IDiscDrive.h"
 
 #include <QComboBox>
@@ -30,9 +29,10 @@ const QString kBarStyle =
         .arg(Panels::ButtonFace.name());
 } // namespace
 
-TfrmNewCD::TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QChar()> readDriveSetting,
-                     IDiscDrive& drive, QWidget* parent)
-    : MaintenanceDialog(QStringLiteral("New CD"), 212, 155, parent), host_(host), messages_(messages),
+TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters, IMessages& messages,
+                     std::function<QChar()> readDriveSetting, IDiscDrive& drive, QWidget* parent)
+    : MaintenanceDialog(QStringLiteral("New CD"), 212, 155, parent), catalogue_(catalogue),
+      refreshFilters_(std::move(refreshFilters)), messages_(messages),
       readDriveSetting_(std::move(readDriveSetting)), drive_(drive)
 {
     setObjectName(QStringLiteral("frmNewCD"));
@@ -71,8 +71,8 @@ TfrmNewCD::TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QC
     NotListedLabel->hide();
 
     // FormCreate: the searcher lives as long as the dialog.
-    cataloguer_ = std::make_unique<DiscCataloguer>(host_.connection(), host_.workQuery(),
-                                                   [this](QChar letter) { return drive_.rootOf(letter); });
+    cataloguer_ =
+        std::make_unique<DiscCataloguer>(catalogue_, [this](QChar letter) { return drive_.rootOf(letter); });
     DiscCataloguer::Events events;
     events.runStarted = [this] { RunStarted(); };
     events.progress = [this](int position) { JvXPProgressBar1->setValue(position); };
@@ -125,7 +125,7 @@ void TfrmNewCD::startRun()
 {
     DiscCataloguer& run = *cataloguer_;
     run.NewDiscId = 0;
-    if (!host_.connection().connected()) {
+    if (!catalogue_.connected()) {
         messages_.showMessage(QStringLiteral("Unable to insert CD if not connected to DB"));
         return;
     }
@@ -198,7 +198,7 @@ void TfrmNewCD::Button2Click()
     if (cataloguer_->running())
         stopRun();
     try {
-        host_.RefreshFilters();
+        refreshFilters_();
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
         return;

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-class ICatalogueHost;
+class Catalogue;
 class IDiscDrive;
 class IMessages;
 class QComboBox;
@@ -19,9 +19,10 @@ class TfrmNewCD : public MaintenanceDialog
 {
     Q_OBJECT
   public:
-    // readDriveSetting gives the configured drive letter, read afresh for every run.
-    TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QChar()> readDriveSetting,
-              IDiscDrive& drive, QWidget* parent = nullptr);
+    // refreshFilters refreshes the main window's filter lists (OK); readDriveSetting gives the
+    // configured drive letter, read afresh for every run.
+    TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters, IMessages& messages,
+              std::function<QChar()> readDriveSetting, IDiscDrive& drive, QWidget* parent = nullptr);
     ~TfrmNewCD() override;
 
     // Whether runs list archive members, read afresh for every run; off when never set.
@@ -61,7 +62,8 @@ class TfrmNewCD : public MaintenanceDialog
     void runFailed();
     void showUnreadable(qint64 folders);
 
-    ICatalogueHost& host_;
+    Catalogue& catalogue_;
+    std::function<void()> refreshFilters_;
     IMessages& messages_;
     std::function<QChar()> readDriveSetting_;
     IDiscDrive& drive_;

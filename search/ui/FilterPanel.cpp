@@ -136,9 +136,9 @@ void reselect(QComboBox* list, const QString& text)
 }
 } // namespace
 
-void TFilterPanel::fillDiscList(Query& work, bool refresh)
+void TFilterPanel::fillDiscList(Catalogue& catalogue, bool refresh)
 {
-    const QStringList labels = FilterLists::discLabels(work);
+    const QStringList labels = FilterLists::discLabels(catalogue);
     ComboBox1->clear();
     ComboBox1->addItems(labels);
     const bool any = !labels.isEmpty();
@@ -152,9 +152,9 @@ void TFilterPanel::fillDiscList(Query& work, bool refresh)
     ComboBox1->setCurrentIndex(0);
 }
 
-void TFilterPanel::fillExtensionList(Query& work)
+void TFilterPanel::fillExtensionList(Catalogue& catalogue)
 {
-    QStringList entries = FilterLists::extensionEntries(work);
+    QStringList entries = FilterLists::extensionEntries(catalogue);
     const bool any = !entries.isEmpty();
     if (!any) {
         entries.append(FilterLists::None);
@@ -170,12 +170,12 @@ void TFilterPanel::fillExtensionList(Query& work)
     ComboBox2->setCurrentIndex(0);
 }
 
-void TFilterPanel::LoadFilters(Query& work)
+void TFilterPanel::LoadFilters(Catalogue& catalogue)
 {
     for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3, CheckBox4})
         box->setChecked(false);
-    fillDiscList(work, false);
-    fillExtensionList(work);
+    fillDiscList(catalogue, false);
+    fillExtensionList(catalogue);
     Edit2->clear();
     // setDate keeps each picker's own time of day.
     const QDate today = QDate::currentDate();
@@ -183,12 +183,12 @@ void TFilterPanel::LoadFilters(Query& work)
     DateTimePicker2->setDate(today);
 }
 
-void TFilterPanel::RefreshFilters(Query& work)
+void TFilterPanel::RefreshFilters(Catalogue& catalogue)
 {
     const QString disc = ComboBox1->currentText();
-    fillDiscList(work, true);
+    fillDiscList(catalogue, true);
     reselect(ComboBox1, disc);
     const QString extension = ComboBox2->currentText();
-    fillExtensionList(work);
+    fillExtensionList(catalogue);
     reselect(ComboBox2, extension);
 }

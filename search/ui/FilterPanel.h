@@ -12,7 +12,7 @@ class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QToolButton;
-class Query;
+class Catalogue;
 
 // The main window's filter panel: five filters, each a caption, its tick box and its input,
 // and the find button at the right end.
@@ -43,17 +43,17 @@ class TFilterPanel : public QFrame
 
     // Fills both lists from the catalogue at start-up: filters unticked, pattern empty,
     // both dates today.
-    void LoadFilters(Query& work);
+    void LoadFilters(Catalogue& catalogue);
     // Fills both lists again after a disc was added or removed, keeping the chosen entries
     // where they are still listed; the other filters stay as they are.
-    void RefreshFilters(Query& work);
+    void RefreshFilters(Catalogue& catalogue);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    void fillDiscList(Query& work, bool refresh);
-    void fillExtensionList(Query& work);
+    void fillDiscList(Catalogue& catalogue, bool refresh);
+    void fillExtensionList(Catalogue& catalogue);
 
     ExtensionIcons icons_;
 };

@@ -1,5 +1,6 @@
 #include "search/ui/GridFileDelegate.h"
 
+#include "common/AsciiCase.h"
 #include "search/ResultModel.h"
 #include "search/ui/FilterPanel.h"
 
@@ -15,21 +16,6 @@ bool blankOrControl(QChar c)
     return c.unicode() <= 32;
 }
 
-QChar foldAZ(QChar c)
-{
-    return c >= QLatin1Char('A') && c <= QLatin1Char('Z') ? QChar(c.unicode() + 32) : c;
-}
-
-bool equalIgnoringCase(const QString& a, const QString& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (foldAZ(a[i]) != foldAZ(b[i]))
-            return false;
-    }
-    return true;
-}
 } // namespace
 
 GridFileDelegate::GridFileDelegate(const TFilterPanel* filters, QObject* parent)
@@ -52,7 +38,7 @@ int GridFileDelegate::iconIndex(const QString& estensione) const
     const QString extension = estensione.mid(begin + 1, end - begin - 1);
     const QComboBox* list = filters_->ComboBox2;
     for (int i = 0; i < list->count(); ++i) {
-        if (equalIgnoringCase(list->itemText(i), extension))
+        if (AsciiCase::equal(list->itemText(i), extension))
             return i;
     }
     return -1;

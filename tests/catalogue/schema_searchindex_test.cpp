@@ -5,6 +5,7 @@
 #include "catalogue/SearchIndex.h"
 #include "catalogue/Transaction.h"
 #include "common/TessaroError.h"
+#include "tests/support/ConnectionProbe.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QtTest>
@@ -186,7 +187,7 @@ void SchemaSearchIndexTest::discWithUnsearchableTextStaysOnThePlainStatement()
     cat.addFile(1, QStringLiteral("\\"), QStringLiteral("good.txt"));
     QVERIFY(SearchIndex::indexDisc(cat.connection, 1));
     sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(cat.connection.handle(),
+    sqlite3_prepare_v2(ConnectionProbe::handle(cat.connection),
                        "insert into files values (2, 1, ?1, '\\', '', 0, '2020-01-01 00:00:00')", -1, &insert,
                        nullptr);
     sqlite3_bind_text(insert, 1, "bad \xff", 5, SQLITE_STATIC);

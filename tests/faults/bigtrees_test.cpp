@@ -93,7 +93,7 @@ void BigTreesTest::cleanupTestCase()
 void BigTreesTest::thousandFoldersDeep()
 {
     FakeHost host;
-    DiscCataloguer run(host.connection(), host.workQuery(), [this](QChar l) { return deep_.rootOf(l); });
+    DiscCataloguer run(host.session(), [this](QChar l) { return deep_.rootOf(l); });
     const int before = openDescriptors();
     QCOMPARE(run.countFiles(kRoot), qint64(kDepth));
     QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, [] { return QString(); }));
@@ -121,7 +121,7 @@ void BigTreesTest::tooFewDescriptorsFailTheRunCleanly()
     FakeHost host;
     host.catalogue.addFile(host.catalogue.addDisc(QStringLiteral("C")), QStringLiteral("\\"),
                            QStringLiteral("earlier.txt"));
-    DiscCataloguer run(host.connection(), host.workQuery(), [this](QChar l) { return deep_.rootOf(l); });
+    DiscCataloguer run(host.session(), [this](QChar l) { return deep_.rootOf(l); });
     rlimit saved{};
     QVERIFY(getrlimit(RLIMIT_NOFILE, &saved) == 0);
     rlimit tight = saved;
@@ -149,7 +149,7 @@ void BigTreesTest::tooFewDescriptorsFailTheRunCleanly()
 void BigTreesTest::hundredThousandEntriesInOneFolder()
 {
     FakeHost host;
-    DiscCataloguer run(host.connection(), host.workQuery(), [this](QChar l) { return wide_.rootOf(l); });
+    DiscCataloguer run(host.session(), [this](QChar l) { return wide_.rootOf(l); });
     const int before = openDescriptors();
     const qint64 files = kFilesInWideFolder + kFoldersInWideFolder / 1000;
     QElapsedTimer clock;
@@ -188,7 +188,7 @@ void BigTreesTest::sevenThousandFoldersDeep()
     QVERIFY(rawtree::file(levels.back(), "bottom.txt", 2));
 
     FakeHost host;
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     const int before = openDescriptors();
     QCOMPARE(run.countFiles(kRoot), qint64(2));
     QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, [] { return QString(); }));

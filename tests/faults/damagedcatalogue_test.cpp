@@ -82,8 +82,9 @@ void DamagedCatalogueTest::damage()
     file.close();
 
     RecordingMessages messages;
-    TPersonalForm form(messages, path);
-    if (!form.connection().connected()) {
+    Catalogue session;
+    TPersonalForm form(messages, session, path);
+    if (!session.connection().connected()) {
         QCOMPARE(messages.messages,
                  QStringList{QStringLiteral("Unable to connect to DB, program will be closed")});
         return;
@@ -93,26 +94,27 @@ void DamagedCatalogueTest::damage()
                                   QStringLiteral("select * from files order by id_cd, path, nome")};
     for (const QString& sql : statements) {
         try {
-            form.workQuery().openWith(sql);
-            while (!form.workQuery().eof())
-                form.workQuery().next();
+            session.work().openWith(sql);
+            while (!session.work().eof())
+                session.work().next();
         } catch (const TessaroError&) {
         }
     }
     try {
-        form.workQuery().execWith(Statements::DeleteDiscFiles + QStringLiteral("1"));
+        session.work().execWith(Statements::DeleteDiscFiles + QStringLiteral("1"));
     } catch (const TessaroError&) {
     }
-    QVERIFY(form.connection().connected());
+    QVERIFY(session.connection().connected());
 }
 
 void DamagedCatalogueTest::removeButtonReportsAnUnreadableDiscList()
 {
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
-    QVERIFY(form.connection().connected());
-    form.workQuery().execWith(QStringLiteral("drop table cd"));
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
+    QVERIFY(session.connection().connected());
+    session.work().execWith(QStringLiteral("drop table cd"));
     form.ToolButton2Click();
     QCOMPARE(messages.errors.size(), 1);
     QVERIFY2(messages.errors.first().contains(QLatin1String("no such table: cd")),

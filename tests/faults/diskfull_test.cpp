@@ -91,7 +91,7 @@ void DiskFullTest::pageLimitReachedAtEveryStageOfARun()
     FakeHost host;
     FakeDrive drive;
     addFiles(drive, 300, QStringLiteral("d"));
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, [] { return QString(); }));
     QVERIFY(run.catalogue(QStringLiteral("D"), kRoot, [] { return QString(); }));
     qint64 discs = 2;
@@ -134,7 +134,7 @@ void DiskFullTest::dialogReportsTheFullDisk()
     addFiles(drive, 200, QStringLiteral("d"));
     RecordingMessages messages;
     TfrmNewCD dialog(
-        host, messages, [] { return kDrive; }, drive);
+        host.session(), host.refresh(), messages, [] { return kDrive; }, drive);
     Connection& connection = host.connection();
     const qint64 pages = scalar(connection, QStringLiteral("pragma page_count"));
     connection.exec(QStringLiteral("pragma max_page_count = %1").arg(pages + 2).toUtf8().constData());
@@ -163,18 +163,18 @@ void DiskFullTest::fullFileSystemFailsRunAndRemovalCleanly()
     addFiles(small, 100, QStringLiteral("s"));
     addFiles(big, 3000, QStringLiteral("b"));
     {
-        Connection connection;
-        connection.connect(path);
-        Query work(connection);
-        DiscCataloguer run(connection, work, [&small](QChar l) { return small.rootOf(l); });
+        Catalogue session;
+        session.connect(path);
+        DiscCataloguer run(session, [&small](QChar l) { return small.rootOf(l); });
         QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, [] { return QString(); }));
     }
     QVERIFY(checkCatalogue(path, 1, 100).isEmpty());
 
     // This instance is running when the disk fills up; everything left goes to a filler file.
-    Connection connection;
-    connection.connect(path);
-    Query work(connection);
+    Catalogue session;
+    session.connect(path);
+    Connection& connection = session.connection();
+    Query& work = session.work();
     QCOMPARE(scalar(connection, QStringLiteral("select count(*) from cd")), 1);
     const QString filler = holder.filePath(QStringLiteral("filler"));
     {
@@ -200,7 +200,7 @@ void DiskFullTest::fullFileSystemFailsRunAndRemovalCleanly()
     QVERIFY2(broken.isEmpty(), qPrintable(broken));
 
     {
-        DiscCataloguer run(connection, work, [&big](QChar l) { return big.rootOf(l); });
+        DiscCataloguer run(session, [&big](QChar l) { return big.rootOf(l); });
         error.clear();
         try {
             run.catalogue(QStringLiteral("D"), kRoot, [] { return QString(); });
@@ -215,7 +215,7 @@ void DiskFullTest::fullFileSystemFailsRunAndRemovalCleanly()
 
     // Room again: the same connection catalogues the big disc under the next id.
     QVERIFY(QFile::remove(filler));
-    DiscCataloguer run(connection, work, [&big](QChar l) { return big.rootOf(l); });
+    DiscCataloguer run(session, [&big](QChar l) { return big.rootOf(l); });
     QVERIFY(run.catalogue(QStringLiteral("D"), kRoot, [] { return QString(); }));
     QCOMPARE(run.NewDiscId, 2);
     broken = checkCatalogue(path, 2, 3100);

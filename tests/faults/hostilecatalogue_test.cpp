@@ -7,6 +7,7 @@
 #include "common/TessaroError.h"
 #include "search/ResultSet.h"
 #include "search/SearchStatement.h"
+#include "tests/support/ConnectionProbe.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QtTest>
@@ -140,7 +141,7 @@ void HostileCatalogueTest::discTheIndexCannotHoldIsStillFound()
             .append(rows.toUtf8())
             .constData());
     if (lengthLimit > 0)
-        sqlite3_limit(cat.connection.handle(), SQLITE_LIMIT_LENGTH, lengthLimit);
+        sqlite3_limit(ConnectionProbe::handle(cat.connection), SQLITE_LIMIT_LENGTH, lengthLimit);
     QVERIFY(!SearchIndex::indexDisc(cat.connection, 3));
     QCOMPARE(SearchIndex::indexMissing(cat.connection), 0);
     QCOMPARE(cat.count(QStringLiteral("search_index")), 2);
@@ -283,8 +284,8 @@ void HostileCatalogueTest::foreignTriggersNeverRunFromTheProgram()
     // The catalogue is data: SQLite's defensive settings hold on the program's connection.
     int defensive = -1;
     int trusted = -1;
-    sqlite3_db_config(cat.connection.handle(), SQLITE_DBCONFIG_DEFENSIVE, -1, &defensive);
-    sqlite3_db_config(cat.connection.handle(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, -1, &trusted);
+    sqlite3_db_config(ConnectionProbe::handle(cat.connection), SQLITE_DBCONFIG_DEFENSIVE, -1, &defensive);
+    sqlite3_db_config(ConnectionProbe::handle(cat.connection), SQLITE_DBCONFIG_TRUSTED_SCHEMA, -1, &trusted);
     QCOMPARE(defensive, 1);
     QCOMPARE(trusted, 0);
 

@@ -165,7 +165,7 @@ void NamesTest::initTestCase()
     ::close(root);
 
     // Disc 1 is searched through its index, disc 2 by the statement.
-    DiscCataloguer run(host_.connection(), host_.workQuery(), [this](QChar l) { return drive_.rootOf(l); });
+    DiscCataloguer run(host_.session(), [this](QChar l) { return drive_.rootOf(l); });
     for (const char* type : {"C", "D"}) {
         QCOMPARE(run.countFiles(QStringLiteral("e:\\")), qint64(entries_.size()));
         QVERIFY(run.catalogue(QLatin1String(type), QStringLiteral("e:\\"), [this] { return volume_; }));

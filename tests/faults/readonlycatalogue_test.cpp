@@ -147,10 +147,11 @@ void ReadOnlyCatalogueTest::startsListsSearchesAndRefusesWrites()
     messages_ = RecordingMessages();
     {
         // Starts without a message, lists and searches.
-        TPersonalForm form(messages_, path);
+        Catalogue session;
+        TPersonalForm form(messages_, session, path);
         QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
-        QVERIFY(form.connection().connected());
-        QVERIFY(form.connection().readOnly());
+        QVERIFY(session.connection().connected());
+        QVERIFY(session.connection().readOnly());
         TFilterPanel& panel = *form.Panel4;
         QCOMPARE(panel.ComboBox1->count(), 2);
         QCOMPARE(panel.ComboBox1->itemText(0), QStringLiteral("D0002"));
@@ -169,7 +170,7 @@ void ReadOnlyCatalogueTest::startsListsSearchesAndRefusesWrites()
         FakeDrive drive;
         drive.addFiles(3);
         TfrmNewCD newCd(
-            form, messages_, [] { return kDrive; }, drive);
+            session, [&form] { form.RefreshFilters(); }, messages_, [] { return kDrive; }, drive);
         newCd.ResetDialog();
         newCd.show();
         newCd.SpeedButton3->click();

@@ -95,8 +95,8 @@ void SecondInstanceTest::writesWaitTheBusyTimeoutThenReportTheError()
     drive.addFiles(3);
     RecordingMessages messages;
     TfrmNewCD newCd(
-        host, messages, [] { return kDrive; }, drive);
-    TfrmDelCD del(host, messages);
+        host.session(), host.refresh(), messages, [] { return kDrive; }, drive);
+    TfrmDelCD del(host.session(), host.refresh(), messages);
     OtherInstance other(host.catalogue.path());
 
     newCd.ResetDialog();
@@ -142,7 +142,7 @@ void SecondInstanceTest::writeGoesThroughWhenTheOtherCommitsInTime()
     });
     while (!holding)
         std::this_thread::yield();
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     QElapsedTimer clock;
     clock.start();
     bool completed = false;

@@ -83,8 +83,8 @@ void StaleDiscTest::removalActsOnlyOnTheDiscSeen()
                 QStringLiteral("keep.txt"));
 
     TfrmNewCD newCd(
-        host, messages, [] { return kDrive; }, drive);
-    TfrmDelCD delCd(host, messages);
+        host.session(), host.refresh(), messages, [] { return kDrive; }, drive);
+    TfrmDelCD delCd(host.session(), host.refresh(), messages);
     QWidget* shown = nullptr;
     QAbstractButton* confirm = nullptr;
     if (dialog == QLatin1String("New CD cancel")) {
@@ -188,7 +188,7 @@ void StaleDiscTest::idsBelowOneShowAndGoAlike()
 
     if (window) {
         RecordingMessages messages;
-        TfrmDelCD d(host, messages);
+        TfrmDelCD d(host.session(), host.refresh(), messages);
         d.FillDiscList();
         QCOMPARE(d.ComboBox1->itemText(1), label);
         d.ComboBox1->setCurrentIndex(1);

@@ -82,7 +82,7 @@ void TimestampsTest::initTestCase()
         qInfo("no tmpfs: %zu of %zu times kept by this file system", cases_.size(), all.size());
     QVERIFY(cases_.size() >= 7);
 
-    DiscCataloguer run(host_.connection(), host_.workQuery(), [this](QChar) { return root_; });
+    DiscCataloguer run(host_.session(), [this](QChar) { return root_; });
     QVERIFY(run.catalogue(QStringLiteral("C"), QStringLiteral("e:\\"), [] { return QString(); }));
     QVERIFY(run.catalogue(QStringLiteral("C"), QStringLiteral("e:\\"), [] { return QString(); }));
     host_.catalogue.connection.exec("delete from search_index where id_cd = 2");

@@ -162,7 +162,7 @@ void UnreadableDiscTest::vanishedFoldersFailTheRun()
     for (const char* folder : {"d/x", "d/y"})
         for (int i = 1; i <= 3; ++i)
             drive.addFile(QStringLiteral("%1/f%2.txt").arg(QLatin1String(folder)).arg(i));
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     // Removes the folder of the file just reported (or folder y before the walk).
     const auto removeFolder = [&](const QString& drivePath) {
         QString relative = drivePath.section(QLatin1Char('\\'), 1, -2);
@@ -211,7 +211,7 @@ void UnreadableDiscTest::deniedFoldersAreSkippedAndCounted()
     FakeHost host;
     RecordingMessages messages;
     TfrmNewCD dialog(
-        host, messages, [] { return kDrive; }, drive);
+        host.session(), host.refresh(), messages, [] { return kDrive; }, drive);
     dialog.ResetDialog();
     dialog.show();
     QVERIFY(dialog.UnreadableLabel->isHidden());
@@ -290,7 +290,7 @@ void UnreadableDiscTest::dotFoldersOnlyWhenAsked()
         file.write("[Software]\nQuillomat\\Tessaro\\DotFolders=" + ini.toUtf8() + "\n");
     }
     TestCatalogue catalogue;
-    DiscCataloguer run(catalogue.connection, *catalogue.work, [](QChar) { return QString(); });
+    DiscCataloguer run(catalogue.session, [](QChar) { return QString(); });
     run.searcher().mapDrive(QLatin1Char('e'), disc);
     try {
         run.searcher().DotFolders = DotFolderSetting(iniPath).enterDotFolders();

@@ -1,22 +1,25 @@
 #pragma once
 
-#include "catalogue/Connection.h"
-#include "catalogue/Query.h"
-#include "maintenance/ICatalogueHost.h"
 #include "maintenance/IDiscDrive.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 
-// The main window as the dialogs see it, over a temporary catalogue.
-class FakeHost : public ICatalogueHost
+// What the dialogs get from the main window, over a temporary catalogue: its session and a
+// filter-list refresh that is only counted.
+class FakeHost
 {
   public:
-    Connection& connection() override { return catalogue.connection; }
-    Query& workQuery() override { return *catalogue.work; }
-    void RefreshFilters() override { ++refreshes; }
+    Catalogue& session() { return catalogue.session; }
+    Connection& connection() { return catalogue.connection; }
+    Query& workQuery() { return *catalogue.work; }
+    std::function<void()> refresh()
+    {
+        return [this] { ++refreshes; };
+    }
 
     TestCatalogue catalogue;
     int refreshes = 0;

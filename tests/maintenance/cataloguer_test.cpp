@@ -18,7 +18,7 @@ QString noLabel()
 
 bool inTransaction(Connection& connection)
 {
-    return sqlite3_get_autocommit(connection.handle()) == 0;
+    return connection.inTransaction();
 }
 } // namespace
 
@@ -73,7 +73,7 @@ void CataloguerTest::writesTheDiscAndOneRowPerFile()
     drive.addFile(QStringLiteral("docs/old/a.tar.gz"), "123");
     drive.addFile(QStringLiteral("docs/noext"));
     drive.addFile(QStringLiteral(".config/skipped.txt"));
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     QCOMPARE(run.countFiles(kRoot), 3);
     bool rowWrittenAfterHook = false;
     const bool completed = run.catalogue(
@@ -108,7 +108,7 @@ void CataloguerTest::idsAreSharedByCdsAndDvds()
     FakeHost host;
     FakeDrive drive;
     drive.addFile(QStringLiteral("a.txt"));
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
     QCOMPARE(run.newDiscLabel(), QStringLiteral("C0001"));
     QVERIFY(run.catalogue(QStringLiteral("D"), kRoot, noLabel));
@@ -126,7 +126,7 @@ void CataloguerTest::progressIsReportedOnlyWhenItChanges()
     FakeDrive drive;
     for (const char* name : {"a", "b", "c"})
         drive.addFile(QLatin1String(name));
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     QList<int> positions;
     QStringList phases;
     DiscCataloguer::Events events;
@@ -158,7 +158,7 @@ void CataloguerTest::discWithoutFilesStillGetsItsRow()
     FakeHost host;
     FakeDrive drive;
     QDir(drive.disc.path()).mkpath(QStringLiteral("empty/folders"));
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     QCOMPARE(run.countFiles(kRoot), 0);
     QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
     QCOMPARE(run.FilesAdded, 0);
@@ -174,7 +174,7 @@ void CataloguerTest::otherConnectionsSeeNothingBeforeTheCommit()
     Connection other;
     other.connect(host.catalogue.path());
     Query otherQuery(other);
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     QList<qint64> seen;
     DiscCataloguer::Events events;
     events.progress = [&](int) {
@@ -198,7 +198,7 @@ void CataloguerTest::stopRemovesEverythingAndFreesTheId()
     drive.addFiles(50);
     const qint64 earlier = host.catalogue.addDisc(QStringLiteral("C"));
     host.catalogue.addFile(earlier, QStringLiteral("\\"), QStringLiteral("keep.txt"));
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     run.searcher().OnPump = [] { QCoreApplication::processEvents(); };
     bool stoppedSeen = false;
     DiscCataloguer::Events events;
@@ -235,7 +235,7 @@ void CataloguerTest::errorInTheMiddleRemovesTheDisc()
     host.catalogue.connection.exec(
         "create temp trigger poison before insert on files when new.nome = 'poison.bin' "
         "begin select raise(abort, 'disk I/O error'); end");
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     run.countFiles(kRoot);
     QString message;
     try {
@@ -262,7 +262,7 @@ void CataloguerTest::failedDiscRowLeavesNothingToRemove()
     drive.addFile(QStringLiteral("a.txt"));
     host.catalogue.connection.exec("create temp trigger refuse before insert on cd begin select raise(abort, "
                                    "'database or disk is full'); end");
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     QVERIFY_THROWS_EXCEPTION(TessaroError, run.catalogue(QStringLiteral("C"), kRoot, noLabel));
     QVERIFY(!run.running());
     QVERIFY(!inTransaction(host.connection()));
@@ -276,7 +276,7 @@ void CataloguerTest::removeCommittedTakesTheDiscAway()
     drive.addFiles(4);
     const qint64 other = host.catalogue.addDisc(QStringLiteral("C"));
     host.catalogue.addFile(other, QStringLiteral("\\"), QStringLiteral("keep.txt"));
-    DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
     QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
     QCOMPARE(host.catalogue.count(QStringLiteral("files")), 5);
     run.removeCommitted();

@@ -182,7 +182,7 @@ void ImagesTest::imageIsCataloguedAsItsDisc()
     QVERIFY(!image.isEmpty());
 
     TestCatalogue catalogue;
-    DiscCataloguer run(catalogue.connection, *catalogue.work, [&image](QChar) { return image; });
+    DiscCataloguer run(catalogue.session, [&image](QChar) { return image; });
     const DriveTable drives(DriveTable::systemSources({{QLatin1Char('i'), image}}));
     QVERIFY(DiskInDrive(drives, QLatin1Char('i'), {}));
     const qint64 counted = run.countFiles(kRoot);
@@ -236,7 +236,7 @@ void ImagesTest::damagedImageFailsAndLeavesNothing()
     }
 
     TestCatalogue catalogue;
-    DiscCataloguer run(catalogue.connection, *catalogue.work, [&damaged](QChar) { return damaged; });
+    DiscCataloguer run(catalogue.session, [&damaged](QChar) { return damaged; });
     try {
         run.countFiles(kRoot);
         QFAIL("the count read a damaged image");
@@ -299,7 +299,7 @@ void ImagesTest::emptyUdfImagesOfEachRevision()
                   QStringLiteral("--label=Empty ") + revision, image, QStringLiteral("4000")}),
              QString());
     TestCatalogue catalogue;
-    DiscCataloguer run(catalogue.connection, *catalogue.work, [&image](QChar) { return image; });
+    DiscCataloguer run(catalogue.session, [&image](QChar) { return image; });
     if (!error.isEmpty()) {
         try {
             run.countFiles(kRoot);

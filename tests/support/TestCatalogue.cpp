@@ -6,11 +6,10 @@
 
 #include <QFileInfo>
 
-TestCatalogue::TestCatalogue()
+TestCatalogue::TestCatalogue() : connection(session.connection()), work(&session.work())
 {
     Schema::createCatalogue(path());
-    connection.connect(path());
-    work = std::make_unique<Query>(connection);
+    session.connect(path());
 }
 
 qint64 TestCatalogue::addDisc(const QString& type, const QString& label, qint64 id)

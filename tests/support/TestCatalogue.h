@@ -1,13 +1,13 @@
 #pragma once
 
-#include "catalogue/Connection.h"
-#include "catalogue/Query.h"
+#include "catalogue/Catalogue.h"
 
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
 
-// A fresh, empty catalogue in a temporary folder, connected, with a work query.
+// A fresh, empty catalogue in a temporary folder, with its session connected; `connection` and
+// `work` are the session's.
 class TestCatalogue
 {
   public:
@@ -23,6 +23,7 @@ class TestCatalogue
     QVariant scalar(const QString& sql);
 
     QTemporaryDir dir;
-    Connection connection;
-    std::unique_ptr<Query> work;
+    Catalogue session;
+    Connection& connection;
+    Query* const work;
 };

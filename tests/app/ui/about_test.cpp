@@ -77,6 +77,7 @@ class AboutTest : public QObject
   private:
     std::unique_ptr<TestCatalogue> cat_;
     std::unique_ptr<RecordingMessages> messages_;
+    Catalogue session_;
     std::unique_ptr<TPersonalForm> form_;
 };
 
@@ -84,7 +85,7 @@ void AboutTest::init()
 {
     cat_ = std::make_unique<TestCatalogue>();
     messages_ = std::make_unique<RecordingMessages>();
-    form_ = std::make_unique<TPersonalForm>(*messages_, cat_->path());
+    form_ = std::make_unique<TPersonalForm>(*messages_, session_, cat_->path());
     form_->show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
 }

@@ -151,7 +151,8 @@ void ChromeTest::captionFollowsTitleAndWidth()
 {
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     WindowChrome* chrome = WindowChrome::of(&form);
     QVERIFY(chrome);
     form.show();
@@ -248,7 +249,8 @@ void ChromeTest::maximiseButtonOnMainWindow()
 {
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     WindowChrome* chrome = WindowChrome::of(&form);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -271,7 +273,8 @@ void ChromeTest::minimiseButtonMinimisesTheApplication()
 {
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     FramedDialog dialog(&form);
@@ -328,7 +331,8 @@ void ChromeTest::mainWindowIsFramedAndCentred()
 {
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     WindowChrome* chrome = WindowChrome::of(&form);
     QVERIFY(chrome);
     QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
@@ -349,7 +353,8 @@ void ChromeTest::pointerShapeFollowsTheEdgeUnderIt()
 {
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QPoint origin = form.geometry().topLeft();
@@ -376,7 +381,8 @@ void ChromeTest::marginPressSizesTheMainWindow()
 {
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QRect start = form.geometry();
@@ -402,7 +408,8 @@ void ChromeTest::borderLineAndMaximisedWindowDoNotSize()
 {
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QRect start = form.geometry();
@@ -432,7 +439,8 @@ void ChromeTest::splashIsGoneAfterAGoodStartAndStaysWhenListsFail()
     {
         TestCatalogue cat;
         RecordingMessages messages;
-        TPersonalForm form(messages, cat.path());
+        Catalogue session;
+        TPersonalForm form(messages, session, cat.path());
         QVERIFY(form.findChildren<TfrmLoading*>().isEmpty());
         QVERIFY(messages.messages.isEmpty());
     }
@@ -446,8 +454,9 @@ void ChromeTest::splashIsGoneAfterAGoodStartAndStaysWhenListsFail()
     cat.connection.exec("alter table cd add column tipo text as (abs(-9223372036854775807 - 1))");
     cat.connection.disconnect();
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
-    QVERIFY(form.connection().connected());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
+    QVERIFY(session.connection().connected());
     QCOMPARE(messages.messages,
              QStringList{QStringLiteral("Unable to connect to DB, program will be closed")});
     const auto splashes = form.findChildren<TfrmLoading*>();
@@ -475,7 +484,8 @@ void ChromeTest::windowsAreInPlaceBeforeTheyHaveAWindowAndShowingNeverMovesThem(
     QFETCH(QString, window);
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     QWidget* w = programWindow(form, window);
     QVERIFY(w);
     // The main window has its window-system window already, made for the splash screen it owns.
@@ -506,7 +516,8 @@ void ChromeTest::maximisedDialogKeepsControlsAndStatusBarAlongTheBottom()
     QFETCH(QString, dialog);
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     QWidget* w = programWindow(form, dialog);
     QVERIFY(w);
     WindowChrome* chrome = WindowChrome::of(w);

@@ -34,6 +34,7 @@ class FindButtonTest : public QObject
 
     std::unique_ptr<TestCatalogue> cat_;
     RecordingMessages messages_;
+    Catalogue session_;
     std::unique_ptr<TPersonalForm> form_;
 };
 
@@ -49,8 +50,8 @@ void FindButtonTest::init()
     cat_->addFile(2, QStringLiteral("\\"), QStringLiteral("B.JPG"), 3, QStringLiteral("2020-05-02 00:00:00"));
     SearchIndex::indexDisc(cat_->connection, 1);
     messages_ = RecordingMessages();
-    form_ = std::make_unique<TPersonalForm>(messages_, cat_->path());
-    QVERIFY(form_->connection().connected());
+    form_ = std::make_unique<TPersonalForm>(messages_, session_, cat_->path());
+    QVERIFY(session_.connection().connected());
 }
 
 void FindButtonTest::cleanup()
@@ -124,7 +125,7 @@ void FindButtonTest::rowsStayUntilTheNextFind()
 {
     find();
     QCOMPARE(rows(), 3);
-    DiscStore::removeDisc(form_->workQuery(), 1);
+    DiscStore::removeDisc(session_.work(), 1);
     form_->RefreshFilters();
     QCOMPARE(rows(), 3);
     QCOMPARE(form_->GridRequisiti->model()->data(form_->GridRequisiti->model()->index(0, 1)).toString(),

@@ -49,7 +49,7 @@ QPalette darkPalette()
 
 // The main window and its four dialogs, shown without taking the focus (no caret blinks).
 struct Windows {
-    explicit Windows(const QString& catalogue) : form(messages, catalogue)
+    explicit Windows(const QString& catalogue) : form(messages, session, catalogue)
     {
         form.frmDelCD->FillDiscList(); // an empty catalogue: "- None -"
         for (QWidget* w : all()) {
@@ -63,6 +63,7 @@ struct Windows {
     QList<QWidget*> all() { return {&form, form.frmNewCD, form.frmDelCD, form.frmSettings, form.frmAbout}; }
 
     RecordingMessages messages;
+    Catalogue session;
     TPersonalForm form;
 };
 
@@ -299,7 +300,8 @@ void LookTest::filterPanelKeepsItsPlaceAtEverySize()
     QFETCH(QSize, size);
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.resize(size);

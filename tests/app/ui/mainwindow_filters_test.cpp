@@ -71,7 +71,8 @@ void MainWindowFiltersTest::startupFillsTheLists()
     TestCatalogue cat;
     fill(cat);
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     QVERIFY(messages.messages.isEmpty());
     TFilterPanel* panel = form.Panel4;
     QCOMPARE(panel->ComboBox1->count(), 7);
@@ -98,10 +99,11 @@ void MainWindowFiltersTest::unwritableWorkingDirectoryStillStarts()
     QVERIFY(QDir::setCurrent(folder));
     RecordingMessages messages;
     {
-        TPersonalForm form(messages, cat.path());
+        Catalogue session;
+        TPersonalForm form(messages, session, cat.path());
         QDir::setCurrent(previous);
         QVERIFY2(messages.messages.isEmpty(), qPrintable(messages.messages.join(QLatin1Char('|'))));
-        QVERIFY(form.connection().connected());
+        QVERIFY(session.connection().connected());
         QVERIFY(!form.Timer2->isActive());
         QCOMPARE(form.Panel4->ImageList3.size(), 2);
         QCOMPARE(form.Panel4->ImageList3.at(1).name(), QStringLiteral("text-plain"));
@@ -115,7 +117,8 @@ void MainWindowFiltersTest::removalRefreshesTheLists()
     TestCatalogue cat;
     fill(cat);
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     TFilterPanel* panel = form.Panel4;
     panel->ComboBox1->setCurrentText(QStringLiteral("C0003"));
     panel->ComboBox2->setCurrentText(QStringLiteral("txt"));
@@ -144,7 +147,8 @@ void MainWindowFiltersTest::newDiscDialogOpensReadyAndOkRefreshes()
 {
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
     QCOMPARE(form.Panel4->ComboBox1->currentText(), QStringLiteral("- None -"));
     form.frmNewCD->ComboBox1->setCurrentIndex(1);
     form.frmNewCD->ComboBox1->setEnabled(false);

@@ -76,10 +76,11 @@ void StartupTest::failedStartShowsMessageOnceAndClosesAfterASecond()
 {
     QTemporaryDir dir;
     RecordingMessages messages;
-    TPersonalForm form(messages, dir.filePath(QStringLiteral("archive.mdb")));
+    Catalogue session;
+    TPersonalForm form(messages, session, dir.filePath(QStringLiteral("archive.mdb")));
     QCOMPARE(messages.messages,
              QStringList{QStringLiteral("Unable to connect to DB, program will be closed")});
-    QVERIFY(!form.connection().connected());
+    QVERIFY(!session.connection().connected());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QElapsedTimer clock;
@@ -94,8 +95,9 @@ void StartupTest::goodCatalogueStartsConnected()
 {
     TestCatalogue cat;
     RecordingMessages messages;
-    TPersonalForm form(messages, cat.path());
-    QVERIFY(form.connection().connected());
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
+    QVERIFY(session.connection().connected());
     QVERIFY(messages.messages.isEmpty());
     QCOMPARE(form.windowTitle(), AppInfo::Title);
     QVERIFY(form.Timer1->isActive());

@@ -122,7 +122,7 @@ void ArchivesTest::membersBecomeFilesOnlyWhenAsked()
     QFETCH(bool, listArchives);
     FakeHost host;
     const QString root = fromImage ? image_ : disc_;
-    DiscCataloguer run(host.connection(), host.workQuery(), [&root](QChar) { return root; });
+    DiscCataloguer run(host.session(), [&root](QChar) { return root; });
     run.searcher().ListArchives = listArchives;
     run.searcher().Limits.members = 3;
     const qint64 counted = run.countFiles(kRoot);
@@ -168,7 +168,7 @@ void ArchivesTest::cliAndNewCdWindowCountArchivesNotListed()
     FakeDrive drive;
     RecordingMessages messages;
     TfrmNewCD dialog(
-        host, messages, [] { return kDrive; }, drive);
+        host.session(), host.refresh(), messages, [] { return kDrive; }, drive);
     drive.addFile(QStringLiteral("broken.zip"), "not a zip");
     dialog.ResetDialog();
     dialog.show();

@@ -24,7 +24,7 @@ void DelCdTest::controlsSitAtTheirPlaces()
 {
     FakeHost host;
     RecordingMessages messages;
-    TfrmDelCD d(host, messages);
+    TfrmDelCD d(host.session(), host.refresh(), messages);
     QCOMPARE(d.windowTitle(), QStringLiteral("Remove CD"));
     QCOMPARE(d.size(), QSize(190, 133));
     QCOMPARE(d.Panel1->geometry(), QRect(0, 0, 190, 133));
@@ -51,7 +51,7 @@ void DelCdTest::emptyCatalogueClosesWithoutAsking()
 {
     FakeHost host;
     RecordingMessages messages;
-    TfrmDelCD d(host, messages);
+    TfrmDelCD d(host.session(), host.refresh(), messages);
     d.FillDiscList();
     QCOMPARE(d.ComboBox1->count(), 1);
     QCOMPARE(d.ComboBox1->currentText(), QStringLiteral("- None -"));
@@ -75,7 +75,7 @@ void DelCdTest::removesTheChosenDiscAndRefreshes()
     for (int i = 0; i < 5; ++i)
         cat.addFile(seven, QStringLiteral("\\x\\"), QStringLiteral("g%1.jpg").arg(i));
     RecordingMessages messages;
-    TfrmDelCD d(host, messages);
+    TfrmDelCD d(host.session(), host.refresh(), messages);
     d.FillDiscList();
     QCOMPARE(d.ComboBox1->count(), 7);
     QCOMPARE(d.ComboBox1->itemText(0), QStringLiteral("D0007"));
@@ -110,7 +110,7 @@ void DelCdTest::answeringNoChangesNothing()
     host.catalogue.addFile(host.catalogue.addDisc(QStringLiteral("C")), QStringLiteral("\\"),
                            QStringLiteral("a"));
     RecordingMessages messages;
-    TfrmDelCD d(host, messages);
+    TfrmDelCD d(host.session(), host.refresh(), messages);
     d.FillDiscList();
     d.show();
     d.Button2->click();
@@ -134,7 +134,7 @@ void DelCdTest::failedRemovalLeavesTheDiscWhole()
     host.catalogue.connection.exec(
         "create temp trigger refuse before delete on cd begin select raise(abort, 'disk I/O error'); end");
     RecordingMessages messages;
-    TfrmDelCD d(host, messages);
+    TfrmDelCD d(host.session(), host.refresh(), messages);
     d.FillDiscList();
     d.show();
     messages.answers = {true};

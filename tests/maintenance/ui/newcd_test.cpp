@@ -28,7 +28,7 @@ struct Rig {
     FakeDrive drive;
     RecordingMessages messages;
     int driveReads = 0;
-    TfrmNewCD dialog{host, messages,
+    TfrmNewCD dialog{host.session(), host.refresh(), messages,
                      [this] {
                          ++driveReads;
                          return kDrive;
@@ -204,13 +204,13 @@ void NewCdTest::settingAndCountErrorsGoToTheErrorBox()
     drive.addFiles(2);
     RecordingMessages messages;
     TfrmNewCD badSetting(
-        host, messages,
+        host.session(), host.refresh(), messages,
         []() -> QChar { throw TessaroError(QStringLiteral("Invalid data type for 'Drive'")); }, drive);
     badSetting.ResetDialog();
     badSetting.SpeedButton3->click();
     // A drive "letter" that names no drive folder fails the count.
     TfrmNewCD badLetter(
-        host, messages, [] { return QLatin1Char('1'); }, drive);
+        host.session(), host.refresh(), messages, [] { return QLatin1Char('1'); }, drive);
     badLetter.ResetDialog();
     badLetter.SpeedButton3->click();
     QCOMPARE(messages.errors, (QStringList{QStringLiteral("Invalid data type for 'Drive'"),

@@ -75,9 +75,9 @@ void FilterListsTest::listsComeFromTheCatalogue()
     cat.addFile(d2, QStringLiteral("\\x\\"), QStringLiteral("README"));
     cat.addFile(d2, QStringLiteral("\\x\\"), QStringLiteral("photo.JPG"));
     cat.addFile(d2, QStringLiteral("\\x\\"), QStringLiteral("z.avi"));
-    QCOMPARE(FilterLists::discLabels(*cat.work),
+    QCOMPARE(FilterLists::discLabels(cat.session),
              (QStringList{QStringLiteral("C12345"), QStringLiteral("D0002"), QStringLiteral("C0001")}));
-    QCOMPARE(FilterLists::extensionEntries(*cat.work),
+    QCOMPARE(FilterLists::extensionEntries(cat.session),
              (QStringList{QStringLiteral("avi"), QStringLiteral("jpg"), QStringLiteral("txt")}));
 }
 
@@ -85,7 +85,7 @@ void FilterListsTest::emptyCatalogueShowsPlaceholdersDisabled()
 {
     TestCatalogue cat;
     TFilterPanel panel;
-    panel.LoadFilters(*cat.work);
+    panel.LoadFilters(cat.session);
     QCOMPARE(items(panel.ComboBox1), QStringList{QStringLiteral("- None -")});
     QCOMPARE(items(panel.ComboBox2), QStringList{QStringLiteral("- None -")});
     QVERIFY(!panel.ComboBox1->isEnabled());
@@ -109,7 +109,7 @@ void FilterListsTest::loadFiltersResetsTheFilters()
     panel.Edit2->setText(QStringLiteral("*.txt"));
     panel.DateTimePicker1->setDate(QDate(2001, 2, 3));
     panel.DateTimePicker2->setDate(QDate(2001, 2, 3));
-    panel.LoadFilters(*cat.work);
+    panel.LoadFilters(cat.session);
 
     for (QCheckBox* box : {panel.CheckBox1, panel.CheckBox2, panel.CheckBox3, panel.CheckBox4})
         QVERIFY(!box->isChecked());
@@ -135,7 +135,7 @@ void FilterListsTest::refreshKeepsChosenEntriesAndOtherFilters()
     cat.addFile(c1, QStringLiteral("\\"), QStringLiteral("a.txt"));
     cat.addFile(d2, QStringLiteral("\\"), QStringLiteral("b.zip"));
     TFilterPanel panel;
-    panel.LoadFilters(*cat.work);
+    panel.LoadFilters(cat.session);
     panel.ComboBox1->setCurrentText(QStringLiteral("C0001"));
     panel.ComboBox2->setCurrentText(QStringLiteral("zip"));
     panel.CheckBox1->setChecked(true);
@@ -146,7 +146,7 @@ void FilterListsTest::refreshKeepsChosenEntriesAndOtherFilters()
 
     const qint64 c3 = cat.addDisc(QStringLiteral("C"));
     cat.addFile(c3, QStringLiteral("\\"), QStringLiteral("c.avi"));
-    panel.RefreshFilters(*cat.work);
+    panel.RefreshFilters(cat.session);
 
     QCOMPARE(items(panel.ComboBox1),
              (QStringList{QStringLiteral("C0003"), QStringLiteral("D0002"), QStringLiteral("C0001")}));
@@ -162,7 +162,7 @@ void FilterListsTest::refreshKeepsChosenEntriesAndOtherFilters()
 
     // A chosen entry that went away leaves the first one selected.
     DiscStore::removeDisc(*cat.work, c1);
-    panel.RefreshFilters(*cat.work);
+    panel.RefreshFilters(cat.session);
     QCOMPARE(panel.ComboBox1->currentIndex(), 0);
     QCOMPARE(panel.ComboBox1->currentText(), QStringLiteral("C0003"));
     QCOMPARE(panel.ComboBox2->currentText(), QStringLiteral("zip"));
@@ -174,12 +174,12 @@ void FilterListsTest::refreshOfAnEmptiedCatalogueUnticksBothLists()
     const qint64 disc = cat.addDisc(QStringLiteral("C"));
     cat.addFile(disc, QStringLiteral("\\"), QStringLiteral("a.txt"));
     TFilterPanel panel;
-    panel.LoadFilters(*cat.work);
+    panel.LoadFilters(cat.session);
     panel.CheckBox1->setChecked(true);
     panel.CheckBox3->setChecked(true);
     panel.CheckBox5->setChecked(true);
     DiscStore::removeDisc(*cat.work, disc);
-    panel.RefreshFilters(*cat.work);
+    panel.RefreshFilters(cat.session);
     QVERIFY(!panel.CheckBox1->isChecked() && !panel.CheckBox1->isEnabled());
     QVERIFY(!panel.CheckBox5->isChecked() && !panel.CheckBox5->isEnabled());
     QVERIFY(panel.CheckBox3->isChecked());
@@ -195,9 +195,9 @@ void FilterListsTest::refreshPicksTheLastEqualEntry()
     cat.addFile(disc, QStringLiteral("\\"), QStringLiteral("a.txt"));
     cat.addFile(disc, QStringLiteral("\\"), QStringLiteral("b.txt "));
     TFilterPanel panel;
-    panel.LoadFilters(*cat.work);
+    panel.LoadFilters(cat.session);
     QCOMPARE(items(panel.ComboBox2), (QStringList{QStringLiteral("txt"), QStringLiteral("txt")}));
-    panel.RefreshFilters(*cat.work);
+    panel.RefreshFilters(cat.session);
     QCOMPARE(panel.ComboBox2->currentIndex(), 1);
 }
 

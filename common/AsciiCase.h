@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+#include <QStringView>
+#include <string_view>
+
+// The catalogue's letter case, as SQLite's NOCASE has it: only the letters A to Z fold (to a to
+// z); every other character, in any script, keeps its case. For code units of any width.
+namespace AsciiCase
+{
+template <typename Char> constexpr Char fold(Char c)
+{
+    return c >= Char('A') && c <= Char('Z') ? Char(c + ('a' - 'A')) : c;
+}
+
+inline QChar fold(QChar c)
+{
+    return QChar(fold(c.unicode()));
+}
+
+inline QString lower(QString text)
+{
+    for (QChar& c : text)
+        c = fold(c);
+    return text;
+}
+
+template <typename Text> bool equal(const Text& a, const Text& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (decltype(a.size()) i = 0; i < a.size(); ++i) {
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    }
+    return true;
+}
+
+inline bool equal(QStringView a, QStringView b)
+{
+    return equal<QStringView>(a, b);
+}
+
+inline bool equal(std::string_view a, std::string_view b)
+{
+    return equal<std::string_view>(a, b);
+}
+} // namespace AsciiCase
