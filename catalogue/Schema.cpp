@@ -1,8 +1,8 @@
 #include "catalogue/Schema.h"
 
 #include "catalogue/Connection.h"
-#include "catalogue/SearchIndex.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "common/TessaroError.h"
 
 #include <QFile>

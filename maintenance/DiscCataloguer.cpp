@@ -4,8 +4,8 @@
 #include "catalogue/DiscLabel.h"
 #include "catalogue/DiscStore.h"
 #include "catalogue/Query.h"
-#include "catalogue/SearchIndex.h"
 #include "catalogue/Statements.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "common/TessaroError.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "bench/support/CatalogueBuilder.h"
 
 #include "catalogue/Connection.h"
-#include "catalogue/SearchIndex.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/searchindex/SearchIndex.h"
 
 #include <algorithm>
 #include <array>

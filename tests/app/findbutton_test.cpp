@@ -1,6 +1,6 @@
 #include "app/UnMyForm.h"
 #include "catalogue/DiscStore.h"
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "search/FilterPanel.h"
 #include "search/GridRequisiti.h"
 #include "search/ResultSet.h"

@@ -1,9 +1,9 @@
 #include "catalogue/Connection.h"
-#include "catalogue/DiscIndex.h"
 #include "catalogue/Query.h"
 #include "catalogue/Schema.h"
-#include "catalogue/SearchIndex.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/searchindex/DiscIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "common/TessaroError.h"
 #include "tests/support/TestCatalogue.h"
 

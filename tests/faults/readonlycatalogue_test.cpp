@@ -1,6 +1,6 @@
 #include "app/TessaroApplication.h"
 #include "app/UnMyForm.h"
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "maintenance/UnDelCD.h"
 #include "maintenance/UnNewCD.h"
 #include "search/FilterPanel.h"

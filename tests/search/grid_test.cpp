@@ -1,4 +1,4 @@
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "common/Panels.h"
 #include "search/FilterPanel.h"
 #include "search/GridFileDelegate.h"

@@ -1,5 +1,6 @@
-#include "search/SearchPattern.h"
+#include "catalogue/searchindex/SearchPattern.h"
 
+#include "catalogue/searchindex/AsciiFold.h"
 #include "common/TessaroError.h"
 
 #include <algorithm>
@@ -32,10 +33,7 @@ char32_t readChar(const unsigned char*& p, const unsigned char* end)
     return c;
 }
 
-char32_t fold(char32_t c)
-{
-    return c >= U'A' && c <= U'Z' ? c + (U'a' - U'A') : c;
-}
+using AsciiFold::fold;
 
 bool same(char32_t patternChar, char32_t textChar)
 {

@@ -1,9 +1,9 @@
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 
 #include "catalogue/Connection.h"
-#include "catalogue/DiscIndex.h"
 #include "catalogue/Schema.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/searchindex/DiscIndex.h"
 #include "common/TessaroError.h"
 
 #include <limits>
