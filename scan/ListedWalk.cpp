@@ -4,8 +4,6 @@
 #include "scan/UnFileSearch.h"
 #include "scan/WildcardPattern.h"
 
-#include <QCoreApplication>
-
 qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, const QString& drive,
                           const QString& path, const WildcardPattern& pattern, bool recursive)
 {
@@ -27,7 +25,8 @@ qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, con
         if (searcher->OnFile)
             searcher->OnFile(drive, file.path, file.name, file.size,
                              LocalDateTime::fromTime(time_t(file.modified)));
-        QCoreApplication::processEvents();
+        if (searcher->OnPump)
+            searcher->OnPump();
     }
     return count;
 }
