@@ -26,10 +26,11 @@ std::shared_ptr<const StatementRows> rowsOfDisc(Connection& connection, const Se
     query.openWith(statement.textForOneDisc(), params);
     auto rows = std::make_shared<StatementRows>();
     for (; !query.eof(); query.next()) {
-        const std::string file = utf8(query.value(1).toString());
+        const std::string path = utf8(query.value(5).toString());
+        const std::string name = utf8(query.value(6).toString());
         const std::string extension = utf8(query.value(4).toString());
         const std::string date = utf8(query.value(3).toString());
-        rows->add(file, query.value(2).toLongLong(), date, extension);
+        rows->add(path, name, query.value(2).toLongLong(), date, extension);
     }
     query.close();
     return rows;
@@ -37,7 +38,7 @@ std::shared_ptr<const StatementRows> rowsOfDisc(Connection& connection, const Se
 
 IndexFilter::Conditions conditionsOf(const SearchStatement& statement)
 {
-    return {statement.pattern(), statement.dateFrom(), statement.dateTo(), statement.extension()};
+    return {statement.pattern(), statement.dateFrom(), statement.dateTo(), statement.extensions()};
 }
 } // namespace
 

@@ -59,19 +59,22 @@ class IndexFilter::Rules
             from_.emplace(*conditions.dateFrom);
         if (conditions.dateTo)
             to_.emplace(*conditions.dateTo);
-        if (conditions.extension)
-            extension_ = utf8(*conditions.extension);
+        for (const QString& extension : conditions.extensions)
+            extensions_.push_back(utf8(extension));
     }
 
     std::vector<quint32> entries(const DiscIndex& index) const
     {
         std::vector<bool> extensionOk;
-        if (extension_) {
+        if (!extensions_.empty()) {
             for (quint32 e = 0; e < index.extensionCount(); ++e)
-                extensionOk.push_back(AsciiFold::equalNoCase(index.extensionText(e), *extension_));
+                extensionOk.push_back(
+                    std::any_of(extensions_.begin(), extensions_.end(), [&](const std::string& x) {
+                        return AsciiFold::equalNoCase(index.extensionText(e), x);
+                    }));
         }
         auto accept = [&](quint32 i) {
-            return (!extension_ || extensionOk[index.extensionIndex(i)]) &&
+            return (extensions_.empty() || extensionOk[index.extensionIndex(i)]) &&
                    (!from_ || from_->compare(index, i) >= 0) && (!to_ || to_->compare(index, i) <= 0);
         };
         std::vector<quint32> found;
@@ -216,7 +219,7 @@ class IndexFilter::Rules
     std::optional<SearchPattern> pattern_;
     std::optional<DateBound> from_;
     std::optional<DateBound> to_;
-    std::optional<std::string> extension_;
+    std::vector<std::string> extensions_;
 };
 
 IndexFilter::IndexFilter(const Conditions& conditions) : rules_(std::make_unique<const Rules>(conditions)) {}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -9,7 +10,7 @@ class ResultSnapshot;
 
 // A search's conditions answered from a disc's search index exactly as the search statement
 // answers them on the disc's rows: the `like` pattern on folder and name, the date bounds in
-// the binary collation, the extension under NOCASE, in the statement's order.
+// the binary collation, the extensions under NOCASE, in the statement's order.
 class IndexFilter
 {
   public:
@@ -18,7 +19,7 @@ class IndexFilter
         std::optional<QString> pattern;
         std::optional<QString> dateFrom;
         std::optional<QString> dateTo;
-        std::optional<QString> extension;
+        QStringList extensions; // any of them, each with its dot
     };
 
     // Refuses a pattern SQLite refuses, with SQLite's words.

@@ -50,13 +50,23 @@ QString ResultSnapshot::cdid(qsizetype row) const
 QString ResultSnapshot::file(qsizetype row) const
 {
     const auto [part, at] = locate(row);
-    if (!part->index)
-        return text(part->rows->file(at));
-    const std::string_view path = part->index->path(quint32(at));
-    const std::string_view name = part->index->name(quint32(at));
+    const std::string_view path = part->index ? part->index->path(quint32(at)) : part->rows->path(at);
+    const std::string_view name = part->index ? part->index->name(quint32(at)) : part->rows->name(at);
     QString whole = text(path);
     whole += text(name);
     return whole;
+}
+
+QString ResultSnapshot::path(qsizetype row) const
+{
+    const auto [part, at] = locate(row);
+    return text(part->index ? part->index->path(quint32(at)) : part->rows->path(at));
+}
+
+QString ResultSnapshot::name(qsizetype row) const
+{
+    const auto [part, at] = locate(row);
+    return text(part->index ? part->index->name(quint32(at)) : part->rows->name(at));
 }
 
 qint64 ResultSnapshot::dimensione(qsizetype row) const
