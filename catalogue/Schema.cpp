@@ -1,9 +1,9 @@
 #include "catalogue/Schema.h"
 
 #include "catalogue/Connection.h"
-#include "catalogue/SearchIndex.h"
 #include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "common/TessaroError.h"
 
 #include <QFile>

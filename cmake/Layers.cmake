@@ -10,10 +10,10 @@
 # folder that includes a folder it does not link, fails to compile.
 
 # Gives target the include directory that exports the headers of folder (relative to the
-# repository root). A folder exported whole, with its subfolders, when WHOLE is given (tests,
-# benchmarks and the command line, which nothing links).
+# repository root), and of the SUBFOLDERS named. A folder exported whole, with its subfolders,
+# when WHOLE is given (tests, benchmarks and the command line, which nothing links).
 function(tessaro_export_headers target folder)
-  cmake_parse_arguments(arg "WHOLE" "" "" ${ARGN})
+  cmake_parse_arguments(arg "WHOLE" "" "SUBFOLDERS" ${ARGN})
   set(base ${CMAKE_BINARY_DIR}/include/${target})
   file(REMOVE_RECURSE ${base})
   if(arg_WHOLE)
@@ -21,11 +21,16 @@ function(tessaro_export_headers target folder)
     file(MAKE_DIRECTORY ${parent})
     file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${base}/${folder} SYMBOLIC)
   else()
-    file(MAKE_DIRECTORY ${base}/${folder})
-    file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.h)
-    foreach(header ${headers})
-      get_filename_component(name ${header} NAME)
-      file(CREATE_LINK ${header} ${base}/${folder}/${name} SYMBOLIC)
+    foreach(dir ${folder} ${arg_SUBFOLDERS})
+      if(NOT dir STREQUAL folder)
+        set(dir ${folder}/${dir})
+      endif()
+      file(MAKE_DIRECTORY ${base}/${dir})
+      file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.h)
+      foreach(header ${headers})
+        get_filename_component(name ${header} NAME)
+        file(CREATE_LINK ${header} ${base}/${dir}/${name} SYMBOLIC)
+      endforeach()
     endforeach()
   endif()
   get_target_property(type ${target} TYPE)
@@ -38,9 +43,17 @@ function(tessaro_export_headers target folder)
   endif()
 endfunction()
 
-# A static library of the sources of folder, exporting its headers.
+# A static library of the sources of folder and of its SUBFOLDERS, exporting their headers.
 function(tessaro_library target folder)
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_SOURCE_DIR}/${folder}/*.h)
+  cmake_parse_arguments(arg "" "" "SUBFOLDERS" ${ARGN})
+  set(sources)
+  foreach(dir ${folder} ${arg_SUBFOLDERS})
+    if(NOT dir STREQUAL folder)
+      set(dir ${folder}/${dir})
+    endif()
+    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.h)
+    list(APPEND sources ${found})
+  endforeach()
   add_library(${target} STATIC ${sources})
-  tessaro_export_headers(${target} ${folder})
+  tessaro_export_headers(${target} ${folder} SUBFOLDERS ${arg_SUBFOLDERS})
 endfunction()

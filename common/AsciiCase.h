@@ -3,6 +3,7 @@
 #include <QChar>
 #include <QString>
 #include <QStringView>
+#include <string>
 #include <string_view>
 
 // The catalogue's letter case, as SQLite's NOCASE has it: only the letters A to Z fold (to a to
@@ -24,6 +25,14 @@ inline QString lower(QString text)
     for (QChar& c : text)
         c = fold(c);
     return text;
+}
+
+inline std::string lower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = fold(c);
+    return out;
 }
 
 template <typename Text> bool equal(const Text& a, const Text& b)

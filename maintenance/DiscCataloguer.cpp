@@ -2,8 +2,10 @@
 
 #include "catalogue/Catalogue.h"
 #include "catalogue/DiscLabel.h"
-#include "catalogue/SearchIndex.h"
+#include "catalogue/DiscStore.h"
+#include "catalogue/Query.h"
 #include "catalogue/Statements.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "common/TessaroError.h"
 
 #include <algorithm>

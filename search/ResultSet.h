@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/ResultSnapshot.h"
+#include "catalogue/searchindex/ResultSnapshot.h"
 #include "search/SearchEngine.h"
 
 #include <QObject>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue/SearchIndex.h"
-#include "search/ResultSnapshot.h"
+#include "catalogue/searchindex/ResultSnapshot.h"
+#include "catalogue/searchindex/SearchIndex.h"
 
 class Connection;
 class SearchStatement;

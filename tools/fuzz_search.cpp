@@ -10,11 +10,11 @@
 #include "catalogue/DiscStore.h"
 #include "catalogue/Query.h"
 #include "catalogue/Schema.h"
-#include "catalogue/SearchIndex.h"
 #include "catalogue/Statements.h"
+#include "catalogue/searchindex/SearchIndex.h"
+#include "catalogue/searchindex/SearchPattern.h"
 #include "common/TessaroError.h"
 #include "search/SearchEngine.h"
-#include "search/SearchPattern.h"
 #include "search/SearchStatement.h"
 
 #include <QDir>
@@ -263,9 +263,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     criteria.dateTo = moment(input);
     const QString addedPath = text(input, 256);
     const QString addedName = text(input, 256);
-    // The program writes every date itself: a NUL inside a date text, which the index of a disc
-    // searched by its statement would cut short, cannot come about.
-    const QString addedDate = text(input, 32).remove(QChar(0));
+    const QString addedDate = text(input, 32);
     criteria.pattern = stretched(text(input, 4096), stretch < 2 ? stretch + 1 : 0);
     // A second extension, as a repeated --ext of the command line gives.
     if (input.ConsumeBool())

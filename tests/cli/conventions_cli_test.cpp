@@ -1,4 +1,4 @@
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QJsonDocument>

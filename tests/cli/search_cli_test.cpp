@@ -1,5 +1,5 @@
 #include "catalogue/Query.h"
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QProcess>

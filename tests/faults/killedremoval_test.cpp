@@ -1,6 +1,6 @@
 #include "catalogue/Connection.h"
 #include "catalogue/Query.h"
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "search/SearchEngine.h"
 #include "search/SearchStatement.h"
 #include "tests/support/TestCatalogue.h"

@@ -1,6 +1,6 @@
 #include "app/ui/TessaroApplication.h"
 #include "app/ui/UnMyForm.h"
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "maintenance/ui/UnDelCD.h"
 #include "maintenance/ui/UnNewCD.h"
 #include "search/ui/FilterPanel.h"

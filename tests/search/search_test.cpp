@@ -1,6 +1,6 @@
 #include "catalogue/DiscStore.h"
 #include "catalogue/Query.h"
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "common/TessaroError.h"
 #include "search/ResultModel.h"
 #include "search/ResultSet.h"

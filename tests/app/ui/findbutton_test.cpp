@@ -1,6 +1,6 @@
 #include "app/ui/UnMyForm.h"
 #include "catalogue/DiscStore.h"
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "search/ResultSet.h"
 #include "search/ui/FilterPanel.h"
 #include "search/ui/GridRequisiti.h"

@@ -1,4 +1,4 @@
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "common/ui/Panels.h"
 #include "search/ResultModel.h"
 #include "search/ResultSet.h"

@@ -6,15 +6,19 @@
 #include <vector>
 
 class DiscIndex;
+class StatementRows;
 
 // The rows of one search, fixed when it ran: later changes to the catalogue do not reach
-// them. Rows are kept as positions in the discs' packed indexes (shared with the index
-// cache, so a removed disc's rows stay readable here), a few bytes each.
+// them. Rows answered from a search index are kept as positions in the discs' packed indexes
+// (shared with the index cache, so a removed disc's rows stay readable here), a few bytes
+// each; rows of the plain statement as it returned them.
 class ResultSnapshot
 {
   public:
     // Appends one disc's rows; `entries` rise and point into `index`.
     void append(const QString& label, std::shared_ptr<const DiscIndex> index, std::vector<quint32> entries);
+    // Appends the rows the statement returned for one disc.
+    void append(const QString& label, std::shared_ptr<const StatementRows> rows);
 
     qsizetype rowCount() const { return rows_; }
 
@@ -32,13 +36,19 @@ class ResultSnapshot
     QString estensione(qsizetype row) const;
 
   private:
+    // One disc's rows: entries of its index, or the statement's rows (then `index` is null).
     struct Part {
         QString label;
         std::shared_ptr<const DiscIndex> index;
         std::vector<quint32> entries;
+        std::shared_ptr<const StatementRows> rows;
         qsizetype firstRow = 0;
     };
-    std::pair<const Part*, quint32> locate(qsizetype row) const;
+    struct Row {
+        const Part* part;
+        qsizetype at; // the entry in the index, or the row in the statement's rows
+    };
+    Row locate(qsizetype row) const;
 
     std::vector<Part> parts_;
     qsizetype rows_ = 0;

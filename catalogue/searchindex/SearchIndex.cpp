@@ -1,10 +1,10 @@
-#include "catalogue/SearchIndex.h"
+#include "catalogue/searchindex/SearchIndex.h"
 
 #include "catalogue/Connection.h"
-#include "catalogue/DiscIndex.h"
 #include "catalogue/Schema.h"
 #include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/searchindex/DiscIndex.h"
 #include "common/TessaroError.h"
 
 #include <limits>

@@ -22,20 +22,13 @@ class DiscIndex
     class Builder
     {
       public:
-        // A builder for a search index checks that substring searches can trust its text;
-        // one that only keeps rows a statement has already chosen does not.
-        explicit Builder(bool searchable = true) : searchable_(searchable) {}
-
-        // Entries must arrive in the grid's order. Returns false, and spoils a search index's
-        // builder, for a value the index cannot hold (a NUL character, text that is not UTF-8,
-        // ids spread too far, more than 65,536 extensions, more bytes than the index's
-        // offsets reach); such a disc is then searched with the plain statement. A builder
-        // that only keeps rows is never spoilt: it returns false only when it is full(), and
-        // the row goes into a fresh builder, which always takes one row.
+        // Entries must arrive in the grid's order. Returns false, and spoils the builder, for a
+        // value the index cannot hold (a NUL character, text that is not UTF-8, ids spread too
+        // far, more than 65,536 extensions, more bytes than the index's offsets reach); such a
+        // disc is then searched with the plain statement.
         bool add(qint64 id, std::string_view path, std::string_view name, std::string_view extension,
                  qint64 size, std::string_view date);
         bool spoilt() const { return spoilt_; }
-        bool full() const { return full_; }
         qint64 count() const { return qint64(ids_.size()); }
         // The bytes of the index; empty when spoilt.
         QByteArray finish();
@@ -46,9 +39,7 @@ class DiscIndex
                   std::string_view date) const;
         quint32 addText(std::string& region, std::string_view text);
 
-        bool searchable_;
         bool spoilt_ = false;
-        bool full_ = false;
         qsizetype extensionBytes_ = 0;
         struct Hash {
             using is_transparent = void;

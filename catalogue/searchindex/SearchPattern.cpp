@@ -1,4 +1,4 @@
-#include "search/SearchPattern.h"
+#include "catalogue/searchindex/SearchPattern.h"
 
 #include "common/AsciiCase.h"
 #include "common/TessaroError.h"

@@ -1,4 +1,4 @@
-#include "catalogue/DiscIndex.h"
+#include "catalogue/searchindex/DiscIndex.h"
 
 #include "common/AsciiCase.h"
 
@@ -71,13 +71,6 @@ template <typename T> void putAll(QByteArray& out, const std::vector<T>& values)
     out.append(reinterpret_cast<const char*>(values.data()), qsizetype(values.size() * sizeof(T)));
 }
 
-std::string folded(const char* data, quint32 size)
-{
-    std::string text(data, size);
-    for (char& c : text)
-        c = AsciiCase::fold(c);
-    return text;
-}
 } // namespace
 
 bool DiscIndex::Builder::spoil()
@@ -111,16 +104,11 @@ bool DiscIndex::Builder::fits(std::string_view path, std::string_view name, std:
 bool DiscIndex::Builder::add(qint64 id, std::string_view path, std::string_view name,
                              std::string_view extension, qint64 size, std::string_view date)
 {
-    if (spoilt_ || full_)
+    if (spoilt_)
         return false;
-    if (searchable_ && (hasNul(path) || hasNul(name) || hasNul(extension) || hasNul(date) ||
-                        !validUtf8(path) || !validUtf8(name)))
+    if (hasNul(path) || hasNul(name) || hasNul(extension) || hasNul(date) || !validUtf8(path) ||
+        !validUtf8(name) || !fits(path, name, extension, date))
         return spoil();
-    // An empty builder takes any one row: no single text of SQLite's reaches 32-bit offsets.
-    if (!fits(path, name, extension, date) && (searchable_ || !ids_.empty())) {
-        full_ = true;
-        return searchable_ ? spoil() : false;
-    }
 
     const auto entry = quint32(ids_.size());
     if (entry == 0 || path != lastPath_) {
@@ -399,14 +387,14 @@ std::string_view DiscIndex::extensionText(quint32 extension) const
 std::string_view DiscIndex::foldedNames() const
 {
     if (foldedNames_.size() != namesSize_)
-        foldedNames_ = folded(bytes_.constData() + names_, namesSize_);
+        foldedNames_ = AsciiCase::lower(std::string_view(bytes_.constData() + names_, namesSize_));
     return foldedNames_;
 }
 
 std::string_view DiscIndex::foldedPaths() const
 {
     if (foldedPaths_.size() != pathsSize_)
-        foldedPaths_ = folded(bytes_.constData() + paths_, pathsSize_);
+        foldedPaths_ = AsciiCase::lower(std::string_view(bytes_.constData() + paths_, pathsSize_));
     return foldedPaths_;
 }
 

@@ -1,5 +1,5 @@
+#include "catalogue/searchindex/SearchPattern.h"
 #include "common/TessaroError.h"
-#include "search/SearchPattern.h"
 
 #include <QtTest>
 #include <random>

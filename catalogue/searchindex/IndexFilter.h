@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+class DiscIndex;
+class ResultSnapshot;
+
+// A search's conditions answered from a disc's search index exactly as the search statement
+// answers them on the disc's rows: the `like` pattern on folder and name, the date bounds in
+// the binary collation, the extensions under NOCASE, in the statement's order.
+class IndexFilter
+{
+  public:
+    // The values the statement binds; a condition left empty is not in the statement.
+    struct Conditions {
+        std::optional<QString> pattern;
+        std::optional<QString> dateFrom;
+        std::optional<QString> dateTo;
+        QStringList extensions; // any of them, each with its dot
+    };
+
+    // Refuses a pattern SQLite refuses, with SQLite's words.
+    explicit IndexFilter(const Conditions& conditions);
+    ~IndexFilter();
+    IndexFilter(const IndexFilter&) = delete;
+    IndexFilter& operator=(const IndexFilter&) = delete;
+
+    // Appends the disc's rows that meet the conditions.
+    void append(const QString& label, const std::shared_ptr<const DiscIndex>& index,
+                ResultSnapshot& into) const;
+
+  private:
+    class Rules;
+    std::unique_ptr<const Rules> rules_;
+};
