@@ -5,6 +5,7 @@
 #include "scan/WildcardPattern.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, const QString& drive,
                           const QString& path, const WildcardPattern& pattern, bool recursive)
@@ -32,10 +33,21 @@ qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, con
     return count;
 }
 
-qint64 ListedWalk::image(TFileSearcher* searcher, const QString& file, const ArchiveLister* archives,
-                         const QString& drive, const QString& path, const QString& pattern, bool recursive)
+qint64 ListedWalk::image(TFileSearcher* searcher, const QString& file, ImageReading how, const QString& drive,
+                         const QString& path, const QString& pattern, bool recursive)
 {
-    const DiscImage disc(file, archives);
+    // Reading a big image's tree takes a while: events are pumped at its start and then every
+    // few milliseconds, not for each entry, which would slow the reading down.
+    QElapsedTimer sincePump;
+    if (searcher)
+        how.going = [searcher, &sincePump] {
+            if (!sincePump.isValid() || sincePump.elapsed() >= 10) {
+                QCoreApplication::processEvents();
+                sincePump.start();
+            }
+            return !searcher->Stopped;
+        };
+    const DiscImage disc(file, how);
     if (searcher)
         searcher->NotListed += disc.notListed();
     return report(searcher, disc.files(), drive, path, WildcardPattern(pattern), recursive);
