@@ -20,7 +20,7 @@
 
 namespace
 {
-constexpr qint64 kSector = 2048;
+constexpr qint64 kSector = SectorFile::kSector;
 
 [[noreturn]] void fail(const QString& file, const QString& reason)
 {
