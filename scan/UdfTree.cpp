@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <udfread/blockinput.h>
 #include <udfread/udfread.h>
 #include <vector>
@@ -190,6 +191,7 @@ bool UdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notListed)
         fail(image_, QStringLiteral("the UDF file system cannot be read"));
     std::vector<Level> stack;
     stack.push_back(Level{std::move(root), QStringLiteral("\\")});
+    std::set<quint32> folders;
     // Depth first in directory order, with an explicit stack so deep images cannot exhaust the call stack.
     while (!stack.empty()) {
         if (how.stop())
@@ -206,9 +208,14 @@ bool UdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notListed)
                 (name.startsWith(QLatin1Char('.')) && !how.dotFolders))
                 continue;
             QString path = level.path + name + QLatin1Char('\\');
+            input_->haveEntry = false;
             DirHandle sub(udfread_opendir_at(level.dir.get(), entry.d_name));
             if (!sub)
                 fail(image_, QStringLiteral("cannot read the folder %1").arg(path));
+            // UDF records each folder once; a hostile image pointing a folder back at one above it
+            // would otherwise be walked without end. Entries are told apart by where they lie.
+            if (input_->haveEntry && !folders.insert(le32(input_->entry + 12)).second)
+                fail(image_, QStringLiteral("the folder %1 is recorded more than once").arg(path));
             // `level` lives in the stack, which the push may move.
             stack.push_back(Level{std::move(sub), std::move(path)});
             continue;

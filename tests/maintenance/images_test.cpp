@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,6 +89,49 @@ bool dropIsoDescriptors(const QString& image)
             return false;
     }
     return true;
+}
+// Points the UDF entry of the folder `from` at the folder `to` (each the first of its name), so a
+// walk that follows it never ends. Entry identifiers are found by their tag and checksum.
+bool loopFolder(const QString& image, const QByteArray& from, const QByteArray& to)
+{
+    QFile file(image);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray data = file.readAll();
+    auto* bytes = reinterpret_cast<unsigned char*>(data.data());
+    const auto checksum = [](const unsigned char* tag) {
+        unsigned sum = 0;
+        for (int i = 0; i < 16; ++i)
+            sum += i == 4 ? 0 : tag[i];
+        return (unsigned char)(sum);
+    };
+    qsizetype fromAt = -1;
+    qsizetype toAt = -1;
+    for (qsizetype i = 0; i + 40 < data.size(); i += 4) {
+        const unsigned char* fid = bytes + i;
+        if ((fid[0] | fid[1] << 8) != 257 || checksum(fid) != fid[4])
+            continue;
+        const QByteArray name = data.mid(i + 38 + (fid[36] | fid[37] << 8), fid[19]);
+        if (name == '\x08' + from && fromAt < 0)
+            fromAt = i;
+        if (name == '\x08' + to && toAt < 0)
+            toAt = i;
+    }
+    if (fromAt < 0 || toAt < 0)
+        return false;
+    unsigned char* fid = bytes + fromAt;
+    std::memcpy(fid + 24, bytes + toAt + 24, 4); // the entry's logical block
+    // The descriptor's CRC-ITU over its body, then the tag's checksum.
+    quint16 crc = 0;
+    for (int i = 0; i < (fid[10] | fid[11] << 8); ++i) {
+        crc ^= quint16(fid[16 + i] << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = quint16(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+    fid[8] = (unsigned char)(crc);
+    fid[9] = (unsigned char)(crc >> 8);
+    fid[4] = checksum(fid);
+    return file.seek(0) && file.write(data) == data.size();
 }
 } // namespace
 
@@ -217,12 +261,16 @@ void ImagesTest::imageIsCataloguedAsItsDisc()
 void ImagesTest::damagedImageFailsAndLeavesNothing_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<qint64>("keep"); // bytes of the sound image kept; -1 for garbage
+    QTest::addColumn<qint64>("keep"); // bytes of the sound image kept; -1 for garbage, 0 for a loop
     QTest::addColumn<QString>("reason");
     QTest::newRow("iso cut short") << QStringLiteral("rockridge") << qint64(40 * 2048)
                                    << QStringLiteral("the image is truncated");
     QTest::newRow("udf cut after its anchor")
         << QStringLiteral("bridge") << qint64(270 * 2048) << QStringLiteral("the image is truncated");
+    // A hostile image whose folder holds the folder it sits in.
+    QTest::newRow("udf folder looping back")
+        << QStringLiteral("udfonly") << qint64(0)
+        << QStringLiteral("the folder \\docs\\deep\\ is recorded more than once");
     QTest::newRow("no image at all") << QString() << qint64(-1)
                                      << QStringLiteral("it is not an ISO 9660 or UDF image");
 }
@@ -242,8 +290,12 @@ void ImagesTest::damagedImageFailsAndLeavesNothing()
         const QString sound = make(kind);
         QVERIFY(!sound.isEmpty());
         QVERIFY(QFile::copy(sound, damaged));
-        QVERIFY(QFileInfo(damaged).size() > keep);
-        QVERIFY(QFile::resize(damaged, keep));
+        if (keep == 0) {
+            QVERIFY(loopFolder(damaged, "deep", "docs"));
+        } else {
+            QVERIFY(QFileInfo(damaged).size() > keep);
+            QVERIFY(QFile::resize(damaged, keep));
+        }
     }
 
     TestCatalogue catalogue;
