@@ -2,6 +2,7 @@
 
 #include "common/TessaroError.h"
 #include "scan/ArchiveLister.h"
+#include "scan/CdioUdfTree.h"
 #include "scan/SectorFile.h"
 #include "scan/UdfTree.h"
 #include "scan/VolumeLabel.h"
@@ -364,9 +365,21 @@ DiscImage::DiscImage(const QString& file, const ImageReading& how)
         // UDF is preferred on a bridge image: its names and dates are the full ones.
         if (!udfComplete(sectors))
             fail(file, QStringLiteral("the image is truncated"));
-        UdfTree udf(file, sectors);
-        label_ = udf.label();
-        whole = udf.read(files_, how, notListed_);
+        // libudfread reads every revision but not the sparable partitions of rewritable media,
+        // which libudf reads up to 1.50.
+        std::unique_ptr<UdfTree> udf;
+        try {
+            udf = std::make_unique<UdfTree>(file, sectors);
+        } catch (const TessaroError&) {
+            const std::unique_ptr<CdioUdfTree> older = CdioUdfTree::open(track.file);
+            if (!older)
+                throw;
+            label_ = UdfTree::logicalVolumeId(sectors);
+            whole = older->read(files_, how, notListed_);
+            break;
+        }
+        label_ = udf->label();
+        whole = udf->read(files_, how, notListed_);
         break;
     }
     case Kind::Iso:
@@ -390,7 +403,7 @@ QString DiscImage::readLabel(const QString& file)
         const SectorFile sectors(track.file, track.sectorSize, track.dataOffset);
         switch (kindOf(sectors)) {
         case Kind::Udf:
-            return UdfTree(file, sectors).label();
+            return UdfTree::logicalVolumeId(sectors);
         case Kind::Iso:
             return isoLabel(sectors);
         case Kind::None:

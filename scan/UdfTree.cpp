@@ -76,9 +76,9 @@ QString dstring(const unsigned char* field, int size)
     return text;
 }
 
-// The logical volume identifier of the newest logical volume descriptor of the main sequence,
-// which the anchor at sector 256 points to; null when there is none.
-QString logicalVolumeId(const SectorFile& sectors)
+} // namespace
+
+QString UdfTree::logicalVolumeId(const SectorFile& sectors)
 {
     constexpr int kAnchor = 2, kLogicalVolume = 6, kTerminator = 8;
     unsigned char sector[SectorFile::kSector];
@@ -102,6 +102,8 @@ QString logicalVolumeId(const SectorFile& sectors)
     return id;
 }
 
+namespace
+{
 QString udfName(const char* mutf8)
 {
     return mutf8 ? QString::fromUtf8(mutf8) : QString();

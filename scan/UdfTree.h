@@ -24,6 +24,9 @@ class UdfTree
     // The logical volume identifier (what systems show as the disc's label; writers may give the
     // primary volume descriptor another one).
     QString label() const;
+    // The same, read from the newest logical volume descriptor of the main sequence the anchor
+    // at sector 256 points to; null when there is none.
+    static QString logicalVolumeId(const SectorFile& sectors);
 
     // Appends the files depth first, each folder in the order it records its entries, the
     // members of listed archives right after their archive. Returns false when told to stop.

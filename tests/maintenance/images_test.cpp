@@ -352,6 +352,12 @@ void ImagesTest::udfImagesOfEachRevision_data()
     // Extended file entries from 2.00 on.
     QTest::newRow("2.01") << QStringLiteral("2.01") << QStringLiteral("hd") << QStringLiteral("Empty 2.01")
                           << QString();
+    // Rewritable media have sparable partitions: read through libudf, which stops at 1.50.
+    QTest::newRow("1.50 rewritable") << QStringLiteral("1.50") << QStringLiteral("cdrw")
+                                     << QStringLiteral("Sparable 1.50") << QString();
+    QTest::newRow("2.01 rewritable") << QStringLiteral("2.01") << QStringLiteral("dvdrw")
+                                     << QStringLiteral("x")
+                                     << QStringLiteral("the UDF file system cannot be read");
     // newfs_udf gives the primary volume descriptor a number of its own as identifier.
     QTest::newRow("2.01 with files") << QStringLiteral("2.01") << QStringLiteral("udfclient")
                                      << QStringLiteral("Rev201") << QString();
