@@ -166,8 +166,12 @@ UdfTree::UdfTree(const QString& image, const SectorFile& sectors) : image_(image
     input_->base = {nullptr, &Input::read, &Input::size};
     input_->sectors = &sectors;
     udf_ = udfread_init();
-    if (!udf_ || udfread_open_input(udf_, &input_->base) < 0)
-        fail(image, QStringLiteral("the UDF file system cannot be read"));
+    if (udf_ && udfread_open_input(udf_, &input_->base) >= 0)
+        return;
+    // A constructor that throws runs no destructor.
+    if (udf_)
+        udfread_close(udf_);
+    fail(image, QStringLiteral("the UDF file system cannot be read"));
 }
 
 UdfTree::~UdfTree()
