@@ -62,7 +62,7 @@ int main(int argc, char* argv[])
                   {QStringLiteral("-quiet"), QStringLiteral("-R"), QStringLiteral("-J"),
                    QStringLiteral("-joliet-long"), QStringLiteral("-o"), image, root});
     if (!mkisofs.waitForFinished(-1) || mkisofs.exitCode() != 0) {
-        std::fprintf(stderr, "genisoimage failed (tools/install-deps installs it)\n");
+        std::fprintf(stderr, "genisoimage failed (tools/install-deps --test installs it)\n");
         return 1;
     }
     std::printf("tree: %d files in %d folders; image of %lld bytes\n", tree.fileCount(), folders,

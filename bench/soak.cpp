@@ -122,6 +122,7 @@ class Soak
         };
         run.setEvents(events);
         run.searcher().mapDrive(QLatin1Char('d'), disc.folder);
+        run.searcher().OnPump = [] { QCoreApplication::processEvents(); };
         run.countFiles(QStringLiteral("d:\\"));
         const bool type = std::bernoulli_distribution(0.5)(random_);
         const bool completed = run.catalogue(type ? QStringLiteral("C") : QStringLiteral("D"),

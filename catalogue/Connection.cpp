@@ -3,8 +3,6 @@
 #include "catalogue/Schema.h"
 #include "common/TessaroError.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 #include <sqlite3.h>
@@ -19,11 +17,6 @@ Connection::Connection() = default;
 Connection::~Connection()
 {
     disconnect();
-}
-
-QString Connection::defaultPath()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("archive.mdb"));
 }
 
 void Connection::connect(const QString& path)

@@ -20,9 +20,6 @@ class Connection
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // "archive.mdb" in the folder of the running executable.
-    static QString defaultPath();
-
     void connect(const QString& path);
     bool connected() const { return db_ != nullptr; }
     void disconnect() noexcept;

@@ -9,6 +9,7 @@
 #include "settings/DotFolderSetting.h"
 #include "settings/DriveSetting.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -104,7 +105,7 @@ void clearProgress()
 int cmdAdd(const CliContext& context)
 {
     const Options options = parse(context.args);
-    const DriveSetting setting;
+    const DriveSetting setting(context.settingsPath);
     // A folder taken as the disc's root stands in for a drive letter of its own.
     const bool folderRun = options.root.has_value();
     const QChar letter =
@@ -154,6 +155,8 @@ int cmdAdd(const CliContext& context)
         run.searcher().mapDrive(letter, rootFolder);
     run.searcher().ListArchives = options.archives || setting.ListArchives();
     run.searcher().DotFolders = options.dotFolders || DotFolderSetting(setting.path()).enterDotFolders();
+    // Ctrl+C reaches the run through the notifier below, handled between files.
+    run.searcher().OnPump = [] { QCoreApplication::processEvents(); };
     QSocketNotifier wake(g_wake[0], QSocketNotifier::Read);
     QObject::connect(&wake, &QSocketNotifier::activated, [&run] {
         char buffer[16];

@@ -9,7 +9,7 @@ int cmdDrives(const CliContext& context)
 {
     if (!context.args.isEmpty())
         throw TessaroError(QStringLiteral("drives takes no arguments"));
-    const DriveTable table = DriveSetting().driveTable();
+    const DriveTable table = DriveSetting(context.settingsPath).driveTable();
     for (const DriveEntry& drive : table.drives()) {
         Output::line(QStringList{fieldText(QString(drive.letter)), driveKindName(drive.kind),
                                  fieldText(drive.root), fieldText(drive.label)}

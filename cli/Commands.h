@@ -6,7 +6,8 @@
 // One function per command; each parses its own options from args (the words after the
 // command name) and returns the exit status. Failures throw TessaroError.
 struct CliContext {
-    QString cataloguePath; // --catalogue FILE, or archive.mdb beside the executable
+    QString cataloguePath; // --catalogue FILE, or the program's catalogue (AppPaths)
+    QString settingsPath;  // the program's tessaro.ini (AppPaths)
     QStringList args;
 };
 

@@ -1,5 +1,5 @@
 // tessaro-cli: the catalogue from the command line, over the same libraries as the windows.
-#include "catalogue/Connection.h"
+#include "catalogue/AppPaths.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
 #include "cli/Output.h"
@@ -65,7 +65,10 @@ int main(int argc, char* argv[])
         std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     QStringList args = app.arguments().mid(1);
     CliContext context;
-    context.cataloguePath = Connection::defaultPath();
+    const AppPaths paths = AppPaths::forThisProgram();
+    context.cataloguePath = paths.catalogue();
+    context.settingsPath = paths.settings();
+    bool ownCatalogue = true;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();
         if (option == QLatin1String("--help")) {
@@ -82,8 +85,10 @@ int main(int argc, char* argv[])
         }
         if (option == QLatin1String("--catalogue") && !args.isEmpty()) {
             context.cataloguePath = args.takeFirst();
+            ownCatalogue = false;
         } else if (option.startsWith(QLatin1String("--catalogue="))) {
             context.cataloguePath = option.mid(12);
+            ownCatalogue = false;
         } else {
             printError(QStringLiteral("unknown option %1").arg(option));
             printUsage(stderr);
@@ -103,6 +108,9 @@ int main(int argc, char* argv[])
     }
     context.args = args;
     try {
+        paths.prepareFolders();
+        if (ownCatalogue && name != QLatin1String("create-catalogue") && name != QLatin1String("drives"))
+            paths.createMissingCatalogue();
         const int status = it->second.run(context);
         Output::finish();
         return status;

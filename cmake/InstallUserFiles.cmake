@@ -1,10 +1,12 @@
-# Runs last in cmake --install, after the executables are in place.
+# Runs last in cmake --install, after the executables are in place: the catalogue and settings of
+# a per-user install, and the desktop entry and icon.
 
 set(folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 
-# The user's data: created when missing, never overwritten, and kept out of the install
-# manifest so that removing the installed files leaves the catalogue alone.
-if(TESSARO_CREATE_CATALOGUE)
+# The user's data, only in a per-user install: created when missing, never overwritten, and kept
+# out of the install manifest so that removing the installed files leaves the catalogue alone.
+# Any other install ships none: each user gets their own on first start.
+if(TESSARO_PER_USER AND TESSARO_CREATE_CATALOGUE)
   if(EXISTS "${folder}/archive.mdb")
     message(STATUS "Kept: ${folder}/archive.mdb")
   else()
@@ -17,19 +19,28 @@ if(TESSARO_CREATE_CATALOGUE)
     endif()
   endif()
 endif()
-if(EXISTS "${folder}/tessaro.ini")
-  message(STATUS "Kept: ${folder}/tessaro.ini")
-else()
-  message(STATUS "Creating: ${folder}/tessaro.ini")
-  file(COPY_FILE "${TESSARO_SOURCE_DIR}/resources/tessaro.ini" "${folder}/tessaro.ini")
+if(TESSARO_PER_USER)
+  if(EXISTS "${folder}/tessaro.ini")
+    message(STATUS "Kept: ${folder}/tessaro.ini")
+  else()
+    message(STATUS "Creating: ${folder}/tessaro.ini")
+    file(COPY_FILE "${TESSARO_SOURCE_DIR}/resources/tessaro.ini" "${folder}/tessaro.ini")
+  endif()
 endif()
 
 if(NOT TESSARO_DESKTOP_ENTRY)
   return()
 endif()
-set(data_home "$ENV{XDG_DATA_HOME}")
-if(NOT IS_ABSOLUTE "${data_home}")
-  set(data_home "$ENV{HOME}/.local/share")
+# Per user: the installing user's XDG data folder. Otherwise: the prefix's share folder.
+if(TESSARO_PER_USER)
+  set(data_home "$ENV{XDG_DATA_HOME}")
+  if(NOT IS_ABSOLUTE "${data_home}")
+    set(data_home "$ENV{HOME}/.local/share")
+  endif()
+elseif(IS_ABSOLUTE "${TESSARO_DATAROOTDIR}")
+  set(data_home "${TESSARO_DATAROOTDIR}")
+else()
+  set(data_home "${CMAKE_INSTALL_PREFIX}/${TESSARO_DATAROOTDIR}")
 endif()
 
 # Exec wants the program in double quotes, with \ " ` $ escaped inside them and % doubled; the
@@ -42,7 +53,7 @@ foreach(special "\"" "`" "$")
 endforeach()
 set(TESSARO_DESKTOP_EXEC "\"${program}\"")
 string(REPLACE "\\" "\\\\" TESSARO_DESKTOP_EXEC "${TESSARO_DESKTOP_EXEC}")
-# The program makes scratch files in its working folder: start it in its own.
+# Started from the menu in its own folder, as when it is started there from a terminal.
 set(TESSARO_DESKTOP_PATH "${CMAKE_INSTALL_PREFIX}")
 configure_file("${TESSARO_SOURCE_DIR}/resources/tessaro.desktop.in"
                "${TESSARO_BINARY_DIR}/install/tessaro.desktop" @ONLY)

@@ -7,7 +7,6 @@
 #include "scan/ListedWalk.h"
 #include "scan/UnFileSearch.h"
 
-#include <QCoreApplication>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -191,7 +190,8 @@ void FolderWalk::handle(Level& level, const dirent* entry)
     if (searcher_->OnFile)
         searcher_->OnFile(drive_, level.path, name_, qint64(st.st_size),
                           LocalDateTime::fromTime(st.st_mtim.tv_sec));
-    QCoreApplication::processEvents();
+    if (searcher_->OnPump)
+        searcher_->OnPump();
     if (archives_)
         listArchive(level, name, name_);
 }

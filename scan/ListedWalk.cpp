@@ -4,7 +4,6 @@
 #include "scan/UnFileSearch.h"
 #include "scan/WildcardPattern.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 
 qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, const QString& drive,
@@ -28,7 +27,8 @@ qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, con
         if (searcher->OnFile)
             searcher->OnFile(drive, file.path, file.name, file.size,
                              LocalDateTime::fromTime(time_t(file.modified)));
-        QCoreApplication::processEvents();
+        if (searcher->OnPump)
+            searcher->OnPump();
     }
     return count;
 }
@@ -36,13 +36,14 @@ qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, con
 qint64 ListedWalk::image(TFileSearcher* searcher, const QString& file, ImageReading how, const QString& drive,
                          const QString& path, const QString& pattern, bool recursive)
 {
-    // Reading a big image's tree takes a while: events are pumped at its start and then every
-    // few milliseconds, not for each entry, which would slow the reading down.
+    // Reading a big image's tree takes a while: the caller's pump runs at its start and then
+    // every few milliseconds, not for each entry, which would slow the reading down.
     QElapsedTimer sincePump;
     if (searcher)
         how.going = [searcher, &sincePump] {
             if (!sincePump.isValid() || sincePump.elapsed() >= 10) {
-                QCoreApplication::processEvents();
+                if (searcher->OnPump)
+                    searcher->OnPump();
                 sincePump.start();
             }
             return !searcher->Stopped;

@@ -10,10 +10,10 @@
 #include <map>
 
 // Walks a drive folder ("d:\" or "d:\docs\") and everything below it, reporting every file whose
-// name matches a wildcard pattern, one at a time, and pumping the event queue after each so a
-// caller on the GUI thread stays responsive and can call Stop. A folder or file that cannot be
-// read for any reason but permission raises a TessaroError (see FolderWalk). The drive letter is turned into
-// a real folder by a resolver; mapDrive lets any plain folder stand in for a drive.
+// name matches a wildcard pattern, one at a time, and calling the caller's message pump after
+// each (OnPump) so a caller on the GUI thread stays responsive and can call Stop. A folder or file that
+// cannot be read for any reason but permission raises a TessaroError (see FolderWalk). The drive letter is
+// turned into a real folder by a resolver; mapDrive lets any plain folder stand in for a drive.
 class TFileSearcher
 {
   public:
@@ -23,6 +23,7 @@ class TFileSearcher
     using FileEvent = std::function<void(const QString& drive, const QString& path, const QString& name,
                                          qint64 size, const LocalDateTime& date)>;
     using EndEvent = std::function<void(bool stopped)>;
+    using PumpEvent = std::function<void()>;
 
     // Without a resolver the letters are those of the machine's drive table.
     explicit TFileSearcher(DriveResolver resolver = {});
@@ -46,6 +47,9 @@ class TFileSearcher
     StartEvent OnStart;
     FileEvent OnFile;
     EndEvent OnEnd;
+    // Called after every file reported, where the windows hand events on (their Stop button,
+    // repaints); none by default.
+    PumpEvent OnPump;
     // Also enter folders whose names begin with "." (never "." and ".."); by default they are skipped.
     bool DotFolders = false;
     // What the last Execute met: files reported, folders read, folders it could not read.

@@ -3,8 +3,6 @@
 #include <QDateTime>
 #include <QString>
 
-class TFilterPanel;
-
 // The five filters of a search, each with its tick and its input as the user set them.
 struct SearchCriteria {
     bool byDisc = false;
@@ -18,6 +16,3 @@ struct SearchCriteria {
     bool byExtension = false;
     QString extension; // an extension list entry: no dot, any letter case
 };
-
-// What the filter panel's ticks and inputs say right now.
-SearchCriteria criteriaFromPanel(const TFilterPanel& panel);

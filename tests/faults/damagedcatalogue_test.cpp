@@ -1,4 +1,4 @@
-#include "app/UnMyForm.h"
+#include "app/ui/UnMyForm.h"
 #include "catalogue/Connection.h"
 #include "catalogue/Query.h"
 #include "catalogue/Schema.h"

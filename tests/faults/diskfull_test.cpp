@@ -5,7 +5,7 @@
 #include "catalogue/Transaction.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
-#include "maintenance/UnNewCD.h"
+#include "maintenance/ui/UnNewCD.h"
 #include "search/SearchEngine.h"
 #include "search/SearchStatement.h"
 #include "tests/maintenance/MaintenanceFixture.h"

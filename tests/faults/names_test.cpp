@@ -1,10 +1,10 @@
 #include "catalogue/Query.h"
 #include "maintenance/DiscCataloguer.h"
 #include "scan/FileNameText.h"
-#include "search/GridRequisiti.h"
 #include "search/ResultModel.h"
 #include "search/ResultSet.h"
 #include "search/SearchStatement.h"
+#include "search/ui/GridRequisiti.h"
 #include "tests/faults/RawTree.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 

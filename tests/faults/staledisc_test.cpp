@@ -1,7 +1,7 @@
 #include "catalogue/Connection.h"
 #include "catalogue/Query.h"
-#include "maintenance/UnDelCD.h"
-#include "maintenance/UnNewCD.h"
+#include "maintenance/ui/UnDelCD.h"
+#include "maintenance/ui/UnNewCD.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
 

@@ -1,7 +1,7 @@
 #include "catalogue/Schema.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
-#include "maintenance/UnNewCD.h"
+#include "maintenance/ui/UnNewCD.h"
 #include "settings/DotFolderSetting.h"
 #include "tests/faults/AsNobody.h"
 #include "tests/faults/RawTree.h"
@@ -113,7 +113,7 @@ void UnreadableDiscTest::ioErrorsFailTheRun()
     QFETCH(QString, error);
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     if (strace.isEmpty())
-        QSKIP("needs strace (tools/install-deps)");
+        QSKIP("needs strace (tools/install-deps --test)");
     QTemporaryDir dir;
     const QString disc = dir.filePath(QStringLiteral("disc"));
     for (const char* file : {"a/f1.txt", "a/f2.txt", "b/c/f3.txt", "g.txt"})

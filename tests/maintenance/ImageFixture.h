@@ -52,7 +52,7 @@ inline QString run(const QString& program, const QStringList& args, const QStrin
 {
     const QString found = QStandardPaths::findExecutable(program);
     if (found.isEmpty())
-        return program + QStringLiteral(" is not installed (tools/install-deps installs it)");
+        return program + QStringLiteral(" is not installed (tools/install-deps --test installs it)");
     QProcess process;
     process.setWorkingDirectory(folder);
     process.setProcessChannelMode(QProcess::MergedChannels);

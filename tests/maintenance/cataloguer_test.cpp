@@ -199,6 +199,7 @@ void CataloguerTest::stopRemovesEverythingAndFreesTheId()
     const qint64 earlier = host.catalogue.addDisc(QStringLiteral("C"));
     host.catalogue.addFile(earlier, QStringLiteral("\\"), QStringLiteral("keep.txt"));
     DiscCataloguer run(host.connection(), host.workQuery(), [&drive](QChar l) { return drive.rootOf(l); });
+    run.searcher().OnPump = [] { QCoreApplication::processEvents(); };
     bool stoppedSeen = false;
     DiscCataloguer::Events events;
     // The stop comes from the walk's event pump, as a click on the Stop button does.

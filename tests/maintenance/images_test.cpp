@@ -458,6 +458,7 @@ void ImagesTest::stopIsSeenWhileTheImageIsRead()
     qint64 reported = 0;
     searcher.OnFile = [&reported](const QString&, const QString&, const QString&, qint64,
                                   const LocalDateTime&) { ++reported; };
+    searcher.OnPump = [] { QCoreApplication::processEvents(); };
     bool stoppedAtEnd = false;
     searcher.OnEnd = [&stoppedAtEnd](bool stopped) { stoppedAtEnd = stopped; };
     QTimer::singleShot(0, [&searcher] { searcher.Stop(); });

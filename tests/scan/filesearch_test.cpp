@@ -263,6 +263,7 @@ class FileSearchTest : public QObject
     void pumpedEventCanStopTheWalk()
     {
         TFileSearcher s = searcher();
+        s.OnPump = [] { QCoreApplication::processEvents(); };
         // Queued before the walk: it only runs if the walk pumps events after a file.
         QTimer::singleShot(0, this, [&s] { s.Stop(); });
         s.Execute(QStringLiteral("x:\\"), QStringLiteral("*.*"), true);

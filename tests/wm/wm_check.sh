@@ -28,7 +28,7 @@ kwin) wm=(kwin_x11 --replace) ;;
 *) echo "unknown window manager $manager" >&2; exit 2 ;;
 esac
 for tool in Xvfb xdotool xwininfo xprop import convert compare rsvg-convert sqlite3 dbus-run-session "${wm[0]}"; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (tools/install-deps)"; exit 77; }
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (tools/install-deps --test)"; exit 77; }
 done
 
 work=$(mktemp -d)

@@ -1,0 +1,336 @@
+#include "app/ui/UnMyForm.h"
+
+#include "app/AppInfo.h"
+#include "app/ui/SystemDiscDrive.h"
+#include "app/ui/UnAbout.h"
+#include "app/ui/UnLoading.h"
+#include "app/ui/WindowChrome.h"
+#include "common/IMessages.h"
+#include "common/TessaroError.h"
+#include "common/ui/Panels.h"
+#include "maintenance/ui/UnDelCD.h"
+#include "maintenance/ui/UnNewCD.h"
+#include "resources/Art.h"
+#include "search/ResultSet.h"
+#include "search/SearchCriteria.h"
+#include "search/SearchStatement.h"
+#include "search/ui/FilterPanel.h"
+#include "search/ui/GridRequisiti.h"
+#include "search/ui/PanelCriteria.h"
+#include "settings/DotFolderSetting.h"
+#include "settings/ui/UnSettings.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace
+{
+
+QToolButton* toolButton(QToolBar* bar, const char* name, const QString& hint, QLatin1StringView art)
+{
+    auto* button = new QToolButton(bar);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoRaise(true);
+    button->setFixedSize(23, 22);
+    button->setIconSize(QSize(16, 16));
+    button->setIcon(QIcon(QString(art)));
+    button->setToolTip(hint);
+    button->setStatusTip(hint);
+    bar->addWidget(button);
+    return button;
+}
+
+void addGap(QToolBar* bar)
+{
+    auto* gap = new QWidget(bar);
+    gap->setFixedWidth(8);
+    bar->addWidget(gap);
+}
+} // namespace
+
+TPersonalForm::TPersonalForm(IMessages& messages, const QString& cataloguePath, const QString& settingsPath,
+                             QWidget* parent)
+    : QWidget(parent), messages_(messages), cataloguePath_(cataloguePath)
+{
+    setObjectName(QStringLiteral("PersonalForm"));
+    setWindowTitle(AppInfo::Title);
+    WorkQuery = std::make_unique<Query>(connection_);
+    ResultQuery = std::make_unique<ResultSet>(connection_);
+    buildLayout();
+    FormCreate();
+    // Created once, hidden, also after a failed start-up; shown modally by their commands.
+    frmAbout = new TfrmAbout(this);
+    discDrive_ = std::make_unique<SystemDiscDrive>(DriveSetting(settingsPath));
+    frmNewCD = new TfrmNewCD(
+        *this, messages_, [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); },
+        *discDrive_, this);
+    frmNewCD->setArchiveListing([drive = discDrive_.get()] { return drive->setting().ListArchives(); });
+    frmNewCD->setDotFolders(
+        [drive = discDrive_.get()] { return DotFolderSetting(drive->setting().path()).enterDotFolders(); });
+    frmDelCD = new TfrmDelCD(*this, messages_, this);
+    frmSettings = new TfrmSettings(
+        messages_, discDrive_->setting(),
+        [drive = discDrive_.get()] { return drive->setting().driveTable().drives(); }, this);
+    WindowChrome::attachDialog(frmNewCD);
+    WindowChrome::attachDialog(frmDelCD);
+    WindowChrome::attachDialog(frmSettings);
+}
+
+TPersonalForm::~TPersonalForm()
+{
+    // The dialogs use the connection and the drive, which go before the window's children.
+    delete frmNewCD;
+    delete frmDelCD;
+    delete frmSettings;
+    FormDestroy();
+}
+
+void TPersonalForm::buildLayout()
+{
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    Panel1 = Panels::outerPanel(this, Panels::SkyBlue);
+    outer->addWidget(Panel1);
+
+    panel1Layout_ = new QVBoxLayout(Panel1);
+    panel1Layout_->setContentsMargins(2, 2, 2, 2); // the border width, inside the frame's border line
+    panel1Layout_->setSpacing(0);
+
+    buildToolBar();
+    Panel4 = new TFilterPanel(Panel1);
+    panel1Layout_->addWidget(Panel4);
+
+    GridRequisiti = new TGridRequisiti(*ResultQuery, Panel4, Panel1);
+    // The grid takes what room is left, down to none: at the smallest window size it must
+    // not push itself over the filter panel.
+    GridRequisiti->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    panel1Layout_->addWidget(GridRequisiti, 1);
+    connect(Panel4->SpeedButton1, &QToolButton::clicked, this, &TPersonalForm::SpeedButton1Click);
+    // Enter in the pattern box runs the search, as the find button does.
+    connect(Panel4->Edit2, &QLineEdit::returnPressed, this, &TPersonalForm::SpeedButton1Click);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    help->setObjectName(QStringLiteral("HelpShortcut"));
+    connect(help, &QShortcut::activated, this, &TPersonalForm::ToolButton5Click);
+
+    buildStatusBar();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, &TPersonalForm::Timer1Timer);
+    Timer1->start();
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(1000);
+    connect(Timer2, &QTimer::timeout, this, &TPersonalForm::Timer2Timer);
+
+    setMinimumSize(568, 195);
+    resize(593, 367);
+}
+
+void TPersonalForm::buildToolBar()
+{
+    ToolBar1 = new QToolBar(Panel1);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setContentsMargins(1, 1, 1, 1);
+    // The buttons' arrows in black too: the style sheet would take them from the desktop palette.
+    ToolBar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"
+                                           " QToolButton { color: black; }"));
+
+    ToolButton1 = toolButton(ToolBar1, "ToolButton1", QStringLiteral("New CD"), Art::newDisc);
+    ToolButton2 = toolButton(ToolBar1, "ToolButton2", QStringLiteral("Remove CD"), Art::removeDisc);
+    addGap(ToolBar1);
+    ToolButton3 = toolButton(ToolBar1, "ToolButton3", QStringLiteral("Settings"), Art::settings);
+    addGap(ToolBar1);
+    ToolButton5 = toolButton(ToolBar1, "ToolButton5", QStringLiteral("Help"), Art::help);
+    // The face opens help at once; only the arrow opens the menu.
+    ToolButton5->setPopupMode(QToolButton::MenuButtonPopup);
+    ToolButton5->setFixedSize(35, 22);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->setAttribute(Qt::WA_WindowPropagation); // the window's colours and face
+    PopupMenu1->setToolTipsVisible(true);
+    Guidainlinea1 = PopupMenu1->addAction(QStringLiteral("Online Help"));
+    Guidainlinea1->setObjectName(QStringLiteral("Guidainlinea1"));
+    Guidainlinea1->setToolTip(QStringLiteral("Online Help"));
+    Guidainlinea1->setStatusTip(QStringLiteral("Online Help"));
+    Informazionisu1 = PopupMenu1->addAction(QStringLiteral("About..."));
+    Informazionisu1->setObjectName(QStringLiteral("Informazionisu1"));
+    Informazionisu1->setToolTip(QStringLiteral("About Tessaro"));
+    Informazionisu1->setStatusTip(QStringLiteral("About Tessaro"));
+    ToolButton5->setMenu(PopupMenu1);
+
+    // Last: the tool bar's own settings above recompute its size limits.
+    ToolBar1->setFixedHeight(28);
+
+    connect(ToolButton1, &QToolButton::clicked, this, &TPersonalForm::ToolButton1Click);
+    connect(ToolButton2, &QToolButton::clicked, this, &TPersonalForm::ToolButton2Click);
+    connect(ToolButton3, &QToolButton::clicked, this, &TPersonalForm::ToolButton3Click);
+    connect(ToolButton5, &QToolButton::clicked, this, &TPersonalForm::ToolButton5Click);
+    connect(Guidainlinea1, &QAction::triggered, this, &TPersonalForm::Guidainlinea1Click);
+    connect(Informazionisu1, &QAction::triggered, this, &TPersonalForm::Informazionisu1Click);
+    panel1Layout_->addWidget(ToolBar1);
+}
+
+void TPersonalForm::buildStatusBar()
+{
+    StatusBar1 = new QStatusBar(Panel1);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setSizeGripEnabled(false);
+    StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFixedWidth(150);
+    StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusPanel1->setMinimumWidth(50);
+    StatusBar1->addWidget(StatusPanel0);
+    StatusBar1->addWidget(StatusPanel1, 1);
+    panel1Layout_->addWidget(StatusBar1);
+}
+
+void TPersonalForm::FormCreate()
+{
+    helpFile_ = QDir(QCoreApplication::applicationDirPath()).filePath(AppInfo::HelpFileName);
+    chrome_ = WindowChrome::attach(this, {.canMaximise = true, .resizable = true});
+    try {
+        connection_.connect(cataloguePath_);
+        // Owned by this window: when the lists cannot be filled it stays up until the window closes.
+        TfrmLoading* splash = TfrmLoading::showFor(this);
+        LoadFilters();
+        delete splash;
+    } catch (const std::exception&) {
+        messages_.showMessage(QStringLiteral("Unable to connect to DB, program will be closed"));
+        // The close must come from inside the message loop, which has not started yet.
+        Timer2->start();
+    }
+}
+
+void TPersonalForm::FormDestroy() noexcept
+{
+    ResultQuery->close();
+    WorkQuery->close();
+    connection_.disconnect();
+}
+
+void TPersonalForm::LoadFilters()
+{
+    Panel4->LoadFilters(workQuery());
+}
+
+void TPersonalForm::RefreshFilters()
+{
+    Panel4->RefreshFilters(workQuery());
+}
+
+bool TPersonalForm::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        StatusPanel0->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TPersonalForm::ToolButton1Click()
+{
+    frmNewCD->ResetDialog();
+    frmNewCD->exec();
+}
+
+void TPersonalForm::ToolButton2Click()
+{
+    // Exceptions must not travel through Qt's event delivery: report here and keep the dialog shut.
+    try {
+        frmDelCD->FillDiscList();
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+        return;
+    }
+    frmDelCD->exec();
+}
+
+void TPersonalForm::ToolButton3Click()
+{
+    frmSettings->exec();
+}
+
+void TPersonalForm::ToolButton5Click()
+{
+    // Whether the file exists is the desktop's business, as when it is opened by hand.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile_)))
+        messages_.showMessage(
+            QStringLiteral("Unable to open the help file %1").arg(QDir::toNativeSeparators(helpFile_)));
+}
+
+void TPersonalForm::Guidainlinea1Click()
+{
+    ToolButton5Click();
+}
+
+void TPersonalForm::Informazionisu1Click()
+{
+    frmAbout->exec();
+}
+
+void TPersonalForm::SpeedButton1Click()
+{
+    const SearchStatement statement(criteriaFromPanel(*Panel4));
+    QString failure;
+    {
+        // Restored on failure too: a stuck wait cursor would hide that the search is over.
+        const struct WaitCursor {
+            WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+            ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+        } wait;
+        try {
+            ResultQuery->open(statement);
+        } catch (const TessaroError& error) {
+            failure = error.message();
+        } catch (const std::exception& error) {
+            failure = QString::fromLocal8Bit(error.what());
+        }
+    }
+    if (ResultQuery->active())
+        StatusPanel1->setText(QString::number(ResultQuery->rowCount()) + QStringLiteral(" files found"));
+    else
+        messages_.showError(failure); // the result stays closed and the last count stays
+}
+
+void TPersonalForm::Timer1Timer()
+{
+    Timer1->stop();
+    Panel1MouseMove();
+    Timer1->start();
+}
+
+// The edge hit test that picks the resize cursor and the edges a press on the margin sizes.
+void TPersonalForm::Panel1MouseMove()
+{
+    chrome_->Panel1MouseMove();
+}
+
+void TPersonalForm::Timer2Timer()
+{
+    Timer2->stop();
+    close();
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "catalogue/Connection.h"
+#include "catalogue/Query.h"
+#include "maintenance/ICatalogueHost.h"
+#include "settings/DriveSetting.h"
+
+#include <QWidget>
+#include <memory>
+
+class IMessages;
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QStatusBar;
+class ResultSet;
+class TGridRequisiti;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QVBoxLayout;
+class TFilterPanel;
+class TfrmAbout;
+class WindowChrome;
+class TfrmDelCD;
+class TfrmNewCD;
+class TfrmSettings;
+class SystemDiscDrive;
+
+// The main window: owns the catalogue connection and its two statement objects, lays out
+// the toolbar, the filter panel, the results grid and the status bar, and dispatches the
+// toolbar and help commands.
+class TPersonalForm : public QWidget, public ICatalogueHost
+{
+    Q_OBJECT
+  public:
+    TPersonalForm(IMessages& messages, const QString& cataloguePath,
+                  const QString& settingsPath = DriveSetting::defaultPath(), QWidget* parent = nullptr);
+    ~TPersonalForm() override;
+
+    Connection& connection() override { return connection_; }
+    Query& workQuery() override { return *WorkQuery; }
+    // Fills the disc and extension lists again, keeping the chosen entries.
+    void RefreshFilters() override;
+    ResultSet& resultQuery() { return *ResultQuery; }
+    const QString& helpFile() const { return helpFile_; }
+
+    QFrame* Panel1;
+    QToolBar* ToolBar1;
+    QToolButton* ToolButton1; // New CD
+    QToolButton* ToolButton2; // Remove CD
+    QToolButton* ToolButton3; // Settings
+    QToolButton* ToolButton5; // Help, with PopupMenu1 on its arrow
+    QMenu* PopupMenu1;
+    QAction* Guidainlinea1;
+    QAction* Informazionisu1;
+    TFilterPanel* Panel4;
+    TGridRequisiti* GridRequisiti;
+    QStatusBar* StatusBar1;
+    QLabel* StatusPanel0; // hint of the control under the mouse
+    QLabel* StatusPanel1; // count of the last search
+    QTimer* Timer1;       // edge-resize cursor, every 100 ms
+    QTimer* Timer2;       // closes the window after a failed start-up
+    TfrmAbout* frmAbout = nullptr;
+    TfrmNewCD* frmNewCD = nullptr;
+    TfrmSettings* frmSettings = nullptr;
+    TfrmDelCD* frmDelCD = nullptr;
+
+  public Q_SLOTS:
+    void ToolButton1Click();
+    void ToolButton2Click();
+    void ToolButton3Click();
+    void ToolButton5Click();
+    void Guidainlinea1Click();
+    void Informazionisu1Click();
+    void SpeedButton1Click();
+    void Timer1Timer();
+    void Timer2Timer();
+
+  protected:
+    bool event(QEvent* event) override;
+
+  private:
+    void FormCreate();
+    void FormDestroy() noexcept;
+    void buildLayout();
+    void buildToolBar();
+    void buildStatusBar();
+    // Filled by the filter lists; run once at start-up while the splash shows.
+    void LoadFilters();
+    void Panel1MouseMove();
+
+    IMessages& messages_;
+    QString cataloguePath_;
+    QString helpFile_;
+    Connection connection_;
+    std::unique_ptr<Query> WorkQuery;
+    std::unique_ptr<ResultSet> ResultQuery;
+    QVBoxLayout* panel1Layout_ = nullptr;
+    WindowChrome* chrome_ = nullptr;
+    std::unique_ptr<SystemDiscDrive> discDrive_;
+};

@@ -1,0 +1,231 @@
+#include "maintenance/ui/UnNewCD.h"
+
+#include "catalogue/Connection.h"
+#include "common/IMessages.h"
+#include "common/TessaroError.h"
+#include "common/ui/Panels.h"
+#include "maintenance/ICatalogueHost.h"
+#include "maintenance/IDiscDrive.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolButton>
+
+namespace
+{
+const QString kStart = QStringLiteral("Start");
+const QString kStop = QStringLiteral("Stop");
+
+// The bar shades from a deep to a pale green on the window colour (the program's, not the
+// desktop's).
+const QString kBarStyle =
+    QStringLiteral("QProgressBar { border: 1px solid rgb(127, 157, 185); border-radius: 2px;"
+                   " background: %1; }"
+                   "QProgressBar::chunk { margin: 1px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+                   " stop:0 rgb(41, 211, 49), stop:1 rgb(173, 239, 173)); }")
+        .arg(Panels::ButtonFace.name());
+} // namespace
+
+TfrmNewCD::TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QChar()> readDriveSetting,
+                     IDiscDrive& drive, QWidget* parent)
+    : MaintenanceDialog(QStringLiteral("New CD"), 212, 155, parent), host_(host), messages_(messages),
+      readDriveSetting_(std::move(readDriveSetting)), drive_(drive)
+{
+    setObjectName(QStringLiteral("frmNewCD"));
+    Label1 = addLabel("Label1", QStringLiteral("Type:"), 11, 39);
+
+    ComboBox1 = new QComboBox(Panel1);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setGeometry(44, 36, 94, 21);
+    ComboBox1->addItems({QStringLiteral("CD"), QStringLiteral("DVD")});
+    setHint(ComboBox1, QStringLiteral("Disc Type"));
+
+    SpeedButton3 = new QToolButton(Panel1);
+    SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
+    SpeedButton3->setGeometry(144, 36, 51, 22);
+    SpeedButton3->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    SpeedButton3->setFocusPolicy(Qt::NoFocus);
+    setHint(SpeedButton3, kStart);
+
+    JvXPProgressBar1 = new QProgressBar(Panel1);
+    JvXPProgressBar1->setObjectName(QStringLiteral("JvXPProgressBar1"));
+    JvXPProgressBar1->setGeometry(16, 64, 179, 17);
+    JvXPProgressBar1->setRange(0, 100);
+    JvXPProgressBar1->setTextVisible(false);
+    JvXPProgressBar1->setStyleSheet(kBarStyle);
+
+    UnreadableLabel = new QLabel(StatusBar1);
+    UnreadableLabel->setObjectName(QStringLiteral("UnreadableLabel"));
+    StatusBar1->addPermanentWidget(UnreadableLabel);
+    UnreadableLabel->hide();
+
+    Button1 = addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 16, 103, 51, 22);
+    Button2 = addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 144, 103, 51, 22);
+
+    NotListedLabel = addLabel("NotListedLabel", QString(), 16, 84);
+    NotListedLabel->setFixedWidth(179);
+    NotListedLabel->hide();
+
+    // FormCreate: the searcher lives as long as the dialog.
+    cataloguer_ = std::make_unique<DiscCataloguer>(host_.connection(), host_.workQuery(),
+                                                   [this](QChar letter) { return drive_.rootOf(letter); });
+    DiscCataloguer::Events events;
+    events.runStarted = [this] { RunStarted(); };
+    events.progress = [this](int position) { JvXPProgressBar1->setValue(position); };
+    events.runEnded = [this](bool) { RunEnded(); };
+    cataloguer_->setEvents(std::move(events));
+    // The Stop button and the bar's repaints are handled between files.
+    cataloguer_->searcher().OnPump = [] { QCoreApplication::processEvents(); };
+    SpeedButton3->setText(kStart);
+
+    connect(SpeedButton3, &QToolButton::clicked, this, &TfrmNewCD::SpeedButton3Click);
+    connect(Button1, &QPushButton::clicked, this, &TfrmNewCD::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TfrmNewCD::Button2Click);
+}
+
+TfrmNewCD::~TfrmNewCD() = default;
+
+void TfrmNewCD::ResetDialog()
+{
+    ComboBox1->setEnabled(true);
+    ComboBox1->setCurrentIndex(0);
+    SpeedButton3->setEnabled(true);
+    cataloguer_->reset();
+    NotListedLabel->hide();
+    JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
+    showUnreadable(0);
+}
+
+void TfrmNewCD::showUnreadable(qint64 folders)
+{
+    UnreadableLabel->setText(folders == 1 ? QStringLiteral("1 folder could not be read")
+                                          : QStringLiteral("%1 folders could not be read").arg(folders));
+    UnreadableLabel->setVisible(folders > 0);
+}
+
+void TfrmNewCD::SpeedButton3Click()
+{
+    // What the run does not handle itself (the drive setting, the count) goes to the default
+    // error box from here: an exception must not unwind through Qt's event delivery.
+    try {
+        if (SpeedButton3->text() == kStart)
+            startRun();
+        else
+            stopRun();
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+    }
+}
+
+void TfrmNewCD::startRun()
+{
+    DiscCataloguer& run = *cataloguer_;
+    run.NewDiscId = 0;
+    if (!host_.connection().connected()) {
+        messages_.showMessage(QStringLiteral("Unable to insert CD if not connected to DB"));
+        return;
+    }
+    const QChar letter = readDriveSetting_();
+    if (!drive_.DiskInDrive(letter)) {
+        messages_.showMessage(QStringLiteral("No disc in the drive"));
+        return;
+    }
+    const QString root = QString(letter) + QStringLiteral(":\\");
+    run.searcher().ListArchives = listArchives_ && listArchives_();
+    NotListedLabel->hide();
+    showUnreadable(0);
+    run.searcher().DotFolders = readDotFolders_ && readDotFolders_();
+    // A failing count has written nothing; the default error box reports it.
+    run.countFiles(root);
+    try {
+        const QString type = ComboBox1->currentIndex() == 0 ? QStringLiteral("C") : QStringLiteral("D");
+        const bool completed = run.catalogue(
+            type, root, [this, letter] { return drive_.GetVolumeLabel(letter); },
+            [this] { ComboBox1->setEnabled(false); });
+        if (!completed)
+            return;
+        SpeedButton3->setEnabled(false);
+        if (run.searcher().NotListed > 0) {
+            NotListedLabel->setText(QString::number(run.searcher().NotListed) +
+                                    QStringLiteral(" archives not listed"));
+            NotListedLabel->show();
+        }
+        showUnreadable(run.UnreadableFolders);
+        messages_.showMessage(QStringLiteral("New CD ID: ") + run.newDiscLabel());
+        messages_.showMessage(QString::number(run.FilesAdded) + QStringLiteral(" files found"));
+    } catch (const TessaroError& error) {
+        runFailed();
+        messages_.showMessage(error.message());
+    } catch (...) {
+        runFailed();
+        throw;
+    }
+}
+
+void TfrmNewCD::runFailed()
+{
+    // The cataloguer has already removed the disc.
+    cataloguer_->NewDiscId = 0;
+    ComboBox1->setEnabled(true);
+    JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
+    SpeedButton3->setText(kStart);
+}
+
+void TfrmNewCD::stopRun()
+{
+    cataloguer_->stop();
+    ComboBox1->setEnabled(true);
+}
+
+void TfrmNewCD::RunStarted()
+{
+    SpeedButton3->setText(kStop);
+}
+
+void TfrmNewCD::RunEnded()
+{
+    JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
+    SpeedButton3->setText(kStart);
+}
+
+void TfrmNewCD::Button2Click()
+{
+    // While a run is going, OK stops it first: no file row may outlive its disc.
+    if (cataloguer_->running())
+        stopRun();
+    try {
+        host_.RefreshFilters();
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+        return;
+    }
+    closeDialog();
+}
+
+void TfrmNewCD::Button1Click()
+{
+    if (cataloguer_->running())
+        stopRun();
+    if (cataloguer_->NewDiscId <= 0) {
+        closeDialog();
+        return;
+    }
+    if (!messages_.confirm(QStringLiteral("Cancel Insert?")))
+        return;
+    try {
+        cataloguer_->removeCommitted();
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+        return;
+    }
+    closeDialog();
+}
+
+void TfrmNewCD::exitRequested()
+{
+    Button1Click();
+}

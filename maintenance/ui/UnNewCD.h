@@ -1,0 +1,71 @@
+#pragma once
+
+#include "maintenance/DiscCataloguer.h"
+#include "maintenance/ui/MaintenanceDialog.h"
+
+#include <functional>
+#include <memory>
+
+class ICatalogueHost;
+class IDiscDrive;
+class IMessages;
+class QComboBox;
+class QProgressBar;
+class QToolButton;
+
+// Catalogues the disc in the configured drive: a thin window over DiscCataloguer with the
+// type choice, the run button, the progress bar and the messages of a run.
+class TfrmNewCD : public MaintenanceDialog
+{
+    Q_OBJECT
+  public:
+    // readDriveSetting gives the configured drive letter, read afresh for every run.
+    TfrmNewCD(ICatalogueHost& host, IMessages& messages, std::function<QChar()> readDriveSetting,
+              IDiscDrive& drive, QWidget* parent = nullptr);
+    ~TfrmNewCD() override;
+
+    // Whether runs list archive members, read afresh for every run; off when never set.
+    void setArchiveListing(std::function<bool()> listArchives) { listArchives_ = std::move(listArchives); }
+
+    // Ready for a new showing: type CD, run button enabled, no disc, empty bar.
+    void ResetDialog();
+
+    QLabel* Label1;
+    QComboBox* ComboBox1;      // disc type: CD, DVD
+    QToolButton* SpeedButton3; // Start / Stop
+    QProgressBar* JvXPProgressBar1;
+    QPushButton* Button1;   // &Cancel
+    QPushButton* Button2;   // &OK
+    QLabel* NotListedLabel; // shown only after a run that left archives unlisted
+
+    // Shown in the status bar after a run that had to skip folders the user may not read.
+    QLabel* UnreadableLabel;
+
+    DiscCataloguer& cataloguer() { return *cataloguer_; }
+    // Whether runs enter folders whose names begin with "."; read afresh for every run.
+    void setDotFolders(std::function<bool()> read) { readDotFolders_ = std::move(read); }
+
+  public Q_SLOTS:
+    void SpeedButton3Click();
+    void Button1Click();
+    void Button2Click();
+
+  protected:
+    void exitRequested() override;
+
+  private:
+    void startRun();
+    void stopRun();
+    void RunStarted();
+    void RunEnded();
+    void runFailed();
+    void showUnreadable(qint64 folders);
+
+    ICatalogueHost& host_;
+    IMessages& messages_;
+    std::function<QChar()> readDriveSetting_;
+    IDiscDrive& drive_;
+    std::function<bool()> listArchives_;
+    std::function<bool()> readDotFolders_;
+    std::unique_ptr<DiscCataloguer> cataloguer_;
+};

@@ -1,0 +1,179 @@
+#include "app/ui/UnMyForm.h"
+#include "catalogue/DiscStore.h"
+#include "catalogue/SearchIndex.h"
+#include "search/ResultSet.h"
+#include "search/ui/FilterPanel.h"
+#include "search/ui/GridRequisiti.h"
+#include "tests/support/RecordingMessages.h"
+#include "tests/support/TestCatalogue.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QtTest>
+
+class FindButtonTest : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void init();
+    void cleanup();
+    void findShowsTheRowsAndTheirCount();
+    void failedSearchReportsClosesAndKeepsTheCount();
+    void rowsStayUntilTheNextFind();
+    void enterInThePatternFindsAndF1OpensHelp();
+
+  private:
+    int rows() const { return form_->GridRequisiti->model()->rowCount(); }
+    QString count() const { return form_->StatusPanel1->text(); }
+    void find() { form_->Panel4->SpeedButton1->click(); }
+
+    std::unique_ptr<TestCatalogue> cat_;
+    RecordingMessages messages_;
+    std::unique_ptr<TPersonalForm> form_;
+};
+
+void FindButtonTest::init()
+{
+    cat_ = std::make_unique<TestCatalogue>();
+    cat_->addDisc(QStringLiteral("C"), {}, 1);
+    cat_->addDisc(QStringLiteral("D"), {}, 2);
+    cat_->addFile(1, QStringLiteral("\\photos\\"), QStringLiteral("a.jpg"), 1,
+                  QStringLiteral("2020-05-01 00:00:00"));
+    cat_->addFile(1, QStringLiteral("\\docs\\"), QStringLiteral("report.doc"), 2,
+                  QStringLiteral("2020-05-01 23:59:59"));
+    cat_->addFile(2, QStringLiteral("\\"), QStringLiteral("B.JPG"), 3, QStringLiteral("2020-05-02 00:00:00"));
+    SearchIndex::indexDisc(cat_->connection, 1);
+    messages_ = RecordingMessages();
+    form_ = std::make_unique<TPersonalForm>(messages_, cat_->path());
+    QVERIFY(form_->connection().connected());
+}
+
+void FindButtonTest::cleanup()
+{
+    form_.reset();
+    cat_.reset();
+}
+
+void FindButtonTest::findShowsTheRowsAndTheirCount()
+{
+    TFilterPanel& panel = *form_->Panel4;
+    QCOMPARE(form_->GridRequisiti->objectName(), QStringLiteral("GridRequisiti"));
+    std::optional<Qt::CursorShape> during;
+    connect(&form_->resultQuery(), &ResultSet::aboutToChange, this, [&during] {
+        if (QApplication::overrideCursor())
+            during = QApplication::overrideCursor()->shape();
+    });
+    find();
+    QCOMPARE(during, std::optional<Qt::CursorShape>(Qt::WaitCursor));
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(count(), QStringLiteral("3 files found"));
+    QCOMPARE(rows(), 3);
+
+    panel.CheckBox2->setChecked(true);
+    panel.Edit2->setText(QStringLiteral("*.jpg"));
+    find();
+    QCOMPARE(count(), QStringLiteral("2 files found"));
+
+    panel.CheckBox2->setChecked(false);
+    panel.CheckBox3->setChecked(true);
+    panel.CheckBox4->setChecked(true);
+    panel.DateTimePicker1->setDate(QDate(2020, 5, 1));
+    panel.DateTimePicker2->setDate(QDate(2020, 5, 1));
+    find();
+    QCOMPARE(count(), QStringLiteral("2 files found"));
+
+    panel.CheckBox3->setChecked(false);
+    panel.CheckBox4->setChecked(false);
+    panel.CheckBox1->setChecked(true);
+    panel.ComboBox1->setCurrentIndex(panel.ComboBox1->findText(QStringLiteral("D0002")));
+    find();
+    QCOMPARE(count(), QStringLiteral("1 files found"));
+    QCOMPARE(form_->GridRequisiti->model()->data(form_->GridRequisiti->model()->index(0, 1)).toString(),
+             QStringLiteral("\\B.JPG"));
+
+    panel.CheckBox1->setChecked(false);
+    panel.CheckBox5->setChecked(true);
+    panel.ComboBox2->setCurrentIndex(panel.ComboBox2->findText(QStringLiteral("jpg")));
+    find();
+    QCOMPARE(count(), QStringLiteral("2 files found"));
+    QVERIFY(messages_.errors.isEmpty());
+}
+
+void FindButtonTest::failedSearchReportsClosesAndKeepsTheCount()
+{
+    TFilterPanel& panel = *form_->Panel4;
+    find();
+    QCOMPARE(count(), QStringLiteral("3 files found"));
+    panel.CheckBox2->setChecked(true);
+    panel.Edit2->setMaxLength(60000);
+    panel.Edit2->setText(QString(50001, QLatin1Char('x')));
+    find();
+    QCOMPARE(messages_.errors, QStringList({"LIKE or GLOB pattern too complex"}));
+    QVERIFY(!form_->resultQuery().active());
+    QCOMPARE(rows(), 0);
+    QCOMPARE(count(), QStringLiteral("3 files found"));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void FindButtonTest::rowsStayUntilTheNextFind()
+{
+    find();
+    QCOMPARE(rows(), 3);
+    DiscStore::removeDisc(form_->workQuery(), 1);
+    form_->RefreshFilters();
+    QCOMPARE(rows(), 3);
+    QCOMPARE(form_->GridRequisiti->model()->data(form_->GridRequisiti->model()->index(0, 1)).toString(),
+             QStringLiteral("\\docs\\report.doc"));
+    find();
+    QCOMPARE(rows(), 1);
+    QCOMPARE(count(), QStringLiteral("1 files found"));
+}
+
+namespace
+{
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+  public:
+    QList<QUrl> urls;
+  public Q_SLOTS:
+    void open(const QUrl& url) { urls.append(url); }
+};
+} // namespace
+
+void FindButtonTest::enterInThePatternFindsAndF1OpensHelp()
+{
+    TFilterPanel& panel = *form_->Panel4;
+    form_->show();
+    QApplication::setActiveWindow(form_.get());
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    panel.CheckBox2->setChecked(true);
+    panel.Edit2->setFocus();
+    const struct {
+        const char* pattern;
+        Qt::Key key;
+        const char* count;
+    } keys[] = {{"*.jpg", Qt::Key_Return, "2 files found"}, {"*report*", Qt::Key_Enter, "1 files found"}};
+    for (const auto& k : keys) {
+        panel.Edit2->setText(QLatin1String(k.pattern));
+        QTest::keyClick(panel.Edit2, k.key);
+        QCOMPARE(count(), QLatin1String(k.count));
+    }
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    QTest::keyClick(panel.Edit2, Qt::Key_F1);
+    form_->GridRequisiti->setFocus();
+    QTest::keyClick(form_->GridRequisiti, Qt::Key_F1);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(catcher.urls, QList<QUrl>(2, QUrl::fromLocalFile(form_->helpFile())));
+    QVERIFY(messages_.messages.isEmpty());
+}
+
+QTEST_MAIN(FindButtonTest)
+#include "findbutton_test.moc"

@@ -1,0 +1,167 @@
+#include "app/ui/UnMyForm.h"
+#include "maintenance/ui/UnDelCD.h"
+#include "maintenance/ui/UnNewCD.h"
+#include "search/ui/FilterPanel.h"
+#include "tests/support/RecordingMessages.h"
+#include "tests/support/TestCatalogue.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+#include <unistd.h>
+
+namespace
+{
+QStringList items(const QComboBox* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts.append(list->itemText(i));
+    return texts;
+}
+
+// Handles the modal dialog of type T once it shows; closes it after a few seconds at the latest.
+template <typename T> void whenShown(const std::function<void(T*)>& handle)
+{
+    auto* poll = new QTimer;
+    auto* deadline = new QElapsedTimer;
+    deadline->start();
+    QObject::connect(poll, &QTimer::timeout, [=] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            handle(dialog);
+        } else if (deadline->elapsed() < 5000) {
+            return;
+        } else if (QWidget* other = QApplication::activeModalWidget()) {
+            other->hide();
+        }
+        poll->stop();
+        poll->deleteLater();
+        delete deadline;
+    });
+    poll->start(10);
+}
+
+void fill(TestCatalogue& cat)
+{
+    for (int i = 1; i <= 6; ++i)
+        cat.addFile(cat.addDisc(QStringLiteral("C")), QStringLiteral("\\"), QStringLiteral("f%1.txt").arg(i));
+    const qint64 seven = cat.addDisc(QStringLiteral("D"));
+    cat.addFile(seven, QStringLiteral("\\photos\\"), QStringLiteral("a.JPG"));
+    cat.addFile(seven, QStringLiteral("\\photos\\"), QStringLiteral("b.txt"));
+}
+} // namespace
+
+class MainWindowFiltersTest : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void startupFillsTheLists();
+    void unwritableWorkingDirectoryStillStarts();
+    void removalRefreshesTheLists();
+    void newDiscDialogOpensReadyAndOkRefreshes();
+};
+
+void MainWindowFiltersTest::startupFillsTheLists()
+{
+    TestCatalogue cat;
+    fill(cat);
+    RecordingMessages messages;
+    TPersonalForm form(messages, cat.path());
+    QVERIFY(messages.messages.isEmpty());
+    TFilterPanel* panel = form.Panel4;
+    QCOMPARE(panel->ComboBox1->count(), 7);
+    QCOMPARE(panel->ComboBox1->currentText(), QStringLiteral("D0007"));
+    QCOMPARE(items(panel->ComboBox2), (QStringList{QStringLiteral("jpg"), QStringLiteral("txt")}));
+    QCOMPARE(panel->ImageList3.size(), 2);
+    QCOMPARE(panel->ImageList3.at(0).name(), QStringLiteral("image-jpeg"));
+    QVERIFY(panel->CheckBox1->isEnabled() && !panel->CheckBox1->isChecked());
+}
+
+void MainWindowFiltersTest::unwritableWorkingDirectoryStillStarts()
+{
+    // Started from a desktop menu the working directory is often not writable: the icons
+    // then come from the names alone, and the program starts all the same.
+    TestCatalogue cat;
+    fill(cat);
+    QTemporaryDir dir;
+    QString folder = QStringLiteral("/proc");
+    if (::geteuid() != 0) {
+        folder = dir.path();
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder));
+    RecordingMessages messages;
+    {
+        TPersonalForm form(messages, cat.path());
+        QDir::setCurrent(previous);
+        QVERIFY2(messages.messages.isEmpty(), qPrintable(messages.messages.join(QLatin1Char('|'))));
+        QVERIFY(form.connection().connected());
+        QVERIFY(!form.Timer2->isActive());
+        QCOMPARE(form.Panel4->ImageList3.size(), 2);
+        QCOMPARE(form.Panel4->ImageList3.at(1).name(), QStringLiteral("text-plain"));
+    }
+    QDir::setCurrent(previous);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void MainWindowFiltersTest::removalRefreshesTheLists()
+{
+    TestCatalogue cat;
+    fill(cat);
+    RecordingMessages messages;
+    TPersonalForm form(messages, cat.path());
+    TFilterPanel* panel = form.Panel4;
+    panel->ComboBox1->setCurrentText(QStringLiteral("C0003"));
+    panel->ComboBox2->setCurrentText(QStringLiteral("txt"));
+    panel->CheckBox5->setChecked(true);
+    messages.answers = {true};
+    QStringList offered;
+    whenShown<TfrmDelCD>([&](TfrmDelCD* dialog) {
+        offered = items(dialog->ComboBox1);
+        dialog->ComboBox1->setCurrentText(QStringLiteral("D0007"));
+        dialog->Button2->click();
+    });
+    form.ToolButton2->click();
+    QCOMPARE(offered.size(), 7);
+    QCOMPARE(messages.questions, QStringList{QStringLiteral("Remove CD from the archive?")});
+    QVERIFY(!form.frmDelCD->isVisible());
+    QVERIFY(!items(panel->ComboBox1).contains(QStringLiteral("D0007")));
+    QCOMPARE(panel->ComboBox1->currentText(), QStringLiteral("C0003"));
+    QCOMPARE(items(panel->ComboBox2), QStringList{QStringLiteral("txt")});
+    QCOMPARE(panel->ComboBox2->currentText(), QStringLiteral("txt"));
+    QVERIFY(panel->CheckBox5->isChecked());
+    QCOMPARE(panel->ImageList3.size(), 1);
+    QCOMPARE(cat.scalar(QStringLiteral("select count(*) from files where id_cd = 7")).toInt(), 0);
+}
+
+void MainWindowFiltersTest::newDiscDialogOpensReadyAndOkRefreshes()
+{
+    TestCatalogue cat;
+    RecordingMessages messages;
+    TPersonalForm form(messages, cat.path());
+    QCOMPARE(form.Panel4->ComboBox1->currentText(), QStringLiteral("- None -"));
+    form.frmNewCD->ComboBox1->setCurrentIndex(1);
+    form.frmNewCD->ComboBox1->setEnabled(false);
+    bool ready = false;
+    whenShown<TfrmNewCD>([&](TfrmNewCD* dialog) {
+        ready = dialog->ComboBox1->isEnabled() && dialog->ComboBox1->currentText() == QStringLiteral("CD") &&
+                dialog->SpeedButton3->isEnabled();
+        // A disc catalogued meanwhile (by another instance) shows after OK.
+        cat.addDisc(QStringLiteral("D"));
+        dialog->Button2->click();
+    });
+    form.ToolButton1->click();
+    QVERIFY(ready);
+    QVERIFY(!form.frmNewCD->isVisible());
+    QCOMPARE(items(form.Panel4->ComboBox1), QStringList{QStringLiteral("D0001")});
+    QVERIFY(form.Panel4->CheckBox1->isEnabled());
+}
+
+QTEST_MAIN(MainWindowFiltersTest)
+#include "mainwindow_filters_test.moc"

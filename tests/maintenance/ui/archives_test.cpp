@@ -1,0 +1,208 @@
+#include "maintenance/DiscCataloguer.h"
+#include "maintenance/ui/UnNewCD.h"
+#include "tests/maintenance/ImageFixture.h"
+#include "tests/maintenance/MaintenanceFixture.h"
+#include "tests/support/RecordingMessages.h"
+
+#include <QLabel>
+#include <QToolButton>
+#include <QtTest>
+#include <algorithm>
+
+using namespace ImageFixture;
+
+namespace
+{
+const QString kRoot = QStringLiteral("e:\\");
+} // namespace
+
+class ArchivesTest : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void initTestCase();
+    void membersBecomeFilesOnlyWhenAsked_data();
+    void membersBecomeFilesOnlyWhenAsked();
+    void cliAndNewCdWindowCountArchivesNotListed();
+
+  private:
+    QTemporaryDir dir_;
+    QString disc_;
+    QString image_;       // ISO 9660 with Rock Ridge and Joliet
+    QString udfImage_;    // the ISO/UDF bridge, where UDF is read
+    QStringList plain_;   // rows of the disc's own files
+    QStringList members_; // rows of the members of the archives that can be listed
+};
+
+// A disc with archives of each kind, made by the tools, and three that cannot be listed.
+void ArchivesTest::initTestCase()
+{
+    const QString staging = dir_.filePath(QStringLiteral("staging"));
+    disc_ = dir_.filePath(QStringLiteral("disc"));
+    QVERIFY(writeTree(staging, {{QStringLiteral("2005/beach.jpg"), 10, QStringLiteral("2005-07-14 10:20:30")},
+                                {QStringLiteral("2005/sea.jpg"), 20, QStringLiteral("2005-07-14 10:20:32")},
+                                {QStringLiteral("a/b.txt"), 7, QStringLiteral("2010-01-02 03:04:06")},
+                                {QStringLiteral("x/y.txt"), 9, QStringLiteral("2012-05-06 07:08:10")},
+                                {QStringLiteral("n/1"), 1, QStringLiteral("2001-01-01 00:00:00")},
+                                {QStringLiteral("n/2"), 1, QStringLiteral("2001-01-01 00:00:00")},
+                                {QStringLiteral("n/3"), 1, QStringLiteral("2001-01-01 00:00:00")},
+                                {QStringLiteral("n/4"), 1, QStringLiteral("2001-01-01 00:00:00")}}));
+    QVERIFY(writeTree(disc_, {{QStringLiteral("plain.txt"), 4, QStringLiteral("2020-01-01 12:00:00")}}));
+    QDir().mkpath(disc_ + QStringLiteral("/backup"));
+    const auto at = [this](const QString& name) { return disc_ + QStringLiteral("/backup/") + name; };
+
+    // One level only: the zip inside photos.zip is a member, not opened.
+    QCOMPARE(run(QStringLiteral("zip"),
+                 {QStringLiteral("-q"), QStringLiteral("inner.zip"), QStringLiteral("n/1")}, staging),
+             QString());
+    QFile inner(staging + QStringLiteral("/inner.zip"));
+    QVERIFY(inner.open(QIODevice::ReadWrite));
+    QVERIFY(
+        inner.setFileTime(QDateTime(QDate(2006, 6, 6), QTime(6, 6, 6)), QFileDevice::FileModificationTime));
+    inner.close();
+    const qint64 innerSize = QFileInfo(staging + QStringLiteral("/inner.zip")).size();
+    QCOMPARE(run(QStringLiteral("zip"),
+                 {QStringLiteral("-qr"), at(QStringLiteral("photos.zip")), QStringLiteral("2005"),
+                  QStringLiteral("inner.zip")},
+                 staging),
+             QString());
+    QCOMPARE(
+        run(QStringLiteral("7z"),
+            {QStringLiteral("a"), QStringLiteral("-bd"), at(QStringLiteral("docs.7z")), QStringLiteral("a")},
+            staging),
+        QString());
+    QCOMPARE(run(QStringLiteral("tar"),
+                 {QStringLiteral("czf"), at(QStringLiteral("old.tar.gz")), QStringLiteral("x")}, staging),
+             QString());
+    // A cabinet records "\\" between folders.
+    QCOMPARE(run(QStringLiteral("gcab"),
+                 {QStringLiteral("-c"), at(QStringLiteral("tools.cab")), QStringLiteral("a/b.txt")}, staging),
+             QString());
+    // Not listed: encrypted headers, no archive at all, and more members than the test's limit of 3.
+    QCOMPARE(run(QStringLiteral("7z"),
+                 {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-mhe=on"),
+                  QStringLiteral("-psecret"), at(QStringLiteral("secret.7z")), QStringLiteral("a")},
+                 staging),
+             QString());
+    QVERIFY(writeTree(disc_,
+                      {{QStringLiteral("backup/broken.zip"), 3000, QStringLiteral("2020-01-01 12:00:00")}}));
+    QCOMPARE(run(QStringLiteral("zip"),
+                 {QStringLiteral("-qr"), at(QStringLiteral("big.zip")), QStringLiteral("n")}, staging),
+             QString());
+
+    for (const QString& name : QDir(disc_ + QStringLiteral("/backup")).entryList(QDir::Files))
+        plain_ << rowOf(QStringLiteral("backup/") + name, QFileInfo(at(name)).size(),
+                        LocalDateTime::fromQDateTime(QFileInfo(at(name)).lastModified()).toText());
+    plain_ << rowOf(QStringLiteral("plain.txt"), 4, QStringLiteral("2020-01-01 12:00:00"));
+    members_ = {
+        rowOf(QStringLiteral("backup/photos.zip/2005/beach.jpg"), 10, QStringLiteral("2005-07-14 10:20:30")),
+        rowOf(QStringLiteral("backup/photos.zip/2005/sea.jpg"), 20, QStringLiteral("2005-07-14 10:20:32")),
+        rowOf(QStringLiteral("backup/photos.zip/inner.zip"), innerSize,
+              QStringLiteral("2006-06-06 06:06:06")),
+        rowOf(QStringLiteral("backup/docs.7z/a/b.txt"), 7, QStringLiteral("2010-01-02 03:04:06")),
+        rowOf(QStringLiteral("backup/old.tar.gz/x/y.txt"), 9, QStringLiteral("2012-05-06 07:08:10")),
+        // gcab records the time in UTC where cabinets hold local time; it is read as local time.
+        rowOf(QStringLiteral("backup/tools.cab/a/b.txt"), 7,
+              QDateTime(QDate(2010, 1, 2), QTime(3, 4, 6))
+                  .toUTC()
+                  .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
+    };
+    for (QString& row : members_)
+        row.replace(QStringLiteral(".zip/"), QStringLiteral(".zip\\"));
+
+    image_ = dir_.filePath(QStringLiteral("disc.iso"));
+    QCOMPARE(run(QStringLiteral("genisoimage"), {QStringLiteral("-quiet"), QStringLiteral("-R"),
+                                                 QStringLiteral("-J"), QStringLiteral("-o"), image_, disc_}),
+             QString());
+    udfImage_ = dir_.filePath(QStringLiteral("disc-udf.iso"));
+    QCOMPARE(run(QStringLiteral("genisoimage"),
+                 {QStringLiteral("-quiet"), QStringLiteral("-udf"), QStringLiteral("-R"),
+                  QStringLiteral("-J"), QStringLiteral("-o"), udfImage_, disc_}),
+             QString());
+}
+
+void ArchivesTest::membersBecomeFilesOnlyWhenAsked_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<bool>("listArchives");
+    QTest::newRow("folder, off") << QStringLiteral("folder") << false;
+    QTest::newRow("folder, on") << QStringLiteral("folder") << true;
+    QTest::newRow("iso image, off") << QStringLiteral("iso") << false;
+    QTest::newRow("iso image, on") << QStringLiteral("iso") << true;
+    QTest::newRow("udf image, on") << QStringLiteral("udf") << true;
+}
+
+void ArchivesTest::membersBecomeFilesOnlyWhenAsked()
+{
+    QFETCH(QString, from);
+    QFETCH(bool, listArchives);
+    FakeHost host;
+    const QString root = from == QLatin1String("iso")   ? image_
+                         : from == QLatin1String("udf") ? udfImage_
+                                                        : disc_;
+    DiscCataloguer run(host.connection(), host.workQuery(), [&root](QChar) { return root; });
+    run.searcher().ListArchives = listArchives;
+    run.searcher().Limits.members = 3;
+    const qint64 counted = run.countFiles(kRoot);
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, {}));
+
+    const QStringList got = rows(host.workQuery(), run.NewDiscId);
+    QCOMPARE(qint64(got.size()), counted);
+    QStringList expected = plain_;
+    if (listArchives)
+        expected += members_;
+    QStringList sorted = got;
+    std::sort(sorted.begin(), sorted.end());
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(sorted, expected);
+    QCOMPARE(run.searcher().NotListed, listArchives ? 3 : 0);
+    // Members follow their archive's own row.
+    if (listArchives) {
+        const qsizetype photos = got.indexOf(plain_.filter(QStringLiteral("|photos.zip|")).value(0));
+        QVERIFY(photos >= 0 && photos + 3 < got.size());
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY2(got.at(photos + i).startsWith(QStringLiteral("\\backup\\photos.zip\\")),
+                     qPrintable(got.at(photos + i)));
+    }
+}
+
+void ArchivesTest::cliAndNewCdWindowCountArchivesNotListed()
+{
+    const QString cli = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tessaro-cli"));
+    const QString catalogue = dir_.filePath(QStringLiteral("cli.mdb"));
+    QCOMPARE(run(cli, {QStringLiteral("--catalogue"), catalogue, QStringLiteral("create-catalogue")}),
+             QString());
+    QProcess add;
+    add.start(cli, {QStringLiteral("--catalogue"), catalogue, QStringLiteral("add"), QStringLiteral("--root"),
+                    image_, QStringLiteral("--archives")});
+    QVERIFY(add.waitForFinished(60000));
+    QCOMPARE(add.exitCode(), 0);
+    // Without the test's limit big.zip is listed too: its four members join the others.
+    QCOMPARE(QString::fromUtf8(add.readAllStandardOutput()),
+             QStringLiteral("New CD ID: C0001\n%1 files found\n").arg(plain_.size() + members_.size() + 4));
+    QCOMPARE(QString::fromUtf8(add.readAllStandardError()), QStringLiteral("2 archives not listed\n"));
+
+    FakeHost host;
+    FakeDrive drive;
+    RecordingMessages messages;
+    TfrmNewCD dialog(
+        host, messages, [] { return kDrive; }, drive);
+    drive.addFile(QStringLiteral("broken.zip"), "not a zip");
+    dialog.ResetDialog();
+    dialog.show();
+    dialog.SpeedButton3->click();
+    QVERIFY(dialog.NotListedLabel->isHidden());
+    QCOMPARE(messages.messages.last(), QStringLiteral("1 files found"));
+
+    bool on = true;
+    dialog.setArchiveListing([&on] { return on; });
+    dialog.ResetDialog();
+    dialog.SpeedButton3->click();
+    QVERIFY(dialog.NotListedLabel->isVisible());
+    QCOMPARE(dialog.NotListedLabel->text(), QStringLiteral("1 archives not listed"));
+    dialog.ResetDialog();
+    QVERIFY(dialog.NotListedLabel->isHidden());
+}
+
+QTEST_MAIN(ArchivesTest)
+#include "archives_test.moc"

@@ -1,0 +1,341 @@
+#include "common/TessaroError.h"
+#include "maintenance/ui/UnNewCD.h"
+#include "tests/maintenance/MaintenanceFixture.h"
+#include "tests/support/RecordingMessages.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+namespace
+{
+// A dialog over a fake main window and drive, shown without a modal loop.
+struct Rig {
+    Rig()
+    {
+        dialog.ResetDialog();
+        dialog.show();
+    }
+    FakeHost host;
+    FakeDrive drive;
+    RecordingMessages messages;
+    int driveReads = 0;
+    TfrmNewCD dialog{host, messages,
+                     [this] {
+                         ++driveReads;
+                         return kDrive;
+                     },
+                     drive};
+
+    qint64 count(const char* table) { return host.catalogue.count(QLatin1String(table)); }
+    // Clicks the button from the walk's event pump once the bar has reached the position.
+    void clickDuringRun(QAbstractButton* button, int atPosition)
+    {
+        auto* once = new QObject(&dialog);
+        QObject::connect(dialog.JvXPProgressBar1, &QProgressBar::valueChanged, once, [=](int value) {
+            if (value >= atPosition) {
+                QTimer::singleShot(0, button, &QAbstractButton::click);
+                delete once;
+            }
+        });
+    }
+};
+} // namespace
+
+class NewCdTest : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void controlsSitAtTheirPlaces();
+    void refusesWithoutConnectionOrDisc();
+    void completedRunShowsLabelAndCount();
+    void barMovesThroughEachFile();
+    void emptyDiscAndDvdType();
+    void stopLeavesNoRowsAndTheSameIdAgain();
+    void settingAndCountErrorsGoToTheErrorBox();
+    void errorDuringRunRemovesTheDiscAndShowsItsText();
+    void cancelAfterCompletedRun();
+    void okAndCancelDuringRunStopFirst();
+    void everyWayOfClosingAsksLikeCancel();
+    void resetAfterCompletedRun();
+};
+
+void NewCdTest::controlsSitAtTheirPlaces()
+{
+    Rig rig;
+    TfrmNewCD& d = rig.dialog;
+    QCOMPARE(d.windowTitle(), QStringLiteral("New CD"));
+    QCOMPARE(d.size(), QSize(212, 155));
+    QCOMPARE(d.Panel1->geometry(), QRect(0, 0, 212, 155));
+    QCOMPARE(d.Panel1->palette().color(QPalette::Window), QColor(166, 202, 240));
+    QCOMPARE(d.Label1->pos(), QPoint(11, 39));
+    QCOMPARE(d.ComboBox1->geometry(), QRect(44, 36, 94, 21));
+    QCOMPARE(d.SpeedButton3->geometry(), QRect(144, 36, 51, 22));
+    QCOMPARE(d.JvXPProgressBar1->geometry(), QRect(16, 64, 179, 17));
+    QCOMPARE(d.Button1->geometry(), QRect(16, 103, 51, 22));
+    QCOMPARE(d.Button2->geometry(), QRect(144, 103, 51, 22));
+    QCOMPARE(d.StatusBar1->height(), 19);
+    QCOMPARE(d.StatusBar1->geometry().bottom(), 155 - 2);
+    for (QWidget* w : d.Panel1->findChildren<QWidget*>())
+        QVERIFY2(w->mapTo(d.Panel1, QPoint(0, 0)).y() >= 20, qPrintable(w->objectName()));
+    QCOMPARE(d.ComboBox1->count(), 2);
+    QCOMPARE(d.ComboBox1->itemText(1), QStringLiteral("DVD"));
+    QCOMPARE(d.SpeedButton3->text(), QStringLiteral("Start"));
+    QCOMPARE(d.Button1->text(), QStringLiteral("&Cancel"));
+    QCOMPARE(d.Button2->text(), QStringLiteral("&OK"));
+    QCOMPARE(d.Button2->toolTip(), QStringLiteral("Confirm"));
+    QCOMPARE(d.JvXPProgressBar1->minimum(), 0);
+    QCOMPARE(d.JvXPProgressBar1->maximum(), 100);
+    for (QPushButton* b : d.findChildren<QPushButton*>())
+        QVERIFY(!b->autoDefault() && !b->isDefault());
+    QCOMPARE(d.findChild<QComboBox*>(QStringLiteral("ComboBox1")), d.ComboBox1);
+    QCOMPARE(d.findChild<QProgressBar*>(QStringLiteral("JvXPProgressBar1")), d.JvXPProgressBar1);
+    // Hints go to the status bar.
+    QStatusTipEvent tip(QStringLiteral("Disc Type"));
+    QCoreApplication::sendEvent(d.ComboBox1, &tip);
+    QCOMPARE(d.StatusBar1->currentMessage(), QStringLiteral("Disc Type"));
+}
+
+void NewCdTest::refusesWithoutConnectionOrDisc()
+{
+    Rig rig;
+    rig.drive.addFile(QStringLiteral("a.txt"));
+    rig.drive.present = false;
+    rig.dialog.SpeedButton3->click();
+    QCOMPARE(rig.messages.messages, QStringList{QStringLiteral("No disc in the drive")});
+    QCOMPARE(rig.drive.asked, QString(kDrive));
+    QCOMPARE(rig.drive.beeps, 1);
+    QCOMPARE(rig.count("cd"), 0);
+    QVERIFY(rig.dialog.ComboBox1->isEnabled());
+
+    rig.messages.messages.clear();
+    rig.host.catalogue.connection.disconnect();
+    rig.dialog.SpeedButton3->click();
+    QCOMPARE(rig.messages.messages,
+             QStringList{QStringLiteral("Unable to insert CD if not connected to DB")});
+    QCOMPARE(rig.driveReads, 1); // the drive is not even asked for
+}
+
+void NewCdTest::completedRunShowsLabelAndCount()
+{
+    Rig rig;
+    rig.drive.addFile(QStringLiteral("a.txt"));
+    rig.drive.addFile(QStringLiteral("sub/b.jpg"));
+    rig.dialog.SpeedButton3->click();
+    QCOMPARE(rig.messages.messages,
+             (QStringList{QStringLiteral("New CD ID: C0001"), QStringLiteral("2 files found")}));
+    QCOMPARE(rig.count("cd"), 1);
+    QCOMPARE(rig.count("files"), 2);
+    QCOMPARE(rig.host.catalogue.scalar(QStringLiteral("select etichetta from cd")).toString(),
+             QStringLiteral("MY_DISC"));
+    QVERIFY(!rig.dialog.SpeedButton3->isEnabled());
+    QVERIFY(!rig.dialog.ComboBox1->isEnabled());
+    QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
+    QCOMPARE(rig.dialog.JvXPProgressBar1->value(), 0);
+    QCOMPARE(rig.dialog.cataloguer().NewDiscId, 1);
+    QVERIFY(rig.dialog.isVisible());
+}
+
+void NewCdTest::barMovesThroughEachFile()
+{
+    Rig rig;
+    for (const char* name : {"a", "b", "c"})
+        rig.drive.addFile(QLatin1String(name));
+    QList<int> values;
+    QStringList captions;
+    connect(rig.dialog.JvXPProgressBar1, &QProgressBar::valueChanged, this, [&](int v) {
+        values.append(v);
+        captions.append(rig.dialog.SpeedButton3->text());
+    });
+    rig.dialog.SpeedButton3->click();
+    QCOMPARE(values, (QList<int>{33, 67, 100, 0}));
+    QCOMPARE(captions, (QStringList{QStringLiteral("Stop"), QStringLiteral("Stop"), QStringLiteral("Stop"),
+                                    QStringLiteral("Stop")}));
+    QCOMPARE(rig.messages.messages.last(), QStringLiteral("3 files found"));
+}
+
+void NewCdTest::emptyDiscAndDvdType()
+{
+    Rig rig;
+    rig.dialog.ComboBox1->setCurrentIndex(1);
+    rig.dialog.SpeedButton3->click();
+    QCOMPARE(rig.messages.messages,
+             (QStringList{QStringLiteral("New CD ID: D0001"), QStringLiteral("0 files found")}));
+    QCOMPARE(rig.host.catalogue.scalar(QStringLiteral("select tipo from cd")).toString(),
+             QStringLiteral("D"));
+}
+
+void NewCdTest::stopLeavesNoRowsAndTheSameIdAgain()
+{
+    Rig rig;
+    rig.drive.addFiles(60);
+    rig.dialog.ComboBox1->setCurrentIndex(1);
+    rig.clickDuringRun(rig.dialog.SpeedButton3, 20);
+    rig.dialog.SpeedButton3->click();
+    QVERIFY(rig.messages.messages.isEmpty());
+    QCOMPARE(rig.count("cd"), 0);
+    QCOMPARE(rig.count("files"), 0);
+    QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
+    QVERIFY(rig.dialog.SpeedButton3->isEnabled());
+    QVERIFY(rig.dialog.ComboBox1->isEnabled());
+    QCOMPARE(rig.dialog.ComboBox1->currentText(), QStringLiteral("DVD"));
+    QCOMPARE(rig.dialog.JvXPProgressBar1->value(), 0);
+    QCOMPARE(rig.dialog.cataloguer().NewDiscId, 0);
+
+    rig.dialog.SpeedButton3->click();
+    QCOMPARE(rig.messages.messages,
+             (QStringList{QStringLiteral("New CD ID: D0001"), QStringLiteral("60 files found")}));
+}
+
+// Errors before the run (the drive setting, the count) reach the default error box from the
+// click itself, never through Qt's event delivery; nothing is written.
+void NewCdTest::settingAndCountErrorsGoToTheErrorBox()
+{
+    FakeHost host;
+    FakeDrive drive;
+    drive.addFiles(2);
+    RecordingMessages messages;
+    TfrmNewCD badSetting(
+        host, messages,
+        []() -> QChar { throw TessaroError(QStringLiteral("Invalid data type for 'Drive'")); }, drive);
+    badSetting.ResetDialog();
+    badSetting.SpeedButton3->click();
+    // A drive "letter" that names no drive folder fails the count.
+    TfrmNewCD badLetter(
+        host, messages, [] { return QLatin1Char('1'); }, drive);
+    badLetter.ResetDialog();
+    badLetter.SpeedButton3->click();
+    QCOMPARE(messages.errors, (QStringList{QStringLiteral("Invalid data type for 'Drive'"),
+                                           QStringLiteral("Not a drive folder: 1:\\")}));
+    QVERIFY(messages.messages.isEmpty());
+    QCOMPARE(badLetter.SpeedButton3->text(), QStringLiteral("Start"));
+    QVERIFY(badLetter.SpeedButton3->isEnabled());
+    QCOMPARE(host.catalogue.count(QStringLiteral("cd")), 0);
+}
+
+void NewCdTest::errorDuringRunRemovesTheDiscAndShowsItsText()
+{
+    Rig rig;
+    rig.drive.addFiles(10);
+    rig.host.catalogue.connection.exec(
+        "create temp trigger poison before insert on files when new.nome = 'f7.dat' "
+        "begin select raise(abort, 'database or disk is full'); end");
+    rig.dialog.SpeedButton3->click();
+    QCOMPARE(rig.messages.messages, QStringList{QStringLiteral("database or disk is full")});
+    QCOMPARE(rig.count("cd"), 0);
+    QCOMPARE(rig.count("files"), 0);
+    QVERIFY(rig.dialog.ComboBox1->isEnabled());
+    QVERIFY(rig.dialog.SpeedButton3->isEnabled());
+    QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
+    QCOMPARE(rig.dialog.JvXPProgressBar1->value(), 0);
+    QCOMPARE(rig.dialog.cataloguer().NewDiscId, 0);
+    // Failed is back to Ready: Cancel closes without asking.
+    rig.dialog.Button1->click();
+    QVERIFY(rig.messages.questions.isEmpty());
+    QVERIFY(!rig.dialog.isVisible());
+}
+
+void NewCdTest::cancelAfterCompletedRun()
+{
+    Rig rig;
+    rig.drive.addFiles(3);
+    const qint64 earlier = rig.host.catalogue.addDisc(QStringLiteral("C"));
+    rig.host.catalogue.addFile(earlier, QStringLiteral("\\"), QStringLiteral("keep.txt"));
+    rig.dialog.SpeedButton3->click();
+    QCOMPARE(rig.count("files"), 4);
+
+    rig.messages.answers = {false};
+    rig.dialog.Button1->click();
+    QCOMPARE(rig.messages.questions, QStringList{QStringLiteral("Cancel Insert?")});
+    QVERIFY(rig.dialog.isVisible());
+    QCOMPARE(rig.count("files"), 4);
+
+    rig.messages.answers = {true};
+    rig.dialog.Button1->click();
+    QVERIFY(!rig.dialog.isVisible());
+    QCOMPARE(rig.count("cd"), 1);
+    QCOMPARE(rig.count("files"), 1);
+    QCOMPARE(rig.host.refreshes, 0);
+}
+
+void NewCdTest::okAndCancelDuringRunStopFirst()
+{
+    {
+        Rig rig;
+        rig.drive.addFiles(60);
+        rig.clickDuringRun(rig.dialog.Button2, 10);
+        rig.dialog.SpeedButton3->click();
+        QVERIFY(!rig.dialog.isVisible());
+        QCOMPARE(rig.host.refreshes, 1);
+        QVERIFY(rig.messages.messages.isEmpty());
+        QCOMPARE(rig.count("cd"), 0);
+        QCOMPARE(rig.count("files"), 0);
+    }
+    {
+        Rig rig;
+        rig.drive.addFiles(60);
+        rig.clickDuringRun(rig.dialog.Button1, 10);
+        rig.dialog.SpeedButton3->click();
+        QVERIFY(!rig.dialog.isVisible());
+        QVERIFY(rig.messages.questions.isEmpty());
+        QCOMPARE(rig.host.refreshes, 0);
+        QCOMPARE(rig.count("cd"), 0);
+        QCOMPARE(rig.count("files"), 0);
+    }
+}
+
+void NewCdTest::everyWayOfClosingAsksLikeCancel()
+{
+    Rig rig;
+    rig.drive.addFiles(2);
+    rig.dialog.SpeedButton3->click();
+    rig.messages.answers = {false, false, false};
+    QTest::keyClick(&rig.dialog, Qt::Key_Return);
+    QTest::keyClick(&rig.dialog, Qt::Key_Enter);
+    QVERIFY(rig.messages.questions.isEmpty());
+    QTest::keyClick(&rig.dialog, Qt::Key_Escape);
+    QVERIFY(!rig.dialog.close());
+    rig.dialog.reject();
+    QCOMPARE(rig.messages.questions.size(), 2); // Escape does nothing; close() and reject() ask
+    QVERIFY(rig.dialog.isVisible());
+    QCOMPARE(rig.count("files"), 2);
+
+    rig.messages.answers = {true};
+    rig.dialog.close();
+    QVERIFY(!rig.dialog.isVisible());
+    QCOMPARE(rig.count("files"), 0);
+}
+
+void NewCdTest::resetAfterCompletedRun()
+{
+    Rig rig;
+    rig.drive.addFiles(1);
+    rig.dialog.ComboBox1->setCurrentIndex(1);
+    rig.dialog.SpeedButton3->click();
+    rig.dialog.Button2->click(); // OK keeps the disc
+    QCOMPARE(rig.host.refreshes, 1);
+    QVERIFY(!rig.dialog.isVisible());
+    rig.dialog.ResetDialog();
+    QVERIFY(rig.dialog.ComboBox1->isEnabled());
+    QCOMPARE(rig.dialog.ComboBox1->currentText(), QStringLiteral("CD"));
+    QVERIFY(rig.dialog.SpeedButton3->isEnabled());
+    QCOMPARE(rig.dialog.cataloguer().NewDiscId, 0);
+    QCOMPARE(rig.dialog.cataloguer().FilesAdded, 0);
+    QCOMPARE(rig.count("cd"), 1);
+    // With no disc of its own, Cancel closes without asking.
+    rig.dialog.show();
+    rig.dialog.Button1->click();
+    QVERIFY(rig.messages.questions.isEmpty());
+    QVERIFY(!rig.dialog.isVisible());
+}
+
+QTEST_MAIN(NewCdTest)
+#include "newcd_test.moc"

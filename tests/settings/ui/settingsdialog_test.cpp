@@ -1,0 +1,262 @@
+#include "settings/DriveSetting.h"
+#include "settings/ui/DrivePicker.h"
+#include "settings/ui/UnSettings.h"
+#include "tests/support/RecordingMessages.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace
+{
+const QString key = QStringLiteral("Software/Quillomat/Tessaro/Drive");
+
+std::vector<DriveEntry> cannedDrives()
+{
+    std::vector<DriveEntry> drives(5);
+    drives[0] = {QLatin1Char('c'), DriveKind::Fixed, QStringLiteral("/"), {}, QStringLiteral("System"), {}};
+    drives[1] = {QLatin1Char('e'), DriveKind::Optical, {}, QStringLiteral("/dev/sr0"), {}, {}};
+    drives[2] = {QLatin1Char('f'),
+                 DriveKind::Removable,
+                 QStringLiteral("/media/STICK"),
+                 {},
+                 QStringLiteral("STICK"),
+                 {}};
+    drives[3] = {QLatin1Char('n'),
+                 DriveKind::Network,
+                 QStringLiteral("/mnt/n"),
+                 {},
+                 {},
+                 QStringLiteral("//Srv/Share")};
+    drives[4] = {
+        QLatin1Char('r'), DriveKind::Ram, QStringLiteral("/mnt/ram"), {}, QStringLiteral("Scratch"), {}};
+    return drives;
+}
+
+QStringList lineTexts(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out.append(box->itemText(i));
+    return out;
+}
+} // namespace
+
+class SettingsDialogTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    int serial = 0;
+    RecordingMessages messages;
+    int listings = 0;
+
+    QString freshPath() { return dir.filePath(QStringLiteral("s%1.ini").arg(++serial)); }
+    TfrmSettings::DriveSource source()
+    {
+        return [this] {
+            ++listings;
+            std::vector<DriveEntry> drives = cannedDrives();
+            std::reverse(drives.begin(), drives.end());
+            return drives;
+        };
+    }
+    static void store(const QString& path, const QString& value)
+    {
+        QSettings(path, QSettings::IniFormat).setValue(key, value);
+    }
+    static QVariant stored(const QString& path) { return QSettings(path, QSettings::IniFormat).value(key); }
+
+  private Q_SLOTS:
+    void init()
+    {
+        messages = RecordingMessages();
+        listings = 0;
+    }
+
+    void layoutCaptionsAndHints()
+    {
+        const DriveSetting setting(freshPath());
+        TfrmSettings form(messages, setting, source());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Settings"));
+        QCOMPARE(form.size(), QSize(228, 127));
+        QCOMPARE(form.Panel1->geometry(), QRect(0, 0, 228, 127));
+        QCOMPARE(form.findChild<DrivePicker*>(QStringLiteral("DriveComboBox1")), form.DriveComboBox1);
+        QCOMPARE(form.DriveComboBox1->geometry(), QRect(66, 36, 145, 19));
+        QCOMPARE(form.Button1->geometry(), QRect(22, 75, 51, 22));
+        QCOMPARE(form.Button2->geometry(), QRect(151, 75, 51, 22));
+        QCOMPARE(form.Label1->pos(), QPoint(14, 39));
+        QCOMPARE(form.Label1->text(), QStringLiteral("CD Drive:"));
+        QCOMPARE(form.Button1->text(), QStringLiteral("&Cancel"));
+        QCOMPARE(form.Button2->text(), QStringLiteral("&OK"));
+        QCOMPARE(form.StatusBar1->height(), 19);
+        QVERIFY(form.StatusBar1->geometry().bottom() < 127);
+        QVERIFY(form.StatusBar1->geometry().bottom() >= 127 - 4);
+        QCOMPARE(form.DriveComboBox1->toolTip(), QStringLiteral("CDROM Drive"));
+        QCOMPARE(form.Button1->toolTip(), QStringLiteral("Cancel"));
+        QCOMPARE(form.Button2->toolTip(), QStringLiteral("Confirm"));
+        // The caption bar's row stays free for the window chrome.
+        for (const QWidget* w : form.Panel1->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            QVERIFY2(w->y() >= 20, qPrintable(w->objectName()));
+        QVERIFY(!form.Button1->autoDefault() && !form.Button2->autoDefault());
+
+        QStatusTipEvent tip(QStringLiteral("CDROM Drive"));
+        QApplication::sendEvent(form.DriveComboBox1, &tip);
+        QCOMPARE(form.StatusBar1->currentMessage(), QStringLiteral("CDROM Drive"));
+    }
+
+    void listShowsEveryDriveOnceWithItsKind()
+    {
+        const QString path = freshPath();
+        store(path, QStringLiteral("E"));
+        const DriveSetting setting(path);
+        TfrmSettings form(messages, setting, source());
+        QCOMPARE(listings, 0);
+        form.show();
+        QCOMPARE(lineTexts(form.DriveComboBox1),
+                 (QStringList{QStringLiteral("c: [system]"), QStringLiteral("e: []"), QStringLiteral("f:"),
+                              QStringLiteral("n: //srv/share"), QStringLiteral("r: [scratch]")}));
+        for (int i = 0; i < form.DriveComboBox1->count(); ++i)
+            QVERIFY(!form.DriveComboBox1->itemIcon(i).isNull());
+        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("e: []"));
+        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('e'));
+        form.hide();
+        form.show();
+        QCOMPARE(listings, 1);
+
+        DriveEntry unnamedShare{QLatin1Char('m'), DriveKind::Network, {}, {}, QStringLiteral("Lbl"), {}};
+        QCOMPARE(DrivePicker::lineText(unnamedShare), QStringLiteral("m: [lbl]"));
+        QVERIFY(messages.errors.isEmpty());
+    }
+
+    void okStoresTheChosenLetterAndCancelStoresNothing()
+    {
+        const QString path = freshPath();
+        store(path, QStringLiteral("E"));
+        const DriveSetting setting(path);
+        TfrmSettings form(messages, setting, source());
+        form.show();
+        // A stored upper-case letter comes back in lower case.
+        QTest::mouseClick(form.Button2, Qt::LeftButton);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(stored(path), QVariant(QStringLiteral("e")));
+
+        form.show();
+        form.DriveComboBox1->setCurrentIndex(2); // as the user would pick "f:"
+        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('f'));
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(stored(path), QVariant(QStringLiteral("e")));
+
+        // Showing again reads the store afresh: the cancelled pick is gone.
+        form.show();
+        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('e'));
+        form.DriveComboBox1->setCurrentIndex(3);
+        QTest::mouseClick(form.Button2, Qt::LeftButton);
+        QCOMPARE(stored(path), QVariant(QStringLiteral("n")));
+    }
+
+    void absentDriveSurvivesAConfirmedDialog()
+    {
+        const QString path = freshPath();
+        store(path, QStringLiteral("f"));
+        const DriveSetting setting(path);
+        TfrmSettings form(messages, setting, source());
+        form.show();
+        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("f:"));
+        form.hide();
+        // No listed drive is d: the line stays, the letter changes.
+        store(path, QString());
+        form.show();
+        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("f:"));
+        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('d'));
+        QTest::mouseClick(form.Button2, Qt::LeftButton);
+        QCOMPARE(stored(path), QVariant(QStringLiteral("d")));
+    }
+
+    void failedReadStillOpensOnThePreviousDrive()
+    {
+        const QString path = freshPath();
+        store(path, QStringLiteral("n"));
+        const DriveSetting setting(path);
+        TfrmSettings form(messages, setting, source());
+        form.show();
+        form.hide();
+        QSettings(path, QSettings::IniFormat)
+            .setValue(key, QStringList{QStringLiteral("e"), QStringLiteral("f")});
+        form.show();
+        QVERIFY(form.isVisible());
+        QCOMPARE(messages.errors, QStringList{QStringLiteral("Invalid data type for 'Drive'")});
+        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('n'));
+        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("n: //srv/share"));
+    }
+
+    void failedWriteKeepsTheDialogOpen()
+    {
+        const QString blocker = dir.filePath(QStringLiteral("blocker"));
+        QFile f(blocker);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        const DriveSetting setting(blocker + QStringLiteral("/tessaro.ini"));
+        TfrmSettings form(messages, setting, source());
+        form.show();
+        QCOMPARE(messages.errors, QStringList{QStringLiteral("Failed to set data for 'Drive'")});
+        QTest::mouseClick(form.Button2, Qt::LeftButton);
+        QVERIFY(form.isVisible());
+        QCOMPARE(messages.errors.size(), 2);
+        QCOMPARE(messages.errors.last(), QStringLiteral("Failed to set data for 'Drive'"));
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        QVERIFY(!form.isVisible());
+    }
+
+    void keysCloseOnlyThroughTheButtons()
+    {
+        const QString path = freshPath();
+        store(path, QStringLiteral("c"));
+        const DriveSetting setting(path);
+        TfrmSettings form(messages, setting, source());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClick(&form, Qt::Key_Escape);
+        QTest::keyClick(&form, Qt::Key_Return);
+        QVERIFY(form.isVisible());
+        form.DriveComboBox1->setCurrentIndex(4);
+        QTest::keyClick(&form, Qt::Key_O, Qt::AltModifier);
+        // A mnemonic presses the button visibly: the click comes a moment later.
+        QTRY_VERIFY(!form.isVisible());
+        QCOMPARE(stored(path), QVariant(QStringLiteral("r")));
+    }
+
+    void modalShowingReturnsAfterOk()
+    {
+        const QString path = freshPath();
+        const DriveSetting setting(path);
+        TfrmSettings form(messages, setting, source());
+        bool clicked = false;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, &form, [&] {
+            if (QApplication::activeModalWidget() == &form && form.DriveComboBox1->count() > 0) {
+                poll.stop();
+                // The user picks the line already shown, which stands for another letter.
+                Q_EMIT form.DriveComboBox1->activated(0);
+                clicked = true;
+                form.Button2->click();
+            }
+        });
+        poll.start();
+        QTimer::singleShot(5000, &form, [&form] { form.reject(); });
+        const int result = form.exec();
+        QVERIFY(clicked);
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(stored(path), QVariant(QStringLiteral("c")));
+    }
+};
+
+QTEST_MAIN(SettingsDialogTest)
+#include "settingsdialog_test.moc"
