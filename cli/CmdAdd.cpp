@@ -2,6 +2,8 @@
 #include "catalogue/Query.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "cli/TerminalProgress.h"
+#include "cli/UsageError.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
 #include "scan/DiscImage.h"
@@ -9,10 +11,12 @@
 #include "settings/DotFolderSetting.h"
 #include "settings/DriveSetting.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -44,67 +48,53 @@ struct Options {
     QString type = QStringLiteral("C");
     QChar drive;
     std::optional<QString> root;
+    std::optional<QString> label;
     bool archives = false;
     bool dotFolders = false;
+    bool quiet = false;
 };
 
-Options parse(const QStringList& args)
+Options parse(const QCommandLineParser& parser)
 {
     Options options;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        const bool hasValue = i + 1 < args.size();
-        if (arg == QLatin1String("--type") && hasValue) {
-            const QString type = args.at(++i).toUpper();
-            if (type != QLatin1String("CD") && type != QLatin1String("DVD"))
-                throw TessaroError(QStringLiteral("--type takes CD or DVD"));
-            options.type = type.left(1);
-        } else if (arg == QLatin1String("--drive") && hasValue) {
-            const QString letter = args.at(++i);
-            if (letter.isEmpty() || !letter.at(0).isLetter() || letter.at(0).unicode() > 127 ||
-                (letter.size() > 1 && letter.mid(1) != QLatin1String(":")))
-                throw TessaroError(QStringLiteral("--drive takes a drive letter"));
-            options.drive = letter.at(0).toLower();
-        } else if (arg == QLatin1String("--root") && hasValue) {
-            options.root = args.at(++i);
-            // An unset variable in a script must not fall back to the configured drive.
-            if (options.root->isEmpty())
-                throw TessaroError(QStringLiteral("--root takes a folder; the empty name is none"));
-        } else if (arg == QLatin1String("--archives")) {
-            options.archives = true;
-        } else if (arg == QLatin1String("--dot-folders")) {
-            options.dotFolders = true;
-        } else {
-            throw TessaroError(
-                QStringLiteral("usage: add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] "
-                               "[--archives] [--dot-folders]"));
-        }
+    if (parser.isSet(QStringLiteral("type"))) {
+        const QString type = parser.value(QStringLiteral("type")).toUpper();
+        if (type != QLatin1String("CD") && type != QLatin1String("DVD"))
+            throw UsageError(QStringLiteral("--type takes CD or DVD"));
+        options.type = type.left(1);
     }
+    if (parser.isSet(QStringLiteral("drive"))) {
+        const QString letter = parser.value(QStringLiteral("drive"));
+        if (letter.isEmpty() || !letter.at(0).isLetter() || letter.at(0).unicode() > 127 ||
+            (letter.size() > 1 && letter.mid(1) != QLatin1String(":")))
+            throw UsageError(QStringLiteral("--drive takes a drive letter"));
+        options.drive = letter.at(0).toLower();
+    }
+    if (parser.isSet(QStringLiteral("root"))) {
+        options.root = parser.value(QStringLiteral("root"));
+        // An unset variable in a script must not fall back to the configured drive.
+        if (options.root->isEmpty())
+            throw UsageError(QStringLiteral("--root takes a folder; the empty name is none"));
+    }
+    if (parser.isSet(QStringLiteral("label"))) {
+        options.label = parser.value(QStringLiteral("label"));
+        if (options.label->size() > 49)
+            throw UsageError(QStringLiteral("--label takes at most 49 characters"));
+    }
+    options.archives = parser.isSet(QStringLiteral("archives"));
+    options.dotFolders = parser.isSet(QStringLiteral("dot-folders"));
+    options.quiet = parser.isSet(QStringLiteral("quiet"));
     if (!options.drive.isNull() && options.root)
-        throw TessaroError(QStringLiteral("add takes --drive or --root, not both"));
+        throw UsageError(QStringLiteral("add takes --drive or --root, not both"));
     return options;
-}
-
-// A bar on standard error while it is a terminal, redrawn only when the position changes.
-void drawProgress(int position)
-{
-    constexpr int width = 40;
-    const int filled = position * width / 100;
-    std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################",
-                 width - filled, "", position);
-    std::fflush(stderr);
-}
-
-void clearProgress()
-{
-    std::fprintf(stderr, "\r\033[K");
-    std::fflush(stderr);
 }
 } // namespace
 
 int cmdAdd(const CliContext& context)
 {
-    const Options options = parse(context.args);
+    const Options options = parse(*context.options);
+    // The bell and the progress line are for a person watching the terminal.
+    const bool terminal = ::isatty(STDERR_FILENO) && !options.quiet;
     const DriveSetting setting(context.settingsPath);
     // A folder taken as the disc's root stands in for a drive letter of its own.
     const bool folderRun = options.root.has_value();
@@ -138,7 +128,10 @@ int cmdAdd(const CliContext& context)
             ::close(fd);
             rootFolder = QFileInfo(*options.root).absoluteFilePath();
         }
-    } else if (!DiskInDrive(setting.driveTable(), letter, [] { std::fputc('\a', stderr); })) {
+    } else if (!DiskInDrive(setting.driveTable(), letter, [terminal] {
+                   if (terminal)
+                       std::fputc('\a', stderr);
+               })) {
         throw TessaroError(QStringLiteral("No disc in the drive"));
     }
 
@@ -149,6 +142,11 @@ int cmdAdd(const CliContext& context)
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
 
+    // Declared before the run, whose events use them. The line is redrawn on a timer as well:
+    // the walk pumps events after each file, and the rate and the time left change between the
+    // bar's steps.
+    TerminalProgress progress(stderr);
+    QTimer redraw;
     DiscCataloguer run(connection, work,
                        [&setting](QChar drive) { return setting.driveTable().rootOf(drive); });
     if (folderRun)
@@ -165,18 +163,37 @@ int cmdAdd(const CliContext& context)
         if (run.running())
             run.stop();
     });
-    const bool terminal = ::isatty(STDERR_FILENO);
     DiscCataloguer::Events events;
     if (terminal) {
-        events.runStarted = [] { drawProgress(0); };
-        events.progress = drawProgress;
-        events.runEnded = [](bool) { clearProgress(); };
+        run.searcher().OnCounting = [&progress](qint64 counted) { progress.counting(counted); };
+        events.runStarted = [&] {
+            progress.started();
+            redraw.start(250);
+        };
+        events.progress = [&](int position) { progress.walking(position, run.FilesAdded, run.TotalFiles); };
+        events.runEnded = [&](bool) {
+            redraw.stop();
+            progress.clear();
+        };
+        QObject::connect(&redraw, &QTimer::timeout, [&] {
+            progress.walking(DiscCataloguer::position(run.FilesAdded, run.TotalFiles), run.FilesAdded,
+                             run.TotalFiles);
+        });
     }
     run.setEvents(std::move(events));
 
     const QString drive = QString(letter) + QStringLiteral(":\\");
-    run.countFiles(drive);
+    if (terminal)
+        progress.counting(0);
+    try {
+        run.countFiles(drive);
+    } catch (...) {
+        progress.clear();
+        throw;
+    }
     const auto volumeLabel = [&]() -> QString {
+        if (options.label)
+            return *options.label;
         if (!folderRun)
             return GetVolumeLabel(setting.driveTable(), letter);
         if (DiscImage::isImage(rootFolder))
@@ -194,8 +211,7 @@ int cmdAdd(const CliContext& context)
     try {
         completed = run.catalogue(options.type, drive, volumeLabel);
     } catch (...) {
-        if (terminal)
-            clearProgress();
+        progress.clear();
         throw;
     }
     // From here on the run is over: a Ctrl+C that came after the walk's last pump still
@@ -205,6 +221,8 @@ int cmdAdd(const CliContext& context)
         run.removeCommitted();
     if (!completed || g_interrupted)
         return kInterrupted;
+    if (options.quiet)
+        return 0;
     Output::line(QStringLiteral("New CD ID: ") + run.newDiscLabel());
     Output::line(QStringLiteral("%1 files found").arg(run.FilesAdded));
     // Like search's count: notes on standard error, next to the rows on standard output. The disc

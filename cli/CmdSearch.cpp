@@ -1,13 +1,19 @@
 #include "catalogue/Connection.h"
+#include "catalogue/Query.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/JsonText.h"
 #include "cli/Output.h"
+#include "cli/UsageError.h"
 #include "common/TessaroError.h"
 #include "search/ResultSet.h"
 #include "search/SearchStatement.h"
 
+#include <QCommandLineParser>
 #include <QDate>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 namespace
 {
@@ -27,84 +33,137 @@ QDateTime day(const QString& option, const QString& text, QTime time)
 {
     const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
     if (!date.isValid() || text.size() != 10)
-        throw TessaroError(QStringLiteral("%1 takes a date as YYYY-MM-DD, not '%2'").arg(option, text));
+        throw UsageError(QStringLiteral("%1 takes a date as YYYY-MM-DD, not '%2'").arg(option, text));
     return QDateTime(date, time);
+}
+
+// The letters A to Z folded, as the catalogue compares names.
+QString folded(QString text)
+{
+    for (QChar& c : text) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + 32);
+    }
+    return text;
+}
+
+enum class Form { Tabs, Count, Csv, Json, Null };
+
+Form outputForm(const QCommandLineParser& options)
+{
+    Form form = Form::Tabs;
+    int chosen = 0;
+    for (const auto& [name, each] : {std::pair{"count", Form::Count}, std::pair{"csv", Form::Csv},
+                                     std::pair{"json", Form::Json}, std::pair{"null", Form::Null}}) {
+        if (options.isSet(QLatin1String(name))) {
+            form = each;
+            ++chosen;
+        }
+    }
+    if (chosen > 1)
+        throw UsageError(QStringLiteral("--count, --csv, --json and --null exclude each other"));
+    return form;
 }
 
 } // namespace
 
 int cmdSearch(const CliContext& context)
 {
+    const QCommandLineParser& options = *context.options;
     SearchCriteria criteria;
-    bool countOnly = false;
-    bool csv = false;
-    QStringList args = context.args;
-    while (!args.isEmpty()) {
-        QString option = args.takeFirst();
-        QString value;
-        const qsizetype equals = option.indexOf(QLatin1Char('='));
-        const bool inline_ = option.startsWith(QLatin1String("--")) && equals > 0;
-        if (inline_) {
-            value = option.mid(equals + 1);
-            option.truncate(equals);
-        }
-        auto takeValue = [&]() {
-            if (inline_)
-                return value;
-            if (args.isEmpty())
-                throw TessaroError(QStringLiteral("%1 needs a value").arg(option));
-            return args.takeFirst();
-        };
-        if (option == QLatin1String("--disc")) {
-            criteria.byDisc = true;
-            criteria.discLabel = takeValue();
-        } else if (option == QLatin1String("--file")) {
-            criteria.byFile = true;
-            criteria.pattern = takeValue();
-        } else if (option == QLatin1String("--from")) {
-            criteria.byDateFrom = true;
-            criteria.dateFrom = day(option, takeValue(), QTime(0, 0, 0));
-        } else if (option == QLatin1String("--to")) {
-            criteria.byDateTo = true;
-            criteria.dateTo = day(option, takeValue(), QTime(23, 59, 59));
-        } else if (option == QLatin1String("--ext")) {
-            criteria.byExtension = true;
-            criteria.extension = takeValue();
-            // Extensions run from the name's last dot: one with a dot in it cannot exist.
-            if (criteria.extension.contains(QLatin1Char('.')))
-                throw TessaroError(QStringLiteral("--ext takes an extension without its dot, such as jpg"));
-        } else if (option == QLatin1String("--count") && !inline_) {
-            countOnly = true;
-        } else if (option == QLatin1String("--csv") && !inline_) {
-            csv = true;
-        } else {
-            throw TessaroError(QStringLiteral("search: unknown option %1").arg(option));
-        }
+    if (options.isSet(QStringLiteral("disc"))) {
+        criteria.byDisc = true;
+        criteria.discLabel = options.value(QStringLiteral("disc"));
     }
+    if (options.isSet(QStringLiteral("file")) && options.isSet(QStringLiteral("contains")))
+        throw UsageError(QStringLiteral("--file and --contains exclude each other"));
+    if (options.isSet(QStringLiteral("file"))) {
+        criteria.byFile = true;
+        criteria.pattern = options.value(QStringLiteral("file"));
+    }
+    // The statement finds every name the text's wildcards could stand for; the rows are then
+    // narrowed to the names that hold the text as it is.
+    std::optional<QString> contains;
+    if (options.isSet(QStringLiteral("contains"))) {
+        contains = folded(options.value(QStringLiteral("contains")));
+        criteria.byFile = true;
+        criteria.pattern = QLatin1Char('*') + *contains + QLatin1Char('*');
+    }
+    if (options.isSet(QStringLiteral("from"))) {
+        criteria.byDateFrom = true;
+        criteria.dateFrom =
+            day(QStringLiteral("--from"), options.value(QStringLiteral("from")), QTime(0, 0, 0));
+    }
+    if (options.isSet(QStringLiteral("to"))) {
+        criteria.byDateTo = true;
+        criteria.dateTo = day(QStringLiteral("--to"), options.value(QStringLiteral("to")), QTime(23, 59, 59));
+    }
+    if (criteria.byDateFrom && criteria.byDateTo && criteria.dateFrom > criteria.dateTo)
+        throw UsageError(
+            QStringLiteral("--from %1 is after --to %2")
+                .arg(options.value(QStringLiteral("from")), options.value(QStringLiteral("to"))));
+    const QStringList extensions = options.values(QStringLiteral("ext"));
+    for (const QString& extension : extensions) {
+        // Extensions run from the name's last dot: one with a dot in it cannot exist.
+        if (extension.contains(QLatin1Char('.')))
+            throw UsageError(QStringLiteral("--ext takes an extension without its dot, such as jpg"));
+    }
+    if (!extensions.isEmpty()) {
+        criteria.byExtension = true;
+        criteria.extension = extensions.first();
+        criteria.moreExtensions = extensions.mid(1);
+    }
+    const Form form = outputForm(options);
 
     Connection connection;
     connection.connect(context.cataloguePath);
     ResultSet result(connection);
     result.open(SearchStatement(criteria));
     const ResultSnapshot& rows = result.rows();
-    const qsizetype found = rows.rowCount();
-    if (countOnly) {
+    if (criteria.byDisc && rows.rowCount() == 0) {
+        // The same rule as the search's own: is there a disc of that label at all?
+        Query discs(connection);
+        discs.openWith(SearchStatement(criteria).discsText(),
+                       {{QStringLiteral("vidcd"), criteria.discLabel}});
+        if (discs.eof())
+            throw TessaroError(QStringLiteral("No disc %1 in the catalogue").arg(criteria.discLabel));
+    }
+    std::vector<qsizetype> kept;
+    for (qsizetype row = 0; row < rows.rowCount(); ++row) {
+        if (!contains || folded(rows.file(row)).contains(*contains))
+            kept.push_back(row);
+    }
+    const auto found = qsizetype(kept.size());
+    if (form == Form::Count) {
         Output::line(QString::number(found));
         return 0;
     }
-    if (csv)
+    if (form == Form::Csv)
         Output::write(QStringLiteral("disc,file,date,size\r\n"));
-    for (qsizetype row = 0; row < found; ++row) {
+    for (const qsizetype row : kept) {
         const QString size = QString::number(rows.dimensione(row));
-        if (csv)
+        switch (form) {
+        case Form::Csv:
             Output::write(QStringList{csvField(rows.cdid(row)), csvField(rows.file(row)),
                                       csvField(rows.data(row)), size}
                               .join(QLatin1Char(',')) +
                           QStringLiteral("\r\n"));
-        else
+            break;
+        case Form::Json:
+            Output::line(QStringLiteral("{\"disc\":%1,\"path\":%2,\"name\":%3,\"date\":%4,\"size\":%5}")
+                             .arg(jsonText(rows.cdid(row)), jsonText(rows.path(row)),
+                                  jsonText(rows.name(row)), jsonText(rows.data(row)), size));
+            break;
+        case Form::Null:
+            Output::write(
+                QStringList{rows.cdid(row), rows.file(row), rows.data(row), size}.join(QLatin1Char('\t')) +
+                QChar(0));
+            break;
+        default:
             Output::line(QStringList{fieldText(rows.cdid(row)), fieldText(rows.file(row)),
                                      fieldText(rows.data(row)), size}
                              .join(QLatin1Char('\t')));
+        }
     }
     // The count on standard error only once every row has arrived.
     Output::finish();

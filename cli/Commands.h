@@ -3,12 +3,16 @@
 #include <QString>
 #include <QStringList>
 
-// One function per command; each parses its own options from args (the words after the
-// command name) and returns the exit status. Failures throw TessaroError.
+class QCommandLineParser;
+
+// One function per command; each reads its options, already parsed and checked against the
+// command's table entry, and returns the exit status. Failures throw TessaroError, a wrong
+// command line UsageError.
 struct CliContext {
-    QString cataloguePath; // --catalogue FILE, or the program's catalogue (AppPaths)
-    QString settingsPath;  // the program's tessaro.ini (AppPaths)
-    QStringList args;
+    QString cataloguePath;                       // --catalogue FILE, $TESSARO_CATALOGUE or AppPaths
+    QString settingsPath;                        // the program's tessaro.ini (AppPaths)
+    QStringList args;                            // the words after the command that are not options
+    const QCommandLineParser* options = nullptr; // the command's options
 };
 
 int cmdCreateCatalogue(const CliContext& context);

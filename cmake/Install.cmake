@@ -28,29 +28,19 @@ install(CODE "
   set(TESSARO_DATAROOTDIR \"${CMAKE_INSTALL_DATAROOTDIR}\")
   include(\"${CMAKE_CURRENT_LIST_DIR}/InstallPrefix.cmake\")")
 
-foreach(program tessaro tessaro-cli)
-  if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION .)
-  else()
-    message(STATUS "Install: no target ${program} yet, not installed")
-  endif()
-endforeach()
+install(TARGETS tessaro tessaro-cli RUNTIME DESTINATION .)
+install(FILES ${TESSARO_HELP_FILE} DESTINATION .)
 
-if(TARGET tessaro_help)
-  install(FILES ${TESSARO_HELP_FILE} DESTINATION .)
-endif()
+# man finds share/man beside a folder on PATH; the user's copy of the completion is made below.
+install(FILES ${CMAKE_SOURCE_DIR}/cli/tessaro-cli.1 DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/man/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/cli/tessaro-cli.bash DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions
+        RENAME tessaro-cli)
 
-if(TARGET tessaro-cli)
-  set(create_catalogue ON)
-else()
-  set(create_catalogue OFF)
-endif()
-if(TESSARO_INSTALL_DESKTOP_ENTRY AND TARGET tessaro)
+if(TESSARO_INSTALL_DESKTOP_ENTRY)
   set(desktop_entry ON)
 else()
   set(desktop_entry OFF)
 endif()
 install(CODE "
-  set(TESSARO_CREATE_CATALOGUE ${create_catalogue})
   set(TESSARO_DESKTOP_ENTRY ${desktop_entry})
   include(\"${CMAKE_CURRENT_LIST_DIR}/InstallUserFiles.cmake\")")

@@ -6,7 +6,7 @@ set(folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 # The user's data, only in a per-user install: created when missing, never overwritten, and kept
 # out of the install manifest so that removing the installed files leaves the catalogue alone.
 # Any other install ships none: each user gets their own on first start.
-if(TESSARO_PER_USER AND TESSARO_CREATE_CATALOGUE)
+if(TESSARO_PER_USER)
   if(EXISTS "${folder}/archive.mdb")
     message(STATUS "Kept: ${folder}/archive.mdb")
   else()
@@ -61,6 +61,11 @@ configure_file("${TESSARO_SOURCE_DIR}/resources/tessaro.desktop.in"
 file(INSTALL "${TESSARO_BINARY_DIR}/install/tessaro.desktop" DESTINATION "${data_home}/applications")
 file(INSTALL "${TESSARO_SOURCE_DIR}/resources/art/app.svg"
      DESTINATION "${data_home}/icons/hicolor/scalable/apps" RENAME tessaro.svg)
+# bash loads completions on demand from the user's data folder (whenever tessaro-cli is installed).
+if(TESSARO_CREATE_CATALOGUE)
+  file(INSTALL "${TESSARO_SOURCE_DIR}/cli/tessaro-cli.bash" DESTINATION "${data_home}/bash-completion/completions"
+       RENAME tessaro-cli)
+endif()
 find_program(update_desktop_database update-desktop-database)
 if(update_desktop_database AND NOT DEFINED ENV{DESTDIR})
   execute_process(COMMAND "${update_desktop_database}" -q "${data_home}/applications")

@@ -81,6 +81,8 @@ WalkTally FolderWalk::run(const QString& path)
                 fail(top.path, errno);
             finish(top);
             stack_.pop_back();
+            if (OnFolderRead)
+                OnFolderRead(tally_);
             continue;
         }
         if (!top.first && stopped()) {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <dirent.h>
+#include <functional>
 #include <memory>
 #include <sys/types.h>
 #include <vector>
@@ -47,6 +48,9 @@ class FolderWalk
 
     // Walks the folder, known to the user as drive + path ("\" or "\docs\").
     WalkTally run(const QString& path);
+
+    // Called after each folder read with the tally so far: how a count shows its progress.
+    std::function<void(const WalkTally&)> OnFolderRead;
 
   private:
     struct DirCloser {

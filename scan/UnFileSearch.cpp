@@ -93,6 +93,8 @@ WalkTally TFileSearcher::Count(const QString& folder, const QString& pattern, bo
                                         start.path, pattern, recursive);
         return tally;
     }
-    return FolderWalk(nullptr, pattern, {recursive, DotFolders}, start.drive, start.folder, lister)
-        .run(start.path);
+    FolderWalk walk(nullptr, pattern, {recursive, DotFolders}, start.drive, start.folder, lister);
+    if (OnCounting)
+        walk.OnFolderRead = [this](const WalkTally& tally) { OnCounting(tally.files + tally.members); };
+    return walk.run(start.path);
 }

@@ -50,6 +50,8 @@ class TFileSearcher
     // Called after every file reported, where the windows hand events on (their Stop button,
     // repaints); none by default.
     PumpEvent OnPump;
+    // Called during the counting pass of a folder after each folder, with the files counted so far.
+    std::function<void(qint64 counted)> OnCounting;
     // Also enter folders whose names begin with "." (never "." and ".."); by default they are skipped.
     bool DotFolders = false;
     // What the last Execute met: files reported, folders read, folders it could not read.

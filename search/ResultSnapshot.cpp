@@ -46,6 +46,18 @@ QString ResultSnapshot::file(qsizetype row) const
     return whole;
 }
 
+QString ResultSnapshot::path(qsizetype row) const
+{
+    const auto [part, entry] = locate(row);
+    return text(part->index->path(entry));
+}
+
+QString ResultSnapshot::name(qsizetype row) const
+{
+    const auto [part, entry] = locate(row);
+    return text(part->index->name(entry));
+}
+
 qint64 ResultSnapshot::dimensione(qsizetype row) const
 {
     const auto [part, entry] = locate(row);

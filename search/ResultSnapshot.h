@@ -21,6 +21,9 @@ class ResultSnapshot
     // The result columns of a row, named as in the statement.
     QString cdid(qsizetype row) const;
     QString file(qsizetype row) const;
+    // The file's folder (such as "\docs\") and its name, which together make file().
+    QString path(qsizetype row) const;
+    QString name(qsizetype row) const;
     qint64 dimensione(qsizetype row) const;
     // The date as the catalogue holds it ("YYYY-MM-DD HH:MM:SS").
     QString data(qsizetype row) const;

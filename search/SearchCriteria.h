@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 // The five filters of a search, each with its tick and its input as the user set them.
 struct SearchCriteria {
@@ -14,5 +15,6 @@ struct SearchCriteria {
     bool byDateTo = false;
     QDateTime dateTo; // the chosen day at 23:59:59
     bool byExtension = false;
-    QString extension; // an extension list entry: no dot, any letter case
+    QString extension;          // an extension list entry: no dot, any letter case
+    QStringList moreExtensions; // further extensions, any of which matches as well
 };

@@ -8,6 +8,7 @@
 #include "search/SearchPattern.h"
 #include "search/SearchStatement.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string.h>
@@ -77,19 +78,22 @@ class IndexFilter
             from_.emplace(*statement.dateFrom());
         if (statement.dateTo())
             to_.emplace(*statement.dateTo());
-        if (statement.extension())
-            extension_ = utf8(*statement.extension());
+        for (const QString& extension : statement.extensions())
+            extensions_.push_back(utf8(extension));
     }
 
     std::vector<quint32> entries(const DiscIndex& index) const
     {
         std::vector<bool> extensionOk;
-        if (extension_) {
+        if (!extensions_.empty()) {
             for (quint32 e = 0; e < index.extensionCount(); ++e)
-                extensionOk.push_back(equalNoCase(index.extensionText(e), *extension_));
+                extensionOk.push_back(
+                    std::any_of(extensions_.begin(), extensions_.end(), [&](const std::string& x) {
+                        return equalNoCase(index.extensionText(e), x);
+                    }));
         }
         auto accept = [&](quint32 i) {
-            return (!extension_ || extensionOk[index.extensionIndex(i)]) &&
+            return (extensions_.empty() || extensionOk[index.extensionIndex(i)]) &&
                    (!from_ || from_->compare(index, i) >= 0) && (!to_ || to_->compare(index, i) <= 0);
         };
         std::vector<quint32> found;
@@ -234,7 +238,7 @@ class IndexFilter
     std::optional<SearchPattern> pattern_;
     std::optional<DateBound> from_;
     std::optional<DateBound> to_;
-    std::optional<std::string> extension_;
+    std::vector<std::string> extensions_;
 };
 
 // Runs the statement narrowed to one disc and keeps its rows, in as many packed parts as
@@ -255,15 +259,16 @@ std::vector<std::shared_ptr<const DiscIndex>> rowsOfDisc(Connection& connection,
         parts.push_back(std::move(part));
     };
     for (; !query.eof(); query.next()) {
-        const std::string file = utf8(query.value(1).toString());
+        const std::string path = utf8(query.value(5).toString());
+        const std::string name = utf8(query.value(6).toString());
         const std::string extension = utf8(query.value(4).toString());
         const std::string date = utf8(query.value(3).toString());
         const qint64 size = query.value(2).toLongLong();
-        if (rows->add(0, {}, file, extension, size, date))
+        if (rows->add(0, path, name, extension, size, date))
             continue;
         keep(*rows);
         rows = std::make_unique<DiscIndex::Builder>(false);
-        if (!rows->add(0, {}, file, extension, size, date))
+        if (!rows->add(0, path, name, extension, size, date))
             throw TessaroError(QStringLiteral("Cannot keep the files found on disc %1").arg(disc));
     }
     query.close();

@@ -64,16 +64,34 @@ SearchStatement::SearchStatement(const SearchCriteria& criteria)
         params_.emplace_back(QStringLiteral("vdataa"), *dateTo_);
     }
     if (criteria.byExtension) {
-        conditions_ += QStringLiteral(" and files.estensione = :vestensione");
         extension_ = QLatin1Char('.') + criteria.extension;
+        extensions_.append(*extension_);
         params_.emplace_back(QStringLiteral("vestensione"), *extension_);
+        if (criteria.moreExtensions.isEmpty()) {
+            conditions_ += QStringLiteral(" and files.estensione = :vestensione");
+        } else {
+            // The column's own collation compares each value of the list.
+            QString names = QStringLiteral(":vestensione");
+            for (qsizetype i = 0; i < criteria.moreExtensions.size(); ++i) {
+                const QString name = QStringLiteral("vestensione%1").arg(i + 2);
+                extensions_.append(QLatin1Char('.') + criteria.moreExtensions.at(i));
+                params_.emplace_back(name, extensions_.last());
+                names += QStringLiteral(", :") + name;
+            }
+            conditions_ += QStringLiteral(" and files.estensione in (") + names + QLatin1Char(')');
+        }
     }
     text_ = baseText() + conditions_ + kOrder;
 }
 
 QString SearchStatement::textForOneDisc() const
 {
-    return baseText() + QStringLiteral(" and cd.id = :vdisc") + conditions_ + kOrder;
+    // The folder and the name apart as well, after the five result columns, so that the
+    // rows keep them apart as a disc's index does.
+    QString text = baseText();
+    text.replace(QStringLiteral(" from cd, files"),
+                 QStringLiteral(", files.path, files.nome from cd, files"));
+    return text + QStringLiteral(" and cd.id = :vdisc") + conditions_ + kOrder;
 }
 
 QString SearchStatement::discsText() const

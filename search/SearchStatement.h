@@ -28,6 +28,8 @@ class SearchStatement
     const std::optional<QString>& dateFrom() const { return dateFrom_; }
     const std::optional<QString>& dateTo() const { return dateTo_; }
     const std::optional<QString>& extension() const { return extension_; }
+    // Every extension that matches, each with its dot; empty when the filter adds no condition.
+    const QStringList& extensions() const { return extensions_; }
 
     // Leading and trailing blanks and control characters removed, every "*" made "%".
     static QString patternValue(const QString& typed);
@@ -41,4 +43,5 @@ class SearchStatement
     std::optional<QString> dateFrom_;
     std::optional<QString> dateTo_;
     std::optional<QString> extension_;
+    QStringList extensions_;
 };

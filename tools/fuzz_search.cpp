@@ -267,6 +267,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // searched by its statement would cut short, cannot come about.
     const QString addedDate = text(input, 32).remove(QChar(0));
     criteria.pattern = stretched(text(input, 4096), stretch < 2 ? stretch + 1 : 0);
+    // A second extension, as a repeated --ext of the command line gives.
+    if (input.ConsumeBool())
+        criteria.moreExtensions.append(text(input, 64));
 
     Connection& connection = *cat.connection;
     if (change > 0) {

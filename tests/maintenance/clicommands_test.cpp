@@ -123,18 +123,22 @@ void CliCommandsTest::errorsGoToStandardErrorWithStatusOne()
     // variable in a script) is no folder at all, and never the configured drive.
     const QString none = dir_.filePath(QStringLiteral("none"));
     const QString discsBefore = cli({QStringLiteral("discs")}).out;
-    const QList<std::pair<QStringList, QString>> refused = {
+    // A wrong command line has status 2.
+    const QList<std::tuple<QStringList, int, QString>> refused = {
         {{QStringLiteral("--root"), none},
+         1,
          QStringLiteral("tessaro-cli: Cannot read the folder %1: No such file or directory\n").arg(none)},
         {{QStringLiteral("--root"), QString()},
-         QStringLiteral("tessaro-cli: --root takes a folder; the empty name is none\n")},
+         2,
+         QStringLiteral(
+             "tessaro-cli: --root takes a folder; the empty name is none (see 'tessaro-cli add --help')\n")},
         {{QStringLiteral("--type"), QStringLiteral("DVD"), QStringLiteral("--root")},
-         QStringLiteral("tessaro-cli: usage: add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] "
-                        "[--archives] [--dot-folders]\n")},
+         2,
+         QStringLiteral("tessaro-cli: missing value after '--root' (see 'tessaro-cli add --help')\n")},
     };
-    for (const auto& [args, error] : refused) {
+    for (const auto& [args, status, error] : refused) {
         const Result add = cli(QStringList{QStringLiteral("add")} + args);
-        QCOMPARE(add.status, 1);
+        QCOMPARE(add.status, status);
         QVERIFY(add.out.isEmpty());
         QCOMPARE(add.err, error);
     }

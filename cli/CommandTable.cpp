@@ -1,0 +1,288 @@
+#include "cli/CommandTable.h"
+
+namespace
+{
+QCommandLineOption flag(const QStringList& names, const QString& description)
+{
+    return QCommandLineOption(names, description);
+}
+
+QCommandLineOption valued(const QString& name, const QString& valueName, const QString& description)
+{
+    return QCommandLineOption(name, description, valueName);
+}
+
+// Words filled into lines no wider than 79 columns, the first line starting with `indent`
+// blanks and the others with `hanging` blanks.
+QString wrapped(const QString& text, int indent, int hanging = -1)
+{
+    constexpr int width = 79;
+    QString out;
+    QString line;
+    QString margin(indent, QLatin1Char(' '));
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && margin.size() + line.size() + 1 + word.size() > width) {
+            out += margin + line + QLatin1Char('\n');
+            line.clear();
+            margin = QString(hanging < 0 ? indent : hanging, QLatin1Char(' '));
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    if (!line.isEmpty())
+        out += margin + line + QLatin1Char('\n');
+    return out;
+}
+
+QString optionLabel(const QCommandLineOption& option)
+{
+    QStringList names;
+    for (const QString& name : option.names())
+        names += (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    QString label = names.join(QStringLiteral(", "));
+    if (!option.valueName().isEmpty())
+        label += QLatin1Char(' ') + option.valueName();
+    return label;
+}
+
+QString optionList(const QList<QCommandLineOption>& options)
+{
+    constexpr int column = 22;
+    QString out;
+    for (const QCommandLineOption& option : options) {
+        const QString label = QStringLiteral("  ") + optionLabel(option);
+        QString text = wrapped(option.description(), column);
+        if (label.size() < column - 1)
+            text.replace(0, label.size(), label);
+        else
+            text.prepend(label + QLatin1Char('\n'));
+        out += text;
+    }
+    return out;
+}
+
+const QString kPatterns = QStringLiteral(
+    "Patterns: a pattern covers the whole name, from the first \\ of its folder to the end of the name, such "
+    "as "
+    "\\photos\\2005\\beach.jpg: --file '*beach*' finds beach anywhere, --file '\\photos\\*' every file below "
+    "\\photos. * and % stand for any run of characters (also none, also across folders), _ for exactly one "
+    "character; the letters A to Z match either case, every other character only itself. Blanks at either "
+    "end "
+    "of a pattern are dropped; --file '' adds no condition. --contains TEXT finds names holding TEXT "
+    "anywhere, "
+    "taking * % and _ in it as themselves.");
+
+const QString kOutput = QStringLiteral(
+    "Output: one file per line, its disc label, name, date and size separated by tabs, then \"N files "
+    "found\" "
+    "on standard error. Control characters in names are written as \\xHH, and a backslash followed by an x "
+    "and "
+    "two hex digits as \\x5C. --json writes one object per line with the members disc, path, name, date "
+    "(text) and size (a number); --csv writes RFC 4180 with a header line; --null ends each line with a NUL "
+    "instead of a line break and escapes nothing. A --disc that names no disc of the catalogue is an error.");
+} // namespace
+
+namespace CommandTable
+{
+QCommandLineOption catalogueOption()
+{
+    return valued(QStringLiteral("catalogue"), QStringLiteral("FILE"),
+                  QStringLiteral("the catalogue to use (by default $TESSARO_CATALOGUE, else archive.mdb "
+                                 "beside the program)"));
+}
+
+QCommandLineOption helpOption()
+{
+    return flag({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show this help"));
+}
+
+QCommandLineOption versionOption()
+{
+    return flag({QStringLiteral("V"), QStringLiteral("version")}, QStringLiteral("show the version"));
+}
+
+const QList<CommandSpec>& commands()
+{
+    static const QList<CommandSpec> table = [] {
+        QList<CommandSpec> list;
+        list.append({QStringLiteral("create-catalogue"),
+                     cmdCreateCatalogue,
+                     QStringLiteral("create-catalogue"),
+                     QStringLiteral("Creates an empty catalogue."),
+                     {},
+                     0,
+                     0,
+                     {},
+                     {},
+                     {}});
+        list.append({QStringLiteral("drives"),
+                     cmdDrives,
+                     QStringLiteral("drives"),
+                     QStringLiteral("Lists the drive letters: letter, kind, root folder and label."),
+                     {},
+                     0,
+                     0,
+                     {},
+                     {},
+                     {}});
+        list.append(
+            {QStringLiteral("add"),
+             cmdAdd,
+             QStringLiteral("add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] [--label TEXT] "
+                            "[--archives] [--dot-folders] [--quiet]"),
+             QStringLiteral("Catalogues the disc in the configured drive, in the given drive, or a folder or "
+                            "disc image as a disc, and prints \"New CD ID: C0001\" and \"N files found\"."),
+             {},
+             0,
+             0,
+             {valued(QStringLiteral("type"), QStringLiteral("CD|DVD"),
+                     QStringLiteral("the kind of disc (CD)")),
+              valued(QStringLiteral("drive"), QStringLiteral("LETTER"),
+                     QStringLiteral("the drive letter instead of the configured one")),
+              valued(QStringLiteral("root"), QStringLiteral("FOLDER|IMAGE"),
+                     QStringLiteral("a folder or a disc image file as the disc")),
+              valued(QStringLiteral("label"), QStringLiteral("TEXT"),
+                     QStringLiteral("the disc's volume label, at most 49 characters, instead of the one read "
+                                    "from the disc (a folder has none)")),
+              flag({QStringLiteral("archives")}, QStringLiteral("list the contents of archives")),
+              flag({QStringLiteral("dot-folders")},
+                   QStringLiteral("also enter folders whose names begin with .")),
+              flag({QStringLiteral("q"), QStringLiteral("quiet")},
+                   QStringLiteral("print nothing but errors"))},
+             QStringLiteral(
+                 "On a terminal a line on standard error shows the counting pass, then the percentage done, "
+                 "the files per second and the time left. Ctrl+C stops the run and leaves nothing of the "
+                 "disc "
+                 "(exit status 130)."),
+             {QStringLiteral("type"), QStringLiteral("drive"), QStringLiteral("root"),
+              QStringLiteral("label")}});
+        list.append({QStringLiteral("remove"),
+                     cmdRemove,
+                     QStringLiteral("remove LABEL"),
+                     QStringLiteral("Removes a disc, without asking; d0007 and D0007 are the same disc."),
+                     QStringLiteral("LABEL"),
+                     1,
+                     1,
+                     {},
+                     {},
+                     {}});
+        list.append({QStringLiteral("discs"),
+                     cmdDiscs,
+                     QStringLiteral("discs"),
+                     QStringLiteral("Lists the discs, highest first: label, volume label, date and number of "
+                                    "files."),
+                     {},
+                     0,
+                     0,
+                     {},
+                     {},
+                     {}});
+        list.append({QStringLiteral("extensions"),
+                     cmdExtensions,
+                     QStringLiteral("extensions"),
+                     QStringLiteral("Lists the extensions as the main window offers them."),
+                     {},
+                     0,
+                     0,
+                     {},
+                     {},
+                     {}});
+        list.append(
+            {QStringLiteral("search"),
+             cmdSearch,
+             QStringLiteral("search [--disc LABEL] [--file PATTERN | --contains TEXT] [--from YYYY-MM-DD] "
+                            "[--to YYYY-MM-DD] [--ext EXT]... [--count | --csv | --json | --null]"),
+             QStringLiteral(
+                 "Finds files as the main window's search does: each option adds one condition, and "
+                 "a file must meet them all."),
+             {},
+             0,
+             0,
+             {valued(QStringLiteral("disc"), QStringLiteral("LABEL"), QStringLiteral("files of this disc")),
+              valued(QStringLiteral("file"), QStringLiteral("PATTERN"),
+                     QStringLiteral("names matching the pattern (see Patterns)")),
+              valued(
+                  QStringLiteral("contains"), QStringLiteral("TEXT"),
+                  QStringLiteral("names holding TEXT: --file '*TEXT*' with * % _ in TEXT taken as they are")),
+              valued(QStringLiteral("from"), QStringLiteral("YYYY-MM-DD"),
+                     QStringLiteral("files dated this day or later")),
+              valued(QStringLiteral("to"), QStringLiteral("YYYY-MM-DD"),
+                     QStringLiteral("files dated this day or earlier")),
+              valued(QStringLiteral("ext"), QStringLiteral("EXT"),
+                     QStringLiteral("files with this extension, without its dot (jpg); give it again for "
+                                    "more, any of which matches")),
+              flag({QStringLiteral("count")}, QStringLiteral("print only the number of files found")),
+              flag({QStringLiteral("csv")}, QStringLiteral("print CSV with a header line")),
+              flag({QStringLiteral("json")}, QStringLiteral("print JSON Lines, one object per file")),
+              flag({QStringLiteral("0"), QStringLiteral("null")},
+                   QStringLiteral("end each line with a NUL and escape nothing (for xargs -0)"))},
+             kPatterns + QStringLiteral("\n\n") + kOutput,
+             {QStringLiteral("disc"), QStringLiteral("file"), QStringLiteral("contains"),
+              QStringLiteral("from"), QStringLiteral("to")}});
+        list.append({QStringLiteral("upgrade-catalogue"),
+                     cmdUpgradeCatalogue,
+                     QStringLiteral("upgrade-catalogue"),
+                     QStringLiteral("Adds what an older catalogue lacks (such as the search index), without "
+                                    "touching its rows."),
+                     {},
+                     0,
+                     0,
+                     {},
+                     {},
+                     {}});
+        list.append({QStringLiteral("help"),
+                     nullptr,
+                     QStringLiteral("help [COMMAND]"),
+                     QStringLiteral("Shows the help of the program or of a command."),
+                     QStringLiteral("[COMMAND]"),
+                     0,
+                     1,
+                     {},
+                     {},
+                     {}});
+        return list;
+    }();
+    return table;
+}
+
+const CommandSpec* find(const QString& name)
+{
+    for (const CommandSpec& command : commands()) {
+        if (command.name == name)
+            return &command;
+    }
+    return nullptr;
+}
+
+QString programHelp()
+{
+    QString text = QStringLiteral("usage: tessaro-cli [--catalogue FILE] COMMAND [OPTIONS]\n"
+                                  "       tessaro-cli COMMAND --help\n\n"
+                                  "The disc catalogue from the command line.\n\ncommands:\n");
+    for (const CommandSpec& command : commands()) {
+        text += wrapped(command.synopsis, 2, 4);
+        text += wrapped(command.summary, 6);
+    }
+    text += QStringLiteral("\noptions:\n") + optionList({catalogueOption(), helpOption(), versionOption()});
+    text += QLatin1Char('\n') +
+            wrapped(QStringLiteral("Exit status: 0 on success (a search that finds nothing included), 1 when "
+                                   "the work fails, 2 for a wrong command line."),
+                    0);
+    return text;
+}
+
+QString commandHelp(const CommandSpec& command)
+{
+    QString text = wrapped(QStringLiteral("usage: tessaro-cli ") + command.synopsis, 0, 7) +
+                   QLatin1Char('\n') + wrapped(command.summary, 0) + QStringLiteral("\noptions:\n");
+    QList<QCommandLineOption> options = command.options;
+    if (command.name != QLatin1String("help"))
+        options.append(catalogueOption());
+    options.append(helpOption());
+    text += optionList(options);
+    if (!command.notes.isEmpty()) {
+        for (const QString& paragraph : command.notes.split(QStringLiteral("\n\n")))
+            text += QLatin1Char('\n') + wrapped(paragraph, 0);
+    }
+    return text;
+}
+} // namespace CommandTable
