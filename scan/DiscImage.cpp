@@ -2,92 +2,31 @@
 
 #include "common/TessaroError.h"
 #include "scan/ArchiveLister.h"
+#include "scan/CdioUdfTree.h"
+#include "scan/SectorFile.h"
+#include "scan/UdfTree.h"
 #include "scan/VolumeLabel.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
-#include <cdio/udf.h>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace
 {
-constexpr qint64 kSector = 2048;
+constexpr qint64 kSector = SectorFile::kSector;
 
 [[noreturn]] void fail(const QString& file, const QString& reason)
 {
     throw TessaroError(QStringLiteral("Cannot read the disc image %1: %2").arg(file, reason));
 }
-
-// The image's 2048-byte logical sectors, wherever they sit in the file: a plain image holds
-// them back to back, a raw Mode 1 track (2352 bytes a sector) after each sector's 16-byte header.
-class SectorFile
-{
-  public:
-    SectorFile(const QString& path, qint64 sectorSize, qint64 dataOffset)
-        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)), sectorSize_(sectorSize),
-          dataOffset_(dataOffset)
-    {
-        struct stat st;
-        if (fd_ >= 0 && fstat(fd_, &st) == 0)
-            size_ = qint64(st.st_size) / sectorSize_ * kSector;
-    }
-    ~SectorFile()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    SectorFile(const SectorFile&) = delete;
-    SectorFile& operator=(const SectorFile&) = delete;
-
-    bool isOpen() const { return fd_ >= 0; }
-    qint64 size() const { return size_; }
-
-    // Reads up to size bytes of logical data at offset; short only at the end of the image.
-    qint64 read(qint64 offset, char* buffer, qint64 size) const
-    {
-        if (sectorSize_ == kSector) {
-            const ssize_t got = ::pread(fd_, buffer, size_t(size), off_t(offset));
-            return got < 0 ? -1 : qint64(got);
-        }
-        qint64 done = 0;
-        while (done < size) {
-            const qint64 sector = (offset + done) / kSector;
-            const qint64 within = (offset + done) % kSector;
-            const qint64 take = std::min(size - done, kSector - within);
-            const ssize_t got =
-                ::pread(fd_, buffer + done, size_t(take), off_t(sector * sectorSize_ + dataOffset_ + within));
-            if (got < 0)
-                return -1;
-            done += got;
-            if (got < take)
-                break;
-        }
-        return done;
-    }
-
-    bool readSector(qint64 sector, unsigned char* buffer) const
-    {
-        return read(sector * kSector, reinterpret_cast<char*>(buffer), kSector) == kSector;
-    }
-
-  private:
-    int fd_;
-    qint64 sectorSize_;
-    qint64 dataOffset_;
-    qint64 size_ = 0;
-};
 
 // Where the data track of an image lies: the file itself, or the track file a .cue sheet names.
 struct Track {
@@ -200,12 +139,13 @@ struct Folder {
 class IsoReader
 {
   public:
-    IsoReader(const QString& image, const SectorFile& sectors, const ArchiveLister* archives)
-        : image_(image), sectors_(sectors), archives_(archives)
+    IsoReader(const QString& image, const SectorFile& sectors, const ImageReading& how)
+        : image_(image), sectors_(sectors), how_(how)
     {
     }
 
-    void read(ListedFiles& out, qint64& notListed)
+    // Returns false when told to stop.
+    bool read(ListedFiles& out, qint64& notListed)
     {
         checkVolumeSize();
         std::unique_ptr<archive, int (*)(archive*)> a(archive_read_new(), archive_read_free);
@@ -224,8 +164,11 @@ class IsoReader
             if (status < ARCHIVE_WARN)
                 fail(image_, QString::fromLocal8Bit(archive_error_string(a.get())));
             add(a.get(), entry, notListed);
+            if (how_.stop())
+                return false;
         }
         emitFolder(folders_[QString()], QStringLiteral("\\"), out);
+        return true;
     }
 
   private:
@@ -295,13 +238,16 @@ class IsoReader
         }
         sizes_[full] = e.file.size;
         e.file.modified = qint64(archive_entry_mtime(entry));
-        if (archives_ && archive_entry_filetype(entry) == AE_IFREG && ArchiveLister::isArchiveName(e.name)) {
-            const ArchiveLister::Reader reader = [a](char* buffer, qint64 size) -> qint64 {
+        if (how_.archives && archive_entry_filetype(entry) == AE_IFREG &&
+            ArchiveLister::isArchiveName(e.name)) {
+            const ArchiveLister::Reader reader = [a, this](char* buffer, qint64 size) -> qint64 {
+                if (how_.stop())
+                    return -1;
                 const la_ssize_t got = archive_read_data(a, buffer, size_t(size));
                 return got < 0 ? -1 : qint64(got);
             };
             // Members' folder: filled in when the tree is emitted, once the archive's path is known.
-            if (!archives_->list(reader, QString(), e.members))
+            if (!how_.archives->list(reader, QString(), e.members))
                 ++notListed;
         }
         folderOf(slash < 0 ? QString() : full.left(slash)).entries.push_back(std::move(e));
@@ -331,7 +277,7 @@ class IsoReader
             }
             Folder::Entry& e = level.folder->entries[level.next++];
             if (e.folder) {
-                if (!e.name.startsWith(QLatin1Char('.'))) {
+                if (!e.name.startsWith(QLatin1Char('.')) || how_.dotFolders) {
                     const QString path = level.path + e.name + QLatin1Char('\\');
                     Folder& sub = folders_[level.prefix + e.name];
                     stack.push_back(enter(sub, path));
@@ -383,84 +329,12 @@ class IsoReader
 
     QString image_;
     const SectorFile& sectors_;
-    const ArchiveLister* archives_;
+    const ImageReading& how_;
     std::map<QString, Folder> folders_; // by the image's own path, "" for the root
     std::map<QString, qint64> sizes_;
     qint64 position_ = 0;
     char buffer_[65536];
 };
-
-struct UdfCloser {
-    void operator()(udf_t* udf) const { udf_close(udf); }
-};
-
-// Frees a directory that was left before its end (udf_readdir frees it on reaching the end).
-struct UdfDirGuard {
-    udf_dirent_t* dir;
-    ~UdfDirGuard()
-    {
-        if (dir)
-            udf_dirent_free(dir);
-    }
-};
-
-// libudf hands out 16-bit names as UTF-8 and 8-bit ones as their Latin-1 bytes.
-QString udfName(const char* raw)
-{
-    if (!raw)
-        return {};
-    const QByteArrayView bytes(raw);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString name = utf8(bytes);
-    return utf8.hasError() ? QString::fromLatin1(bytes) : name;
-}
-
-// Depth first in directory order, with an explicit stack so deep images cannot exhaust the call stack.
-void walkUdf(const QString& image, udf_dirent_t* dir, const QString& path, ListedFiles& out)
-{
-    struct Level {
-        std::unique_ptr<UdfDirGuard> guard;
-        QString path;
-    };
-    std::vector<Level> stack;
-    stack.push_back(Level{std::unique_ptr<UdfDirGuard>(new UdfDirGuard{dir}), path});
-    while (!stack.empty()) {
-        Level& level = stack.back();
-        udf_dirent_t* entry = udf_readdir(level.guard->dir);
-        if (!entry) {
-            // udf_readdir has freed the directory at its end.
-            level.guard->dir = nullptr;
-            stack.pop_back();
-            continue;
-        }
-        const QString name = udfName(udf_get_filename(entry));
-        if (udf_is_dir(entry)) {
-            // The parent's entry has an empty name; "." folders are never entered.
-            if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
-                continue;
-            udf_dirent_t* sub = udf_opendir(entry);
-            if (!sub)
-                fail(image, QStringLiteral("cannot read the folder %1%2\\").arg(level.path, name));
-            QString subPath = level.path + name + QLatin1Char('\\');
-            stack.push_back(Level{std::unique_ptr<UdfDirGuard>(new UdfDirGuard{sub}), std::move(subPath)});
-            continue;
-        }
-        ListedFile file;
-        file.path = level.path;
-        file.name = name;
-        file.size = qint64(udf_get_file_length(entry));
-        file.modified = qint64(udf_get_modification_time(entry));
-        out.push_back(std::move(file));
-    }
-}
-
-QString udfLabel(udf_t* udf)
-{
-    char id[256] = {};
-    if (udf_get_volume_id(udf, id, sizeof id) <= 0)
-        return {};
-    return udfName(id).trimmed();
-}
 
 void checkReadable(const QString& file)
 {
@@ -477,7 +351,7 @@ bool DiscImage::isImage(const QString& root)
     return !root.isEmpty() && QFileInfo(root).isFile();
 }
 
-DiscImage::DiscImage(const QString& file, const ArchiveLister* archives)
+DiscImage::DiscImage(const QString& file, const ImageReading& how)
 {
     checkReadable(file);
     const Track track = trackOf(file);
@@ -485,27 +359,40 @@ DiscImage::DiscImage(const QString& file, const ArchiveLister* archives)
     const SectorFile sectors(track.file, track.sectorSize, track.dataOffset);
     if (!sectors.isOpen())
         fail(file, QStringLiteral("cannot open it"));
+    bool whole = true;
     switch (kindOf(sectors)) {
     case Kind::Udf: {
         // UDF is preferred on a bridge image: its names and dates are the full ones.
         if (!udfComplete(sectors))
             fail(file, QStringLiteral("the image is truncated"));
-        std::unique_ptr<udf_t, UdfCloser> udf(udf_open(QFile::encodeName(file).constData()));
-        if (!udf)
-            fail(file, QStringLiteral("the UDF file system cannot be read"));
-        udf_dirent_t* root = udf_get_root(udf.get(), true, 0);
-        if (!root)
-            fail(file, QStringLiteral("the UDF file system cannot be read"));
-        label_ = udfLabel(udf.get());
-        walkUdf(file, root, QStringLiteral("\\"), files_);
+        // libudfread reads every revision but not the sparable partitions of rewritable media,
+        // which libudf reads up to 1.50.
+        std::unique_ptr<UdfTree> udf;
+        try {
+            udf = std::make_unique<UdfTree>(file, sectors);
+        } catch (const TessaroError&) {
+            const std::unique_ptr<CdioUdfTree> older = CdioUdfTree::open(track.file);
+            if (!older)
+                throw;
+            label_ = UdfTree::logicalVolumeId(sectors);
+            whole = older->read(files_, how, notListed_);
+            break;
+        }
+        label_ = udf->label();
+        whole = udf->read(files_, how, notListed_);
         break;
     }
     case Kind::Iso:
         label_ = isoLabel(sectors);
-        IsoReader(file, sectors, archives).read(files_, notListed_);
+        whole = IsoReader(file, sectors, how).read(files_, notListed_);
         break;
     case Kind::None:
         fail(file, QStringLiteral("it is not an ISO 9660 or UDF image"));
+    }
+    // A stopped reading reports nothing: the run it serves is being stopped.
+    if (!whole) {
+        stopped_ = true;
+        files_.clear();
     }
 }
 
@@ -515,10 +402,8 @@ QString DiscImage::readLabel(const QString& file)
         const Track track = trackOf(file);
         const SectorFile sectors(track.file, track.sectorSize, track.dataOffset);
         switch (kindOf(sectors)) {
-        case Kind::Udf: {
-            std::unique_ptr<udf_t, UdfCloser> udf(udf_open(QFile::encodeName(file).constData()));
-            return udf ? udfLabel(udf.get()) : QString();
-        }
+        case Kind::Udf:
+            return UdfTree::logicalVolumeId(sectors);
         case Kind::Iso:
             return isoLabel(sectors);
         case Kind::None:

@@ -1,16 +1,15 @@
 #pragma once
 
+#include "scan/ImageReading.h"
 #include "scan/ListedFile.h"
 
 #include <QString>
-
-class ArchiveLister;
 
 // A disc image file (ISO 9660 with Joliet and Rock Ridge, UDF, the ISO/UDF bridge of video DVDs,
 // or a .cue sheet with a Mode 1 data track) read directly, without mounting. The listing comes in
 // the order a walk of the mounted disc reports files: depth first, a folder's entries in name
 // order (the order ISO 9660 and Joliet directories record them; UDF's own order for UDF), folders
-// whose names begin with "." left out, as the walk leaves them out.
+// whose names begin with "." left out unless asked for, as the walk leaves them out.
 class DiscImage
 {
   public:
@@ -20,13 +19,15 @@ class DiscImage
     // Reads the image's descriptors and its whole directory tree; with a lister, archives on the
     // image are listed right after their own row. A file that is no image, or a damaged or
     // truncated image, raises an error naming the file and the reason.
-    explicit DiscImage(const QString& file, const ArchiveLister* archives = nullptr);
+    explicit DiscImage(const QString& file, const ImageReading& how = {});
 
     // UDF's volume identifier when the image has UDF, else the Joliet or primary label.
     const QString& label() const { return label_; }
     const ListedFiles& files() const { return files_; }
     // Archives that were left unlisted (over a limit, encrypted headers, unreadable).
     qint64 notListed() const { return notListed_; }
+    // Whether the reading was told to stop; the listing is then empty.
+    bool stopped() const { return stopped_; }
 
     // Only the label, without reading the tree; empty when the image has none or is no image.
     static QString readLabel(const QString& file);
@@ -35,4 +36,5 @@ class DiscImage
     QString label_;
     ListedFiles files_;
     qint64 notListed_ = 0;
+    bool stopped_ = false;
 };

@@ -4,6 +4,8 @@
 #include "scan/UnFileSearch.h"
 #include "scan/WildcardPattern.h"
 
+#include <QElapsedTimer>
+
 qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, const QString& drive,
                           const QString& path, const WildcardPattern& pattern, bool recursive)
 {
@@ -31,10 +33,22 @@ qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, con
     return count;
 }
 
-qint64 ListedWalk::image(TFileSearcher* searcher, const QString& file, const ArchiveLister* archives,
-                         const QString& drive, const QString& path, const QString& pattern, bool recursive)
+qint64 ListedWalk::image(TFileSearcher* searcher, const QString& file, ImageReading how, const QString& drive,
+                         const QString& path, const QString& pattern, bool recursive)
 {
-    const DiscImage disc(file, archives);
+    // Reading a big image's tree takes a while: the caller's pump runs at its start and then
+    // every few milliseconds, not for each entry, which would slow the reading down.
+    QElapsedTimer sincePump;
+    if (searcher)
+        how.going = [searcher, &sincePump] {
+            if (!sincePump.isValid() || sincePump.elapsed() >= 10) {
+                if (searcher->OnPump)
+                    searcher->OnPump();
+                sincePump.start();
+            }
+            return !searcher->Stopped;
+        };
+    const DiscImage disc(file, how);
     if (searcher)
         searcher->NotListed += disc.notListed();
     return report(searcher, disc.files(), drive, path, WildcardPattern(pattern), recursive);

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "scan/ImageReading.h"
 #include "scan/ListedFile.h"
 
 #include <QString>
 
-class ArchiveLister;
 class TFileSearcher;
 class WildcardPattern;
 
@@ -19,7 +19,8 @@ qint64 report(TFileSearcher* searcher, const ListedFiles& files, const QString& 
               const WildcardPattern& pattern, bool recursive);
 
 // Walks or counts an image file standing for the drive's root; archives on it are listed when a
-// lister is given, and those left unlisted add to the searcher's count of them.
-qint64 image(TFileSearcher* searcher, const QString& file, const ArchiveLister* archives,
-             const QString& drive, const QString& path, const QString& pattern, bool recursive);
+// lister is given, and those left unlisted add to the searcher's count of them. A walk runs the
+// searcher's pump while the image is read too, so a Stop is seen before its files are reported.
+qint64 image(TFileSearcher* searcher, const QString& file, ImageReading how, const QString& drive,
+             const QString& path, const QString& pattern, bool recursive);
 } // namespace ListedWalk

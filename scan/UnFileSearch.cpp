@@ -67,8 +67,8 @@ void TFileSearcher::Execute(const QString& folder, const QString& pattern, bool 
     const ArchiveLister archives(Limits);
     const ArchiveLister* lister = ListArchives ? &archives : nullptr;
     if (DiscImage::isImage(start.root))
-        LastRun.files =
-            ListedWalk::image(this, start.root, lister, start.drive, start.path, pattern, recursive);
+        LastRun.files = ListedWalk::image(this, start.root, {lister, DotFolders, {}}, start.drive, start.path,
+                                          pattern, recursive);
     else
         LastRun = FolderWalk(this, pattern, {recursive, DotFolders}, start.drive, start.folder, lister)
                       .run(start.path);
@@ -89,8 +89,8 @@ WalkTally TFileSearcher::Count(const QString& folder, const QString& pattern, bo
     const ArchiveLister* lister = ListArchives ? &archives : nullptr;
     if (DiscImage::isImage(start.root)) {
         WalkTally tally;
-        tally.files =
-            ListedWalk::image(nullptr, start.root, lister, start.drive, start.path, pattern, recursive);
+        tally.files = ListedWalk::image(nullptr, start.root, {lister, DotFolders, {}}, start.drive,
+                                        start.path, pattern, recursive);
         return tally;
     }
     FolderWalk walk(nullptr, pattern, {recursive, DotFolders}, start.drive, start.folder, lister);

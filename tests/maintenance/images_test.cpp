@@ -2,14 +2,18 @@
 #include "maintenance/DiscCataloguer.h"
 #include "scan/DiscImage.h"
 #include "scan/DriveTable.h"
+#include "scan/UnFileSearch.h"
 #include "scan/UnVolumeInfo.h"
 #include "tests/maintenance/ImageFixture.h"
 #include "tests/support/TestCatalogue.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QtTest>
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,6 +90,49 @@ bool dropIsoDescriptors(const QString& image)
     }
     return true;
 }
+// Points the UDF entry of the folder `from` at the folder `to` (each the first of its name), so a
+// walk that follows it never ends. Entry identifiers are found by their tag and checksum.
+bool loopFolder(const QString& image, const QByteArray& from, const QByteArray& to)
+{
+    QFile file(image);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray data = file.readAll();
+    auto* bytes = reinterpret_cast<unsigned char*>(data.data());
+    const auto checksum = [](const unsigned char* tag) {
+        unsigned sum = 0;
+        for (int i = 0; i < 16; ++i)
+            sum += i == 4 ? 0 : tag[i];
+        return (unsigned char)(sum);
+    };
+    qsizetype fromAt = -1;
+    qsizetype toAt = -1;
+    for (qsizetype i = 0; i + 40 < data.size(); i += 4) {
+        const unsigned char* fid = bytes + i;
+        if ((fid[0] | fid[1] << 8) != 257 || checksum(fid) != fid[4])
+            continue;
+        const QByteArray name = data.mid(i + 38 + (fid[36] | fid[37] << 8), fid[19]);
+        if (name == '\x08' + from && fromAt < 0)
+            fromAt = i;
+        if (name == '\x08' + to && toAt < 0)
+            toAt = i;
+    }
+    if (fromAt < 0 || toAt < 0)
+        return false;
+    unsigned char* fid = bytes + fromAt;
+    std::memcpy(fid + 24, bytes + toAt + 24, 4); // the entry's logical block
+    // The descriptor's CRC-ITU over its body, then the tag's checksum.
+    quint16 crc = 0;
+    for (int i = 0; i < (fid[10] | fid[11] << 8); ++i) {
+        crc ^= quint16(fid[16 + i] << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = quint16(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+    fid[8] = (unsigned char)(crc);
+    fid[9] = (unsigned char)(crc >> 8);
+    fid[4] = checksum(fid);
+    return file.seek(0) && file.write(data) == data.size();
+}
 } // namespace
 
 class ImagesTest : public QObject
@@ -98,8 +145,10 @@ class ImagesTest : public QObject
     void damagedImageFailsAndLeavesNothing_data();
     void damagedImageFailsAndLeavesNothing();
     void cliAndDriveMappingTakeAnImage();
-    void emptyUdfImagesOfEachRevision_data();
-    void emptyUdfImagesOfEachRevision();
+    void udfImagesOfEachRevision_data();
+    void udfImagesOfEachRevision();
+    void stopIsSeenWhileTheImageIsRead_data();
+    void stopIsSeenWhileTheImageIsRead();
     void deepImageIsReadOnASmallStack_data();
     void deepImageIsReadOnASmallStack();
 
@@ -164,13 +213,17 @@ void ImagesTest::imageIsCataloguedAsItsDisc_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("label");
     QTest::addColumn<bool>("inNameOrder");
+    QTest::addColumn<bool>("dotFolders");
     // The tools write ISO 9660 and Joliet directories in name order, UDF ones in their own.
-    QTest::newRow("rock ridge and joliet") << QStringLiteral("rockridge") << kLabel << true;
-    QTest::newRow("joliet only") << QStringLiteral("joliet") << kLabel << true;
-    QTest::newRow("xorriso") << QStringLiteral("xorriso") << kLabel << true;
-    QTest::newRow("iso/udf bridge") << QStringLiteral("bridge") << kLabel << false;
-    QTest::newRow("udf only") << QStringLiteral("udfonly") << kLabel << false;
-    QTest::newRow("cue/bin mode 1") << QStringLiteral("cue") << kLabel << true;
+    QTest::newRow("rock ridge and joliet") << QStringLiteral("rockridge") << kLabel << true << false;
+    QTest::newRow("joliet only") << QStringLiteral("joliet") << kLabel << true << false;
+    QTest::newRow("xorriso") << QStringLiteral("xorriso") << kLabel << true << false;
+    QTest::newRow("iso/udf bridge") << QStringLiteral("bridge") << kLabel << false << false;
+    QTest::newRow("udf only") << QStringLiteral("udfonly") << kLabel << false << false;
+    QTest::newRow("cue/bin mode 1") << QStringLiteral("cue") << kLabel << true << false;
+    // Folders beginning with "." are entered when asked, as on a mounted disc.
+    QTest::newRow("rock ridge, dot folders") << QStringLiteral("rockridge") << kLabel << true << true;
+    QTest::newRow("udf only, dot folders") << QStringLiteral("udfonly") << kLabel << false << true;
 }
 
 void ImagesTest::imageIsCataloguedAsItsDisc()
@@ -178,11 +231,13 @@ void ImagesTest::imageIsCataloguedAsItsDisc()
     QFETCH(QString, kind);
     QFETCH(QString, label);
     QFETCH(bool, inNameOrder);
+    QFETCH(bool, dotFolders);
     const QString image = make(kind);
     QVERIFY(!image.isEmpty());
 
     TestCatalogue catalogue;
     DiscCataloguer run(catalogue.session, [&image](QChar) { return image; });
+    run.searcher().DotFolders = dotFolders;
     const DriveTable drives(DriveTable::systemSources({{QLatin1Char('i'), image}}));
     QVERIFY(DiskInDrive(drives, QLatin1Char('i'), {}));
     const qint64 counted = run.countFiles(kRoot);
@@ -193,25 +248,29 @@ void ImagesTest::imageIsCataloguedAsItsDisc()
     QCOMPARE(counted, qint64(got.size()));
     QCOMPARE(run.FilesAdded, counted);
     QCOMPARE(catalogue.scalar(QStringLiteral("select etichetta from cd")).toString(), label);
+    QStringList expected = kExpected;
+    if (dotFolders)
+        expected.prepend(rowOf(QStringLiteral(".hidden/x.txt"), 1, QStringLiteral("2001-01-01 00:00:00")));
     if (!inNameOrder) {
         std::sort(got.begin(), got.end());
-        QStringList expected = kExpected;
         std::sort(expected.begin(), expected.end());
-        QCOMPARE(got, expected);
-    } else {
-        QCOMPARE(got, kExpected);
     }
+    QCOMPARE(got, expected);
 }
 
 void ImagesTest::damagedImageFailsAndLeavesNothing_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<qint64>("keep"); // bytes of the sound image kept; -1 for garbage
+    QTest::addColumn<qint64>("keep"); // bytes of the sound image kept; -1 for garbage, 0 for a loop
     QTest::addColumn<QString>("reason");
     QTest::newRow("iso cut short") << QStringLiteral("rockridge") << qint64(40 * 2048)
                                    << QStringLiteral("the image is truncated");
     QTest::newRow("udf cut after its anchor")
         << QStringLiteral("bridge") << qint64(270 * 2048) << QStringLiteral("the image is truncated");
+    // A hostile image whose folder holds the folder it sits in.
+    QTest::newRow("udf folder looping back")
+        << QStringLiteral("udfonly") << qint64(0)
+        << QStringLiteral("the folder \\docs\\deep\\ is recorded more than once");
     QTest::newRow("no image at all") << QString() << qint64(-1)
                                      << QStringLiteral("it is not an ISO 9660 or UDF image");
 }
@@ -231,8 +290,12 @@ void ImagesTest::damagedImageFailsAndLeavesNothing()
         const QString sound = make(kind);
         QVERIFY(!sound.isEmpty());
         QVERIFY(QFile::copy(sound, damaged));
-        QVERIFY(QFileInfo(damaged).size() > keep);
-        QVERIFY(QFile::resize(damaged, keep));
+        if (keep == 0) {
+            QVERIFY(loopFolder(damaged, "deep", "docs"));
+        } else {
+            QVERIFY(QFileInfo(damaged).size() > keep);
+            QVERIFY(QFile::resize(damaged, keep));
+        }
     }
 
     TestCatalogue catalogue;
@@ -276,28 +339,79 @@ void ImagesTest::cliAndDriveMappingTakeAnImage()
     QCOMPARE(fields.at(3), QStringLiteral("6"));
 }
 
-void ImagesTest::emptyUdfImagesOfEachRevision_data()
+void ImagesTest::udfImagesOfEachRevision_data()
 {
     QTest::addColumn<QString>("revision");
+    QTest::addColumn<QString>("media"); // mkudffs's media type; "udfclient" for a filled 2.01 image
+    QTest::addColumn<QString>("label"); // the logical volume identifier
     QTest::addColumn<QString>("error"); // empty when the image is read
-    QTest::newRow("1.02") << QStringLiteral("1.02") << QString();
-    QTest::newRow("1.50") << QStringLiteral("1.50") << QString();
-    // libudf reads no extended file entries, which mkudffs writes from 2.00 on.
-    QTest::newRow("2.01") << QStringLiteral("2.01") << QStringLiteral("the UDF file system cannot be read");
+    QTest::newRow("1.02") << QStringLiteral("1.02") << QStringLiteral("hd") << QStringLiteral("Empty 1.02")
+                          << QString();
+    QTest::newRow("1.50") << QStringLiteral("1.50") << QStringLiteral("hd") << QStringLiteral("Empty 1.50")
+                          << QString();
+    // Extended file entries from 2.00 on.
+    QTest::newRow("2.01") << QStringLiteral("2.01") << QStringLiteral("hd") << QStringLiteral("Empty 2.01")
+                          << QString();
+    // Rewritable media have sparable partitions: read through libudf, which stops at 1.50.
+    QTest::newRow("1.50 rewritable") << QStringLiteral("1.50") << QStringLiteral("cdrw")
+                                     << QStringLiteral("Sparable 1.50") << QString();
+    QTest::newRow("2.01 rewritable") << QStringLiteral("2.01") << QStringLiteral("dvdrw")
+                                     << QStringLiteral("x")
+                                     << QStringLiteral("the UDF file system cannot be read");
+    // newfs_udf gives the primary volume descriptor a number of its own as identifier.
+    QTest::newRow("2.01 with files") << QStringLiteral("2.01") << QStringLiteral("udfclient")
+                                     << QStringLiteral("Rev201") << QString();
 }
 
-// mkudffs writes a file system without files (filling it needs a mount): the label and the
-// empty root, or a clear refusal.
-void ImagesTest::emptyUdfImagesOfEachRevision()
+// mkudffs writes a file system without files (filling it needs a mount); UDFclient's tools write
+// 2.01 with files, dated when they are written.
+void ImagesTest::udfImagesOfEachRevision()
 {
     QFETCH(QString, revision);
+    QFETCH(QString, media);
+    QFETCH(QString, label);
     QFETCH(QString, error);
-    const QString image = dir_.filePath(QStringLiteral("udf-%1.img").arg(revision));
-    QCOMPARE(run(QStringLiteral("mkudffs"),
-                 {QStringLiteral("--new-file"), QStringLiteral("--blocksize=2048"),
-                  QStringLiteral("--media-type=hd"), QStringLiteral("--udfrev=") + revision,
-                  QStringLiteral("--label=Empty ") + revision, image, QStringLiteral("4000")}),
-             QString());
+    const QString image = dir_.filePath(QStringLiteral("udf-%1-%2.img").arg(revision, media));
+    QStringList expected;
+    QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    if (media == QLatin1String("udfclient")) {
+        const QString staging = dir_.filePath(QStringLiteral("udfclient"));
+        QVERIFY(writeTree(staging,
+                          {{QStringLiteral("a.txt"), 6, QStringLiteral("2001-01-01 00:00:00")},
+                           {QStringLiteral("docs/b.bin"), 5000, QStringLiteral("2001-01-01 00:00:00")},
+                           {QStringLiteral(".hidden/x.txt"), 1, QStringLiteral("2001-01-01 00:00:00")}}));
+        QCOMPARE(run(QStringLiteral("newfs_udf"),
+                     {QStringLiteral("-b"), QStringLiteral("2048"), QStringLiteral("-s"),
+                      QStringLiteral("20000"), QStringLiteral("-L"), label, image}),
+                 QString());
+        // udfclient takes commands on its input; the file set is a folder of its top level.
+        const auto client = [&image](const QString& commands) {
+            QProcess process;
+            process.setProcessChannelMode(QProcess::MergedChannels);
+            process.start(QStandardPaths::findExecutable(QStringLiteral("udfclient")),
+                          {QStringLiteral("-b"), QStringLiteral("2048"), QStringLiteral("-W"), image});
+            process.write(commands.toUtf8());
+            process.closeWriteChannel();
+            process.waitForFinished(60000);
+            return QString::fromLocal8Bit(process.readAll());
+        };
+        static const QRegularExpression fileSet(QStringLiteral("\\s(\\S+:fileset)$"),
+                                                QRegularExpression::MultilineOption);
+        const QString set = fileSet.match(client(QStringLiteral("ls\nquit\n"))).captured(1);
+        QVERIFY(!set.isEmpty());
+        const QString said = client(
+            QStringLiteral("cd %1\nlcd %2\nput a.txt\nput docs\nput .hidden\nquit\n").arg(set, staging));
+        QVERIFY2(said.contains(QLatin1String("b.bin")) && !said.contains(QLatin1String("couldn't")),
+                 qPrintable(said));
+        expected = QStringList{QStringLiteral("\\|a.txt|6"), QStringLiteral("\\docs\\|b.bin|5000")};
+    } else {
+        QCOMPARE(run(QStringLiteral("mkudffs"),
+                     {QStringLiteral("--new-file"), QStringLiteral("--blocksize=2048"),
+                      QStringLiteral("--media-type=") + media, QStringLiteral("--udfrev=") + revision,
+                      QStringLiteral("--label=") + label, image, QStringLiteral("4000")}),
+                 QString());
+    }
+    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
     TestCatalogue catalogue;
     DiscCataloguer run(catalogue.session, [&image](QChar) { return image; });
     if (!error.isEmpty()) {
@@ -310,12 +424,48 @@ void ImagesTest::emptyUdfImagesOfEachRevision()
         return;
     }
     const DriveTable drives(DriveTable::systemSources({{QLatin1Char('i'), image}}));
-    QCOMPARE(run.countFiles(kRoot), 0);
+    QCOMPARE(run.countFiles(kRoot), qint64(expected.size()));
     QVERIFY(
         run.catalogue(QStringLiteral("D"), kRoot, [&] { return GetVolumeLabel(drives, QLatin1Char('i')); }));
-    QCOMPARE(catalogue.scalar(QStringLiteral("select etichetta from cd")).toString(),
-             QStringLiteral("Empty ") + revision);
-    QCOMPARE(catalogue.count(QStringLiteral("files")), 0);
+    QCOMPARE(catalogue.scalar(QStringLiteral("select etichetta from cd")).toString(), label);
+    QStringList got;
+    for (const QString& row : rows(*catalogue.work, run.NewDiscId)) {
+        const qsizetype bar = row.lastIndexOf(QLatin1Char('|'));
+        const QDateTime date = QDateTime::fromString(row.mid(bar + 1), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        QVERIFY2(date >= before && date <= after, qPrintable(row));
+        got << row.left(bar);
+    }
+    std::sort(got.begin(), got.end());
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(got, expected);
+}
+
+void ImagesTest::stopIsSeenWhileTheImageIsRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("iso 9660") << QStringLiteral("rockridge");
+    QTest::newRow("udf") << QStringLiteral("udfonly");
+}
+
+// The New CD window's Stop arrives through the event queue: it must be seen while the image's
+// tree is read, before any of its files is reported.
+void ImagesTest::stopIsSeenWhileTheImageIsRead()
+{
+    QFETCH(QString, kind);
+    const QString image = make(kind);
+    QVERIFY(!image.isEmpty());
+    TFileSearcher searcher([&image](QChar) { return image; });
+    qint64 reported = 0;
+    searcher.OnFile = [&reported](const QString&, const QString&, const QString&, qint64,
+                                  const LocalDateTime&) { ++reported; };
+    searcher.OnPump = [] { QCoreApplication::processEvents(); };
+    bool stoppedAtEnd = false;
+    searcher.OnEnd = [&stoppedAtEnd](bool stopped) { stoppedAtEnd = stopped; };
+    QTimer::singleShot(0, [&searcher] { searcher.Stop(); });
+    searcher.Execute(kRoot, QStringLiteral("*"), true);
+    QVERIFY(stoppedAtEnd);
+    QCOMPARE(reported, 0);
+    QVERIFY(searcher.FoundFiles.isEmpty());
 }
 
 // A folder chain `depth` deep ending in one file, made relative to each folder (the whole path

@@ -28,7 +28,8 @@ class ArchivesTest : public QObject
   private:
     QTemporaryDir dir_;
     QString disc_;
-    QString image_;
+    QString image_;       // ISO 9660 with Rock Ridge and Joliet
+    QString udfImage_;    // the ISO/UDF bridge, where UDF is read
     QStringList plain_;   // rows of the disc's own files
     QStringList members_; // rows of the members of the archives that can be listed
 };
@@ -73,6 +74,10 @@ void ArchivesTest::initTestCase()
     QCOMPARE(run(QStringLiteral("tar"),
                  {QStringLiteral("czf"), at(QStringLiteral("old.tar.gz")), QStringLiteral("x")}, staging),
              QString());
+    // A cabinet records "\\" between folders.
+    QCOMPARE(run(QStringLiteral("gcab"),
+                 {QStringLiteral("-c"), at(QStringLiteral("tools.cab")), QStringLiteral("a/b.txt")}, staging),
+             QString());
     // Not listed: encrypted headers, no archive at all, and more members than the test's limit of 3.
     QCOMPARE(run(QStringLiteral("7z"),
                  {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-mhe=on"),
@@ -96,6 +101,11 @@ void ArchivesTest::initTestCase()
               QStringLiteral("2006-06-06 06:06:06")),
         rowOf(QStringLiteral("backup/docs.7z/a/b.txt"), 7, QStringLiteral("2010-01-02 03:04:06")),
         rowOf(QStringLiteral("backup/old.tar.gz/x/y.txt"), 9, QStringLiteral("2012-05-06 07:08:10")),
+        // gcab records the time in UTC where cabinets hold local time; it is read as local time.
+        rowOf(QStringLiteral("backup/tools.cab/a/b.txt"), 7,
+              QDateTime(QDate(2010, 1, 2), QTime(3, 4, 6))
+                  .toUTC()
+                  .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
     };
     for (QString& row : members_)
         row.replace(QStringLiteral(".zip/"), QStringLiteral(".zip\\"));
@@ -104,24 +114,32 @@ void ArchivesTest::initTestCase()
     QCOMPARE(run(QStringLiteral("genisoimage"), {QStringLiteral("-quiet"), QStringLiteral("-R"),
                                                  QStringLiteral("-J"), QStringLiteral("-o"), image_, disc_}),
              QString());
+    udfImage_ = dir_.filePath(QStringLiteral("disc-udf.iso"));
+    QCOMPARE(run(QStringLiteral("genisoimage"),
+                 {QStringLiteral("-quiet"), QStringLiteral("-udf"), QStringLiteral("-R"),
+                  QStringLiteral("-J"), QStringLiteral("-o"), udfImage_, disc_}),
+             QString());
 }
 
 void ArchivesTest::membersBecomeFilesOnlyWhenAsked_data()
 {
-    QTest::addColumn<bool>("fromImage");
+    QTest::addColumn<QString>("from");
     QTest::addColumn<bool>("listArchives");
-    QTest::newRow("folder, off") << false << false;
-    QTest::newRow("folder, on") << false << true;
-    QTest::newRow("image, off") << true << false;
-    QTest::newRow("image, on") << true << true;
+    QTest::newRow("folder, off") << QStringLiteral("folder") << false;
+    QTest::newRow("folder, on") << QStringLiteral("folder") << true;
+    QTest::newRow("iso image, off") << QStringLiteral("iso") << false;
+    QTest::newRow("iso image, on") << QStringLiteral("iso") << true;
+    QTest::newRow("udf image, on") << QStringLiteral("udf") << true;
 }
 
 void ArchivesTest::membersBecomeFilesOnlyWhenAsked()
 {
-    QFETCH(bool, fromImage);
+    QFETCH(QString, from);
     QFETCH(bool, listArchives);
     FakeHost host;
-    const QString root = fromImage ? image_ : disc_;
+    const QString root = from == QLatin1String("iso")   ? image_
+                         : from == QLatin1String("udf") ? udfImage_
+                                                        : disc_;
     DiscCataloguer run(host.session(), [&root](QChar) { return root; });
     run.searcher().ListArchives = listArchives;
     run.searcher().Limits.members = 3;

@@ -1,0 +1,253 @@
+#include "scan/UdfTree.h"
+
+#include "common/TessaroError.h"
+#include "scan/ArchiveLister.h"
+#include "scan/SectorFile.h"
+
+#include <QDateTime>
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <udfread/blockinput.h>
+#include <udfread/udfread.h>
+#include <vector>
+
+namespace
+{
+constexpr int kFileEntry = 261;
+constexpr int kExtendedFileEntry = 266;
+
+[[noreturn]] void fail(const QString& image, const QString& reason)
+{
+    throw TessaroError(QStringLiteral("Cannot read the disc image %1: %2").arg(image, reason));
+}
+
+unsigned le16(const unsigned char* at)
+{
+    return unsigned(at[0]) | unsigned(at[1]) << 8;
+}
+
+// A descriptor tag: its identifier, when the tag's checksum holds.
+int tagOf(const unsigned char* block)
+{
+    unsigned sum = 0;
+    for (int i = 0; i < 16; ++i)
+        if (i != 4)
+            sum += block[i];
+    return (sum & 0xFF) == block[4] ? int(le16(block)) : -1;
+}
+
+// A UDF timestamp (ECMA-167 1/7.3) in seconds since the epoch, UTC; 0 when it holds no date.
+qint64 udfTime(const unsigned char* stamp)
+{
+    const unsigned typeAndZone = le16(stamp);
+    int offset = int(typeAndZone & 0x0FFF);
+    if (offset & 0x0800)
+        offset -= 0x1000;
+    // Only type 1 is local time with an offset; -2047 says the offset is unknown.
+    if (typeAndZone >> 12 != 1 || offset == -2047)
+        offset = 0;
+    const QDate date(qint16(le16(stamp + 2)), stamp[4], stamp[5]);
+    const QTime time(stamp[6], stamp[7], stamp[8]);
+    if (!date.isValid() || !time.isValid())
+        return 0;
+    return QDateTime(date, time, Qt::UTC).toSecsSinceEpoch() - qint64(offset) * 60;
+}
+
+quint32 le32(const unsigned char* at)
+{
+    return quint32(le16(at)) | quint32(le16(at + 2)) << 16;
+}
+
+// A dstring (ECMA-167 1/7.2.12): its last byte is the length used, its first says 8- or 16-bit.
+QString dstring(const unsigned char* field, int size)
+{
+    const int used = std::min<int>(field[size - 1], size - 1);
+    if (used < 1)
+        return {};
+    QString text;
+    if (field[0] == 8) {
+        for (int i = 1; i < used; ++i)
+            text.append(QChar(field[i]));
+    } else if (field[0] == 16) {
+        for (int i = 1; i + 1 < used; i += 2)
+            text.append(QChar(char16_t(field[i] << 8 | field[i + 1])));
+    }
+    return text;
+}
+
+} // namespace
+
+QString UdfTree::logicalVolumeId(const SectorFile& sectors)
+{
+    constexpr int kAnchor = 2, kLogicalVolume = 6, kTerminator = 8;
+    unsigned char sector[SectorFile::kSector];
+    if (!sectors.readSector(256, sector) || tagOf(sector) != kAnchor)
+        return {};
+    const qint64 length = le32(sector + 16) / SectorFile::kSector;
+    const qint64 location = le32(sector + 20);
+    QString id;
+    qint64 newest = -1;
+    for (qint64 i = 0; i < length && i < 256 && sectors.readSector(location + i, sector); ++i) {
+        const int tag = tagOf(sector);
+        if (tag == kTerminator)
+            break;
+        if (tag == kLogicalVolume && qint64(le32(sector + 16)) > newest) {
+            newest = le32(sector + 16);
+            id = dstring(sector + 84, 128);
+            if (id.isNull())
+                id = QLatin1String("");
+        }
+    }
+    return id;
+}
+
+namespace
+{
+QString udfName(const char* mutf8)
+{
+    return mutf8 ? QString::fromUtf8(mutf8) : QString();
+}
+
+struct DirCloser {
+    void operator()(UDFDIR* dir) const { udfread_closedir(dir); }
+};
+using DirHandle = std::unique_ptr<UDFDIR, DirCloser>;
+
+struct FileCloser {
+    void operator()(UDFFILE* file) const { udfread_file_close(file); }
+};
+using FileHandle = std::unique_ptr<UDFFILE, FileCloser>;
+} // namespace
+
+// libudfread's block input over the image's sectors; it keeps the last file entry read.
+struct UdfTree::Input {
+    udfread_block_input base; // first, so the pointer libudfread hands back is this
+    const SectorFile* sectors;
+    unsigned char entry[SectorFile::kSector];
+    bool haveEntry = false;
+
+    static int read(udfread_block_input* input, uint32_t lba, void* buffer, uint32_t blocks, int)
+    {
+        auto* self = reinterpret_cast<Input*>(input);
+        const qint64 got = self->sectors->read(qint64(lba) * SectorFile::kSector, static_cast<char*>(buffer),
+                                               qint64(blocks) * SectorFile::kSector);
+        if (got < 0)
+            return -1;
+        const int whole = int(got / SectorFile::kSector);
+        for (int i = 0; i < whole; ++i) {
+            const auto* block = static_cast<const unsigned char*>(buffer) + qint64(i) * SectorFile::kSector;
+            const int tag = tagOf(block);
+            if (tag == kFileEntry || tag == kExtendedFileEntry) {
+                std::memcpy(self->entry, block, SectorFile::kSector);
+                self->haveEntry = true;
+            }
+        }
+        return whole;
+    }
+
+    static uint32_t size(udfread_block_input* input)
+    {
+        return uint32_t(reinterpret_cast<Input*>(input)->sectors->size() / SectorFile::kSector);
+    }
+
+    // The modification time of the entry read last: a file entry records it at byte 84, an
+    // extended one (with its object size and creation time) at byte 92.
+    qint64 modified() const
+    {
+        if (!haveEntry)
+            return 0;
+        return udfTime(entry + (tagOf(entry) == kExtendedFileEntry ? 92 : 84));
+    }
+};
+
+UdfTree::UdfTree(const QString& image, const SectorFile& sectors) : image_(image), input_(new Input)
+{
+    input_->base = {nullptr, &Input::read, &Input::size};
+    input_->sectors = &sectors;
+    udf_ = udfread_init();
+    if (udf_ && udfread_open_input(udf_, &input_->base) >= 0)
+        return;
+    // A constructor that throws runs no destructor.
+    if (udf_)
+        udfread_close(udf_);
+    fail(image, QStringLiteral("the UDF file system cannot be read"));
+}
+
+UdfTree::~UdfTree()
+{
+    if (udf_)
+        udfread_close(udf_);
+}
+
+QString UdfTree::label() const
+{
+    const QString logical = logicalVolumeId(*input_->sectors);
+    return (logical.isNull() ? udfName(udfread_get_volume_id(udf_)) : logical).trimmed();
+}
+
+bool UdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notListed)
+{
+    struct Level {
+        DirHandle dir;
+        QString path;
+    };
+    DirHandle root(udfread_opendir(udf_, "/"));
+    if (!root)
+        fail(image_, QStringLiteral("the UDF file system cannot be read"));
+    std::vector<Level> stack;
+    stack.push_back(Level{std::move(root), QStringLiteral("\\")});
+    std::set<quint32> folders;
+    // Depth first in directory order, with an explicit stack so deep images cannot exhaust the call stack.
+    while (!stack.empty()) {
+        if (how.stop())
+            return false;
+        Level& level = stack.back();
+        udfread_dirent entry;
+        if (!udfread_readdir(level.dir.get(), &entry)) {
+            stack.pop_back();
+            continue;
+        }
+        const QString name = udfName(entry.d_name);
+        if (entry.d_type == UDF_DT_DIR) {
+            if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+                (name.startsWith(QLatin1Char('.')) && !how.dotFolders))
+                continue;
+            QString path = level.path + name + QLatin1Char('\\');
+            input_->haveEntry = false;
+            DirHandle sub(udfread_opendir_at(level.dir.get(), entry.d_name));
+            if (!sub)
+                fail(image_, QStringLiteral("cannot read the folder %1").arg(path));
+            // UDF records each folder once; a hostile image pointing a folder back at one above it
+            // would otherwise be walked without end. Entries are told apart by where they lie.
+            if (input_->haveEntry && !folders.insert(le32(input_->entry + 12)).second)
+                fail(image_, QStringLiteral("the folder %1 is recorded more than once").arg(path));
+            // `level` lives in the stack, which the push may move.
+            stack.push_back(Level{std::move(sub), std::move(path)});
+            continue;
+        }
+        ListedFile file;
+        file.path = level.path;
+        file.name = name;
+        input_->haveEntry = false;
+        const FileHandle opened(udfread_file_openat(level.dir.get(), entry.d_name));
+        if (!opened)
+            fail(image_, QStringLiteral("cannot read the file %1%2").arg(file.path, name));
+        file.size = qint64(udfread_file_size(opened.get()));
+        file.modified = input_->modified();
+        const QString inside = file.path + name + QLatin1Char('\\');
+        out.push_back(std::move(file));
+        if (how.archives && ArchiveLister::isArchiveName(name)) {
+            UDFFILE* data = opened.get();
+            const ArchiveLister::Reader reader = [data, &how](char* buffer, qint64 size) -> qint64 {
+                if (how.stop())
+                    return -1;
+                const ssize_t got = udfread_file_read(data, buffer, size_t(size));
+                return got < 0 ? -1 : qint64(got);
+            };
+            if (!how.archives->list(reader, inside, out))
+                ++notListed;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "scan/ImageReading.h"
+#include "scan/ListedFile.h"
+
+#include <QString>
+#include <memory>
+
+class SectorFile;
+
+// A UDF file system on a disc image (revisions 1.02 to 2.60: plain and extended file entries,
+// metadata partitions, virtual allocation tables) read through libudfread from the image's
+// sectors. libudfread gives no times; each file's entry passes through the sector reader when
+// the file is opened, and its modification time is taken from there.
+class UdfTree
+{
+  public:
+    // Opens the file system; raises an error naming the image when it cannot be read.
+    UdfTree(const QString& image, const SectorFile& sectors);
+    ~UdfTree();
+    UdfTree(const UdfTree&) = delete;
+    UdfTree& operator=(const UdfTree&) = delete;
+
+    // The logical volume identifier (what systems show as the disc's label; writers may give the
+    // primary volume descriptor another one).
+    QString label() const;
+    // The same, read from the newest logical volume descriptor of the main sequence the anchor
+    // at sector 256 points to; null when there is none.
+    static QString logicalVolumeId(const SectorFile& sectors);
+
+    // Appends the files depth first, each folder in the order it records its entries, the
+    // members of listed archives right after their archive. Returns false when told to stop.
+    bool read(ListedFiles& out, const ImageReading& how, qint64& notListed);
+
+  private:
+    struct Input;
+
+    QString image_;
+    std::unique_ptr<Input> input_;
+    struct udfread* udf_ = nullptr;
+};
