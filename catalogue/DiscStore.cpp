@@ -1,6 +1,7 @@
 #include "catalogue/DiscStore.h"
 
 #include "catalogue/DiscLabel.h"
+#include "catalogue/DiscRecord.h"
 #include "catalogue/Query.h"
 #include "catalogue/Statements.h"
 
@@ -35,6 +36,7 @@ void removeDisc(Query& work, qint64 discId)
 {
     work.execWith(Statements::DeleteDiscFiles + QString::number(discId));
     work.execWith(Statements::DeleteDisc + QString::number(discId));
+    DiscRecords::remove(work.connection(), discId);
 }
 
 QString DiscRow::label() const

@@ -21,6 +21,7 @@ class Query
     Query(const Query&) = delete;
     Query& operator=(const Query&) = delete;
 
+    Connection& connection() { return connection_; }
     const QStringList& sql() const { return sql_; }
     // Clearing the text also forgets the parameters assigned for it.
     void clearSql();

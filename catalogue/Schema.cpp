@@ -1,6 +1,7 @@
 #include "catalogue/Schema.h"
 
 #include "catalogue/Connection.h"
+#include "catalogue/DiscRecord.h"
 #include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
 #include "catalogue/searchindex/SearchIndex.h"
@@ -117,6 +118,7 @@ void createCatalogue(const QString& path)
         run(db.get(), kTables);
         for (const auto& object : kObjects)
             run(db.get(), object.sql);
+        run(db.get(), DiscRecords::kCreateTable);
         run(db.get(), "COMMIT");
     } catch (...) {
         db.reset();
@@ -172,6 +174,11 @@ Upgrade upgradeCatalogue(Connection& connection)
         connection.exec(object->sql);
         upgrade.added.append(QString::fromLatin1(object->name));
     }
+    if (!DiscRecords::present(connection)) {
+        connection.exec(DiscRecords::kCreateTable);
+        upgrade.added.append(QString::fromLatin1(DiscRecords::kTable));
+    }
+    upgrade.discsRecorded = DiscRecords::fillMissing(connection);
     upgrade.discsIndexed = SearchIndex::indexMissing(connection);
     transaction.commit();
     return upgrade;

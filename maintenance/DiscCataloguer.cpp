@@ -2,11 +2,13 @@
 
 #include "catalogue/Catalogue.h"
 #include "catalogue/DiscLabel.h"
+#include "catalogue/DiscRecord.h"
 #include "catalogue/DiscStore.h"
 #include "catalogue/Query.h"
 #include "catalogue/Statements.h"
 #include "catalogue/searchindex/SearchIndex.h"
 #include "common/TessaroError.h"
+#include "maintenance/DiscMediumReader.h"
 
 #include <algorithm>
 
@@ -89,6 +91,8 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
         if (searcher_.Stopped || !transaction_)
             return false;
         checkWhole(counted);
+        DiscRecords::writeCatalogued(catalogue_.connection(), {NewDiscId, typeLetter, discDate_, label},
+                                     searcher_.LastRun.folders, DiscMediumReader::read(searcher_.LastRoot));
         // The disc's search index is built in one go from its rows, inside the run's transaction.
         SearchIndex::indexDisc(catalogue_.connection(), NewDiscId);
         transaction_->commit();

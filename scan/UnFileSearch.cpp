@@ -61,6 +61,7 @@ void TFileSearcher::Execute(const QString& folder, const QString& pattern, bool 
     if (OnStart)
         OnStart(folder, pattern, recursive);
     const Start start = resolve(folder);
+    LastRoot = start.root;
     // One look at the zone per walk; each date then converts with the offset of its own moment.
     tzset();
     LastRun = {};

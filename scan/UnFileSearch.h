@@ -56,6 +56,8 @@ class TFileSearcher
     bool DotFolders = false;
     // What the last Execute met: files reported, folders read, folders it could not read.
     WalkTally LastRun;
+    // The real folder or image file the last Execute walked; empty when the drive had none.
+    QString LastRoot;
 
   private:
     struct Start {

@@ -1,0 +1,161 @@
+#include "catalogue/DiscRecord.h"
+
+#include "catalogue/Connection.h"
+#include "catalogue/Statement.h"
+#include "catalogue/Transaction.h"
+#include "common/TessaroError.h"
+
+namespace
+{
+void bindDisc(Statement& statement, const DiscStore::DiscRow& disc)
+{
+    statement.bind(1, disc.id);
+    statement.bindText(2, disc.type.toUtf8());
+    if (disc.date.isNull())
+        statement.bindNull(3);
+    else
+        statement.bindText(3, disc.date.toString().toUtf8());
+}
+
+std::optional<qint64> optionalInteger(const Statement& statement, int column)
+{
+    if (statement.type(column) == Statement::Type::Null)
+        return std::nullopt;
+    return statement.integer(column);
+}
+
+QString text(const Statement& statement, int column)
+{
+    const std::string_view bytes = statement.text(column);
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+// The type letter compared exactly, without the cd column's case folding, as in every check
+// that a remembered disc is still the same.
+constexpr char kSameDisc[] = "id_cd = ?1 and tipo = ?2 collate binary and data is ?3";
+} // namespace
+
+namespace DiscRecords
+{
+const char* const kCreateTable =
+    "create table disc_record (id_cd integer primary key, tipo text not null, data text, "
+    "location text not null default '', notes text not null default '', total_space integer, "
+    "free_space integer, folders integer not null default 0, files integer not null default 0, "
+    "bytes integer not null default 0, fs_id text not null default '')";
+
+bool present(Connection& connection)
+{
+    Statement lookup(connection, "select 1 from sqlite_master where type = 'table' and name = 'disc_record'");
+    return lookup.step();
+}
+
+std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow& disc)
+{
+    if (!present(connection))
+        return std::nullopt;
+    Statement read(connection, QByteArray("select location, notes, total_space, free_space, folders, files, "
+                                          "bytes, fs_id from disc_record where ") +
+                                   kSameDisc);
+    bindDisc(read, disc);
+    if (!read.step())
+        return std::nullopt;
+    DiscRecord record;
+    record.location = text(read, 0);
+    record.notes = text(read, 1);
+    record.totalSpace = optionalInteger(read, 2);
+    record.freeSpace = optionalInteger(read, 3);
+    record.folders = read.integer(4);
+    record.files = read.integer(5);
+    record.bytes = read.integer(6);
+    record.fileSystemId = text(read, 7);
+    return record;
+}
+
+void writeCatalogued(Connection& connection, const DiscStore::DiscRow& disc, qint64 folders,
+                     const DiscMedium& medium)
+{
+    if (!present(connection))
+        return;
+    // A record left by a disc once under this id (removed by an older program) is replaced.
+    Statement write(
+        connection,
+        "insert or replace into disc_record (id_cd, tipo, data, total_space, free_space, folders, "
+        "files, bytes, fs_id) select ?1, ?2, ?3, ?4, ?5, ?6, count(*), coalesce(sum(dimensione), 0), "
+        "?7 from files where id_cd = ?1");
+    bindDisc(write, disc);
+    for (const auto& [index, value] : {std::pair{4, medium.totalSpace}, std::pair{5, medium.freeSpace}}) {
+        if (value)
+            write.bind(index, *value);
+        else
+            write.bindNull(index);
+    }
+    write.bind(6, folders);
+    write.bindText(7, medium.fileSystemId.toUtf8());
+    write.step();
+}
+
+void setTexts(Connection& connection, const DiscStore::DiscRow& disc, const std::optional<QString>& location,
+              const std::optional<QString>& notes)
+{
+    Transaction transaction(connection);
+    {
+        Statement same(connection,
+                       "select 1 from cd where id = ?1 and tipo = ?2 collate binary and data is ?3");
+        bindDisc(same, disc);
+        if (!same.step())
+            throw TessaroError(DiscStore::noLongerThere(disc.label()));
+    }
+    if (!present(connection))
+        throw TessaroError(
+            QStringLiteral("The catalogue has no disc records; run tessaro-cli upgrade-catalogue"));
+    if (!find(connection, disc)) {
+        // A disc catalogued before the table existed, or by an older program: its totals from its rows.
+        Statement make(connection,
+                       "insert or replace into disc_record (id_cd, tipo, data, folders, files, bytes) "
+                       "select ?1, ?2, ?3, count(distinct path), count(*), "
+                       "coalesce(sum(dimensione), 0) from files where id_cd = ?1");
+        bindDisc(make, disc);
+        make.step();
+    }
+    if (location) {
+        Statement set(connection, QByteArray("update disc_record set location = ?4 where ") + kSameDisc);
+        bindDisc(set, disc);
+        set.bindText(4, location->toUtf8());
+        set.step();
+    }
+    if (notes) {
+        Statement set(connection, QByteArray("update disc_record set notes = ?4 where ") + kSameDisc);
+        bindDisc(set, disc);
+        set.bindText(4, notes->toUtf8());
+        set.step();
+    }
+    transaction.commit();
+}
+
+void remove(Connection& connection, qint64 discId)
+{
+    if (!present(connection))
+        return;
+    Statement drop(connection, "delete from disc_record where id_cd = ?1");
+    drop.bind(1, discId);
+    drop.step();
+}
+
+int fillMissing(Connection& connection)
+{
+    // Records of discs no longer there, or of an earlier disc under a reused id, go first.
+    connection.exec(
+        "delete from disc_record where not exists (select 1 from cd where cd.id = disc_record.id_cd "
+        "and cd.tipo = disc_record.tipo collate binary and cd.data is disc_record.data)");
+    Statement fill(
+        connection,
+        "insert into disc_record (id_cd, tipo, data, folders, files, bytes) select cd.id, cd.tipo, "
+        "cd.data, (select count(distinct path) from files where id_cd = cd.id), (select count(*) "
+        "from files where id_cd = cd.id), (select coalesce(sum(dimensione), 0) from files where "
+        "id_cd = cd.id) from cd where not exists (select 1 from disc_record where id_cd = cd.id)");
+    fill.step();
+    Statement changes(connection, "select changes()");
+    changes.step();
+    return int(changes.integer(0));
+}
+} // namespace DiscRecords

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "catalogue/DiscStore.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+class Connection;
+
+// What the catalogue knows about a disc beyond its `cd` row: where it is kept, notes, its size
+// and the medium's identifier. Kept in a table of its own (`disc_record`) keyed by the disc id,
+// type letter and date, so the record of a removed disc never shows on a later disc that is
+// handed the same id. Catalogues made before the table existed work without it.
+struct DiscRecord {
+    QString location;
+    QString notes;
+    std::optional<qint64> totalSpace; // bytes of the medium, as the drive reported them
+    std::optional<qint64> freeSpace;
+    qint64 folders = 0;
+    qint64 files = 0;
+    qint64 bytes = 0;     // the files' sizes added up
+    QString fileSystemId; // UUID or serial number; empty when the drive gives none
+};
+
+// The medium as the drive reported it when it was catalogued.
+struct DiscMedium {
+    std::optional<qint64> totalSpace;
+    std::optional<qint64> freeSpace;
+    QString fileSystemId;
+};
+
+namespace DiscRecords
+{
+inline constexpr char kTable[] = "disc_record";
+// The table's statement, as create-catalogue and upgrade-catalogue run it.
+extern const char* const kCreateTable;
+
+// Whether the catalogue has the table (an older one may not).
+bool present(Connection& connection);
+
+// The record of that very disc (same id, type letter and date); none when it has none.
+std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow& disc);
+
+// Writes the record of a disc just catalogued: its totals counted from its file rows, the
+// medium's facts, no location or notes. Runs inside the caller's transaction; does nothing
+// on a catalogue without the table.
+void writeCatalogued(Connection& connection, const DiscStore::DiscRow& disc, qint64 folders,
+                     const DiscMedium& medium);
+
+// Sets location and notes of the disc in a transaction of its own, when the disc row still is
+// that disc; raises the program error otherwise. The table must be there.
+void setTexts(Connection& connection, const DiscStore::DiscRow& disc, const std::optional<QString>& location,
+              const std::optional<QString>& notes);
+
+// Drops the record of the disc id; part of every removal of a disc.
+void remove(Connection& connection, qint64 discId);
+
+// Fills a record with the totals counted from `files` for every disc that has none (the
+// upgrade of an older catalogue); returns how many it made.
+int fillMissing(Connection& connection);
+} // namespace DiscRecords

@@ -1,0 +1,182 @@
+#include "catalogue/DiscRecord.h"
+#include "catalogue/Schema.h"
+#include "common/TessaroError.h"
+#include "maintenance/DiscCataloguer.h"
+#include "tests/maintenance/MaintenanceFixture.h"
+
+#include <QtTest>
+
+namespace
+{
+const QString kRoot = QStringLiteral("e:\\");
+
+QString noLabel()
+{
+    return {};
+}
+
+DiscStore::DiscRow lastDisc(Catalogue& catalogue)
+{
+    return catalogue.discs().front();
+}
+
+// The disc's record, or "none".
+QString recordText(Catalogue& catalogue, const DiscStore::DiscRow& disc)
+{
+    const auto record = DiscRecords::find(catalogue.connection(), disc);
+    if (!record)
+        return QStringLiteral("none");
+    return QStringLiteral("%1 folders, %2 files, %3 bytes, %4|%5")
+        .arg(record->folders)
+        .arg(record->files)
+        .arg(record->bytes)
+        .arg(record->location, record->notes);
+}
+} // namespace
+
+class DiscRecordTest : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void recordComesAndGoesWithItsDisc_data();
+    void recordComesAndGoesWithItsDisc();
+    void reusedIdNeverShowsAnEarlierRecord_data();
+    void reusedIdNeverShowsAnEarlierRecord();
+    void olderCatalogueWorksAndIsUpgraded();
+};
+
+void DiscRecordTest::recordComesAndGoesWithItsDisc_data()
+{
+    QTest::addColumn<QString>("removal");
+    QTest::newRow("remove") << QStringLiteral("remove");
+    QTest::newRow("remove if unchanged") << QStringLiteral("unchanged");
+    QTest::newRow("cancel after the run") << QStringLiteral("cancel");
+    QTest::newRow("failed run") << QStringLiteral("failed");
+}
+
+void DiscRecordTest::recordComesAndGoesWithItsDisc()
+{
+    QFETCH(QString, removal);
+    FakeHost host;
+    FakeDrive drive;
+    drive.addFile(QStringLiteral("a.txt"), "12345");
+    drive.addFile(QStringLiteral("docs/old/b.txt"), "123");
+    drive.addFile(QStringLiteral("docs/c"));
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
+    if (removal == QLatin1String("failed")) {
+        run.countFiles(kRoot);
+        drive.addFile(QStringLiteral("d.txt"));
+        QFile::remove(drive.disc.filePath(QStringLiteral("a.txt")));
+        QFile::remove(drive.disc.filePath(QStringLiteral("docs/c")));
+        QVERIFY_THROWS_EXCEPTION(TessaroError, run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+        QCOMPARE(host.catalogue.count(QStringLiteral("disc_record")), 0);
+        return;
+    }
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+    Catalogue& catalogue = host.session();
+    const DiscStore::DiscRow disc = lastDisc(catalogue);
+    // The root and both folders below it; the files' sizes added up.
+    QCOMPARE(recordText(catalogue, disc), QStringLiteral("3 folders, 3 files, 8 bytes, |"));
+    DiscRecords::setTexts(catalogue.connection(), disc, QStringLiteral("Shelf 3"), QStringLiteral("Holiday"));
+    QCOMPARE(recordText(catalogue, disc), QStringLiteral("3 folders, 3 files, 8 bytes, Shelf 3|Holiday"));
+
+    if (removal == QLatin1String("remove"))
+        catalogue.removeDisc(disc.id);
+    else if (removal == QLatin1String("unchanged"))
+        QVERIFY(catalogue.removeIfUnchanged(disc));
+    else
+        run.removeCommitted();
+    QCOMPARE(host.catalogue.count(QStringLiteral("cd")), 0);
+    QCOMPARE(host.catalogue.count(QStringLiteral("disc_record")), 0);
+}
+
+void DiscRecordTest::reusedIdNeverShowsAnEarlierRecord_data()
+{
+    // How the disc under the freed id came: which program removed the first disc and which
+    // wrote the next one (a program without records leaves the first disc's record behind).
+    QTest::addColumn<bool>("removedByOlderProgram");
+    QTest::addColumn<bool>("nextByOlderProgram");
+    QTest::addColumn<QString>("nextType");
+    QTest::newRow("both by Tessaro") << false << false << QStringLiteral("C");
+    QTest::newRow("left behind, next run") << true << false << QStringLiteral("C");
+    QTest::newRow("left behind, next DVD") << true << false << QStringLiteral("D");
+    QTest::newRow("left behind, next by the older program") << true << true << QStringLiteral("C");
+    QTest::newRow("next other type by the older program") << true << true << QStringLiteral("D");
+}
+
+void DiscRecordTest::reusedIdNeverShowsAnEarlierRecord()
+{
+    QFETCH(bool, removedByOlderProgram);
+    QFETCH(bool, nextByOlderProgram);
+    QFETCH(QString, nextType);
+    FakeHost host;
+    FakeDrive drive;
+    drive.addFile(QStringLiteral("a.txt"), "12");
+    Catalogue& catalogue = host.session();
+    DiscCataloguer run(catalogue, [&drive](QChar l) { return drive.rootOf(l); });
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+    const DiscStore::DiscRow first = lastDisc(catalogue);
+    DiscRecords::setTexts(catalogue.connection(), first, QStringLiteral("Attic"), QStringLiteral("Secret"));
+    if (removedByOlderProgram) {
+        catalogue.connection().exec("delete from files where id_cd = 1");
+        catalogue.connection().exec("delete from cd where id = 1");
+        QCOMPARE(host.catalogue.count(QStringLiteral("disc_record")), 1);
+    } else {
+        catalogue.removeDisc(first.id);
+    }
+    // The same second would give the same date: the later disc is a day later.
+    if (nextByOlderProgram) {
+        host.catalogue.work->execWith(
+            QStringLiteral("insert into cd (id, etichetta, tipo, data) values (1, '', "
+                           ":vtipo, '2099-01-01 00:00:00')"),
+            {{QStringLiteral("vtipo"), nextType}});
+    } else {
+        QVERIFY(run.catalogue(nextType, kRoot, noLabel));
+    }
+    const DiscStore::DiscRow next = lastDisc(catalogue);
+    QCOMPARE(next.id, first.id);
+    const QString shown = recordText(catalogue, next);
+    QVERIFY2(!shown.contains(QLatin1String("Secret")) && !shown.contains(QLatin1String("Attic")),
+             qPrintable(shown));
+    if (!nextByOlderProgram)
+        QCOMPARE(shown, QStringLiteral("1 folders, 1 files, 2 bytes, |"));
+    // Giving the later disc notes never brings the earlier ones back.
+    DiscRecords::setTexts(catalogue.connection(), next, std::nullopt, QStringLiteral("Mine"));
+    QVERIFY(recordText(catalogue, next).endsWith(QLatin1String("|Mine")));
+    QCOMPARE(host.catalogue.count(QStringLiteral("disc_record")), 1);
+}
+
+void DiscRecordTest::olderCatalogueWorksAndIsUpgraded()
+{
+    FakeHost host;
+    FakeDrive drive;
+    drive.addFile(QStringLiteral("p/a.txt"), "1234");
+    drive.addFile(QStringLiteral("p/q/b.txt"), "12");
+    Catalogue& catalogue = host.session();
+    // As a catalogue made before the records existed.
+    catalogue.connection().exec("drop table disc_record");
+    QVERIFY(!DiscRecords::present(catalogue.connection()));
+
+    DiscCataloguer run(catalogue, [&drive](QChar l) { return drive.rootOf(l); });
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+    QVERIFY(run.catalogue(QStringLiteral("D"), kRoot, noLabel));
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+    catalogue.removeDisc(3);
+    const DiscStore::DiscRow disc = lastDisc(catalogue);
+    QCOMPARE(recordText(catalogue, disc), QStringLiteral("none"));
+    QVERIFY_THROWS_EXCEPTION(TessaroError,
+                             DiscRecords::setTexts(catalogue.connection(), disc, QStringLiteral("x"), {}));
+
+    const Schema::Upgrade upgrade = Schema::upgradeCatalogue(catalogue.connection());
+    QVERIFY(upgrade.added.contains(QStringLiteral("disc_record")));
+    QCOMPARE(upgrade.discsRecorded, 2);
+    // Counted from the rows: only folders holding files are known.
+    QCOMPARE(recordText(catalogue, disc), QStringLiteral("2 folders, 2 files, 6 bytes, |"));
+    DiscRecords::setTexts(catalogue.connection(), disc, QStringLiteral("Box 1"), {});
+    QCOMPARE(Schema::upgradeCatalogue(catalogue.connection()).discsRecorded, 0);
+    QCOMPARE(recordText(catalogue, disc), QStringLiteral("2 folders, 2 files, 6 bytes, Box 1|"));
+    QVERIFY(Schema::triggers(catalogue.connection()).foreign.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(DiscRecordTest)
+#include "discrecord_test.moc"
