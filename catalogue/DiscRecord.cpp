@@ -71,6 +71,19 @@ std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow&
     return record;
 }
 
+std::map<qint64, QString> locations(Connection& connection)
+{
+    std::map<qint64, QString> found;
+    if (!present(connection))
+        return found;
+    Statement read(connection,
+                   "select r.id_cd, r.location from disc_record r join cd on cd.id = r.id_cd and "
+                   "cd.tipo = r.tipo collate binary and cd.data is r.data where r.location <> ''");
+    while (read.step())
+        found.emplace(read.integer(0), text(read, 1));
+    return found;
+}
+
 void writeCatalogued(Connection& connection, const DiscStore::DiscRow& disc, qint64 folders,
                      const DiscMedium& medium)
 {

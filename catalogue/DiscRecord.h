@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <map>
 #include <optional>
 
 class Connection;
@@ -41,6 +42,9 @@ bool present(Connection& connection);
 
 // The record of that very disc (same id, type letter and date); none when it has none.
 std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow& disc);
+
+// The location of every disc that has one, by disc id; only records of the disc now under the id.
+std::map<qint64, QString> locations(Connection& connection);
 
 // Writes the record of a disc just catalogued: its totals counted from its file rows, the
 // medium's facts, no location or notes. Runs inside the caller's transaction; does nothing

@@ -1,9 +1,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Query.h"
 #include "cli/Commands.h"
-#include "cli/FieldText.h"
-#include "cli/JsonText.h"
-#include "cli/Output.h"
+#include "cli/FileRowWriter.h"
 #include "cli/UsageError.h"
 #include "common/TessaroError.h"
 #include "search/ResultSet.h"
@@ -11,24 +9,11 @@
 
 #include <QCommandLineParser>
 #include <QDate>
-#include <cstdio>
 #include <optional>
 #include <vector>
 
 namespace
 {
-// RFC 4180: a field holding a comma, a quote or a line break is quoted, quotes doubled. The
-// value itself stays exact: CSV is for programs, which need the names as they are.
-QString csvField(const QString& value)
-{
-    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
-        !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
-        return value;
-    QString quoted = value;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 QDateTime day(const QString& option, const QString& text, QTime time)
 {
     const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
@@ -45,24 +30,6 @@ QString folded(QString text)
             c = QChar(c.unicode() + 32);
     }
     return text;
-}
-
-enum class Form { Tabs, Count, Csv, Json, Null };
-
-Form outputForm(const QCommandLineParser& options)
-{
-    Form form = Form::Tabs;
-    int chosen = 0;
-    for (const auto& [name, each] : {std::pair{"count", Form::Count}, std::pair{"csv", Form::Csv},
-                                     std::pair{"json", Form::Json}, std::pair{"null", Form::Null}}) {
-        if (options.isSet(QLatin1String(name))) {
-            form = each;
-            ++chosen;
-        }
-    }
-    if (chosen > 1)
-        throw UsageError(QStringLiteral("--count, --csv, --json and --null exclude each other"));
-    return form;
 }
 
 } // namespace
@@ -113,7 +80,7 @@ int cmdSearch(const CliContext& context)
         criteria.extension = extensions.first();
         criteria.moreExtensions = extensions.mid(1);
     }
-    const Form form = outputForm(options);
+    FileRowWriter writer(options);
 
     context.catalogue.connect(context.cataloguePath);
     ResultSet result(context.catalogue.connection());
@@ -132,40 +99,9 @@ int cmdSearch(const CliContext& context)
         if (!contains || folded(rows.file(row)).contains(*contains))
             kept.push_back(row);
     }
-    const auto found = qsizetype(kept.size());
-    if (form == Form::Count) {
-        Output::line(QString::number(found));
-        return 0;
-    }
-    if (form == Form::Csv)
-        Output::write(QStringLiteral("disc,file,date,size\r\n"));
-    for (const qsizetype row : kept) {
-        const QString size = QString::number(rows.dimensione(row));
-        switch (form) {
-        case Form::Csv:
-            Output::write(QStringList{csvField(rows.cdid(row)), csvField(rows.file(row)),
-                                      csvField(rows.data(row)), size}
-                              .join(QLatin1Char(',')) +
-                          QStringLiteral("\r\n"));
-            break;
-        case Form::Json:
-            Output::line(QStringLiteral("{\"disc\":%1,\"path\":%2,\"name\":%3,\"date\":%4,\"size\":%5}")
-                             .arg(jsonText(rows.cdid(row)), jsonText(rows.path(row)),
-                                  jsonText(rows.name(row)), jsonText(rows.data(row)), size));
-            break;
-        case Form::Null:
-            Output::write(
-                QStringList{rows.cdid(row), rows.file(row), rows.data(row), size}.join(QLatin1Char('\t')) +
-                QChar(0));
-            break;
-        default:
-            Output::line(QStringList{fieldText(rows.cdid(row)), fieldText(rows.file(row)),
-                                     fieldText(rows.data(row)), size}
-                             .join(QLatin1Char('\t')));
-        }
-    }
-    // The count on standard error only once every row has arrived.
-    Output::finish();
-    std::fprintf(stderr, "%lld files found\n", static_cast<long long>(found));
+    writer.begin();
+    for (const qsizetype row : kept)
+        writer.row(rows.cdid(row), rows.path(row), rows.name(row), rows.data(row), rows.dimensione(row));
+    writer.end(qsizetype(kept.size()));
     return 0;
 }

@@ -168,8 +168,8 @@ const QList<CommandSpec>& commands()
         list.append({QStringLiteral("discs"),
                      cmdDiscs,
                      QStringLiteral("discs"),
-                     QStringLiteral("Lists the discs, highest first: label, volume label, date and number of "
-                                    "files."),
+                     QStringLiteral("Lists the discs, highest first: label, volume label, date, number of "
+                                    "files and location."),
                      {},
                      0,
                      0,
@@ -218,6 +218,64 @@ const QList<CommandSpec>& commands()
              kPatterns + QStringLiteral("\n\n") + kOutput,
              {QStringLiteral("disc"), QStringLiteral("file"), QStringLiteral("contains"),
               QStringLiteral("from"), QStringLiteral("to")}});
+        list.append(
+            {QStringLiteral("info"),
+             cmdInfo,
+             QStringLiteral("info LABEL [--location TEXT] [--notes TEXT]"),
+             QStringLiteral(
+                 "Prints what the catalogue knows about a disc as key: value lines, after setting its "
+                 "location or notes when asked to."),
+             QStringLiteral("LABEL"),
+             1,
+             1,
+             {valued(QStringLiteral("location"), QStringLiteral("TEXT"),
+                     QStringLiteral("where the disc is kept (an empty TEXT clears it)")),
+              valued(QStringLiteral("notes"), QStringLiteral("TEXT"),
+                     QStringLiteral("notes on the disc (an empty TEXT clears them)"))},
+             QStringLiteral(
+                 "The lines are disc, volume label, type, catalogued, folders, files, size (the files' "
+                 "sizes added up, in bytes), total space and free space (of the medium, in bytes, as the "
+                 "drive reported them when the disc was catalogued; empty when it did not), file system "
+                 "id (UUID or serial number, where the drive gives one), location and notes. Control "
+                 "characters are written as \\xHH, as in search."),
+             {QStringLiteral("location"), QStringLiteral("notes")}});
+        list.append(
+            {QStringLiteral("tree"),
+             cmdTree,
+             QStringLiteral("tree LABEL [FOLDER]"),
+             QStringLiteral(
+                 "Prints the folders of a disc, or the content of one of its folders, with the number "
+                 "of files and their size."),
+             QStringLiteral("LABEL [FOLDER]"),
+             1,
+             2,
+             {},
+             QStringLiteral(
+                 "Without FOLDER: one line per folder, each after its parent: the folder (\\photos\\), "
+                 "the number of files in it and below it, and their size in bytes, separated by tabs. "
+                 "With FOLDER (\\photos or /photos): its folders in the same form, then its files: the "
+                 "name with its folder, date and size."),
+             {}});
+        list.append(
+            {QStringLiteral("duplicates"),
+             cmdDuplicates,
+             QStringLiteral("duplicates [--min-size BYTES] [--count | --csv | --json | --null]"),
+             QStringLiteral(
+                 "Lists files kept on two or more discs: files of the same name (A to Z of either case) "
+                 "and size, every copy, the largest files first."),
+             {},
+             0,
+             0,
+             {valued(QStringLiteral("min-size"), QStringLiteral("BYTES"),
+                     QStringLiteral("only files of at least this size (0)")),
+              flag({QStringLiteral("count")}, QStringLiteral("print only the number of copies found")),
+              flag({QStringLiteral("csv")}, QStringLiteral("print CSV with a header line")),
+              flag({QStringLiteral("json")}, QStringLiteral("print JSON Lines, one object per copy")),
+              flag({QStringLiteral("0"), QStringLiteral("null")},
+                   QStringLiteral("end each line with a NUL and escape nothing (for xargs -0)"))},
+             QStringLiteral(
+                 "Output: as search writes it; the copies of one file follow each other, by disc."),
+             {QStringLiteral("min-size")}});
         list.append({QStringLiteral("upgrade-catalogue"),
                      cmdUpgradeCatalogue,
                      QStringLiteral("upgrade-catalogue"),

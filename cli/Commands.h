@@ -26,4 +26,7 @@ int cmdRemove(const CliContext& context);
 int cmdDiscs(const CliContext& context);
 int cmdExtensions(const CliContext& context);
 int cmdSearch(const CliContext& context);
+int cmdInfo(const CliContext& context);
+int cmdTree(const CliContext& context);
+int cmdDuplicates(const CliContext& context);
 int cmdUpgradeCatalogue(const CliContext& context);

@@ -3,7 +3,7 @@ _tessaro_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="create-catalogue drives add remove discs extensions search upgrade-catalogue help"
+    local commands="create-catalogue drives add remove discs extensions search info tree duplicates upgrade-catalogue help"
     local command= catalogue=() i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
@@ -32,7 +32,7 @@ _tessaro_cli()
         COMPREPLY=($(compgen -W "$("${COMP_WORDS[0]}" "${catalogue[@]}" discs 2>/dev/null | cut -f1)" -- "${cur^^}"))
         return
         ;;
-    --file | --contains | --from | --to | --ext | --label)
+    --file | --contains | --from | --to | --ext | --label | --location | --notes | --min-size)
         return
         ;;
     esac
@@ -42,7 +42,9 @@ _tessaro_cli()
     "") options="--catalogue --help --version" ;;
     add) options+=" --type --drive --root --label --archives --dot-folders --quiet" ;;
     search) options+=" --disc --file --contains --from --to --ext --count --csv --json --null" ;;
-    remove)
+    duplicates) options+=" --min-size --count --csv --json --null" ;;
+    info) options+=" --location --notes" ;&
+    remove | tree)
         if [[ $cur != -* ]]; then
             COMPREPLY=($(compgen -W "$("${COMP_WORDS[0]}" "${catalogue[@]}" discs 2>/dev/null | cut -f1)" -- "${cur^^}"))
             return

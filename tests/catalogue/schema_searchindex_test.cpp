@@ -79,7 +79,7 @@ void SchemaSearchIndexTest::newCatalogueHasTheSearchIndex()
     TestCatalogue cat;
     QCOMPARE(
         objects(cat.connection),
-        QStringList({"cd", "files", "files_disc_path_name", "files_extension", "search_index",
+        QStringList({"cd", "disc_record", "files", "files_disc_path_name", "files_extension", "search_index",
                      "search_index_cd_delete", "search_index_cd_insert", "search_index_cd_update",
                      "search_index_files_delete", "search_index_files_insert", "search_index_files_update"}));
     QVERIFY(SearchIndex::present(cat.connection));
@@ -102,7 +102,7 @@ void SchemaSearchIndexTest::upgradeAddsWhatIsMissingAndKeepsTheRows()
     QCOMPARE(upgrade.added,
              QStringList({"files_extension", "search_index", "search_index_files_delete",
                           "search_index_files_update", "search_index_cd_insert", "search_index_cd_delete",
-                          "search_index_cd_update", "search_index_files_insert"}));
+                          "search_index_cd_update", "search_index_files_insert", "disc_record"}));
     QCOMPARE(upgrade.discsIndexed, 3);
     QCOMPARE(dump(connection), rows);
     Query q(connection);

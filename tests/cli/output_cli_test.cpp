@@ -91,7 +91,7 @@ void OutputCliTest::namesAreEscapedEverywhere_data()
     // Control characters as \xHH; a backslash as \x5C where an x and two hex digits follow it, so
     // that no name reads as an escape. Other backslashes stay as they are.
     QTest::newRow("discs") << QStringList{"discs"}
-                           << QStringLiteral("C0001\tA\\x1B[2J\\x5Cx0A\t2024-05-01 10:00:00\t3\n");
+                           << QStringLiteral("C0001\tA\\x1B[2J\\x5Cx0A\t2024-05-01 10:00:00\t3\t\n");
     QTest::newRow("extensions") << QStringList{"extensions"} << QStringLiteral("txt\nx\\x1B]0;t\n");
     QTest::newRow("search") << QStringList{"search"}
                             << QStringLiteral(

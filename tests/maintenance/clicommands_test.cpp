@@ -88,11 +88,12 @@ void CliCommandsTest::discsAndExtensionsListTheCatalogue()
     const QStringList lines = discs.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
     const QStringList first = lines.at(0).split(QLatin1Char('\t'));
-    QCOMPARE(first.size(), 4);
+    QCOMPARE(first.size(), 5);
     QCOMPARE(first.at(0), QStringLiteral("D0002"));
     QCOMPARE(first.at(1), QString());
     QVERIFY(QDateTime::fromString(first.at(2), QStringLiteral("yyyy-MM-dd HH:mm:ss")).isValid());
     QCOMPARE(first.at(3), QStringLiteral("4"));
+    QCOMPARE(first.at(4), QString()); // no location set
     QVERIFY(lines.at(1).startsWith(QStringLiteral("C0001\t")));
 
     const Result extensions = cli({QStringLiteral("extensions")});

@@ -1,0 +1,77 @@
+#include "catalogue/Catalogue.h"
+#include "catalogue/DiscRecord.h"
+#include "catalogue/Transaction.h"
+#include "cli/Commands.h"
+#include "cli/FieldText.h"
+#include "cli/Output.h"
+#include "common/TessaroError.h"
+#include "search/DiscTree.h"
+
+#include <QCommandLineParser>
+
+namespace
+{
+QString optionalNumber(const std::optional<qint64>& value)
+{
+    return value ? QString::number(*value) : QString();
+}
+
+QString typeName(const QString& letter)
+{
+    if (letter == QLatin1String("C"))
+        return QStringLiteral("CD");
+    if (letter == QLatin1String("D"))
+        return QStringLiteral("DVD");
+    return letter;
+}
+} // namespace
+
+int cmdInfo(const CliContext& context)
+{
+    const QCommandLineParser& options = *context.options;
+    const QString wanted = context.args.first();
+    Catalogue& catalogue = context.catalogue;
+    catalogue.connect(context.cataloguePath);
+    const std::optional<DiscStore::DiscRow> disc = catalogue.findDisc(wanted);
+    if (!disc)
+        throw TessaroError(QStringLiteral("No disc %1 in the catalogue").arg(wanted));
+    std::optional<QString> location;
+    std::optional<QString> notes;
+    if (options.isSet(QStringLiteral("location")))
+        location = options.value(QStringLiteral("location"));
+    if (options.isSet(QStringLiteral("notes")))
+        notes = options.value(QStringLiteral("notes"));
+    if (location || notes)
+        DiscRecords::setTexts(catalogue.connection(), *disc, location, notes);
+
+    DiscRecord record;
+    {
+        Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
+        if (const auto stored = DiscRecords::find(catalogue.connection(), *disc)) {
+            record = *stored;
+        } else {
+            // A disc catalogued before records were kept: what its rows tell.
+            const DiscTree tree = DiscTree::load(catalogue.connection(), disc->id);
+            record.folders = qint64(tree.folders().size());
+            record.files = tree.folders().front().allFiles;
+            record.bytes = tree.folders().front().allBytes;
+        }
+    }
+    const std::pair<const char*, QString> lines[] = {
+        {"disc", disc->label()},
+        {"volume label", disc->volumeLabel},
+        {"type", typeName(disc->type)},
+        {"catalogued", disc->date.toString()},
+        {"folders", QString::number(record.folders)},
+        {"files", QString::number(record.files)},
+        {"size", QString::number(record.bytes)},
+        {"total space", optionalNumber(record.totalSpace)},
+        {"free space", optionalNumber(record.freeSpace)},
+        {"file system id", record.fileSystemId},
+        {"location", record.location},
+        {"notes", record.notes},
+    };
+    for (const auto& [key, value] : lines)
+        Output::line(QLatin1String(key) + QStringLiteral(": ") + fieldText(value));
+    return 0;
+}

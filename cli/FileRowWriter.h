@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class QCommandLineParser;
+
+// One file per line in the forms the search command writes: tab-separated (escaped), CSV with a
+// header, JSON Lines, NUL-ended, or only the count. Commands that list files share it.
+class FileRowWriter
+{
+  public:
+    enum class Form { Tabs, Count, Csv, Json, Null };
+
+    // The form chosen by --count, --csv, --json or --null (at most one); tabs by default.
+    explicit FileRowWriter(const QCommandLineParser& options);
+
+    Form form() const { return form_; }
+    // The CSV header, when CSV is written.
+    void begin();
+    void row(const QString& disc, const QString& path, const QString& name, const QString& date, qint64 size);
+    // The count (--count), or the count on standard error once every row is out.
+    void end(qint64 found);
+
+  private:
+    Form form_ = Form::Tabs;
+};
