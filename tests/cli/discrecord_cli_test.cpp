@@ -1,0 +1,129 @@
+#include "tests/support/TestCatalogue.h"
+
+#include <QProcess>
+#include <QtTest>
+
+namespace
+{
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+} // namespace
+
+// tessaro-cli info, tree and duplicates over a catalogue with known copies.
+class DiscRecordCliTest : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void init();
+    void cleanup();
+    void commandsPrintWhatTheCatalogueHolds_data();
+    void commandsPrintWhatTheCatalogueHolds();
+    void notesStayWithTheirDisc();
+
+  private:
+    Run cli(const QStringList& args);
+    std::unique_ptr<TestCatalogue> cat_;
+};
+
+Run DiscRecordCliTest::cli(const QStringList& args)
+{
+    QProcess process;
+    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tessaro-cli"),
+                  QStringList{QStringLiteral("--catalogue"), cat_->path()} + args);
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+void DiscRecordCliTest::init()
+{
+    cat_ = std::make_unique<TestCatalogue>();
+    TestCatalogue& c = *cat_;
+    for (const char* type : {"C", "D", "C"})
+        c.addDisc(QLatin1String(type));
+    // Copies differ in letter case and folder; the same name with another size is no copy, and
+    // two copies on one disc are none either.
+    c.addFile(1, QStringLiteral("\\a\\"), QStringLiteral("Movie.avi"), 100);
+    c.addFile(2, QStringLiteral("\\x\\"), QStringLiteral("movie.AVI"), 100);
+    c.addFile(3, QStringLiteral("\\"), QStringLiteral("movie.avi"), 99);
+    c.addFile(1, QStringLiteral("\\"), QStringLiteral("song.mp3"), 50);
+    c.addFile(3, QStringLiteral("\\m\\"), QStringLiteral("song.mp3"), 50);
+    c.addFile(3, QStringLiteral("\\m2\\"), QStringLiteral("song.mp3"), 50);
+    c.addFile(2, QStringLiteral("\\"), QStringLiteral("only.txt"), 5);
+    c.addFile(2, QStringLiteral("\\y\\"), QStringLiteral("only.txt"), 5);
+    c.addFile(1, QStringLiteral("\\"), QStringLiteral("empty"), 0);
+    c.addFile(3, QStringLiteral("\\"), QStringLiteral("empty"), 0);
+    c.addFile(3, QStringLiteral("\\m\\deep\\er\\"), QStringLiteral("z"), 7);
+}
+
+void DiscRecordCliTest::cleanup()
+{
+    cat_.reset();
+}
+
+void DiscRecordCliTest::commandsPrintWhatTheCatalogueHolds_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    const QString date = QStringLiteral("\t2020-01-01 00:00:00\t");
+    QTest::newRow("duplicates") << QStringList{"duplicates"} << 0
+                                << "C0001\t\\a\\Movie.avi" + date + "100\nD0002\t\\x\\movie.AVI" + date +
+                                       "100\nC0001\t\\song.mp3" + date + "50\nC0003\t\\m2\\song.mp3" + date +
+                                       "50\nC0003\t\\m\\song.mp3" + date + "50\nC0001\t\\empty" + date +
+                                       "0\nC0003\t\\empty" + date + "0\n";
+    QTest::newRow("duplicates above a size")
+        << QStringList{"duplicates", "--min-size", "1", "--count"} << 0 << QStringLiteral("5\n");
+    QTest::newRow("duplicates as JSON")
+        << QStringList{"duplicates", "--min-size", "51", "--json"} << 0
+        << QStringLiteral(
+               "{\"disc\":\"C0001\",\"path\":\"\\\\a\\\\\",\"name\":\"Movie.avi\",\"date\":\"2020-01-01 "
+               "00:00:00\",\"size\":100}\n{\"disc\":\"D0002\",\"path\":\"\\\\x\\\\\",\"name\":\"movie."
+               "AVI\",\"date\":\"2020-01-01 00:00:00\",\"size\":100}\n");
+    QTest::newRow("duplicates, bad size") << QStringList{"duplicates", "--min-size", "-1"} << 2 << QString();
+    QTest::newRow("tree") << QStringList{"tree", "c0003"} << 0
+                          << QStringLiteral(
+                                 "\\\t5\t206\n\\m\\\t2\t57\n\\m\\deep\\\t1\t7\n\\m\\deep\\er\\\t1\t7\n"
+                                 "\\m2\\\t1\t50\n");
+    QTest::newRow("tree of a folder")
+        << QStringList{"tree", "C0003", "/M"} << 0 << "\\m\\deep\\\t1\t7\n\\m\\song.mp3" + date + "50\n";
+    QTest::newRow("tree of no folder") << QStringList{"tree", "C0003", "\\x"} << 1 << QString();
+    QTest::newRow("info") << QStringList{"info", "D0002"} << 0
+                          << QStringLiteral("disc: D0002\nvolume label: \ntype: DVD\ncatalogued: 2024-05-01 "
+                                            "10:00:00\nfolders: 3\nfiles: 3\nsize: 110\ntotal space: \nfree "
+                                            "space: \nfile system id: \nlocation: \nnotes: \n");
+    QTest::newRow("info of no disc") << QStringList{"info", "C0002"} << 1 << QString();
+}
+
+void DiscRecordCliTest::commandsPrintWhatTheCatalogueHolds()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    const Run run = cli(args);
+    QCOMPARE(run.status, status);
+    QCOMPARE(QString::fromUtf8(run.out), out);
+}
+
+void DiscRecordCliTest::notesStayWithTheirDisc()
+{
+    const Run set = cli({"info", "C0003", "--location", "Box 2", "--notes", "two\nlines"});
+    QCOMPARE(set.status, 0);
+    QVERIFY(set.out.endsWith("location: Box 2\nnotes: two\\x0Alines\n"));
+    QVERIFY(cli({"discs"}).out.startsWith("C0003\t\t2024-05-01 10:00:00\t5\tBox 2\n"));
+
+    // The id goes to the next disc catalogued; the notes go with the removed one.
+    QCOMPARE(cli({"remove", "C0003"}).status, 0);
+    QTemporaryDir disc;
+    QCOMPARE(cli({"add", "--quiet", "--root", disc.path()}).status, 0);
+    const Run next = cli({"info", "C0003"});
+    QCOMPARE(next.status, 0);
+    QVERIFY2(next.out.endsWith("location: \nnotes: \n"), next.out.constData());
+    QCOMPARE(cat_->count(QStringLiteral("disc_record")), 1);
+}
+
+QTEST_GUILESS_MAIN(DiscRecordCliTest)
+#include "discrecord_cli_test.moc"
