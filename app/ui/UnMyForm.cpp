@@ -15,6 +15,7 @@
 #include "search/ResultSet.h"
 #include "search/SearchCriteria.h"
 #include "search/SearchStatement.h"
+#include "search/ui/DiscDetails.h"
 #include "search/ui/FilterPanel.h"
 #include "search/ui/GridRequisiti.h"
 #include "search/ui/PanelCriteria.h"
@@ -22,6 +23,7 @@
 #include "settings/ui/UnSettings.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -90,6 +92,8 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
     WindowChrome::attachDialog(frmNewCD);
     WindowChrome::attachDialog(frmDelCD);
     WindowChrome::attachDialog(frmSettings);
+    frmDiscDetails = new TfrmDiscDetails(catalogue_, this);
+    WindowChrome::attachDialog(frmDiscDetails);
 }
 
 TPersonalForm::~TPersonalForm()
@@ -98,6 +102,7 @@ TPersonalForm::~TPersonalForm()
     delete frmNewCD;
     delete frmDelCD;
     delete frmSettings;
+    delete frmDiscDetails;
     FormDestroy();
 }
 
@@ -121,6 +126,10 @@ void TPersonalForm::buildLayout()
     // not push itself over the filter panel.
     GridRequisiti->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     panel1Layout_->addWidget(GridRequisiti, 1);
+    GridRequisiti->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(GridRequisiti, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { ShowDiscDetails(index.row()); });
+    connect(GridRequisiti, &QWidget::customContextMenuRequested, this, &TPersonalForm::GridContextMenu);
     connect(Panel4->SpeedButton1, &QToolButton::clicked, this, &TPersonalForm::SpeedButton1Click);
     // Enter in the pattern box runs the search, as the find button does.
     connect(Panel4->Edit2, &QLineEdit::returnPressed, this, &TPersonalForm::SpeedButton1Click);
@@ -333,4 +342,40 @@ void TPersonalForm::Timer2Timer()
 {
     Timer2->stop();
     close();
+}
+
+void TPersonalForm::ShowDiscDetails(int row)
+{
+    const ResultSnapshot& rows = ResultQuery->rows();
+    if (row < 0 || row >= rows.rowCount())
+        return;
+    try {
+        const QString label = rows.cdid(row);
+        const std::optional<DiscStore::DiscRow> disc = catalogue_.findDisc(label);
+        if (!disc) {
+            messages_.showError(DiscStore::noLongerThere(label));
+            return;
+        }
+        frmDiscDetails->showDisc(*disc, rows.path(row), rows.name(row));
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+        return;
+    }
+    frmDiscDetails->exec();
+}
+
+void TPersonalForm::GridContextMenu(const QPoint& at)
+{
+    const QModelIndex index = GridRequisiti->indexAt(at);
+    if (!index.isValid())
+        return;
+    QMenu menu(GridRequisiti);
+    menu.setObjectName(QStringLiteral("GridMenu"));
+    QAction* details = menu.addAction(QStringLiteral("Disc details\u2026"));
+    QAction* copy = menu.addAction(QStringLiteral("Copy"));
+    QAction* chosen = menu.exec(GridRequisiti->viewport()->mapToGlobal(at));
+    if (chosen == details)
+        ShowDiscDetails(index.row());
+    else if (chosen == copy)
+        QGuiApplication::clipboard()->setText(GridRequisiti->selectedRowsText());
 }

@@ -14,6 +14,7 @@ class QMenu;
 class QStatusBar;
 class ResultSet;
 class TGridRequisiti;
+class TfrmDiscDetails;
 class QTimer;
 class QToolBar;
 class QToolButton;
@@ -62,6 +63,7 @@ class TPersonalForm : public QWidget
     TfrmNewCD* frmNewCD = nullptr;
     TfrmSettings* frmSettings = nullptr;
     TfrmDelCD* frmDelCD = nullptr;
+    TfrmDiscDetails* frmDiscDetails = nullptr;
 
   public Q_SLOTS:
     void ToolButton1Click();
@@ -71,6 +73,10 @@ class TPersonalForm : public QWidget
     void Guidainlinea1Click();
     void Informazionisu1Click();
     void SpeedButton1Click();
+    // The Disc details window for a row of the grid, opened at its folder with its file selected.
+    void ShowDiscDetails(int row);
+    // The grid's context menu: "Disc details…" and "Copy".
+    void GridContextMenu(const QPoint& at);
     void Timer1Timer();
     void Timer2Timer();
 

@@ -1,0 +1,206 @@
+#include "search/ui/DiscDetails.h"
+
+#include "catalogue/Catalogue.h"
+#include "catalogue/DiscRecord.h"
+#include "catalogue/Transaction.h"
+#include "common/TessaroError.h"
+#include "common/ui/Panels.h"
+#include "search/DiscTree.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace
+{
+constexpr int kPathRole = Qt::UserRole;       // a folder item's stored path
+constexpr int kLoadedRole = Qt::UserRole + 1; // its files are in the tree
+
+QString bytes(qint64 value)
+{
+    return QLocale::c().toString(value);
+}
+
+QString typeName(const QString& letter)
+{
+    if (letter == QLatin1String("C"))
+        return QStringLiteral("CD");
+    if (letter == QLatin1String("D"))
+        return QStringLiteral("DVD");
+    return letter;
+}
+} // namespace
+
+TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
+    : QDialog(parent), catalogue_(catalogue)
+{
+    setObjectName(QStringLiteral("frmDiscDetails"));
+    setWindowTitle(QStringLiteral("Disc details"));
+    setFixedSize(560, 460);
+    Panel1 = Panels::outerPanel(this, Panels::SkyBlue);
+    Panel1->setGeometry(0, 0, width(), height());
+
+    auto* grid = new QGridLayout(Panel1);
+    // The caption bar takes the top 20 pixels.
+    grid->setContentsMargins(8, 26, 8, 8);
+    LabelDisc = new QLabel(Panel1);
+    LabelDisc->setObjectName(QStringLiteral("LabelDisc"));
+    QFont bold = Panels::windowFont(13);
+    bold.setBold(true);
+    LabelDisc->setFont(bold);
+    LabelFacts = new QLabel(Panel1);
+    LabelFacts->setObjectName(QStringLiteral("LabelFacts"));
+    LabelFacts->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    EditLocation = new QLineEdit(Panel1);
+    EditLocation->setObjectName(QStringLiteral("EditLocation"));
+    MemoNotes = new QPlainTextEdit(Panel1);
+    MemoNotes->setObjectName(QStringLiteral("MemoNotes"));
+    MemoNotes->setFixedHeight(48);
+    TreeFolders = new QTreeWidget(Panel1);
+    TreeFolders->setObjectName(QStringLiteral("TreeFolders"));
+    TreeFolders->setHeaderLabels(
+        {QStringLiteral("Name"), QStringLiteral("Files"), QStringLiteral("Size"), QStringLiteral("Date")});
+    TreeFolders->header()->setStretchLastSection(false);
+    TreeFolders->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    TreeFolders->setColumnWidth(1, 60);
+    TreeFolders->setColumnWidth(2, 100);
+    TreeFolders->setColumnWidth(3, 120);
+    TreeFolders->setUniformRowHeights(true);
+    connect(TreeFolders, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* item) { loadFiles(item); });
+    LabelError = new QLabel(Panel1);
+    LabelError->setObjectName(QStringLiteral("LabelError"));
+    ButtonOK = new QPushButton(QStringLiteral("OK"), Panel1);
+    ButtonOK->setObjectName(QStringLiteral("ButtonOK"));
+    ButtonCancel = new QPushButton(QStringLiteral("Cancel"), Panel1);
+    ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+    for (QPushButton* button : {ButtonOK, ButtonCancel}) {
+        button->setAutoDefault(false);
+        button->setFixedSize(75, 25);
+    }
+    connect(ButtonOK, &QPushButton::clicked, this, &TfrmDiscDetails::okClick);
+    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    grid->addWidget(LabelDisc, 0, 0, 1, 4);
+    grid->addWidget(LabelFacts, 1, 0, 1, 4);
+    grid->addWidget(new QLabel(QStringLiteral("Location:"), Panel1), 2, 0);
+    grid->addWidget(EditLocation, 2, 1, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Notes:"), Panel1), 3, 0, Qt::AlignTop);
+    grid->addWidget(MemoNotes, 3, 1, 1, 3);
+    grid->addWidget(TreeFolders, 4, 0, 1, 4);
+    grid->addWidget(LabelError, 5, 0, 1, 2);
+    grid->addWidget(ButtonOK, 5, 2);
+    grid->addWidget(ButtonCancel, 5, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(4, 1);
+}
+
+void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& path, const QString& name)
+{
+    disc_ = disc;
+    LabelError->clear();
+    TreeFolders->clear();
+    Transaction read(catalogue_.connection(), Transaction::Kind::Deferred);
+    const DiscTree tree = DiscTree::load(catalogue_.connection(), disc.id);
+    const std::optional<DiscRecord> record = DiscRecords::find(catalogue_.connection(), disc);
+    const DiscTree::Folder& root = tree.folders().front();
+
+    LabelDisc->setText(disc.volumeLabel.isEmpty()
+                           ? disc.label()
+                           : QStringLiteral("%1   %2").arg(disc.label(), disc.volumeLabel));
+    QString facts = QStringLiteral("%1, catalogued %2\n%3 folders, %4 files, %5 bytes")
+                        .arg(typeName(disc.type), disc.date.toString())
+                        .arg(record ? record->folders : qint64(tree.folders().size()))
+                        .arg(root.allFiles)
+                        .arg(bytes(root.allBytes));
+    if (record && record->totalSpace)
+        facts += QStringLiteral("\nMedium: %1 bytes, %2 bytes free")
+                     .arg(bytes(*record->totalSpace), bytes(record->freeSpace.value_or(0)));
+    if (record && !record->fileSystemId.isEmpty())
+        facts += QStringLiteral("\nFile system id: %1").arg(record->fileSystemId);
+    LabelFacts->setText(facts);
+    EditLocation->setText(record ? record->location : QString());
+    MemoNotes->setPlainText(record ? record->notes : QString());
+    const bool canSave = DiscRecords::present(catalogue_.connection()) && !catalogue_.connection().readOnly();
+    EditLocation->setReadOnly(!canSave);
+    MemoNotes->setReadOnly(!canSave);
+
+    // Every folder at once; files only as their folder opens.
+    std::vector<QTreeWidgetItem*> items(tree.folders().size(), nullptr);
+    for (std::size_t i = 0; i < tree.folders().size(); ++i) {
+        const DiscTree::Folder& folder = tree.folders()[i];
+        auto* item = new QTreeWidgetItem();
+        item->setText(0, folder.parent < 0 ? QStringLiteral("\\") : folder.name);
+        item->setText(1, QString::number(folder.allFiles));
+        item->setText(2, bytes(folder.allBytes));
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        item->setData(0, kPathRole, folder.path);
+        if (folder.files > 0)
+            item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        items[i] = item;
+    }
+    for (std::size_t i = 0; i < tree.folders().size(); ++i) {
+        QList<QTreeWidgetItem*> children;
+        for (const int child : tree.folders()[i].children)
+            children.append(items[std::size_t(child)]);
+        items[i]->addChildren(children);
+    }
+    TreeFolders->addTopLevelItem(items.front());
+
+    int at = path.isEmpty() ? 0 : tree.find(path);
+    if (at < 0)
+        at = 0;
+    QTreeWidgetItem* folder = items[std::size_t(at)];
+    for (QTreeWidgetItem* up = folder; up; up = up->parent())
+        up->setExpanded(true);
+    QTreeWidgetItem* current = folder;
+    for (int i = 0; i < folder->childCount(); ++i) {
+        QTreeWidgetItem* child = folder->child(i);
+        if (!child->data(0, kPathRole).isValid() && child->text(0) == name) {
+            current = child;
+            break;
+        }
+    }
+    TreeFolders->setCurrentItem(current);
+    TreeFolders->scrollToItem(current);
+}
+
+void TfrmDiscDetails::loadFiles(QTreeWidgetItem* folder)
+{
+    if (folder->data(0, kLoadedRole).toBool())
+        return;
+    folder->setData(0, kLoadedRole, true);
+    try {
+        QList<QTreeWidgetItem*> files;
+        for (const DiscTree::File& file :
+             DiscTree::files(catalogue_.connection(), disc_.id, folder->data(0, kPathRole).toString())) {
+            auto* item = new QTreeWidgetItem({file.name, QString(), bytes(file.size), file.date});
+            item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+            files.append(item);
+        }
+        folder->addChildren(files);
+    } catch (const TessaroError& error) {
+        LabelError->setText(error.message());
+    }
+}
+
+void TfrmDiscDetails::okClick()
+{
+    if (EditLocation->isReadOnly()) {
+        accept();
+        return;
+    }
+    try {
+        DiscRecords::setTexts(catalogue_.connection(), disc_, EditLocation->text(), MemoNotes->toPlainText());
+        accept();
+    } catch (const TessaroError& error) {
+        LabelError->setText(error.message());
+    }
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "catalogue/DiscStore.h"
+
+#include <QDialog>
+
+class Catalogue;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// What the catalogue knows about one disc: its labels, type, date, counts and sizes, the
+// location and notes (saved with OK), and its folder tree with each folder's files and size.
+// Folders are made at once from the disc's tree; a folder's files are read when it opens.
+class TfrmDiscDetails : public QDialog
+{
+    Q_OBJECT
+  public:
+    explicit TfrmDiscDetails(Catalogue& catalogue, QWidget* parent = nullptr);
+
+    // Fills the window for the disc, opened at the folder `path` with the file `name` selected
+    // (the root when the folder is not on the disc). Raises the program error when the
+    // catalogue cannot be read.
+    void showDisc(const DiscStore::DiscRow& disc, const QString& path = {}, const QString& name = {});
+
+    QFrame* Panel1;
+    QLabel* LabelDisc;
+    QLabel* LabelFacts;
+    QLineEdit* EditLocation;
+    QPlainTextEdit* MemoNotes;
+    QTreeWidget* TreeFolders;
+    QPushButton* ButtonOK;
+    QPushButton* ButtonCancel;
+    QLabel* LabelError;
+
+  private:
+    void loadFiles(QTreeWidgetItem* folder);
+    void okClick();
+
+    Catalogue& catalogue_;
+    DiscStore::DiscRow disc_;
+};

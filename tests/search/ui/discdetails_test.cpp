@@ -1,0 +1,106 @@
+#include "catalogue/DiscRecord.h"
+#include "search/ui/DiscDetails.h"
+#include "tests/support/TestCatalogue.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace
+{
+// The item's names from the root down, joined by "/".
+QString trail(const QTreeWidgetItem* item)
+{
+    QStringList names;
+    for (; item; item = item->parent())
+        names.prepend(item->text(0));
+    return names.join(QLatin1Char('/'));
+}
+} // namespace
+
+class DiscDetailsTest : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void opensAtTheRowsFolder_data();
+    void opensAtTheRowsFolder();
+    void okSavesLocationAndNotes();
+};
+
+void DiscDetailsTest::opensAtTheRowsFolder_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("deep file") << "\\photos\\2005\\"
+                               << "beach.jpg"
+                               << "\\/photos/2005/beach.jpg";
+    QTest::newRow("other letter case") << "\\PHOTOS\\2005\\"
+                                       << "b.jpg"
+                                       << "\\/photos/2005/b.jpg";
+    QTest::newRow("file in the root") << "\\"
+                                      << "readme.txt"
+                                      << "\\/readme.txt";
+    QTest::newRow("folder only") << "\\photos\\" << QString() << "\\/photos";
+    QTest::newRow("folder not on the disc") << "\\gone\\"
+                                            << "x"
+                                            << "\\";
+}
+
+void DiscDetailsTest::opensAtTheRowsFolder()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    QFETCH(QString, selected);
+    TestCatalogue cat;
+    const qint64 id = cat.addDisc(QStringLiteral("C"), QStringLiteral("HOLIDAY"));
+    cat.addFile(id, QStringLiteral("\\"), QStringLiteral("readme.txt"), 10);
+    cat.addFile(id, QStringLiteral("\\photos\\2005\\"), QStringLiteral("b.jpg"), 300);
+    cat.addFile(id, QStringLiteral("\\photos\\2005\\"), QStringLiteral("beach.jpg"), 200);
+    cat.addFile(id, QStringLiteral("\\music\\"), QStringLiteral("song.mp3"), 5);
+    TfrmDiscDetails window(cat.session);
+    window.showDisc(cat.session.discs().front(), path, name);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QTreeWidgetItem* current = window.TreeFolders->currentItem();
+    QVERIFY(current);
+    QCOMPARE(trail(current), selected);
+    // Counts and sizes of everything below each folder.
+    QTreeWidgetItem* root = window.TreeFolders->topLevelItem(0);
+    QCOMPARE(root->text(1), QStringLiteral("4"));
+    QCOMPARE(root->text(2), QStringLiteral("515"));
+    QCOMPARE(root->child(1)->text(0), QStringLiteral("photos"));
+    QCOMPARE(root->child(1)->text(1), QStringLiteral("2"));
+    QVERIFY(window.LabelDisc->text().contains(QLatin1String("HOLIDAY")));
+}
+
+void DiscDetailsTest::okSavesLocationAndNotes()
+{
+    TestCatalogue cat;
+    const qint64 id = cat.addDisc(QStringLiteral("D"));
+    cat.addFile(id, QStringLiteral("\\"), QStringLiteral("a"), 1);
+    const DiscStore::DiscRow disc = cat.session.discs().front();
+    TfrmDiscDetails window(cat.session);
+    window.showDisc(disc);
+    window.EditLocation->setText(QStringLiteral("Shelf 4"));
+    window.MemoNotes->setPlainText(QStringLiteral("first\nsecond"));
+    window.ButtonCancel->click();
+    QVERIFY(!DiscRecords::find(cat.connection, disc));
+    window.showDisc(disc);
+    window.EditLocation->setText(QStringLiteral("Shelf 4"));
+    window.MemoNotes->setPlainText(QStringLiteral("first\nsecond"));
+    window.ButtonOK->click();
+    const auto record = DiscRecords::find(cat.connection, disc);
+    QVERIFY(record);
+    QCOMPARE(record->location, QStringLiteral("Shelf 4"));
+    QCOMPARE(record->notes, QStringLiteral("first\nsecond"));
+    window.showDisc(disc);
+    QCOMPARE(window.EditLocation->text(), QStringLiteral("Shelf 4"));
+}
+
+QTEST_MAIN(DiscDetailsTest)
+#include "discdetails_test.moc"
