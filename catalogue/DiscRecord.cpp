@@ -84,6 +84,25 @@ std::map<qint64, QString> locations(Connection& connection)
     return found;
 }
 
+std::optional<DiscStore::DiscRow> lookalike(Connection& connection, const QString& volumeLabel,
+                                            const QString& fileSystemId, qint64 files, qint64 folders)
+{
+    if (!present(connection))
+        return std::nullopt;
+    Statement read(connection,
+                   "select cd.id, cd.tipo, cd.data, cd.etichetta from disc_record r join cd on cd.id = "
+                   "r.id_cd and cd.tipo = r.tipo collate binary and cd.data is r.data where "
+                   "cd.etichetta = ?1 collate binary and r.fs_id = ?2 and r.files = ?3 and "
+                   "r.folders = ?4 order by cd.id desc limit 1");
+    read.bindText(1, volumeLabel.toUtf8());
+    read.bindText(2, fileSystemId.toUtf8());
+    read.bind(3, files);
+    read.bind(4, folders);
+    if (!read.step())
+        return std::nullopt;
+    return DiscStore::DiscRow{read.integer(0), text(read, 1), text(read, 2), text(read, 3)};
+}
+
 void writeCatalogued(Connection& connection, const DiscStore::DiscRow& disc, qint64 folders,
                      const DiscMedium& medium)
 {

@@ -46,6 +46,12 @@ std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow&
 // The location of every disc that has one, by disc id; only records of the disc now under the id.
 std::map<qint64, QString> locations(Connection& connection);
 
+// The latest disc with this volume label (exactly), file-system identifier and numbers of files
+// and folders, as its record holds them: most likely the same disc read again. None when no
+// disc matches or the catalogue has no records.
+std::optional<DiscStore::DiscRow> lookalike(Connection& connection, const QString& volumeLabel,
+                                            const QString& fileSystemId, qint64 files, qint64 folders);
+
 // Writes the record of a disc just catalogued: its totals counted from its file rows, the
 // medium's facts, no location or notes. Runs inside the caller's transaction; does nothing
 // on a catalogue without the table.

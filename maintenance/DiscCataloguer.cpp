@@ -148,6 +148,15 @@ void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 si
     }
 }
 
+std::optional<DiscStore::DiscRow> DiscCataloguer::lookalike(const QString& volumeLabel)
+{
+    if (!counted_)
+        return std::nullopt;
+    const DiscMedium medium = DiscMediumReader::read(searcher_.rootOf(countedFolder_));
+    return DiscRecords::lookalike(catalogue_.connection(), volumeLabel, medium.fileSystemId,
+                                  counted_->files + counted_->members, counted_->folders);
+}
+
 void DiscCataloguer::stop()
 {
     searcher_.Stop();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/DiscStore.h"
 #include "catalogue/Transaction.h"
 #include "scan/UnFileSearch.h"
 
@@ -45,6 +46,10 @@ class DiscCataloguer
     bool catalogue(const QString& typeLetter, const QString& folder,
                    const std::function<QString()>& volumeLabel,
                    const std::function<void()>& beforeDiscRow = {});
+
+    // After a counting pass: the catalogued disc that the disc in the drive looks like (the same
+    // volume label, file-system identifier and numbers of files and folders), if any.
+    std::optional<DiscStore::DiscRow> lookalike(const QString& volumeLabel);
 
     // Called while the walk pumps events: ends the walk and removes what the run wrote.
     void stop();

@@ -31,6 +31,8 @@ class TFileSearcher
     // Lets the folder stand for the drive's root; takes precedence over the resolver.
     void mapDrive(QChar letter, const QString& folder);
 
+    // The real folder or image file that stands for the drive of a drive folder; empty when none.
+    QString rootOf(const QString& folder) const { return resolve(folder).root; }
     void Execute(const QString& folder, const QString& pattern, bool recursive);
     void Stop() { Stopped = true; }
     qint64 CountFiles(const QString& folder, const QString& pattern, bool recursive) const;

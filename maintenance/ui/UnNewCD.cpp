@@ -141,6 +141,13 @@ void TfrmNewCD::startRun()
     run.searcher().DotFolders = readDotFolders_ && readDotFolders_();
     // A failing count has written nothing; the default error box reports it.
     run.countFiles(root);
+    // The same disc put in again is more likely than a new one with the same label and totals.
+    if (const auto same = run.lookalike(drive_.GetVolumeLabel(letter))) {
+        if (!messages_.confirm(
+                QStringLiteral("This disc looks like %1, catalogued on %2; catalogue it again?")
+                    .arg(same->label(), same->date.toString())))
+            return;
+    }
     try {
         const QString type = ComboBox1->currentIndex() == 0 ? QStringLiteral("C") : QStringLiteral("D");
         const bool completed = run.catalogue(

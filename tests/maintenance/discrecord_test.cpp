@@ -43,6 +43,8 @@ class DiscRecordTest : public QObject
     void reusedIdNeverShowsAnEarlierRecord_data();
     void reusedIdNeverShowsAnEarlierRecord();
     void olderCatalogueWorksAndIsUpgraded();
+    void sameDiscAgainIsRecognised_data();
+    void sameDiscAgainIsRecognised();
 };
 
 void DiscRecordTest::recordComesAndGoesWithItsDisc_data()
@@ -176,6 +178,48 @@ void DiscRecordTest::olderCatalogueWorksAndIsUpgraded()
     QCOMPARE(Schema::upgradeCatalogue(catalogue.connection()).discsRecorded, 0);
     QCOMPARE(recordText(catalogue, disc), QStringLiteral("2 folders, 2 files, 6 bytes, Box 1|"));
     QVERIFY(Schema::triggers(catalogue.connection()).foreign.isEmpty());
+}
+
+void DiscRecordTest::sameDiscAgainIsRecognised_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("the same disc") << QString() << QStringLiteral("D0002");
+    QTest::newRow("another label") << QStringLiteral("label") << QString();
+    QTest::newRow("label in other letter case") << QStringLiteral("case") << QString();
+    QTest::newRow("one file more") << QStringLiteral("file") << QString();
+    QTest::newRow("one folder more") << QStringLiteral("folder") << QString();
+    QTest::newRow("that disc removed") << QStringLiteral("removed") << QStringLiteral("C0001");
+}
+
+void DiscRecordTest::sameDiscAgainIsRecognised()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, found);
+    FakeHost host;
+    FakeDrive drive;
+    drive.addFile(QStringLiteral("a/b.txt"), "12");
+    drive.addFile(QStringLiteral("c.txt"));
+    Catalogue& catalogue = host.session();
+    DiscCataloguer run(catalogue, [&drive](QChar l) { return drive.rootOf(l); });
+    const auto vol = [] { return QStringLiteral("VOL_1"); };
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, vol));
+    QVERIFY(run.catalogue(QStringLiteral("D"), kRoot, vol));
+    QVERIFY(!run.lookalike(QStringLiteral("VOL_1"))); // no counting pass yet
+    QString label = QStringLiteral("VOL_1");
+    if (change == QLatin1String("label"))
+        label = QStringLiteral("VOL_2");
+    else if (change == QLatin1String("case"))
+        label = QStringLiteral("vol_1");
+    else if (change == QLatin1String("file"))
+        drive.addFile(QStringLiteral("a/more.txt"));
+    else if (change == QLatin1String("folder"))
+        QVERIFY(QDir(drive.disc.path()).mkpath(QStringLiteral("empty")));
+    else if (change == QLatin1String("removed"))
+        catalogue.removeDisc(2);
+    run.countFiles(kRoot);
+    const auto same = run.lookalike(label);
+    QCOMPARE(same ? same->label() : QString(), found);
 }
 
 QTEST_GUILESS_MAIN(DiscRecordTest)

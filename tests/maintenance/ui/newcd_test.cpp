@@ -66,6 +66,8 @@ class NewCdTest : public QObject
     void okAndCancelDuringRunStopFirst();
     void everyWayOfClosingAsksLikeCancel();
     void resetAfterCompletedRun();
+    void sameDiscAgainAsksFirst_data();
+    void sameDiscAgainAsksFirst();
 };
 
 void NewCdTest::controlsSitAtTheirPlaces()
@@ -335,6 +337,35 @@ void NewCdTest::resetAfterCompletedRun()
     rig.dialog.Button1->click();
     QVERIFY(rig.messages.questions.isEmpty());
     QVERIFY(!rig.dialog.isVisible());
+}
+
+void NewCdTest::sameDiscAgainAsksFirst_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("catalogue it again") << true;
+    QTest::newRow("leave it") << false;
+}
+
+void NewCdTest::sameDiscAgainAsksFirst()
+{
+    QFETCH(bool, answer);
+    Rig rig;
+    rig.drive.addFile(QStringLiteral("sub/b.jpg"));
+    rig.dialog.SpeedButton3->click();
+    QCOMPARE(rig.count("cd"), 1);
+    QVERIFY(rig.messages.questions.isEmpty());
+    rig.dialog.ResetDialog();
+    rig.messages.messages.clear();
+    rig.messages.answers.push_back(answer);
+    rig.dialog.SpeedButton3->click();
+    const QString date =
+        rig.host.catalogue.scalar(QStringLiteral("select data from cd where id = 1")).toString();
+    QCOMPARE(
+        rig.messages.questions,
+        QStringList{
+            QStringLiteral("This disc looks like C0001, catalogued on %1; catalogue it again?").arg(date)});
+    QCOMPARE(rig.count("cd"), answer ? 2 : 1);
+    QCOMPARE(rig.messages.messages.isEmpty(), !answer);
 }
 
 QTEST_MAIN(NewCdTest)
