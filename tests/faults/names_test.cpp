@@ -341,7 +341,7 @@ void NamesTest::commandLineKeepsOneRecordPerLine()
     QCOMPARE(discs.size(), 2);
     for (const QString& line : discs) {
         const QStringList fields = line.split(QLatin1Char('\t'));
-        QCOMPARE(fields.size(), 4);
+        QCOMPARE(fields.size(), 5);
         QCOMPARE(fields.at(1), escaped(volume_));
         QCOMPARE(fields.at(3), QString::number(entries_.size()));
     }
