@@ -44,30 +44,53 @@ std::vector<Copy> find(Connection& connection, qint64 minSize)
                 it.value() = -1;
         }
     }
-    QHash<qint64, QString> labels;
+    // Then names, as a hash of the folded bytes per size, without making texts: only the rows
+    // whose (size, name) hash is on two discs or more are read whole, by their ids.
+    struct Seen {
+        qint64 disc;
+        bool shared;
+    };
+    QHash<quint64, Seen> byHash;
+    std::vector<std::pair<quint64, qint64>> candidates; // hash, file id
     {
-        Statement discs(connection, "select id, tipo || printf('%04d', id) from cd");
-        while (discs.step())
-            labels.insert(discs.integer(0), text(discs, 1));
+        Statement names(connection, "select dimensione, id_cd, nome, id from files where dimensione >= ?1");
+        names.bind(1, minSize);
+        std::string folded;
+        while (names.step()) {
+            const qint64 size = names.integer(0);
+            if (firstDisc.value(size, 0) != -1)
+                continue;
+            const qint64 disc = names.integer(1);
+            folded = AsciiCase::lower(names.text(2));
+            const quint64 hash =
+                qHash(QByteArrayView(folded.data(), qsizetype(folded.size())), size_t(size)) ^
+                (quint64(size) * 0x9E3779B97F4A7C15ULL);
+            const auto it = byHash.find(hash);
+            if (it == byHash.end())
+                byHash.insert(hash, {disc, false});
+            else if (it->disc != disc)
+                it->shared = true;
+            candidates.emplace_back(hash, names.integer(3));
+        }
     }
-    Statement select(connection,
-                     "select dimensione, id_cd, path, nome, data from files where dimensione >= ?1");
-    select.bind(1, minSize);
     std::vector<Row> rows;
     QHash<QPair<qint64, QString>, std::vector<std::size_t>> groups;
-    while (select.step()) {
-        const qint64 size = select.integer(0);
-        if (firstDisc.value(size, 0) != -1)
+    Statement read(connection,
+                   "select cd.tipo || printf('%04d', cd.id), f.path, f.nome, f.data, f.dimensione, "
+                   "f.id_cd from files f join cd on cd.id = f.id_cd where f.id = ?1");
+    for (const auto& [hash, id] : candidates) {
+        if (!byHash.value(hash).shared)
             continue;
-        const qint64 disc = select.integer(1);
-        // A file row whose disc row is gone belongs to no disc.
-        const auto label = labels.constFind(disc);
-        if (label == labels.cend())
-            continue;
-        Row row{{label.value(), text(select, 2), text(select, 3), text(select, 4), size, 0}, disc, {}};
-        row.foldedName = AsciiCase::lower(row.copy.name);
-        groups[{size, row.foldedName}].push_back(rows.size());
-        rows.push_back(std::move(row));
+        read.bind(1, id);
+        if (read.step()) {
+            Row row{{text(read, 0), text(read, 1), text(read, 2), text(read, 3), read.integer(4), 0},
+                    read.integer(5),
+                    {}};
+            row.foldedName = AsciiCase::lower(row.copy.name);
+            groups[{row.copy.size, row.foldedName}].push_back(rows.size());
+            rows.push_back(std::move(row));
+        }
+        read.reset();
     }
     std::vector<std::vector<std::size_t>> kept;
     for (auto it = groups.begin(); it != groups.end(); ++it) {
