@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
 #include "scan/UnFileSearch.h"
 
@@ -73,12 +74,21 @@ class DiscCataloguer
   private:
     void AddFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date);
     void undo() noexcept;
+    void prepareFileInsert();
+    qint64 nextFileId();
     void checkWhole(const std::optional<WalkTally>& before);
 
     Catalogue& catalogue_;
     TFileSearcher searcher_;
     Events events_;
     std::optional<Transaction> transaction_;
+    // The file insert of the run, prepared once, with its parameters' positions.
+    std::optional<Statement> insertFile_;
+    struct FileParams {
+        int id, disc, name, path, extension, size, date;
+    } fileParams_{};
+    // The run's next file id once the first has been allocated; 0 before.
+    qint64 nextFileId_ = 0;
     bool discRowWritten_ = false;
     int lastPosition_ = -1;
     QString discDate_; // the disc row's date, as written
