@@ -70,6 +70,7 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
     discRowWritten_ = false;
     lastPosition_ = -1;
     nextFileId_ = 0;
+    indexFeed_ = {};
     try {
         // A run's pages stay in memory until its commit instead of spilling into the log
         // file while the transaction is still open.
@@ -93,8 +94,9 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
             return false;
         checkWhole(counted);
         // The disc's search index is built in one go from its rows, inside the run's transaction.
-        SearchIndex::indexDisc(catalogue_.connection(), NewDiscId);
         insertFile_.reset();
+        SearchIndex::indexDisc(catalogue_.connection(), NewDiscId, indexFeed_);
+        indexFeed_ = {};
         transaction_->commit();
         transaction_.reset();
         discRowWritten_ = false;
@@ -155,19 +157,21 @@ void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 si
         return;
     const qint64 id = nextFileId();
     const QByteArray nameText = name.toUtf8();
+    const QByteArray pathText = path.toUtf8();
     // "." is one byte in UTF-8 and never part of another character.
     const qsizetype dot = nameText.lastIndexOf('.');
-    char dateText[LocalDateTime::TextLength];
-    date.writeText(dateText);
+    const QByteArrayView extension = dot < 0 ? QByteArrayView("") : QByteArrayView(nameText).sliced(dot);
+    char dateBytes[LocalDateTime::TextLength];
+    date.writeText(dateBytes);
+    const std::string_view dateText(dateBytes, LocalDateTime::TextLength);
     Statement& insert = *insertFile_;
     insert.bind(fileParams_.id, id);
     insert.bind(fileParams_.disc, NewDiscId);
     insert.bindText(fileParams_.name, nameText);
-    insert.bindText(fileParams_.path, path.toUtf8());
-    insert.bindText(fileParams_.extension,
-                    dot < 0 ? QByteArrayView("") : QByteArrayView(nameText).sliced(dot));
+    insert.bindText(fileParams_.path, pathText);
+    insert.bindText(fileParams_.extension, extension);
     insert.bind(fileParams_.size, size);
-    insert.bindText(fileParams_.date, QByteArrayView(dateText, LocalDateTime::TextLength));
+    insert.bindText(fileParams_.date, dateText);
     try {
         insert.step();
     } catch (...) {
@@ -175,6 +179,9 @@ void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 si
         throw;
     }
     insert.reset();
+    indexFeed_.add(id, std::string_view(pathText.constData(), size_t(pathText.size())),
+                   std::string_view(nameText.constData(), size_t(nameText.size())),
+                   std::string_view(extension.data(), size_t(extension.size())), size, dateText);
     ++FilesAdded;
     const int now = position(FilesAdded, TotalFiles);
     if (now != lastPosition_) {
@@ -194,6 +201,7 @@ void DiscCataloguer::stop()
 void DiscCataloguer::undo() noexcept
 {
     insertFile_.reset();
+    indexFeed_ = {};
     // SQLite may have rolled the transaction back by itself (a full disk): then the disc is
     // already gone, and deleting by id outside the transaction could hit another instance's disc.
     if (transaction_ && transaction_->active() && discRowWritten_ && NewDiscId > 0) {

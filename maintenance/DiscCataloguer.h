@@ -2,6 +2,7 @@
 
 #include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/searchindex/DiscIndexFeed.h"
 #include "scan/UnFileSearch.h"
 
 #include <QString>
@@ -89,6 +90,8 @@ class DiscCataloguer
     } fileParams_{};
     // The run's next file id once the first has been allocated; 0 before.
     qint64 nextFileId_ = 0;
+    // The run's rows, for the disc's search index.
+    DiscIndexFeed indexFeed_;
     bool discRowWritten_ = false;
     int lastPosition_ = -1;
     QString discDate_; // the disc row's date, as written
