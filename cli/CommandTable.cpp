@@ -87,7 +87,7 @@ QCommandLineOption catalogueOption()
 {
     return valued(QStringLiteral("catalogue"), QStringLiteral("FILE"),
                   QStringLiteral("the catalogue to use (by default $TESSARO_CATALOGUE, else archive.mdb "
-                                 "beside the program)"));
+                                 "beside the program, or the user's own for a shared install)"));
 }
 
 QCommandLineOption helpOption()

@@ -8,6 +8,7 @@
 #include "search/ResultSet.h"
 #include "search/SearchStatement.h"
 #include "tests/support/ConnectionProbe.h"
+#include "tests/support/SearchRows.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QtTest>
@@ -34,30 +35,9 @@ class HostileCatalogueTest : public QObject
 
 namespace
 {
-QString row(const QStringList& fields)
-{
-    return fields.join(QLatin1Char('|'));
-}
-
-// What the search statement itself returns, run as it is.
-QStringList plainRows(Connection& connection, const SearchStatement& statement)
-{
-    QStringList rows;
-    Query query(connection);
-    for (query.openWith(statement.text(), statement.params()); !query.eof(); query.next())
-        rows << row({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-                     query.value(3).toString(), query.value(4).toString()});
-    return rows;
-}
-
-QStringList resultRows(const ResultSet& result)
-{
-    QStringList rows;
-    const ResultSnapshot& r = result.rows();
-    for (qsizetype i = 0; i < r.rowCount(); ++i)
-        rows << row({r.cdid(i), r.file(i), QString::number(r.dimensione(i)), r.data(i), r.estensione(i)});
-    return rows;
-}
+using SearchRows::plainRows;
+using SearchRows::resultRows;
+using SearchRows::row;
 
 SearchStatement byPattern(const QString& pattern)
 {
