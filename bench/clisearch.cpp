@@ -129,7 +129,7 @@ int main(int argc, char* argv[])
                            QString::fromLatin1(term)};
     };
     const std::vector<Case> cases{{"common name *report*", tessaro("*report*"), locate("report")},
-                                  {"rare name *draft3*", tessaro("*draft3*"), locate("draft3")}};
+                                  {"rare name *img_123*", tessaro("*img_123*"), locate("img_123")}};
     std::printf("whole processes, median of %d runs each (hits: tessaro-cli / plocate):\n", rounds);
     bool ok = true;
     for (const Case& c : cases) {
