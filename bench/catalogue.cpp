@@ -99,7 +99,7 @@ int main(int argc, char* argv[])
     std::printf("    of which count  %7.3f s\n", count);
     std::printf("  walk alone        %7.3f s  (Execute with its pump, no rows)\n", walk);
     std::printf("  find -printf      %7.3f s  %8.0f files/s\n", findTime, double(files) / findTime);
-    std::printf("  peak memory       %7.1f MB (target < 150 MB)", double(peakKiB()) / 1024.0);
+    std::printf("  peak memory       %7.1f MB (target <= 100 MB)", double(peakKiB()) / 1024.0);
     if (peakBefore > 0)
         std::printf(", of which %.1f MB while the tree was planned and written", double(peakBefore) / 1024.0);
     std::printf("\n");

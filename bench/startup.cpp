@@ -4,60 +4,21 @@
 // medians and their ratios are printed (the goal is 1.5 at most).
 //
 //     bench_startup [ROUNDS]        (tessaro-cli is looked for beside this program)
+#include "bench/support/ProcessTiming.h"
 #include "bench/support/Timing.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 using Timing::median;
-
-namespace
-{
-// Runs the program with its output thrown away; the wall time from spawn to exit, in ms, or a
-// negative value when it failed.
-double timedRun(const QStringList& command)
-{
-    std::vector<QByteArray> args;
-    for (const QString& arg : command)
-        args.push_back(arg.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return -1;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
-}
-} // namespace
+using Timing::processMillis;
 
 int main(int argc, char* argv[])
 {
@@ -76,7 +37,8 @@ int main(int argc, char* argv[])
     const QStringList help{cli, QStringLiteral("--help")};
     const QStringList search{cli, QStringLiteral("--catalogue"), catalogue, QStringLiteral("search")};
     const QStringList shell{sqlite, catalogue, QStringLiteral("select 1")};
-    if (timedRun({cli, QStringLiteral("--catalogue"), catalogue, QStringLiteral("create-catalogue")}) < 0) {
+    if (processMillis({cli, QStringLiteral("--catalogue"), catalogue, QStringLiteral("create-catalogue")}) <
+        0) {
         std::fprintf(stderr, "bench_startup: tessaro-cli create-catalogue failed\n");
         return 1;
     }
@@ -84,7 +46,7 @@ int main(int argc, char* argv[])
     // One warm-up round brings every file into the page cache.
     std::vector<double> times[3];
     for (int round = -1; round < rounds; ++round) {
-        const double t[3] = {timedRun(shell), timedRun(help), timedRun(search)};
+        const double t[3] = {processMillis(shell), processMillis(help), processMillis(search)};
         if (t[0] < 0 || t[1] < 0 || t[2] < 0) {
             std::fprintf(stderr, "bench_startup: a run failed\n");
             return 1;

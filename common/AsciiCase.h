@@ -55,4 +55,18 @@ inline bool equal(std::string_view a, std::string_view b)
 {
     return equal<std::string_view>(a, b);
 }
+
+// SQLite's NOCASE order of UTF-8 texts: bytes compared unsigned with A-Z folded, and a text
+// before every longer one it begins. Negative, zero or positive.
+inline int compare(std::string_view a, std::string_view b)
+{
+    const size_t common = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < common; ++i) {
+        const int x = fold(static_cast<unsigned char>(a[i]));
+        const int y = fold(static_cast<unsigned char>(b[i]));
+        if (x != y)
+            return x - y;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
 } // namespace AsciiCase

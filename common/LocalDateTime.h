@@ -40,22 +40,30 @@ struct LocalDateTime {
 
     QDateTime toQDateTime() const { return QDateTime(QDate(year, month, day), QTime(hour, minute, second)); }
 
-    // "YYYY-MM-DD HH:MM:SS"; written by hand because it runs once per catalogued file.
+    static constexpr int TextLength = 19;
+
+    // "YYYY-MM-DD HH:MM:SS" into TextLength bytes at `out`, no terminator; written by hand
+    // because it runs once per catalogued file.
+    void writeText(char* out) const
+    {
+        put(out, year, 4);
+        out[4] = '-';
+        put(out + 5, month, 2);
+        out[7] = '-';
+        put(out + 8, day, 2);
+        out[10] = ' ';
+        put(out + 11, hour, 2);
+        out[13] = ':';
+        put(out + 14, minute, 2);
+        out[16] = ':';
+        put(out + 17, second, 2);
+    }
+
     QString toText() const
     {
-        char buf[20];
-        put(buf, year, 4);
-        buf[4] = '-';
-        put(buf + 5, month, 2);
-        buf[7] = '-';
-        put(buf + 8, day, 2);
-        buf[10] = ' ';
-        put(buf + 11, hour, 2);
-        buf[13] = ':';
-        put(buf + 14, minute, 2);
-        buf[16] = ':';
-        put(buf + 17, second, 2);
-        return QString::fromLatin1(buf, 19);
+        char buf[TextLength];
+        writeText(buf);
+        return QString::fromLatin1(buf, TextLength);
     }
 
     // Reads the catalogue's text form back; returns false when the text is not in that form.

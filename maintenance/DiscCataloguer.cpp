@@ -11,6 +11,7 @@
 #include "maintenance/DiscMediumReader.h"
 
 #include <algorithm>
+#include <limits>
 
 DiscCataloguer::DiscCataloguer(Catalogue& catalogue, TFileSearcher::DriveResolver resolver)
     : catalogue_(catalogue), searcher_(std::move(resolver))
@@ -70,6 +71,8 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
     TypeLetter = typeLetter;
     discRowWritten_ = false;
     lastPosition_ = -1;
+    nextFileId_ = 0;
+    indexFeed_ = {};
     try {
         // A run's pages stay in memory until its commit instead of spilling into the log
         // file while the transaction is still open.
@@ -86,15 +89,18 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
                                                             {QStringLiteral("vtipo"), typeLetter},
                                                             {QStringLiteral("vdata"), now.toText()}});
         discRowWritten_ = true;
+        prepareFileInsert();
         searcher_.Execute(folder, Pattern, true);
         // A stop during the walk has already removed the disc and ended the transaction.
         if (searcher_.Stopped || !transaction_)
             return false;
         checkWhole(counted);
+        insertFile_.reset();
         DiscRecords::writeCatalogued(catalogue_.connection(), {NewDiscId, typeLetter, discDate_, label},
                                      searcher_.LastRun.folders, DiscMediumReader::read(searcher_.LastRoot));
         // The disc's search index is built in one go from its rows, inside the run's transaction.
-        SearchIndex::indexDisc(catalogue_.connection(), NewDiscId);
+        SearchIndex::indexDisc(catalogue_.connection(), NewDiscId, indexFeed_);
+        indexFeed_ = {};
         transaction_->commit();
         transaction_.reset();
         discRowWritten_ = false;
@@ -123,22 +129,63 @@ void DiscCataloguer::checkWhole(const std::optional<WalkTally>& before)
                                .arg(read.folders));
 }
 
+void DiscCataloguer::prepareFileInsert()
+{
+    insertFile_.emplace(catalogue_.connection(), Statements::InsertFile.toUtf8());
+    const auto at = [this](const char* name) {
+        const int index = insertFile_->parameterIndex(name);
+        if (index == 0)
+            throw TessaroError(QStringLiteral("Parameter '%1' not found").arg(QLatin1String(name + 1)));
+        return index;
+    };
+    fileParams_ = {at(":vid"),         at(":vid_cd"),      at(":vnome"), at(":vpath"),
+                   at(":vestensione"), at(":vdimensione"), at(":vdata")};
+}
+
+// Each file gets max(files.id) + 1. The run holds the catalogue's write lock from before its
+// disc id until its commit and only its own rows go in meanwhile, so after the first
+// allocation counting up gives the very same ids without asking the table every time.
+qint64 DiscCataloguer::nextFileId()
+{
+    if (nextFileId_ <= 0 || nextFileId_ == std::numeric_limits<qint64>::max())
+        nextFileId_ = catalogue_.allocateFileId();
+    else
+        ++nextFileId_;
+    return nextFileId_;
+}
+
 void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date)
 {
     // Outside the run's transaction a row would be committed on its own and could outlive its disc.
-    if (!transaction_)
+    if (!transaction_ || !insertFile_)
         return;
-    const qint64 id = catalogue_.allocateFileId();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    catalogue_.work().execWith(
-        Statements::InsertFile,
-        {{QStringLiteral("vid"), id},
-         {QStringLiteral("vid_cd"), NewDiscId},
-         {QStringLiteral("vnome"), name},
-         {QStringLiteral("vpath"), path},
-         {QStringLiteral("vestensione"), dot < 0 ? QString(QLatin1String("")) : name.mid(dot)},
-         {QStringLiteral("vdimensione"), size},
-         {QStringLiteral("vdata"), date.toText()}});
+    const qint64 id = nextFileId();
+    const QByteArray nameText = name.toUtf8();
+    const QByteArray pathText = path.toUtf8();
+    // "." is one byte in UTF-8 and never part of another character.
+    const qsizetype dot = nameText.lastIndexOf('.');
+    const QByteArrayView extension = dot < 0 ? QByteArrayView("") : QByteArrayView(nameText).sliced(dot);
+    char dateBytes[LocalDateTime::TextLength];
+    date.writeText(dateBytes);
+    const std::string_view dateText(dateBytes, LocalDateTime::TextLength);
+    Statement& insert = *insertFile_;
+    insert.bind(fileParams_.id, id);
+    insert.bind(fileParams_.disc, NewDiscId);
+    insert.bindText(fileParams_.name, nameText);
+    insert.bindText(fileParams_.path, pathText);
+    insert.bindText(fileParams_.extension, extension);
+    insert.bind(fileParams_.size, size);
+    insert.bindText(fileParams_.date, dateText);
+    try {
+        insert.step();
+    } catch (...) {
+        insert.reset();
+        throw;
+    }
+    insert.reset();
+    indexFeed_.add(id, std::string_view(pathText.constData(), size_t(pathText.size())),
+                   std::string_view(nameText.constData(), size_t(nameText.size())),
+                   std::string_view(extension.data(), size_t(extension.size())), size, dateText);
     ++FilesAdded;
     const int now = position(FilesAdded, TotalFiles);
     if (now != lastPosition_) {
@@ -166,6 +213,8 @@ void DiscCataloguer::stop()
 
 void DiscCataloguer::undo() noexcept
 {
+    insertFile_.reset();
+    indexFeed_ = {};
     // SQLite may have rolled the transaction back by itself (a full disk): then the disc is
     // already gone, and deleting by id outside the transaction could hit another instance's disc.
     if (transaction_ && transaction_->active() && discRowWritten_ && NewDiscId > 0) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "catalogue/DiscStore.h"
+#include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/searchindex/DiscIndexFeed.h"
 #include "scan/UnFileSearch.h"
 
 #include <QString>
@@ -78,12 +80,23 @@ class DiscCataloguer
   private:
     void AddFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date);
     void undo() noexcept;
+    void prepareFileInsert();
+    qint64 nextFileId();
     void checkWhole(const std::optional<WalkTally>& before);
 
     Catalogue& catalogue_;
     TFileSearcher searcher_;
     Events events_;
     std::optional<Transaction> transaction_;
+    // The file insert of the run, prepared once, with its parameters' positions.
+    std::optional<Statement> insertFile_;
+    struct FileParams {
+        int id, disc, name, path, extension, size, date;
+    } fileParams_{};
+    // The run's next file id once the first has been allocated; 0 before.
+    qint64 nextFileId_ = 0;
+    // The run's rows, for the disc's search index.
+    DiscIndexFeed indexFeed_;
     bool discRowWritten_ = false;
     int lastPosition_ = -1;
     QString discDate_; // the disc row's date, as written

@@ -10,7 +10,9 @@
 #include "catalogue/DiscStore.h"
 #include "catalogue/Query.h"
 #include "catalogue/Schema.h"
+#include "catalogue/Statement.h"
 #include "catalogue/Statements.h"
+#include "catalogue/searchindex/DiscIndexFeed.h"
 #include "catalogue/searchindex/SearchIndex.h"
 #include "catalogue/searchindex/SearchPattern.h"
 #include "common/TessaroError.h"
@@ -238,6 +240,27 @@ QString visible(const QString& text)
     std::abort();
 }
 
+// A cataloguing run builds a disc's index from its rows in the order it writes them: that
+// index must be the stored one, built from the rows in the catalogue's order.
+void checkFeed(Connection& connection, qint64 disc)
+{
+    DiscIndexFeed feed;
+    Statement rows(connection, "select id, path, nome, estensione, dimensione, data from files "
+                               "where id_cd = ?1 order by id");
+    rows.bind(1, disc);
+    while (rows.step())
+        feed.add(rows.integer(0), rows.text(1), rows.text(2), rows.text(3), rows.integer(4), rows.text(5));
+    const QByteArray fed = feed.build();
+    Statement stored(connection, "select body from search_index where id_cd = ?1");
+    stored.bind(1, disc);
+    const QByteArray body = stored.step() ? stored.blob(0) : QByteArray();
+    if (!fed.isEmpty() && fed != body) {
+        std::fprintf(stderr,
+                     "FINDING: the index built from the rows as written differs from the stored one\n");
+        std::abort();
+    }
+}
+
 QString row(const QString& cdid, const QString& file, qint64 size, const QString& date, const QString& ext)
 {
     return QStringList{cdid, file, QString::number(size), date, ext}.join(QChar(0x1f));
@@ -275,8 +298,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         try {
             for (qint64 disc : {1, 2})
                 addFile(*cat.work, disc, addedPath, addedName, qint64(size), addedDate);
-            if (change == 1)
+            if (change == 1) {
                 SearchIndex::indexDisc(connection, 1);
+                checkFeed(connection, 1);
+            }
         } catch (const TessaroError& error) {
             std::fprintf(stderr, "FINDING: adding a file failed: %s\n", qPrintable(error.message()));
             std::abort();

@@ -5,6 +5,7 @@
 #include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
 #include "catalogue/searchindex/DiscIndex.h"
+#include "catalogue/searchindex/DiscIndexFeed.h"
 #include "common/TessaroError.h"
 
 #include <limits>
@@ -65,6 +66,27 @@ std::unique_ptr<Transaction> transactionUnlessInOne(Connection& connection)
         return std::make_unique<Transaction>(connection);
     return nullptr;
 }
+
+// Stores the built index, or drops the disc's index when it could not be built.
+bool store(Connection& connection, qint64 discId, Built built)
+{
+    // A blob longer than the connection takes could not be stored (nor read back).
+    if (built.body.size() > connection.lengthLimit())
+        built = {};
+    if (built.body.isEmpty()) {
+        Statement drop(connection, "delete from search_index where id_cd = ?1");
+        drop.bind(1, discId);
+        drop.step();
+    } else {
+        Statement store(connection, "insert or replace into search_index (id_cd, generation, entries, body) "
+                                    "values (?1, random(), ?2, ?3)");
+        store.bind(1, discId);
+        store.bind(2, built.entries);
+        store.bindBlob(3, built.body);
+        store.step();
+    }
+    return !built.body.isEmpty();
+}
 } // namespace
 
 namespace SearchIndex
@@ -89,25 +111,21 @@ bool indexDisc(Connection& connection, qint64 discId)
     if (!present(connection))
         return false;
     auto own = transactionUnlessInOne(connection);
-    Built built = buildIndex(connection, discId);
-    // A blob longer than the connection takes could not be stored (nor read back).
-    if (built.body.size() > connection.lengthLimit())
-        built = {};
-    if (built.body.isEmpty()) {
-        Statement drop(connection, "delete from search_index where id_cd = ?1");
-        drop.bind(1, discId);
-        drop.step();
-    } else {
-        Statement store(connection, "insert or replace into search_index (id_cd, generation, entries, body) "
-                                    "values (?1, random(), ?2, ?3)");
-        store.bind(1, discId);
-        store.bind(2, built.entries);
-        store.bindBlob(3, built.body);
-        store.step();
-    }
+    const bool stored = store(connection, discId, buildIndex(connection, discId));
     if (own)
         own->commit();
-    return !built.body.isEmpty();
+    return stored;
+}
+
+bool indexDisc(Connection& connection, qint64 discId, const DiscIndexFeed& rows)
+{
+    if (!present(connection))
+        return false;
+    Built built{rows.build(), rows.count()};
+    // Only the stored rows can tell whether a disc the feed could not take fits an index.
+    if (built.body.isEmpty())
+        return indexDisc(connection, discId);
+    return store(connection, discId, std::move(built));
 }
 
 int indexMissing(Connection& connection)

@@ -10,6 +10,7 @@
 
 class Connection;
 class DiscIndex;
+class DiscIndexFeed;
 class Transaction;
 
 // The catalogue's search index: one packed DiscIndex per disc in the table search_index,
@@ -25,6 +26,9 @@ bool present(Connection& connection);
 // after the commit). Returns false, leaving the disc to the plain statement, when the
 // catalogue has no search_index table or the disc's rows hold values the index cannot carry.
 bool indexDisc(Connection& connection, qint64 discId);
+// The same from the rows the run fed in as it wrote them, in the run's transaction: `rows`
+// must hold every file row of the disc, and nothing else may have written any.
+bool indexDisc(Connection& connection, qint64 discId, const DiscIndexFeed& rows);
 // Indexes every disc that has no index and drops indexes of discs that no longer exist.
 // Returns how many discs were indexed.
 int indexMissing(Connection& connection);

@@ -1,4 +1,6 @@
 #include "catalogue/DiscStore.h"
+#include "catalogue/Statement.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
 #include "tests/maintenance/MaintenanceFixture.h"
@@ -30,6 +32,9 @@ class CataloguerTest : public QObject
     void positionRoundsHalvesToEven();
     void writesTheDiscAndOneRowPerFile();
     void idsAreSharedByCdsAndDvds();
+    void fileIdsFollowTheHighestId_data();
+    void fileIdsFollowTheHighestId();
+    void searchIndexIsTheOneBuiltFromTheRows();
     void progressIsReportedOnlyWhenItChanges();
     void discWithoutFilesStillGetsItsRow();
     void otherConnectionsSeeNothingBeforeTheCommit();
@@ -118,6 +123,70 @@ void CataloguerTest::idsAreSharedByCdsAndDvds()
     QVERIFY(run.catalogue(QStringLiteral("D"), kRoot, noLabel));
     QCOMPARE(run.newDiscLabel(), QStringLiteral("D0011"));
     QCOMPARE(host.catalogue.count(QStringLiteral("files")), 11);
+}
+
+void CataloguerTest::fileIdsFollowTheHighestId_data()
+{
+    QTest::addColumn<QList<qint64>>("existing");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty catalogue") << QList<qint64>{} << QStringLiteral("1,2,3");
+    QTest::newRow("after a gap") << QList<qint64>{4, 5000} << QStringLiteral("5001,5002,5003");
+    // Ids through zero: the run counts on from the first id whatever its sign.
+    QTest::newRow("negative ids") << QList<qint64>{-2} << QStringLiteral("-1,0,1");
+}
+
+void CataloguerTest::fileIdsFollowTheHighestId()
+{
+    QFETCH(QList<qint64>, existing);
+    QFETCH(QString, expected);
+    FakeHost host;
+    const qint64 other = host.catalogue.addDisc(QStringLiteral("C"));
+    for (qint64 id : existing) {
+        Statement insert(host.connection(), "insert into files (id, id_cd, nome, path, dimensione, data) "
+                                            "values (?1, ?2, 'x', '\\', 0, '2020-01-01 00:00:00')");
+        insert.bind(1, id);
+        insert.bind(2, other);
+        insert.step();
+    }
+    FakeDrive drive;
+    drive.addFile(QStringLiteral("a/1"));
+    drive.addFile(QStringLiteral("b/2"));
+    drive.addFile(QStringLiteral("3"));
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+    QCOMPARE(host.catalogue
+                 .scalar(QStringLiteral("select group_concat(id) from (select id from files where id_cd = %1 "
+                                        "order by id)")
+                             .arg(run.NewDiscId))
+                 .toString(),
+             expected);
+}
+
+// The run builds the disc's index from the rows as it writes them; it must be byte for byte the
+// one built from the stored rows, in the catalogue's order of folders and names.
+void CataloguerTest::searchIndexIsTheOneBuiltFromTheRows()
+{
+    FakeHost host;
+    FakeDrive drive;
+    // Letters that fold, the characters between Z and a ("\" among them, the path separator),
+    // prefixes, texts beyond ASCII, folders NOCASE holds equal, and a folder visited again
+    // after its subfolders.
+    const char* const names[] = {"a/x.TXT", "a/X.txt",   "A/x.txt", "A/Y",   "a/_u",       "a/[v",
+                                 "a/~w",    "a/ab",      "a/aB",    "a/abc", "a/AB.c",     "a/b/z",
+                                 "a/b/Z.d", "a_b/k",     "ab/k",    "a b/k", "Ä/é.TXT",    "é/e",
+                                 "E/è",     "z/.hidden", "z/a.b.c", "[/q",   "`/q",        "^/Q",
+                                 "root",    "Root",      "ROOT.",   "a/zz",  "a/b/c/d/e/f"};
+    for (const char* name : names)
+        drive.addFile(QString::fromUtf8(name), "12");
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+    const QString body =
+        QStringLiteral("select hex(body) || '/' || entries from search_index where id_cd = %1")
+            .arg(run.NewDiscId);
+    const QString fed = host.catalogue.scalar(body).toString();
+    QVERIFY(fed.endsWith(QStringLiteral("/%1").arg(std::size(names))));
+    QVERIFY(SearchIndex::indexDisc(host.connection(), run.NewDiscId));
+    QCOMPARE(fed, host.catalogue.scalar(body).toString());
 }
 
 void CataloguerTest::progressIsReportedOnlyWhenItChanges()
