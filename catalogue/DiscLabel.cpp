@@ -23,3 +23,12 @@ qint64 discIdFromLabel(const QString& label)
         throw TessaroError(QStringLiteral("'%1' is not a valid integer value").arg(rest));
     return id;
 }
+
+QString discTypeName(const QString& typeLetter)
+{
+    if (typeLetter == QLatin1String("C"))
+        return QStringLiteral("CD");
+    if (typeLetter == QLatin1String("D"))
+        return QStringLiteral("DVD");
+    return typeLetter;
+}

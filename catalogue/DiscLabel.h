@@ -8,3 +8,7 @@ QString discLabel(const QString& typeLetter, qint64 id);
 
 // Drops the first character and reads the rest as a decimal integer.
 qint64 discIdFromLabel(const QString& label);
+
+// The medium a type letter stands for, as the disc record shows it: C is "CD", D is "DVD"; any
+// other letter (a hand-edited catalogue) is shown as it is.
+QString discTypeName(const QString& typeLetter);

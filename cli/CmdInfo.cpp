@@ -1,4 +1,5 @@
 #include "catalogue/Catalogue.h"
+#include "catalogue/DiscLabel.h"
 #include "catalogue/DiscRecord.h"
 #include "catalogue/Transaction.h"
 #include "cli/Commands.h"
@@ -14,15 +15,6 @@ namespace
 QString optionalNumber(const std::optional<qint64>& value)
 {
     return value ? QString::number(*value) : QString();
-}
-
-QString typeName(const QString& letter)
-{
-    if (letter == QLatin1String("C"))
-        return QStringLiteral("CD");
-    if (letter == QLatin1String("D"))
-        return QStringLiteral("DVD");
-    return letter;
 }
 } // namespace
 
@@ -60,7 +52,7 @@ int cmdInfo(const CliContext& context)
     const std::pair<const char*, QString> lines[] = {
         {"disc", disc->label()},
         {"volume label", disc->volumeLabel},
-        {"type", typeName(disc->type)},
+        {"type", discTypeName(disc->type)},
         {"catalogued", disc->date.toString()},
         {"folders", QString::number(record.folders)},
         {"files", QString::number(record.files)},

@@ -1,6 +1,7 @@
 #include "search/ui/DiscDetails.h"
 
 #include "catalogue/Catalogue.h"
+#include "catalogue/DiscLabel.h"
 #include "catalogue/DiscRecord.h"
 #include "catalogue/Transaction.h"
 #include "common/TessaroError.h"
@@ -25,15 +26,6 @@ constexpr int kLoadedRole = Qt::UserRole + 1; // its files are in the tree
 QString bytes(qint64 value)
 {
     return QLocale::c().toString(value);
-}
-
-QString typeName(const QString& letter)
-{
-    if (letter == QLatin1String("C"))
-        return QStringLiteral("CD");
-    if (letter == QLatin1String("D"))
-        return QStringLiteral("DVD");
-    return letter;
 }
 } // namespace
 
@@ -115,7 +107,7 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
                            ? disc.label()
                            : QStringLiteral("%1   %2").arg(disc.label(), disc.volumeLabel));
     QString facts = QStringLiteral("%1, catalogued %2\n%3 folders, %4 files, %5 bytes")
-                        .arg(typeName(disc.type), disc.date.toString())
+                        .arg(discTypeName(disc.type), disc.date.toString())
                         .arg(record ? record->folders : qint64(tree.folders().size()))
                         .arg(root.allFiles)
                         .arg(bytes(root.allBytes));

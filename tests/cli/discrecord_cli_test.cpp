@@ -1,3 +1,4 @@
+#include "tests/support/CliRun.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QProcess>
@@ -5,11 +6,7 @@
 
 namespace
 {
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = CliRun;
 } // namespace
 
 // tessaro-cli info, tree and duplicates over a catalogue with known copies.
@@ -30,12 +27,7 @@ class DiscRecordCliTest : public QObject
 
 Run DiscRecordCliTest::cli(const QStringList& args)
 {
-    QProcess process;
-    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tessaro-cli"),
-                  QStringList{QStringLiteral("--catalogue"), cat_->path()} + args);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    return CliRun::of(QStringList{QStringLiteral("--catalogue"), cat_->path()} + args);
 }
 
 void DiscRecordCliTest::init()

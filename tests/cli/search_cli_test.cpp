@@ -1,5 +1,6 @@
 #include "catalogue/Query.h"
 #include "catalogue/searchindex/SearchIndex.h"
+#include "tests/support/CliRun.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QProcess>
@@ -7,11 +8,7 @@
 
 namespace
 {
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = CliRun;
 } // namespace
 
 // tessaro-cli search and upgrade-catalogue, run as a user runs them.
@@ -34,12 +31,7 @@ class SearchCliTest : public QObject
 
 Run SearchCliTest::cli(const QStringList& args)
 {
-    QProcess process;
-    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tessaro-cli"),
-                  QStringList{QStringLiteral("--catalogue"), cat_->path()} + args);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    return CliRun::of(QStringList{QStringLiteral("--catalogue"), cat_->path()} + args);
 }
 
 void SearchCliTest::init()
