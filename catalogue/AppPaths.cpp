@@ -15,7 +15,7 @@ const QString kFolderName = QStringLiteral("tessaro");
 const QString kCatalogueName = QStringLiteral("archive.mdb");
 const QString kSettingsName = QStringLiteral("tessaro.ini");
 
-// The base folder spec: a variable that is unset, empty or relative is ignored.
+// As the XDG base directory rules have it: a variable that is unset, empty or relative is ignored.
 QString baseFolder(const QString& variable, const QString& home, const QString& fallback)
 {
     if (!variable.isEmpty() && QDir::isAbsolutePath(variable))

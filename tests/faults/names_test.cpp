@@ -230,7 +230,7 @@ void NamesTest::everyNameIsFoundByItsOwnText()
     ResultSet result(host_.connection());
     for (const Entry& entry : entries_) {
         QString pattern = entry.full();
-        // The pattern loses its trailing blanks and control characters, as the design says.
+        // The pattern box drops trailing blanks and control characters from what is typed.
         if (trimmedAway(pattern.back()))
             pattern += QLatin1Char('*');
         SearchCriteria criteria;
