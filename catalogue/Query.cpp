@@ -118,7 +118,11 @@ QVariant Query::field(const QString& name) const
 
 QVariant Query::value(int i) const
 {
-    const Statement& current = row(i);
+    return valueOf(row(i), i);
+}
+
+QVariant Query::valueOf(const Statement& current, int i)
+{
     switch (current.type(i)) {
     case Statement::Type::Null:
         return {};

@@ -42,6 +42,8 @@ class Query
     void next();
     QVariant field(const QString& name) const;
     QVariant value(int column) const;
+    // A column of any statement's current row as the work query gives its fields.
+    static QVariant valueOf(const Statement& row, int column);
     bool fieldIsNull(const QString& name) const;
     qint64 fieldAsInt(const QString& name) const;
     QString fieldAsString(const QString& name) const;
