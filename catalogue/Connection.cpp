@@ -136,6 +136,16 @@ void Connection::checkWritable()
         throw TessaroError(refusal());
 }
 
+void Connection::setTriggersEnabled(bool enabled)
+{
+    if (!db_)
+        raise();
+    // SQLite leaves a trigger's work out of a statement when it prepares it, and changing the
+    // setting has every prepared statement prepared again.
+    if (sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, enabled ? 1 : 0, nullptr) != SQLITE_OK)
+        raise();
+}
+
 QString Connection::refusal() const
 {
     return QStringLiteral("The catalogue holds triggers that Tessaro did not make (%1); it can be searched "

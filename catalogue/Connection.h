@@ -44,6 +44,10 @@ class Connection
     // Run inside a write transaction, the answer holds until it ends.
     void checkWritable();
 
+    // Whether the catalogue's triggers run in the statements prepared from now on; on after
+    // connecting. Statements prepared before are prepared again at their next run.
+    void setTriggersEnabled(bool enabled);
+
     // SQLite's text for the last failure on this connection.
     QString errorText() const;
     [[noreturn]] void raise() const;

@@ -13,6 +13,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -150,8 +151,16 @@ int cmdAdd(const CliContext& context)
         run.searcher().mapDrive(letter, rootFolder);
     run.searcher().ListArchives = options.archives || setting.ListArchives();
     run.searcher().DotFolders = options.dotFolders || DotFolderSetting(setting.path()).enterDotFolders();
-    // Ctrl+C reaches the run through the notifier below, handled between files.
-    run.searcher().OnPump = [] { QCoreApplication::processEvents(); };
+    // Ctrl+C reaches the run through the notifier below, handled between files. A look every
+    // few milliseconds is soon enough and spares a system call per file.
+    QElapsedTimer sincePump;
+    sincePump.start();
+    run.searcher().OnPump = [&sincePump] {
+        if (sincePump.elapsed() < 5)
+            return;
+        sincePump.restart();
+        QCoreApplication::processEvents();
+    };
     QSocketNotifier wake(g_wake[0], QSocketNotifier::Read);
     QObject::connect(&wake, &QSocketNotifier::activated, [&run] {
         char buffer[16];

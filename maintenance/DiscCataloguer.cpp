@@ -13,6 +13,36 @@
 #include <algorithm>
 #include <limits>
 
+namespace
+{
+// A run's file rows go in without the catalogue's triggers. The only one on inserting a file
+// drops the disc's search index, which a disc being catalogued does not have: the disc row's
+// own trigger dropped any left under its id, and the index written at the end of the run
+// replaces whatever is there. Triggers of another program refuse the run before it starts.
+// Leaving them out spares SQLite a trigger program per file.
+class TriggersOff
+{
+  public:
+    explicit TriggersOff(Connection& connection) : connection_(connection)
+    {
+        connection_.setTriggersEnabled(false);
+    }
+    ~TriggersOff()
+    {
+        try {
+            connection_.setTriggersEnabled(true);
+        } catch (...) {
+            // Only a closed connection refuses, and a new one starts with triggers on.
+        }
+    }
+    TriggersOff(const TriggersOff&) = delete;
+    TriggersOff& operator=(const TriggersOff&) = delete;
+
+  private:
+    Connection& connection_;
+};
+} // namespace
+
 DiscCataloguer::DiscCataloguer(Catalogue& catalogue, TFileSearcher::DriveResolver resolver)
     : catalogue_(catalogue), searcher_(std::move(resolver))
 {
@@ -73,6 +103,8 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
     lastPosition_ = -1;
     nextFileId_ = 0;
     indexFeed_ = {};
+    lastPath_.clear();
+    lastPathText_.clear();
     try {
         // A run's pages stay in memory until its commit instead of spilling into the log
         // file while the transaction is still open.
@@ -89,13 +121,16 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
                                                             {QStringLiteral("vtipo"), typeLetter},
                                                             {QStringLiteral("vdata"), now.toText()}});
         discRowWritten_ = true;
-        prepareFileInsert();
-        searcher_.Execute(folder, Pattern, true);
+        {
+            const TriggersOff walk(catalogue_.connection());
+            prepareFileInsert();
+            searcher_.Execute(folder, Pattern, true);
+            insertFile_.reset();
+        }
         // A stop during the walk has already removed the disc and ended the transaction.
         if (searcher_.Stopped || !transaction_)
             return false;
         checkWhole(counted);
-        insertFile_.reset();
         DiscRecords::writeCatalogued(catalogue_.connection(), {NewDiscId, typeLetter, discDate_, label},
                                      searcher_.LastRun.folders, DiscMediumReader::read(searcher_.LastRoot));
         // The disc's search index is built in one go from its rows, inside the run's transaction.
@@ -161,7 +196,12 @@ void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 si
         return;
     const qint64 id = nextFileId();
     const QByteArray nameText = name.toUtf8();
-    const QByteArray pathText = path.toUtf8();
+    // The files of a folder come one after another with the same path.
+    if (path != lastPath_) {
+        lastPath_ = path;
+        lastPathText_ = path.toUtf8();
+    }
+    const QByteArray& pathText = lastPathText_;
     // "." is one byte in UTF-8 and never part of another character.
     const qsizetype dot = nameText.lastIndexOf('.');
     const QByteArrayView extension = dot < 0 ? QByteArrayView("") : QByteArrayView(nameText).sliced(dot);

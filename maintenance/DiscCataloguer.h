@@ -93,6 +93,9 @@ class DiscCataloguer
     struct FileParams {
         int id, disc, name, path, extension, size, date;
     } fileParams_{};
+    // The last file's folder and its UTF-8 form.
+    QString lastPath_;
+    QByteArray lastPathText_;
     // The run's next file id once the first has been allocated; 0 before.
     qint64 nextFileId_ = 0;
     // The run's rows, for the disc's search index.

@@ -42,6 +42,8 @@ class CataloguerTest : public QObject
     void errorInTheMiddleRemovesTheDisc();
     void failedDiscRowLeavesNothingToRemove();
     void removeCommittedTakesTheDiscAway();
+    void triggersWorkAgainAfterEveryRun_data();
+    void triggersWorkAgainAfterEveryRun();
 };
 
 void CataloguerTest::positionRoundsHalvesToEven_data()
@@ -353,6 +355,52 @@ void CataloguerTest::removeCommittedTakesTheDiscAway()
     QCOMPARE(host.catalogue.count(QStringLiteral("cd")), 1);
     QCOMPARE(host.catalogue.count(QStringLiteral("files")), 1);
     QVERIFY(!inTransaction(host.connection()));
+}
+
+// A run writes its file rows without the catalogue's triggers; however it ends, the session's
+// next change of a disc's rows must drop that disc's search index again.
+void CataloguerTest::triggersWorkAgainAfterEveryRun_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("completed") << QStringLiteral("completed");
+    QTest::newRow("stopped in the walk") << QStringLiteral("stopped");
+    QTest::newRow("failed in the walk") << QStringLiteral("failed");
+}
+
+void CataloguerTest::triggersWorkAgainAfterEveryRun()
+{
+    QFETCH(QString, ending);
+    FakeHost host;
+    FakeDrive drive;
+    drive.addFiles(30);
+    drive.addFile(QStringLiteral("many/poison.bin"));
+    const qint64 earlier = host.catalogue.addDisc(QStringLiteral("C"));
+    host.catalogue.addFile(earlier, QStringLiteral("\\"), QStringLiteral("keep.txt"));
+    QVERIFY(SearchIndex::indexDisc(host.connection(), earlier));
+    if (ending == QLatin1String("failed"))
+        host.catalogue.connection.exec("create temp trigger poison before insert on files when new.nome = "
+                                       "'poison.bin' begin select raise(abort, 'disk I/O error'); end");
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
+    run.searcher().OnPump = [] { QCoreApplication::processEvents(); };
+    DiscCataloguer::Events events;
+    events.progress = [&](int position) {
+        if (ending == QLatin1String("stopped") && position >= 10 && !run.searcher().Stopped)
+            QTimer::singleShot(0, [&] { run.stop(); });
+    };
+    run.setEvents(events);
+    run.countFiles(kRoot);
+    bool completed = false;
+    try {
+        completed = run.catalogue(QStringLiteral("C"), kRoot, noLabel);
+    } catch (const TessaroError&) {
+    }
+    QCOMPARE(completed, ending == QLatin1String("completed"));
+    if (ending == QLatin1String("failed"))
+        host.catalogue.connection.exec("drop trigger poison");
+    QCOMPARE(host.catalogue.count(QStringLiteral("search_index")), completed ? 2 : 1);
+
+    host.catalogue.connection.exec("update files set dimensione = dimensione + 1");
+    QCOMPARE(host.catalogue.count(QStringLiteral("search_index")), 0);
 }
 
 QTEST_MAIN(CataloguerTest)
