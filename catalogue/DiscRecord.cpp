@@ -104,17 +104,26 @@ std::optional<DiscStore::DiscRow> lookalike(Connection& connection, const QStrin
 }
 
 void writeCatalogued(Connection& connection, const DiscStore::DiscRow& disc, qint64 folders,
-                     const DiscMedium& medium)
+                     const RunTotals& totals, const DiscMedium& medium)
 {
     if (!present(connection))
         return;
     // A record left by a disc once under this id (removed by an older program) is replaced.
-    Statement write(
-        connection,
-        "insert or replace into disc_record (id_cd, tipo, data, total_space, free_space, folders, "
-        "files, bytes, fs_id) select ?1, ?2, ?3, ?4, ?5, ?6, count(*), coalesce(sum(dimensione), 0), "
-        "?7 from files where id_cd = ?1");
+    // The run's own counts spare a pass over its rows.
+    Statement write(connection,
+                    totals.bytes
+                        ? QByteArrayView("insert or replace into disc_record (id_cd, tipo, data, "
+                                         "total_space, free_space, folders, files, bytes, fs_id) "
+                                         "values (?1, ?2, ?3, ?4, ?5, ?6, ?8, ?9, ?7)")
+                        : QByteArrayView("insert or replace into disc_record (id_cd, tipo, data, "
+                                         "total_space, free_space, folders, files, bytes, fs_id) "
+                                         "select ?1, ?2, ?3, ?4, ?5, ?6, count(*), "
+                                         "coalesce(sum(dimensione), 0), ?7 from files where id_cd = ?1"));
     bindDisc(write, disc);
+    if (totals.bytes) {
+        write.bind(8, totals.files);
+        write.bind(9, *totals.bytes);
+    }
     for (const auto& [index, value] : {std::pair{4, medium.totalSpace}, std::pair{5, medium.freeSpace}}) {
         if (value)
             write.bind(index, *value);

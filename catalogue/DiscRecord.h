@@ -52,11 +52,19 @@ std::map<qint64, QString> locations(Connection& connection);
 std::optional<DiscStore::DiscRow> lookalike(Connection& connection, const QString& volumeLabel,
                                             const QString& fileSystemId, qint64 files, qint64 folders);
 
-// Writes the record of a disc just catalogued: its totals counted from its file rows, the
-// medium's facts, no location or notes. Runs inside the caller's transaction; does nothing
-// on a catalogue without the table.
+// The totals a cataloguing run kept of the rows it wrote: the number of files and, unless the
+// sum left 64 bits, their sizes added up.
+struct RunTotals {
+    qint64 files = 0;
+    std::optional<qint64> bytes;
+};
+
+// Writes the record of a disc just catalogued: its totals as the run counted them (without
+// sizes, counted from its file rows, whose sum then fails as SQLite's does), the medium's facts,
+// no location or notes. Runs inside the caller's transaction; does nothing on a catalogue
+// without the table.
 void writeCatalogued(Connection& connection, const DiscStore::DiscRow& disc, qint64 folders,
-                     const DiscMedium& medium);
+                     const RunTotals& totals, const DiscMedium& medium);
 
 // Sets location and notes of the disc in a transaction of its own, when the disc row still is
 // that disc; raises the program error otherwise. The table must be there.

@@ -105,6 +105,7 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
     indexFeed_ = {};
     lastPath_.clear();
     lastPathText_.clear();
+    bytesAdded_ = 0;
     try {
         // A run's pages stay in memory until its commit instead of spilling into the log
         // file while the transaction is still open.
@@ -132,7 +133,8 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
             return false;
         checkWhole(counted);
         DiscRecords::writeCatalogued(catalogue_.connection(), {NewDiscId, typeLetter, discDate_, label},
-                                     searcher_.LastRun.folders, DiscMediumReader::read(searcher_.LastRoot));
+                                     searcher_.LastRun.folders, {FilesAdded, bytesAdded_},
+                                     DiscMediumReader::read(searcher_.LastRoot));
         // The disc's search index is built in one go from its rows, inside the run's transaction.
         SearchIndex::indexDisc(catalogue_.connection(), NewDiscId, indexFeed_);
         indexFeed_ = {};
@@ -223,6 +225,8 @@ void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 si
         throw;
     }
     insert.reset();
+    if (bytesAdded_ && __builtin_add_overflow(*bytesAdded_, size, &*bytesAdded_))
+        bytesAdded_.reset();
     indexFeed_.add(id, std::string_view(pathText.constData(), size_t(pathText.size())),
                    std::string_view(nameText.constData(), size_t(nameText.size())),
                    std::string_view(extension.data(), size_t(extension.size())), size, dateText);

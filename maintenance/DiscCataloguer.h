@@ -93,6 +93,8 @@ class DiscCataloguer
     struct FileParams {
         int id, disc, name, path, extension, size, date;
     } fileParams_{};
+    // The sizes of the run's rows added up; none once the sum left 64 bits.
+    std::optional<qint64> bytesAdded_;
     // The last file's folder and its UTF-8 form.
     QString lastPath_;
     QByteArray lastPathText_;

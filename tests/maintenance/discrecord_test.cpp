@@ -4,6 +4,7 @@
 #include "maintenance/DiscCataloguer.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 
+#include <QTimer>
 #include <QtTest>
 
 namespace
@@ -45,6 +46,8 @@ class DiscRecordTest : public QObject
     void olderCatalogueWorksAndIsUpgraded();
     void sameDiscAgainIsRecognised_data();
     void sameDiscAgainIsRecognised();
+    void recordTotalsAreTheDiscsRows_data();
+    void recordTotalsAreTheDiscsRows();
 };
 
 void DiscRecordTest::recordComesAndGoesWithItsDisc_data()
@@ -220,6 +223,66 @@ void DiscRecordTest::sameDiscAgainIsRecognised()
     run.countFiles(kRoot);
     const auto same = run.lookalike(label);
     QCOMPARE(same ? same->label() : QString(), found);
+}
+
+// A run records the totals it counted as it wrote the rows; they must be those of the rows.
+void DiscRecordTest::recordTotalsAreTheDiscsRows_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<bool>("withFiles");
+    QTest::newRow("empty disc") << QString() << false;
+    QTest::newRow("files of every size") << QString() << true;
+    QTest::newRow("after a stopped run") << QStringLiteral("stopped") << true;
+    QTest::newRow("after a failed run") << QStringLiteral("failed") << true;
+}
+
+void DiscRecordTest::recordTotalsAreTheDiscsRows()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, withFiles);
+    FakeHost host;
+    FakeDrive drive;
+    if (withFiles) {
+        drive.addFiles(40);
+        drive.addFile(QStringLiteral("a.txt"), "12345");
+        drive.addFile(QStringLiteral("docs/b"), "1");
+        // Sparse: sizes beyond 32 bits without the bytes.
+        for (const qint64 size : {qint64(5) << 30, (qint64(4) << 30) + 1}) {
+            QFile big(drive.disc.filePath(QStringLiteral("big%1.bin").arg(size)));
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(size));
+        }
+    }
+    DiscCataloguer run(host.session(), [&drive](QChar l) { return drive.rootOf(l); });
+    run.searcher().OnPump = [] { QCoreApplication::processEvents(); };
+    if (before == QLatin1String("stopped")) {
+        DiscCataloguer::Events events;
+        events.progress = [&](int position) {
+            if (position >= 20 && !run.searcher().Stopped)
+                QTimer::singleShot(0, [&] { run.stop(); });
+        };
+        run.setEvents(events);
+        run.countFiles(kRoot);
+        QVERIFY(!run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+        QVERIFY(run.FilesAdded > 0);
+        run.setEvents({});
+    } else if (before == QLatin1String("failed")) {
+        run.countFiles(kRoot);
+        QFile::remove(drive.disc.filePath(QStringLiteral("a.txt")));
+        QVERIFY_THROWS_EXCEPTION(TessaroError, run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+        QVERIFY(run.FilesAdded > 0);
+    }
+    run.countFiles(kRoot);
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+    const DiscStore::DiscRow disc = lastDisc(host.session());
+    const auto record = DiscRecords::find(host.connection(), disc);
+    QVERIFY(record);
+    const QString rows = QStringLiteral("select count(*) || ' files, ' || coalesce(sum(dimensione), 0) || "
+                                        "' bytes' from files where id_cd = %1")
+                             .arg(disc.id);
+    QCOMPARE(QStringLiteral("%1 files, %2 bytes").arg(record->files).arg(record->bytes),
+             host.catalogue.scalar(rows).toString());
+    // 40 files, a.txt (gone after the failed run), docs/b and the two large ones.
+    QCOMPARE(record->files, !withFiles ? 0 : before == QLatin1String("failed") ? 43 : 44);
 }
 
 QTEST_GUILESS_MAIN(DiscRecordTest)
