@@ -1,6 +1,6 @@
 #include "catalogue/searchindex/DiscIndexFeed.h"
 
-#include "catalogue/searchindex/DiscIndex.h"
+#include "catalogue/searchindex/IndexBody.h"
 #include "common/AsciiCase.h"
 
 #include <algorithm>
@@ -31,7 +31,7 @@ void DiscIndexFeed::add(qint64 id, std::string_view path, std::string_view name,
     dates_.append(date);
 }
 
-QByteArray DiscIndexFeed::build() const
+QByteArray DiscIndexFeed::build(quint32 pieceEntries) const
 {
     if (tooLarge_)
         return {};
@@ -60,7 +60,7 @@ QByteArray DiscIndexFeed::build() const
         return byName != 0 ? byName < 0 : a->id < b->id;
     });
 
-    DiscIndex::Builder builder;
+    IndexBody::Builder builder(pieceEntries);
     for (const Row* row : order) {
         const std::string_view text = name(*row);
         if (!builder.add(row->id, paths_[row->path], text, text.substr(text.size() - row->extensionLength),

@@ -1,5 +1,6 @@
 #include "catalogue/searchindex/SearchIndex.h"
 
+#include "catalogue/BlobReader.h"
 #include "catalogue/Connection.h"
 #include "catalogue/Schema.h"
 #include "catalogue/Statement.h"
@@ -28,13 +29,13 @@ struct Built {
 };
 
 // Reads the disc's rows in the grid's order.
-Built buildIndex(Connection& connection, qint64 discId)
+Built buildIndex(Connection& connection, qint64 discId, quint32 pieceEntries)
 {
     Statement rows(connection,
                    "select id, path, nome, estensione, dimensione, data from files where id_cd = ?1 "
                    "order by path, nome, id");
     rows.bind(1, discId);
-    DiscIndex::Builder builder;
+    IndexBody::Builder builder(pieceEntries);
     while (rows.step()) {
         if (!isInteger(rows, 0) || !isText(rows, 1) || !isText(rows, 2) || !isText(rows, 3) ||
             !isInteger(rows, 4) || !isText(rows, 5))
@@ -106,12 +107,12 @@ std::unique_ptr<Transaction> readTransaction(Connection& connection)
     return nullptr;
 }
 
-bool indexDisc(Connection& connection, qint64 discId)
+bool indexDisc(Connection& connection, qint64 discId, quint32 pieceEntries)
 {
     if (!present(connection))
         return false;
     auto own = transactionUnlessInOne(connection);
-    const bool stored = store(connection, discId, buildIndex(connection, discId));
+    const bool stored = store(connection, discId, buildIndex(connection, discId, pieceEntries));
     if (own)
         own->commit();
     return stored;
@@ -134,6 +135,9 @@ int indexMissing(Connection& connection)
         return 0;
     auto own = transactionUnlessInOne(connection);
     connection.exec("delete from search_index where id_cd not in (select id from cd)");
+    // Indexes of an earlier form (or none at all) are read, but rebuilt here in today's form
+    // ("TSX2"), which lets a search skip the pieces that cannot hold its text.
+    connection.exec("delete from search_index where substr(body, 1, 4) is not x'54535832'");
     std::vector<qint64> discs;
     {
         Statement missing(connection,
@@ -192,10 +196,56 @@ void SearchIndexCache::check(Connection& connection, const std::map<qint64, Stam
     changes_ = changes;
 }
 
-std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connection& connection,
-                                                                          const std::vector<qint64>& discs)
+namespace
 {
-    std::map<qint64, std::shared_ptr<const DiscIndex>> found;
+// The directory of the disc's body, read through `blob` (already on the disc's row).
+std::optional<IndexBody::Directory> readDirectory(BlobReader& blob)
+{
+    QByteArray bytes;
+    blob.read(0, std::min<qint64>(IndexBody::kHeadBytes, blob.size()), bytes);
+    const qint64 size = IndexBody::Directory::sizeFor(bytes, blob.size());
+    if (size < 0)
+        return std::nullopt;
+    if (size > bytes.size())
+        blob.read(bytes.size(), size - bytes.size(), bytes);
+    return IndexBody::Directory::parse(bytes, blob.size());
+}
+
+// Reads the pieces marked in `read` into `pieces`, each stretch of neighbours in one go.
+// False when one of them is not a well-formed index of the directory's count.
+bool readPieces(BlobReader& blob, const IndexBody::Directory& directory, const std::vector<bool>& read,
+                SearchIndexCache::Pieces& pieces)
+{
+    for (quint32 first = 0; first < directory.pieceCount();) {
+        if (!read[first]) {
+            ++first;
+            continue;
+        }
+        quint32 end = first + 1;
+        while (end < directory.pieceCount() && read[end])
+            ++end;
+        const qint64 start = directory.piece(first).offset;
+        const qint64 stop = directory.piece(end - 1).offset + directory.piece(end - 1).length;
+        QByteArray buffer;
+        blob.read(start, stop - start, buffer);
+        for (quint32 i = first; i < end; ++i) {
+            const IndexBody::Directory::Piece& piece = directory.piece(i);
+            auto index =
+                DiscIndex::fromBytes(buffer, qsizetype(piece.offset - start), qsizetype(piece.length));
+            if (!index || index->count() != piece.entries)
+                return false;
+            pieces[i] = std::move(index);
+        }
+        first = end;
+    }
+    return true;
+}
+} // namespace
+
+std::map<qint64, SearchIndexCache::Pieces>
+SearchIndexCache::load(Connection& connection, const std::vector<qint64>& discs, const Wanted& wanted)
+{
+    std::map<qint64, Pieces> found;
     if (connection.path() != path_) {
         clear();
         path_ = connection.path();
@@ -209,12 +259,14 @@ std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connec
     std::map<qint64, Stamp> stamps;
     std::vector<qint64> malformed; // counts no index can have: the disc is searched without it
     {
-        Statement rows(connection, "select id_cd, generation, entries from search_index");
+        Statement rows(connection,
+                       "select id_cd, generation, entries, typeof(body) = 'blob' from search_index");
         while (rows.step()) {
             const bool counted = isInteger(rows, 2); // asked before any conversion of the value
             const qint64 disc = rows.integer(0);
             const qint64 entries = rows.integer(2);
-            if (counted && entries >= 0 && entries <= std::numeric_limits<quint32>::max())
+            if (counted && entries >= 0 && entries <= std::numeric_limits<quint32>::max() &&
+                rows.integer(3) == 1)
                 stamps.emplace(disc, Stamp{rows.integer(1), entries});
             else
                 malformed.push_back(disc);
@@ -228,26 +280,59 @@ std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connec
         else
             ++it;
     }
+    std::optional<BlobReader> blob;
+    std::optional<qint64> blobDisc;
+    // The body of the disc, ready to read; false when it cannot be opened.
+    auto onDisc = [&](qint64 disc) {
+        if (!blob) {
+            // Pages read in place from the mapped file: no copy into SQLite's page cache.
+            connection.exec("PRAGMA mmap_size = 2147418112");
+            blob.emplace(connection, "search_index", "body");
+        }
+        if (blobDisc != disc)
+            blobDisc = blob->open(disc) ? std::optional<qint64>(disc) : std::nullopt;
+        return blobDisc == disc;
+    };
     for (qint64 disc : discs) {
         const auto stamp = stamps.find(disc);
         if (stamp == stamps.end() || !trusted_.count(disc))
             continue;
         auto slot = slots_.find(disc);
-        if (slot == slots_.end()) {
-            // A body longer than the connection takes would fail the whole search when read.
-            Statement body(connection,
-                           "select body from search_index where id_cd = ?1 and length(body) <= ?2");
-            body.bind(1, disc);
-            body.bind(2, connection.lengthLimit());
-            std::shared_ptr<const DiscIndex> index;
-            if (body.step() && body.type(0) == Statement::Type::Blob)
-                index = DiscIndex::fromBytes(body.blob(0));
-            if (index && index->count() != quint64(stamp->second.entries))
-                index.reset();
-            slot = slots_.emplace(disc, Slot{stamp->second.generation, std::move(index)}).first;
+        const bool fresh = slot == slots_.end();
+        if (fresh)
+            slot = slots_.emplace(disc, Slot{stamp->second.generation, std::nullopt, {}}).first;
+        Slot& s = slot->second;
+        if (fresh) {
+            if (onDisc(disc))
+                s.directory = readDirectory(*blob);
+            if (s.directory && s.directory->entries() != quint64(stamp->second.entries))
+                s.directory.reset();
+            if (s.directory)
+                s.pieces.resize(s.directory->pieceCount());
         }
-        if (slot->second.index)
-            found.emplace(disc, slot->second.index);
+        if (!s.directory)
+            continue;
+        const IndexBody::Directory& directory = *s.directory;
+        std::vector<bool> take(directory.pieceCount());
+        std::vector<bool> read(directory.pieceCount());
+        bool reading = false;
+        for (quint32 i = 0; i < directory.pieceCount(); ++i) {
+            take[i] = !wanted || wanted(directory, i);
+            read[i] = take[i] && !s.pieces[i];
+            reading = reading || read[i];
+        }
+        if (reading) {
+            if (!onDisc(disc) || !readPieces(*blob, directory, read, s.pieces)) {
+                s.directory.reset();
+                s.pieces.clear();
+                continue;
+            }
+        }
+        Pieces& pieces = found[disc];
+        for (quint32 i = 0; i < directory.pieceCount(); ++i) {
+            if (take[i])
+                pieces.push_back(s.pieces[i]);
+        }
     }
     return found;
 }
