@@ -14,6 +14,7 @@
 #include "catalogue/Statement.h"
 #include "catalogue/Statements.h"
 #include "catalogue/searchindex/DiscIndexFeed.h"
+#include "catalogue/searchindex/IndexBody.h"
 #include "catalogue/searchindex/SearchIndex.h"
 #include "catalogue/searchindex/SearchPattern.h"
 #include "common/TessaroError.h"
@@ -245,7 +246,8 @@ QString visible(const QString& text)
 }
 
 // A cataloguing run builds a disc's index from its rows in the order it writes them: that
-// index must be the stored one, built from the rows in the catalogue's order.
+// index (directory and pieces) must be the stored one, built from the rows in the catalogue's
+// order.
 void checkFeed(Connection& connection, qint64 disc, quint32 pieceEntries)
 {
     DiscIndexFeed feed;
@@ -254,10 +256,19 @@ void checkFeed(Connection& connection, qint64 disc, quint32 pieceEntries)
     rows.bind(1, disc);
     while (rows.step())
         feed.add(rows.integer(0), rows.text(1), rows.text(2), rows.text(3), rows.integer(4), rows.text(5));
-    const QByteArray fed = feed.build(pieceEntries);
-    Statement stored(connection, "select body from search_index where id_cd = ?1");
+    IndexBody::Builder builder(pieceEntries);
+    if (!feed.fill(builder))
+        return;
+    QByteArray fed = builder.finishDirectory();
+    for (const QByteArray& piece : builder.pieces())
+        fed += piece;
+    Statement stored(connection, "select body from search_index where id_cd = ?1 union all "
+                                 "select body from (select body from search_index_piece where id_cd = ?1 "
+                                 "order by piece)");
     stored.bind(1, disc);
-    const QByteArray body = stored.step() ? stored.blob(0) : QByteArray();
+    QByteArray body;
+    while (stored.step())
+        body += stored.blob(0);
     if (!fed.isEmpty() && fed != body) {
         std::fprintf(stderr,
                      "FINDING: the index built from the rows as written differs from the stored one\n");

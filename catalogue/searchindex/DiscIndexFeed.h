@@ -19,8 +19,9 @@ class DiscIndexFeed
     void add(qint64 id, std::string_view path, std::string_view name, std::string_view extension, qint64 size,
              std::string_view date);
     qint64 count() const { return qint64(rows_.size()); }
-    // The index's bytes (see IndexBody); empty when a value does not fit in an index.
-    QByteArray build(quint32 pieceEntries = IndexBody::kPieceEntries) const;
+    // Adds the rows to the (new) builder in the catalogue's order; false when a value does not
+    // fit in an index.
+    bool fill(IndexBody::Builder& builder) const;
 
   private:
     struct Row {

@@ -12,6 +12,7 @@ constexpr quint32 kMagic = 0x32585354;     // "TSX2" read as a little-endian int
 constexpr quint32 kOneIndex = 0x31585354;  // "TSX1": a body that is one DiscIndex
 constexpr qsizetype kPieceRecord = 16;     // entries, flags, length
 constexpr quint32 kAnyText = 1;            // the piece's filter cannot be trusted to say no
+constexpr quint32 kInRows = 1;             // layout: the pieces are rows of their own
 constexpr quint32 kMaxFilterWords = 65536; // far beyond what the builder writes
 constexpr quint64 kMaxExtensions = 65536;  // as one DiscIndex holds
 
@@ -111,32 +112,56 @@ bool Builder::closePiece()
     return true;
 }
 
-QByteArray Builder::finish()
+// Closes the last piece; false when the body would be too long.
+bool Builder::complete()
 {
     if (spoilt_ || (piece_.count() > 0 && !closePiece()))
-        return {};
+        return false;
+    if (inlineSize() > DiscIndex::kMaxBytes)
+        return spoil();
+    return true;
+}
+
+quint64 Builder::inlineSize() const
+{
     quint64 total = quint64(kHeadBytes) + quint64(pieces_.size()) * (kPieceRecord + filterWords_ * 8);
     for (const QByteArray& piece : pieces_)
         total += quint64(piece.size());
-    if (total > DiscIndex::kMaxBytes) {
-        spoil();
-        return {};
-    }
+    return total;
+}
+
+QByteArray Builder::directory(quint32 layout) const
+{
     QByteArray out;
-    out.reserve(qsizetype(total));
     put(out, kMagic);
     put(out, quint32(pieces_.size()));
     put(out, filterWords_);
-    put(out, quint32(0));
+    put(out, layout);
     for (size_t i = 0; i < pieces_.size(); ++i) {
         put(out, entries_[i]);
         put(out, flags_[i]);
         put(out, quint64(pieces_[i].size()));
     }
     out.append(reinterpret_cast<const char*>(filters_.data()), qsizetype(filters_.size() * sizeof(quint64)));
+    return out;
+}
+
+QByteArray Builder::finish()
+{
+    if (!complete())
+        return {};
+    QByteArray out = directory(0);
+    out.reserve(qsizetype(inlineSize()));
     for (const QByteArray& piece : pieces_)
         out.append(piece);
     return out;
+}
+
+QByteArray Builder::finishDirectory()
+{
+    if (!complete())
+        return {};
+    return directory(kInRows);
 }
 
 qint64 Directory::sizeFor(const QByteArray& head, qint64 bodySize)
@@ -170,8 +195,12 @@ std::optional<Directory> Directory::parse(const QByteArray& bytes, qint64 bodySi
     }
     const quint32 pieces = read<quint32>(at + 4);
     d.filterWords_ = read<quint32>(at + 8);
-    if (read<quint32>(at + 12) != 0)
+    const quint32 layout = read<quint32>(at + 12);
+    if (layout != 0 && layout != kInRows)
         return std::nullopt;
+    d.piecesInRows_ = layout == kInRows;
+    // Pieces in rows are measured against the most a body could hold.
+    const qint64 end = d.piecesInRows_ ? qint64(DiscIndex::kMaxBytes) : bodySize;
     qint64 offset = size;
     for (quint32 i = 0; i < pieces; ++i) {
         const char* record = at + kHeadBytes + qsizetype(i) * kPieceRecord;
@@ -179,7 +208,7 @@ std::optional<Directory> Directory::parse(const QByteArray& bytes, qint64 bodySi
         piece.entries = read<quint32>(record);
         const quint32 flags = read<quint32>(record + 4);
         const quint64 length = read<quint64>(record + 8);
-        if (piece.entries == 0 || (flags & ~kAnyText) != 0 || length > quint64(bodySize - offset))
+        if (piece.entries == 0 || (flags & ~kAnyText) != 0 || length > quint64(end - offset))
             return std::nullopt;
         piece.anyText = flags & kAnyText;
         piece.offset = offset;
@@ -188,7 +217,8 @@ std::optional<Directory> Directory::parse(const QByteArray& bytes, qint64 bodySi
         d.entries_ += piece.entries;
         d.pieces_.push_back(piece);
     }
-    if (offset != bodySize || d.entries_ > std::numeric_limits<quint32>::max())
+    if ((d.piecesInRows_ ? size != bodySize : offset != bodySize) ||
+        d.entries_ > std::numeric_limits<quint32>::max())
         return std::nullopt;
     const char* filters = at + kHeadBytes + qsizetype(pieces) * kPieceRecord;
     d.filters_.resize(size_t(pieces) * d.filterWords_);

@@ -16,7 +16,9 @@
 // (A-Z folded), so that a search reads and scans only the pieces that can hold its literal
 // text. A filter may let a piece through that holds nothing, never the other way round.
 //
-// A body of the earlier form, one DiscIndex for the whole disc, reads as a single piece that
+// The pieces follow the directory in the body, or (where the catalogue has the table for them)
+// are rows of their own, so that reading one does not mean going through the body to it. A
+// body of the earlier form, one DiscIndex for the whole disc, reads as a single piece that
 // every search takes.
 namespace IndexBody
 {
@@ -37,12 +39,19 @@ class Builder
              std::string_view date);
     bool spoilt() const { return spoilt_; }
     qint64 count() const { return count_; }
-    // The body; empty when spoilt.
+    // The body with the pieces in it; empty when spoilt.
     QByteArray finish();
+    // The body for pieces kept in rows of their own: the directory alone; empty when spoilt.
+    // The pieces are then pieces(), and inlineSize() what finish() would have made.
+    QByteArray finishDirectory();
+    const std::vector<QByteArray>& pieces() const { return pieces_; }
+    quint64 inlineSize() const;
 
   private:
     bool spoil();
     bool closePiece();
+    bool complete();
+    QByteArray directory(quint32 layout) const;
     void addText(std::string_view text);
 
     quint32 pieceEntries_;
@@ -70,7 +79,7 @@ class Directory
   public:
     struct Piece {
         quint32 entries = 0;
-        qint64 offset = 0; // in the body
+        qint64 offset = 0; // in the body, when the pieces are in it
         qint64 length = 0;
         bool anyText = false; // the filter says nothing: a search always reads it
     };
@@ -81,6 +90,9 @@ class Directory
     // The directory from its bytes; none when they do not describe a body of `bodySize` bytes.
     static std::optional<Directory> parse(const QByteArray& bytes, qint64 bodySize);
 
+    // Whether the pieces are kept in rows of their own (numbered from 0, with the index's
+    // generation) rather than in the body.
+    bool piecesInRows() const { return piecesInRows_; }
     quint32 pieceCount() const { return quint32(pieces_.size()); }
     const Piece& piece(quint32 i) const { return pieces_[i]; }
     quint64 entries() const { return entries_; }
@@ -93,5 +105,6 @@ class Directory
     std::vector<quint64> filters_;
     quint32 filterWords_ = 0;
     quint64 entries_ = 0;
+    bool piecesInRows_ = false;
 };
 } // namespace IndexBody
