@@ -1,12 +1,14 @@
 // Times a whole cataloguing run of a synthetic disc (count, walk, one row per file, through
 // the class the new-disc dialog uses) against find(1) on the same tree, in one run.
 #include "catalogue/Catalogue.h"
+#include "bench/support/ProcessTiming.h"
 #include "bench/support/Timing.h"
 #include "bench/support/TreeBuilder.h"
 #include "catalogue/Schema.h"
 #include "maintenance/DiscCataloguer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -76,7 +78,8 @@ int main(int argc, char* argv[])
     walker.mapDrive(QLatin1Char('d'), root);
     walker.OnFile = [](const QString&, const QString&, const QString&, qint64, const LocalDateTime&) {};
 
-    std::vector<double> runTimes, countTimes, findTimes, walkTimes, runCpu, findCpu;
+    std::vector<double> runTimes, countTimes, findTimes, walkTimes, runCpu, findCpu, cliTimes;
+    const QString cli = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tessaro-cli"));
     qint64 added = 0;
     bool ok = true;
     for (int r = 0; r < rounds; ++r) {
@@ -101,6 +104,15 @@ int main(int argc, char* argv[])
         const double childrenBefore = cpuSeconds(RUSAGE_CHILDREN);
         findTimes.push_back(seconds([&] { (void)std::system(find.constData()); }));
         findCpu.push_back(cpuSeconds(RUSAGE_CHILDREN) - childrenBefore);
+        // The same run as the command line makes it: a whole process with its event pump.
+        if (QFileInfo(cli).isExecutable()) {
+            Schema::createCatalogue(path);
+            cliTimes.push_back(
+                Timing::processMillis({cli, QStringLiteral("--catalogue"), path, QStringLiteral("add"),
+                                       QStringLiteral("--root"), root, QStringLiteral("--quiet")}) /
+                1e3);
+            QFile::remove(path);
+        }
         walkTimes.push_back(
             seconds([&] { walker.Execute(QStringLiteral("d:\\"), DiscCataloguer::Pattern, true); }));
     }
@@ -113,6 +125,9 @@ int main(int argc, char* argv[])
     std::printf("    of which count  %7.3f s\n", count);
     std::printf("  processor time    %7.3f s  against find's %.3f s: ratio %.2f\n", median(runCpu),
                 median(findCpu), median(runCpu) / median(findCpu));
+    if (!cliTimes.empty() && median(cliTimes) > 0)
+        std::printf("  tessaro-cli add   %7.3f s  whole process, ratio to find %.2f\n", median(cliTimes),
+                    median(cliTimes) / findTime);
     std::printf("  walk alone        %7.3f s  (Execute with its pump, no rows)\n", walk);
     std::printf("  find -printf      %7.3f s  %8.0f files/s\n", findTime, double(files) / findTime);
     std::printf("  peak memory       %7.1f MB (target <= 100 MB)", double(peakKiB()) / 1024.0);
