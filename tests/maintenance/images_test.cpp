@@ -441,26 +441,30 @@ void ImagesTest::udfImagesOfEachRevision()
                            {QStringLiteral("gone.txt"), 2, QStringLiteral("2001-01-01 00:00:00")},
                            {QStringLiteral("docs/b.bin"), 5000, QStringLiteral("2001-01-01 00:00:00")},
                            {QStringLiteral(".hidden/x.txt"), 1, QStringLiteral("2001-01-01 00:00:00")}}));
-        // udfclient takes commands on its input; the file set is a folder of its top level.
-        const auto client = [&image](const QString& commands) {
-            QProcess process;
-            process.setProcessChannelMode(QProcess::MergedChannels);
-            process.start(QStandardPaths::findExecutable(QStringLiteral("udfclient")),
-                          {QStringLiteral("-b"), QStringLiteral("2048"), QStringLiteral("-W"), image});
-            process.write(commands.toUtf8());
-            process.closeWriteChannel();
-            process.waitForFinished(60000);
-            return QString::fromLocal8Bit(process.readAll());
-        };
-        static const QRegularExpression fileSet(QStringLiteral("^d\\S*\\s+\\S+\\s+\\S+\\s+\\S+\\s+(\\S+)$"),
+        // udfclient takes commands on its input and lists the top level when it starts; the file
+        // set is a folder there, entered once its name shows (line-buffered output, so it does).
+        QProcess client;
+        client.setProcessChannelMode(QProcess::MergedChannels);
+        client.start(QStandardPaths::findExecutable(QStringLiteral("stdbuf")),
+                     {QStringLiteral("-oL"), QStringLiteral("udfclient"), QStringLiteral("-b"),
+                      QStringLiteral("2048"), QStringLiteral("-W"), image});
+        static const QRegularExpression fileSet(QStringLiteral("^d\\S*\\s+\\S+\\s+\\S+\\s+\\S+\\s+(\\S+)\\n"),
                                                 QRegularExpression::MultilineOption);
-        const QString set = fileSet.match(client(QStringLiteral("ls\nquit\n"))).captured(1);
-        QVERIFY(!set.isEmpty());
+        QString said;
+        QString set;
+        while (set.isEmpty() && client.waitForReadyRead(60000)) {
+            said += QString::fromLocal8Bit(client.readAll());
+            set = fileSet.match(said).captured(1);
+        }
+        QVERIFY2(!set.isEmpty(), qPrintable(said));
         // A deleted file leaves its identifier behind, marked deleted.
-        const QString said =
-            client(QStringLiteral(
-                       "cd %1\nlcd %2\nput a.txt\nput docs\nput .hidden\nput gone.txt\nrm gone.txt\nquit\n")
-                       .arg(set, staging));
+        client.write(QStringLiteral(
+                         "cd %1\nlcd %2\nput a.txt\nput docs\nput .hidden\nput gone.txt\nrm gone.txt\nquit\n")
+                         .arg(set, staging)
+                         .toUtf8());
+        client.closeWriteChannel();
+        QVERIFY(client.waitForFinished(60000));
+        said += QString::fromLocal8Bit(client.readAll());
         QVERIFY2(said.contains(QLatin1String("b.bin")) && !said.contains(QLatin1String("couldn't")),
                  qPrintable(said));
         expected = QStringList{QStringLiteral("\\|a.txt|6"), QStringLiteral("\\docs\\|b.bin|5000")};
