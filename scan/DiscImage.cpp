@@ -367,6 +367,8 @@ DiscImage::DiscImage(const QString& file, const ImageReading& how)
         if (UdfTree::hasVirtualPartition(sectors))
             fail(file,
                  QStringLiteral("UDF for write-once discs (a virtual allocation table) cannot be read"));
+        if (UdfTree::movesPackets(sectors))
+            fail(file, QStringLiteral("the disc's sparing table moves packets, which cannot be read"));
         if (!udfComplete(sectors))
             fail(file, QStringLiteral("the image is truncated"));
         // libudfread reads every revision; libudf is tried up to 1.50 when it refuses.

@@ -113,16 +113,49 @@ QString UdfTree::logicalVolumeId(const SectorFile& sectors)
     return id.isNull() ? QLatin1String("") : id;
 }
 
-bool UdfTree::hasVirtualPartition(const SectorFile& sectors)
+namespace
+{
+// The type 2 partition map of the newest logical volume descriptor whose identifier starts with
+// `id`, copied into `map`; false when there is none.
+bool typeTwoMap(const SectorFile& sectors, const char* id, unsigned char* map)
 {
     unsigned char lvd[SectorFile::kSector];
     if (!newestLogicalVolume(sectors, lvd))
         return false;
-    const unsigned char* map = lvd + 440;
-    const unsigned char* end = map + std::min<quint32>(le32(lvd + 264), SectorFile::kSector - 440);
-    for (; end - map >= 2 && map[1] >= 2 && map[1] <= end - map; map += map[1])
-        if (map[0] == 2 && map[1] == 64 && std::memcmp(map + 5, "*UDF Virtual Partition", 22) == 0)
+    const unsigned char* at = lvd + 440;
+    const unsigned char* end = at + std::min<quint32>(le32(lvd + 264), SectorFile::kSector - 440);
+    for (; end - at >= 2 && at[1] >= 2 && at[1] <= end - at; at += at[1])
+        if (at[0] == 2 && at[1] == 64 && std::memcmp(at + 5, id, std::strlen(id)) == 0) {
+            std::memcpy(map, at, 64);
             return true;
+        }
+    return false;
+}
+} // namespace
+
+bool UdfTree::hasVirtualPartition(const SectorFile& sectors)
+{
+    unsigned char map[64];
+    return typeTwoMap(sectors, "*UDF Virtual Partition", map);
+}
+
+bool UdfTree::movesPackets(const SectorFile& sectors)
+{
+    unsigned char map[64];
+    if (!typeTwoMap(sectors, "*UDF Sparable Partition", map))
+        return false;
+    // Each sparing table lists packets and their spares; an original location below 0xFFFFFFF0
+    // is a packet that was moved.
+    for (int i = 0; i < std::min<int>(map[42], 4); ++i) {
+        unsigned char table[SectorFile::kSector];
+        if (!sectors.readSector(le32(map + 48 + 4 * i), table) ||
+            std::memcmp(table + 17, "*UDF Sparing Table", 18) != 0)
+            continue;
+        const int entries = std::min<int>(le16(table + 48), (SectorFile::kSector - 56) / 8);
+        for (int e = 0; e < entries; ++e)
+            if (le32(table + 56 + 8 * e) < 0xFFFFFFF0u)
+                return true;
+    }
     return false;
 }
 
@@ -150,7 +183,6 @@ struct UdfTree::Input {
     const SectorFile* sectors;
     unsigned char entry[SectorFile::kSector];
     bool haveEntry = false;
-    bool remapped = false;
     // The identifiers of the folder read last, as libudfread reads them: inside its entry, or in
     // the blocks read right after it.
     std::vector<unsigned char> folder;
@@ -193,11 +225,11 @@ struct UdfTree::Input {
         return kinds;
     }
 
-    // A sparable partition (rewritable media) is its physical partition with a sparing table
-    // for packets moved away from bad sectors. libudfread reads only physical and metadata
-    // partitions, so a sparable map is shown to it as the physical map it stands on; that
-    // holds while the tables have moved no packet, which `remapped` records.
-    void plainSparableMaps(unsigned char* lvd)
+    // A sparable partition (rewritable media) is its physical partition with sparing tables for
+    // packets moved away from bad sectors. libudfread reads only physical and metadata
+    // partitions, so a sparable map is shown to it as the physical map it stands on, which holds
+    // while no packet was moved (checked before the image is opened).
+    static void plainSparableMaps(unsigned char* lvd)
     {
         constexpr int kMaps = 440;
         const quint32 tableLength = std::min<quint32>(le32(lvd + 264), SectorFile::kSector - kMaps);
@@ -208,8 +240,6 @@ struct UdfTree::Input {
                 map += map[1];
                 continue;
             }
-            for (int i = 0; i < std::min<int>(map[42], 4); ++i)
-                remapped = remapped || movesPackets(le32(map + 48 + 4 * i));
             // Type 1: its length, then the volume sequence and partition numbers.
             const unsigned char plain[6] = {1, 6, map[36], map[37], map[38], map[39]};
             std::memcpy(map, plain, sizeof plain);
@@ -221,19 +251,6 @@ struct UdfTree::Input {
         const quint32 shorter = quint32(end - (lvd + kMaps));
         for (int i = 0; i < 4; ++i)
             lvd[264 + i] = (unsigned char)(shorter >> (8 * i));
-    }
-
-    // Whether a sparing table maps any packet elsewhere (entries below 0xFFFFFFF0 do).
-    bool movesPackets(quint32 location) const
-    {
-        unsigned char table[SectorFile::kSector];
-        if (!sectors->readSector(location, table) || std::memcmp(table + 17, "*UDF Sparing Table", 18) != 0)
-            return false;
-        const int entries = std::min<int>(le16(table + 48), (SectorFile::kSector - 56) / 8);
-        for (int i = 0; i < entries; ++i)
-            if (le32(table + 56 + 8 * i) < 0xFFFFFFF0u)
-                return true;
-        return false;
     }
 
     static int read(udfread_block_input* input, uint32_t lba, void* buffer, uint32_t blocks, int)
@@ -248,7 +265,7 @@ struct UdfTree::Input {
             auto* block = static_cast<unsigned char*>(buffer) + qint64(i) * SectorFile::kSector;
             const int tag = tagOf(block);
             if (tag == kLogicalVolume)
-                self->plainSparableMaps(block);
+                plainSparableMaps(block);
             if (tag == kFileEntry || tag == kExtendedFileEntry)
                 self->noteEntry(block, tag);
             else if (self->folder.size() < self->folderLength)
@@ -277,14 +294,12 @@ UdfTree::UdfTree(const QString& image, const SectorFile& sectors) : image_(image
     input_->base = {nullptr, &Input::read, &Input::size};
     input_->sectors = &sectors;
     udf_ = udfread_init();
-    if (udf_ && udfread_open_input(udf_, &input_->base) >= 0 && !input_->remapped)
+    if (udf_ && udfread_open_input(udf_, &input_->base) >= 0)
         return;
     // A constructor that throws runs no destructor.
     if (udf_)
         udfread_close(udf_);
-    fail(image, input_->remapped
-                    ? QStringLiteral("the disc's sparing table moves packets, which cannot be read")
-                    : QStringLiteral("the UDF file system cannot be read"));
+    fail(image, QStringLiteral("the UDF file system cannot be read"));
 }
 
 UdfTree::~UdfTree()

@@ -31,6 +31,9 @@ class UdfTree
     // Whether the volume is one of write-once media, whose files are found through a virtual
     // allocation table that neither library reads.
     static bool hasVirtualPartition(const SectorFile& sectors);
+    // Whether the sparing tables of a rewritable volume record packets moved to spare ones; the
+    // volume is then read wrongly by both libraries.
+    static bool movesPackets(const SectorFile& sectors);
 
     // Appends the files depth first, each folder in the order it records its entries, the
     // members of listed archives right after their archive. Returns false when told to stop.

@@ -385,6 +385,9 @@ void ImagesTest::udfImagesOfEachRevision_data()
     QTest::newRow("2.01 rewritable with files") << QStringLiteral("2.01") << QStringLiteral("dvdrw") << true
                                                 << QStringLiteral("Sparable201") << QString();
     // A moved packet would be read from its old place.
+    QTest::newRow("1.50 rewritable, packet moved")
+        << QStringLiteral("1.50") << QStringLiteral("cdrw") << true << QStringLiteral("Sparable150")
+        << QStringLiteral("the disc's sparing table moves packets, which cannot be read");
     QTest::newRow("2.01 rewritable, packet moved")
         << QStringLiteral("2.01") << QStringLiteral("dvdrw") << true << QStringLiteral("Sparable201")
         << QStringLiteral("the disc's sparing table moves packets, which cannot be read");
