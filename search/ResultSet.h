@@ -18,6 +18,8 @@ class ResultSet : public QObject
 
     // Closes, then runs the statement. On failure it stays closed and the error goes on.
     void open(const SearchStatement& statement);
+    // Closes, then finds the copies of a file on other discs (see CopySearch).
+    void openCopies(const QString& disc, const QString& name, qint64 size);
     void close();
     bool active() const { return active_; }
     qsizetype rowCount() const { return rows_.rowCount(); }
@@ -29,6 +31,8 @@ class ResultSet : public QObject
     void changed();
 
   private:
+    template <typename Run> void replaceRows(Run run);
+
     SearchEngine engine_;
     ResultSnapshot rows_;
     bool active_ = false;

@@ -304,6 +304,22 @@ void TPersonalForm::Informazionisu1Click()
 void TPersonalForm::SpeedButton1Click()
 {
     const SearchStatement statement(criteriaFromPanel(*Panel4));
+    showResults([&] { ResultQuery->open(statement); });
+}
+
+void TPersonalForm::FindCopies(int row)
+{
+    const ResultSnapshot& rows = ResultQuery->rows();
+    if (row < 0 || row >= rows.rowCount())
+        return;
+    const QString disc = rows.cdid(row);
+    const QString name = rows.name(row);
+    const qint64 size = rows.dimensione(row);
+    showResults([&] { ResultQuery->openCopies(disc, name, size); });
+}
+
+void TPersonalForm::showResults(const std::function<void()>& search)
+{
     QString failure;
     {
         // Restored on failure too: a stuck wait cursor would hide that the search is over.
@@ -312,7 +328,7 @@ void TPersonalForm::SpeedButton1Click()
             ~WaitCursor() { QApplication::restoreOverrideCursor(); }
         } wait;
         try {
-            ResultQuery->open(statement);
+            search();
         } catch (const TessaroError& error) {
             failure = error.message();
         } catch (const std::exception& error) {
@@ -373,9 +389,12 @@ void TPersonalForm::GridContextMenu(const QPoint& at)
     menu.setObjectName(QStringLiteral("GridMenu"));
     QAction* details = menu.addAction(QStringLiteral("Disc details\u2026"));
     QAction* copy = menu.addAction(QStringLiteral("Copy"));
+    QAction* copies = menu.addAction(QStringLiteral("Find copies"));
     QAction* chosen = menu.exec(GridRequisiti->viewport()->mapToGlobal(at));
     if (chosen == details)
         ShowDiscDetails(index.row());
     else if (chosen == copy)
         QGuiApplication::clipboard()->setText(GridRequisiti->selectedRowsText());
+    else if (chosen == copies)
+        FindCopies(index.row());
 }

@@ -3,6 +3,7 @@
 #include "settings/DriveSetting.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class Catalogue;
@@ -75,7 +76,9 @@ class TPersonalForm : public QWidget
     void SpeedButton1Click();
     // The Disc details window for a row of the grid, opened at its folder with its file selected.
     void ShowDiscDetails(int row);
-    // The grid's context menu: "Disc details…" and "Copy".
+    // The grid shows the copies of a row's file on other discs: same name and size.
+    void FindCopies(int row);
+    // The grid's context menu: "Disc details…", "Copy" and "Find copies".
     void GridContextMenu(const QPoint& at);
     void Timer1Timer();
     void Timer2Timer();
@@ -92,6 +95,9 @@ class TPersonalForm : public QWidget
     // Filled by the filter lists; run once at start-up while the splash shows.
     void LoadFilters();
     void Panel1MouseMove();
+    // Runs a search that fills the result query, with the wait cursor; shows its count, or
+    // its error.
+    void showResults(const std::function<void()>& search);
 
     IMessages& messages_;
     Catalogue& catalogue_;

@@ -51,6 +51,8 @@ class SearchTest : public QObject
     void damagedIndexIsIgnored();
     void failedSearchLeavesTheResultClosed();
     void modelShowsTheRowsAsTheGridWants();
+    void copiesAreTheSameNameAndSizeOnOtherDiscs_data();
+    void copiesAreTheSameNameAndSizeOnOtherDiscs();
 
   private:
     // Discs 1 (C), 2 (D), 7 (D); disc 2 is left without a search index.
@@ -447,3 +449,59 @@ void SearchTest::modelShowsTheRowsAsTheGridWants()
 
 QTEST_MAIN(SearchTest)
 #include "search_test.moc"
+
+void SearchTest::copiesAreTheSameNameAndSizeOnOtherDiscs_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QStringList>("copies");
+    QTest::newRow("any letter case, any folder")
+        << "beach.jpg" << qint64(100) << QStringList{"C0002\\BACKUP\\Beach.JPG", "D0003\\beach.jpg"};
+    QTest::newRow("wildcards of the pattern in the name")
+        << "a_b%.txt" << qint64(5) << QStringList{"C0002\\x\\A_B%.txt"};
+    QTest::newRow("star in the name") << "x*y" << qint64(5) << QStringList{"D0003\\x*y"};
+    QTest::newRow("name ending in a blank") << "note " << qint64(7) << QStringList{"C0002\\note "};
+    QTest::newRow("only A to Z fold") << QStringLiteral("\u00c4hnlich") << qint64(1) << QStringList{};
+    QTest::newRow("no copy") << "unique.txt" << qint64(9) << QStringList{};
+}
+
+void SearchTest::copiesAreTheSameNameAndSizeOnOtherDiscs()
+{
+    QFETCH(QString, name);
+    QFETCH(qint64, size);
+    QFETCH(QStringList, copies);
+    TestCatalogue cat;
+    const qint64 one = cat.addDisc(QStringLiteral("C"));
+    const qint64 two = cat.addDisc(QStringLiteral("C"));
+    const qint64 three = cat.addDisc(QStringLiteral("D"));
+    const std::pair<QString, qint64> sources[] = {{"beach.jpg", 100}, {"a_b%.txt", 5},     {"x*y", 5},
+                                                  {"note ", 7},       {"\u00c4hnlich", 1}, {"unique.txt", 9}};
+    for (const auto& [file, bytes] : sources)
+        cat.addFile(one, QStringLiteral("\\photos\\"), file, bytes);
+    cat.addFile(one, QStringLiteral("\\other\\"), QStringLiteral("beach.jpg"), 100); // the same disc
+    cat.addFile(two, QStringLiteral("\\BACKUP\\"), QStringLiteral("Beach.JPG"), 100);
+    cat.addFile(two, QStringLiteral("\\x\\"), QStringLiteral("beach.jpg"), 101);     // another size
+    cat.addFile(two, QStringLiteral("\\x\\"), QStringLiteral("beach.jpg.bak"), 100); // a longer name
+    cat.addFile(two, QStringLiteral("\\x\\"), QStringLiteral("my beach.jpg"), 100);
+    cat.addFile(two, QStringLiteral("\\beach.jpg\\"), QStringLiteral("x"), 100); // a folder of the name
+    cat.addFile(two, QStringLiteral("\\x\\"), QStringLiteral("A_B%.txt"), 5);
+    cat.addFile(two, QStringLiteral("\\x\\"), QStringLiteral("axb%.txt"), 5);
+    cat.addFile(two, QStringLiteral("\\x\\"), QStringLiteral("a_b%.txt.old"), 5);
+    cat.addFile(two, QStringLiteral("\\"), QStringLiteral("note "), 7);
+    cat.addFile(two, QStringLiteral("\\"), QStringLiteral("note"), 7);
+    cat.addFile(two, QStringLiteral("\\"), QStringLiteral("\u00e4hnlich"), 1);
+    cat.addFile(three, QStringLiteral("\\"), QStringLiteral("beach.jpg"), 100);
+    cat.addFile(three, QStringLiteral("\\"), QStringLiteral("x*y"), 5);
+    cat.addFile(three, QStringLiteral("\\"), QStringLiteral("xzzy"), 5);
+
+    for (const bool indexed : {false, true}) {
+        if (indexed) {
+            for (const qint64 disc : {one, two, three})
+                QVERIFY(SearchIndex::indexDisc(cat.connection, disc));
+        }
+        ResultSet result(cat.connection);
+        result.openCopies(QStringLiteral("C0001"), name, size);
+        QVERIFY(result.active());
+        QCOMPARE(files(result), copies);
+    }
+}

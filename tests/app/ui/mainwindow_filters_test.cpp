@@ -1,16 +1,25 @@
 #include "app/ui/UnMyForm.h"
 #include "maintenance/ui/UnDelCD.h"
 #include "maintenance/ui/UnNewCD.h"
+#include "search/ResultSet.h"
+#include "search/ui/DiscDetails.h"
 #include "search/ui/FilterPanel.h"
+#include "search/ui/GridRequisiti.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest>
 #include <functional>
 #include <unistd.h>
@@ -64,6 +73,7 @@ class MainWindowFiltersTest : public QObject
     void unwritableWorkingDirectoryStillStarts();
     void removalRefreshesTheLists();
     void newDiscDialogOpensReadyAndOkRefreshes();
+    void gridRowOpensDiscDetailsAndFindsCopies();
 };
 
 void MainWindowFiltersTest::startupFillsTheLists()
@@ -165,6 +175,64 @@ void MainWindowFiltersTest::newDiscDialogOpensReadyAndOkRefreshes()
     QVERIFY(!form.frmNewCD->isVisible());
     QCOMPARE(items(form.Panel4->ComboBox1), QStringList{QStringLiteral("D0001")});
     QVERIFY(form.Panel4->CheckBox1->isEnabled());
+}
+
+void MainWindowFiltersTest::gridRowOpensDiscDetailsAndFindsCopies()
+{
+    TestCatalogue cat;
+    fill(cat);
+    const qint64 eight = cat.addDisc(QStringLiteral("C"), QStringLiteral("BACKUP"));
+    cat.addFile(eight, QStringLiteral("\\old\\"), QStringLiteral("A.jpg"));
+    RecordingMessages messages;
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
+    form.resize(800, 600);
+    form.show();
+    form.Panel4->CheckBox2->setChecked(true);
+    form.Panel4->Edit2->setText(QStringLiteral("*.jpg"));
+    form.SpeedButton1Click();
+    TGridRequisiti* grid = form.GridRequisiti;
+    QCOMPARE(grid->model()->rowCount(), 2);
+    QWidget* rows = grid->viewport();
+    const QPoint first = grid->visualRect(grid->model()->index(0, 1)).center();
+
+    // A double-click opens the disc's details at the row's file.
+    QString selected;
+    whenShown<TfrmDiscDetails>([&](TfrmDiscDetails* dialog) {
+        if (QTreeWidgetItem* item = dialog->TreeFolders->currentItem())
+            selected = dialog->LabelDisc->text() + QLatin1Char('|') + item->text(0);
+        dialog->ButtonCancel->click();
+    });
+    QTest::mouseClick(rows, Qt::LeftButton, {}, first);
+    QTest::mouseDClick(rows, Qt::LeftButton, {}, first);
+    QVERIFY2(selected.startsWith(QStringLiteral("D0007")) && selected.endsWith(QStringLiteral("|a.JPG")),
+             qPrintable(selected));
+
+    // The context menu's entries do what they say: "Find copies" fills the grid and the count.
+    const auto chooseFromMenu = [&](const QString& entry) {
+        QString offered;
+        QTimer::singleShot(50, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction* action : menu->actions()) {
+                offered += action->text() + QLatin1Char('|');
+                if (action->text() == entry)
+                    menu->setActiveAction(action);
+            }
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QContextMenuEvent click(QContextMenuEvent::Mouse, first, rows->mapToGlobal(first));
+        QApplication::sendEvent(rows, &click);
+        return offered;
+    };
+    QCOMPARE(chooseFromMenu(QStringLiteral("Find copies")),
+             QStringLiteral("Disc details\u2026|Copy|Find copies|"));
+    QCOMPARE(grid->model()->rowCount(), 1);
+    QCOMPARE(form.resultQuery().rows().cdid(0) + form.resultQuery().rows().file(0),
+             QStringLiteral("C0008\\old\\A.jpg"));
+    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("1 files found"));
+    QVERIFY(messages.messages.isEmpty());
 }
 
 QTEST_MAIN(MainWindowFiltersTest)
