@@ -196,12 +196,12 @@ struct UdfTree::Input {
         if (block[27] != kFolder)
             return;
         const int adAt = (tag == kExtendedFileEntry ? 216 : 176);
-        const quint32 extended = le32(block + adAt - 8), ads = le32(block + adAt - 4);
+        const quint32 attributes = le32(block + adAt - 8), ads = le32(block + adAt - 4);
         folder.clear();
         folderLength = quint32(le32(block + 56)) | quint64(le32(block + 60)) << 32;
         if ((le16(block + 34) & 7) == kInline) {
-            if (quint64(adAt) + extended + ads <= SectorFile::kSector)
-                folder.assign(block + adAt + extended, block + adAt + extended + ads);
+            if (quint64(adAt) + attributes + ads <= SectorFile::kSector)
+                folder.assign(block + adAt + attributes, block + adAt + attributes + ads);
             folderLength = folder.size();
         }
     }
