@@ -301,8 +301,9 @@ int main(int argc, char* argv[])
         qint64 bytes = 0;
         const double load = millis([&] {
             const auto read = SearchIndex::readTransaction(connection);
-            for (const auto& [disc, index] : cache.load(connection, ids))
-                bytes += index->byteSize();
+            for (const auto& [disc, pieces] : cache.load(connection, ids))
+                for (const auto& piece : pieces)
+                    bytes += piece->byteSize();
         });
         const double again = millis([&] {
             const auto read = SearchIndex::readTransaction(connection);

@@ -117,8 +117,10 @@ void Connection::checkTables()
 void Connection::checkViews()
 {
     // A view in place of one of the program's tables could run its statements without end.
-    Statement views(*this, "select name from sqlite_master where type = 'view' and "
-                           "lower(name) in ('cd', 'files', 'search_index', 'disc_record') order by name");
+    Statement views(*this,
+                    "select name from sqlite_master where type = 'view' and "
+                    "lower(name) in ('cd', 'files', 'search_index', 'search_index_piece', 'disc_record') "
+                    "order by name");
     if (views.step())
         throw TessaroError(QStringLiteral("%1 in the catalogue is a view, not a table")
                                .arg(QString::fromUtf8(views.text(0).data())));

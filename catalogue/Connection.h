@@ -52,6 +52,7 @@ class Connection
 
   private:
     friend class Statement;
+    friend class BlobReader;
     friend struct ConnectionProbe; // SQLite's own calls in the tests
 
     // Prepared statements are kept by their text, so running the same text again

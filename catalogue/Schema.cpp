@@ -54,6 +54,11 @@ const SchemaObject kObjects[] = {
     {"table", "search_index",
      "create table search_index (id_cd integer primary key, generation integer not null, "
      "entries integer not null, body blob not null)"},
+    // The pieces of the discs' indexes whose directory in search_index says so; a piece counts
+    // only with its index's generation, so pieces left behind by a dropped index are never read.
+    {"table", "search_index_piece",
+     "create table search_index_piece (id_cd integer not null, piece integer not null, "
+     "generation integer not null, body blob not null, primary key (id_cd, piece))"},
     {"trigger", "search_index_files_delete",
      "create trigger search_index_files_delete after delete on files begin "
      "delete from search_index where id_cd = old.id_cd; end"},
@@ -74,14 +79,15 @@ const SchemaObject kObjects[] = {
      "delete from search_index where id_cd = new.id_cd; end"},
 };
 
-// A trigger's statement as SQLite keeps it: the leading keywords in capitals.
+// A table's or trigger's statement as SQLite keeps it: the leading keywords in capitals.
 QString storedSql(const char* sql)
 {
-    constexpr char kCreate[] = "create trigger";
     const QString text = QString::fromLatin1(sql);
-    return text.startsWith(QLatin1String(kCreate))
-               ? QStringLiteral("CREATE TRIGGER") + text.mid(sizeof kCreate - 1)
-               : text;
+    for (const char* create : {"create trigger", "create table"}) {
+        if (text.startsWith(QLatin1String(create)))
+            return QString::fromLatin1(create).toUpper() + text.mid(qsizetype(std::strlen(create)));
+    }
+    return text;
 }
 
 struct CloseDb {
@@ -153,6 +159,20 @@ Triggers triggers(Connection& connection)
         expected += std::strcmp(object.type, "trigger") == 0;
     found.allOwn = own == expected;
     return found;
+}
+
+bool ownTable(Connection& connection, const char* name)
+{
+    Statement table(connection, "select sql from sqlite_master where type = 'table' and name = ?1");
+    table.bindText(1, name);
+    if (!table.step())
+        return false;
+    const QString sql = QString::fromUtf8(table.text(0).data(), qsizetype(table.text(0).size()));
+    for (const auto& object : kObjects) {
+        if (std::strcmp(object.type, "table") == 0 && std::strcmp(object.name, name) == 0)
+            return sql == storedSql(object.sql);
+    }
+    return false;
 }
 
 Upgrade upgradeCatalogue(Connection& connection)

@@ -19,6 +19,9 @@ struct Triggers {
 // The catalogue's triggers measured against the program's own.
 Triggers triggers(Connection& connection);
 
+// Whether the catalogue has the program's table of that name, exactly as the program makes it.
+bool ownTable(Connection& connection, const char* name);
+
 struct Upgrade {
     QStringList added; // names of the indexes, tables and triggers that were missing
     int discsIndexed = 0;

@@ -100,8 +100,11 @@ int cmdSearch(const CliContext& context)
             kept.push_back(row);
     }
     writer.begin();
-    for (const qsizetype row : kept)
-        writer.row(rows.cdid(row), rows.path(row), rows.name(row), rows.data(row), rows.dimensione(row));
+    // A count needs no row's texts.
+    if (writer.form() != FileRowWriter::Form::Count) {
+        for (const qsizetype row : kept)
+            writer.row(rows.cdid(row), rows.path(row), rows.name(row), rows.data(row), rows.dimensione(row));
+    }
     writer.end(qsizetype(kept.size()));
     return 0;
 }

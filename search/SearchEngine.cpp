@@ -59,14 +59,18 @@ ResultSnapshot SearchEngine::run(const SearchStatement& statement)
             labels.push_back(list.value(1).toString());
         }
     }
-    const auto indexes = cache_.load(connection_, discs);
+    const auto indexes =
+        cache_.load(connection_, discs, [&filter](const IndexBody::Directory& directory, quint32 piece) {
+            return filter.mayMatch(directory, piece);
+        });
 
     ResultSnapshot snapshot;
     for (size_t d = 0; d < discs.size(); ++d) {
         const auto indexed = indexes.find(discs[d]);
-        if (indexed != indexes.end())
-            filter.append(labels[d], indexed->second, snapshot);
-        else
+        if (indexed != indexes.end()) {
+            for (const auto& piece : indexed->second)
+                filter.append(labels[d], piece, snapshot);
+        } else
             snapshot.append(labels[d], rowsOfDisc(connection_, statement, discs[d]));
     }
     return snapshot;

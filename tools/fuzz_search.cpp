@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary search criteria (pattern, disc label, extension, dates) through the
 // statement builder and the search engine on a small catalogue whose discs are answered from
-// their search index, by the statement alone, or (after a fuzzed file was added) by whichever
+// their search index (in pieces of every size, so that the pieces' filters are tried), by the
+// statement alone, or (after a fuzzed file was added) by whichever
 // the engine finds still exact. Every answer must equal what the statement itself returns.
 // The one error allowed is SQLite's refusal of a pattern over 50,000 bytes, with its own words;
 // any other error, a difference in the rows, a crash or a sanitizer report is a finding.
@@ -13,6 +14,7 @@
 #include "catalogue/Statement.h"
 #include "catalogue/Statements.h"
 #include "catalogue/searchindex/DiscIndexFeed.h"
+#include "catalogue/searchindex/IndexBody.h"
 #include "catalogue/searchindex/SearchIndex.h"
 #include "catalogue/searchindex/SearchPattern.h"
 #include "common/TessaroError.h"
@@ -162,6 +164,9 @@ Catalogue& catalogue()
                            "((select max(id) + 1 from files), 9, cast(x'62ff61642e747874' as text), '\\', "
                            "'.txt', 10, '2020-01-01 00:00:00')");
         SearchIndex::indexMissing(*c.connection);
+        // Pieces of a few entries, so that runs of a folder cross pieces and filters skip some.
+        SearchIndex::indexDisc(*c.connection, 1, 5);
+        SearchIndex::indexDisc(*c.connection, 3, 2);
         c.connection->exec("delete from search_index where id_cd = 2");
         c.connection->exec("COMMIT");
         return c;
@@ -241,8 +246,9 @@ QString visible(const QString& text)
 }
 
 // A cataloguing run builds a disc's index from its rows in the order it writes them: that
-// index must be the stored one, built from the rows in the catalogue's order.
-void checkFeed(Connection& connection, qint64 disc)
+// index (directory and pieces) must be the stored one, built from the rows in the catalogue's
+// order.
+void checkFeed(Connection& connection, qint64 disc, quint32 pieceEntries)
 {
     DiscIndexFeed feed;
     Statement rows(connection, "select id, path, nome, estensione, dimensione, data from files "
@@ -250,10 +256,19 @@ void checkFeed(Connection& connection, qint64 disc)
     rows.bind(1, disc);
     while (rows.step())
         feed.add(rows.integer(0), rows.text(1), rows.text(2), rows.text(3), rows.integer(4), rows.text(5));
-    const QByteArray fed = feed.build();
-    Statement stored(connection, "select body from search_index where id_cd = ?1");
+    IndexBody::Builder builder(pieceEntries);
+    if (!feed.fill(builder))
+        return;
+    QByteArray fed = builder.finishDirectory();
+    for (const QByteArray& piece : builder.pieces())
+        fed += piece;
+    Statement stored(connection, "select body from search_index where id_cd = ?1 union all "
+                                 "select body from (select body from search_index_piece where id_cd = ?1 "
+                                 "order by piece)");
     stored.bind(1, disc);
-    const QByteArray body = stored.step() ? stored.blob(0) : QByteArray();
+    QByteArray body;
+    while (stored.step())
+        body += stored.blob(0);
     if (!fed.isEmpty() && fed != body) {
         std::fprintf(stderr,
                      "FINDING: the index built from the rows as written differs from the stored one\n");
@@ -280,6 +295,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     criteria.byExtension = input.ConsumeBool();
     const int stretch = input.ConsumeIntegralInRange<int>(0, 7);
     const int change = input.ConsumeIntegralInRange<int>(0, 2); // none, a file and a new index, a file only
+    const auto pieceEntries = input.ConsumeIntegralInRange<quint32>(1, 300);
     criteria.discLabel = text(input, 64);
     criteria.extension = text(input, 64);
     criteria.dateFrom = moment(input);
@@ -299,8 +315,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (qint64 disc : {1, 2})
                 addFile(*cat.work, disc, addedPath, addedName, qint64(size), addedDate);
             if (change == 1) {
-                SearchIndex::indexDisc(connection, 1);
-                checkFeed(connection, 1);
+                SearchIndex::indexDisc(connection, 1, pieceEntries);
+                checkFeed(connection, 1, pieceEntries);
             }
         } catch (const TessaroError& error) {
             std::fprintf(stderr, "FINDING: adding a file failed: %s\n", qPrintable(error.message()));

@@ -11,8 +11,7 @@ namespace
 {
 constexpr quint32 kMagic = 0x31585354; // "TSX1" read as a little-endian integer
 constexpr qsizetype kHeaderSize = 40;
-// Offsets are 32-bit; an index stays well clear of that and of SQLite's largest blob.
-constexpr quint64 kMaxBytes = 512u * 1024 * 1024;
+constexpr quint64 kMaxBytes = DiscIndex::kMaxBytes;
 // Bytes an entry takes beside its texts: size, date, id delta, name offset, extension number,
 // and at most a new folder run and a new extension.
 constexpr quint64 kEntryBytes = 8 + 8 + 4 + 4 + 2 + 8 + 4;
@@ -225,17 +224,25 @@ std::string DiscIndex::unpackDate(qint64 packed)
 template <typename T> T DiscIndex::at(qsizetype offset, quint32 i) const
 {
     T value;
-    std::memcpy(&value, bytes_.constData() + offset + qsizetype(i) * qsizetype(sizeof(T)), sizeof(T));
+    std::memcpy(&value, data_ + offset + qsizetype(i) * qsizetype(sizeof(T)), sizeof(T));
     return value;
 }
 
 std::shared_ptr<const DiscIndex> DiscIndex::fromBytes(const QByteArray& bytes)
 {
-    if (bytes.size() < kHeaderSize)
+    return fromBytes(bytes, 0, bytes.size());
+}
+
+std::shared_ptr<const DiscIndex> DiscIndex::fromBytes(const QByteArray& buffer, qsizetype offset,
+                                                      qsizetype size)
+{
+    if (offset < 0 || size < kHeaderSize || offset > buffer.size() || buffer.size() - offset < size)
         return nullptr;
     std::shared_ptr<DiscIndex> index(new DiscIndex);
     DiscIndex& d = *index;
-    d.bytes_ = bytes;
+    d.buffer_ = buffer;
+    d.data_ = d.buffer_.constData() + offset;
+    d.size_ = size;
     if (d.at<quint32>(0, 0) != kMagic)
         return nullptr;
     d.count_ = d.at<quint32>(4, 0);
@@ -252,12 +259,12 @@ std::shared_ptr<const DiscIndex> DiscIndex::fromBytes(const QByteArray& bytes)
     const quint64 expected = quint64(kHeaderSize) + count * (8 + 8 + 4 + 4 + 2) + 4 +
                              (quint64(d.runCount_) + 1) * 8 + (quint64(d.extensionCount_) + 1) * 4 +
                              d.namesSize_ + d.pathsSize_ + extensionSize + oddDatesSize;
-    if (expected != quint64(bytes.size()))
+    if (expected != quint64(size))
         return nullptr;
-    qsizetype offset = kHeaderSize;
-    auto region = [&offset](quint64 size) {
-        const qsizetype start = offset;
-        offset += qsizetype(size);
+    qsizetype next = kHeaderSize;
+    auto region = [&next](quint64 length) {
+        const qsizetype start = next;
+        next += qsizetype(length);
         return start;
     };
     d.sizes_ = region(count * 8);
@@ -273,7 +280,7 @@ std::shared_ptr<const DiscIndex> DiscIndex::fromBytes(const QByteArray& bytes)
     d.extensions_ = region(extensionSize);
     d.oddDates_ = region(oddDatesSize);
 
-    const char* base = bytes.constData();
+    const char* base = d.data_;
     // Offsets rise strictly, end at their region's size, and every text ends with a NUL.
     auto texts = [&d, base](qsizetype offsets, quint32 n, qsizetype text, quint32 size) {
         if (d.at<quint32>(offsets, 0) != 0 || d.at<quint32>(offsets, n) != size)
@@ -316,7 +323,7 @@ qint64 DiscIndex::fileId(quint32 i) const
 std::string_view DiscIndex::name(quint32 i) const
 {
     const quint32 start = at<quint32>(nameOffsets_, i);
-    return {bytes_.constData() + names_ + start, size_t(at<quint32>(nameOffsets_, i + 1) - start - 1)};
+    return {data_ + names_ + start, size_t(at<quint32>(nameOffsets_, i + 1) - start - 1)};
 }
 
 qint64 DiscIndex::size(quint32 i) const
@@ -335,7 +342,7 @@ std::string DiscIndex::dateText(quint32 i) const
     const qint64 date = at<qint64>(dates_, i);
     if (date >= 0)
         return unpackDate(date);
-    return std::string(bytes_.constData() + oddDates_ + (-1 - date));
+    return std::string(data_ + oddDates_ + (-1 - date));
 }
 
 quint32 DiscIndex::runFirst(quint32 run) const
@@ -346,7 +353,7 @@ quint32 DiscIndex::runFirst(quint32 run) const
 std::string_view DiscIndex::runPath(quint32 run) const
 {
     const quint32 start = at<quint32>(runPathOffsets_, run);
-    return {bytes_.constData() + paths_ + start, size_t(at<quint32>(runPathOffsets_, run + 1) - start - 1)};
+    return {data_ + paths_ + start, size_t(at<quint32>(runPathOffsets_, run + 1) - start - 1)};
 }
 
 namespace
@@ -380,21 +387,20 @@ quint16 DiscIndex::extensionIndex(quint32 i) const
 std::string_view DiscIndex::extensionText(quint32 extension) const
 {
     const quint32 start = at<quint32>(extensionOffsets_, extension);
-    return {bytes_.constData() + extensions_ + start,
-            size_t(at<quint32>(extensionOffsets_, extension + 1) - start - 1)};
+    return {data_ + extensions_ + start, size_t(at<quint32>(extensionOffsets_, extension + 1) - start - 1)};
 }
 
 std::string_view DiscIndex::foldedNames() const
 {
     if (foldedNames_.size() != namesSize_)
-        foldedNames_ = AsciiCase::lower(std::string_view(bytes_.constData() + names_, namesSize_));
+        foldedNames_ = AsciiCase::lower(std::string_view(data_ + names_, namesSize_));
     return foldedNames_;
 }
 
 std::string_view DiscIndex::foldedPaths() const
 {
     if (foldedPaths_.size() != pathsSize_)
-        foldedPaths_ = AsciiCase::lower(std::string_view(bytes_.constData() + paths_, pathsSize_));
+        foldedPaths_ = AsciiCase::lower(std::string_view(data_ + paths_, pathsSize_));
     return foldedPaths_;
 }
 

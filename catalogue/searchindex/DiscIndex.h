@@ -60,8 +60,14 @@ class DiscIndex
         std::string lastPath_;
     };
 
-    // Null when the bytes are not a well-formed index.
+    // Offsets are 32-bit; an index stays well clear of that and of SQLite's largest blob.
+    static constexpr quint64 kMaxBytes = 512u * 1024 * 1024;
+
+    // Null when the bytes are not a well-formed index. The second form reads `size` bytes from
+    // `offset` of `buffer`, sharing it.
     static std::shared_ptr<const DiscIndex> fromBytes(const QByteArray& bytes);
+    static std::shared_ptr<const DiscIndex> fromBytes(const QByteArray& buffer, qsizetype offset,
+                                                      qsizetype size);
 
     // "YYYY-MM-DD HH:MM:SS" packed as YYYYMMDDHHMMSS; -1 for any other text.
     static qint64 packDate(std::string_view text);
@@ -97,13 +103,15 @@ class DiscIndex
     quint32 entryAtNameOffset(quint32 offset) const;
     quint32 runAtPathOffset(quint32 offset) const;
 
-    qsizetype byteSize() const { return bytes_.size(); }
+    qsizetype byteSize() const { return size_; }
 
   private:
     DiscIndex() = default;
     template <typename T> T at(qsizetype offset, quint32 i) const;
 
-    QByteArray bytes_;
+    QByteArray buffer_; // holds the bytes
+    const char* data_ = nullptr;
+    qsizetype size_ = 0;
     quint32 count_ = 0;
     quint32 runCount_ = 0;
     quint32 extensionCount_ = 0;

@@ -1,6 +1,6 @@
 #include "catalogue/searchindex/DiscIndexFeed.h"
 
-#include "catalogue/searchindex/DiscIndex.h"
+#include "catalogue/searchindex/IndexBody.h"
 #include "common/AsciiCase.h"
 
 #include <algorithm>
@@ -31,10 +31,10 @@ void DiscIndexFeed::add(qint64 id, std::string_view path, std::string_view name,
     dates_.append(date);
 }
 
-QByteArray DiscIndexFeed::build() const
+bool DiscIndexFeed::fill(IndexBody::Builder& builder) const
 {
     if (tooLarge_)
-        return {};
+        return false;
     // Folders that NOCASE holds equal share a rank, so that their files mix by name as in SQL.
     std::vector<quint32> byPath(paths_.size());
     for (quint32 i = 0; i < byPath.size(); ++i)
@@ -60,12 +60,11 @@ QByteArray DiscIndexFeed::build() const
         return byName != 0 ? byName < 0 : a->id < b->id;
     });
 
-    DiscIndex::Builder builder;
     for (const Row* row : order) {
         const std::string_view text = name(*row);
         if (!builder.add(row->id, paths_[row->path], text, text.substr(text.size() - row->extensionLength),
                          row->size, std::string_view(dates_).substr(row->dateOffset, row->dateLength)))
-            return {};
+            return false;
     }
-    return builder.finish();
+    return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/searchindex/IndexBody.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 #include <string>
@@ -17,8 +19,9 @@ class DiscIndexFeed
     void add(qint64 id, std::string_view path, std::string_view name, std::string_view extension, qint64 size,
              std::string_view date);
     qint64 count() const { return qint64(rows_.size()); }
-    // The index's bytes; empty when a value does not fit in an index.
-    QByteArray build() const;
+    // Adds the rows to the (new) builder in the catalogue's order; false when a value does not
+    // fit in an index.
+    bool fill(IndexBody::Builder& builder) const;
 
   private:
     struct Row {

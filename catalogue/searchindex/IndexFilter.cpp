@@ -1,6 +1,7 @@
 #include "catalogue/searchindex/IndexFilter.h"
 
 #include "catalogue/searchindex/DiscIndex.h"
+#include "catalogue/searchindex/IndexBody.h"
 #include "catalogue/searchindex/ResultSnapshot.h"
 #include "catalogue/searchindex/SearchPattern.h"
 #include "common/AsciiCase.h"
@@ -61,6 +62,20 @@ class IndexFilter::Rules
             to_.emplace(*conditions.dateTo);
         for (const QString& extension : conditions.extensions)
             extensions_.push_back(utf8(extension));
+    }
+
+    bool mayMatch(const IndexBody::Directory& directory, quint32 piece) const
+    {
+        if (!pattern_)
+            return true;
+        if (pattern_->needsInvalidText())
+            return false;
+        // Every literal stretch of a match lies in a folder or a name of the piece.
+        for (const std::string& anchor : pattern_->anchors()) {
+            if (!directory.mayHold(piece, anchor))
+                return false;
+        }
+        return true;
     }
 
     std::vector<quint32> entries(const DiscIndex& index) const
@@ -225,6 +240,11 @@ class IndexFilter::Rules
 IndexFilter::IndexFilter(const Conditions& conditions) : rules_(std::make_unique<const Rules>(conditions)) {}
 
 IndexFilter::~IndexFilter() = default;
+
+bool IndexFilter::mayMatch(const IndexBody::Directory& directory, quint32 piece) const
+{
+    return rules_->mayMatch(directory, piece);
+}
 
 void IndexFilter::append(const QString& label, const std::shared_ptr<const DiscIndex>& index,
                          ResultSnapshot& into) const

@@ -7,6 +7,10 @@
 
 class DiscIndex;
 class ResultSnapshot;
+namespace IndexBody
+{
+class Directory;
+}
 
 // A search's conditions answered from a disc's search index exactly as the search statement
 // answers them on the disc's rows: the `like` pattern on folder and name, the date bounds in
@@ -28,7 +32,9 @@ class IndexFilter
     IndexFilter(const IndexFilter&) = delete;
     IndexFilter& operator=(const IndexFilter&) = delete;
 
-    // Appends the disc's rows that meet the conditions.
+    // False when no entry of the piece can meet the conditions, as its filter tells.
+    bool mayMatch(const IndexBody::Directory& directory, quint32 piece) const;
+    // Appends the rows of a disc's index (or of a piece of it) that meet the conditions.
     void append(const QString& label, const std::shared_ptr<const DiscIndex>& index,
                 ResultSnapshot& into) const;
 

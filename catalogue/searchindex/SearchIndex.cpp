@@ -1,5 +1,6 @@
 #include "catalogue/searchindex/SearchIndex.h"
 
+#include "catalogue/BlobReader.h"
 #include "catalogue/Connection.h"
 #include "catalogue/Schema.h"
 #include "catalogue/Statement.h"
@@ -22,28 +23,22 @@ bool isInteger(const Statement& s, int column)
     return s.type(column) == Statement::Type::Integer;
 }
 
-struct Built {
-    QByteArray body; // empty when a value does not fit
-    qint64 entries = 0;
-};
-
-// Reads the disc's rows in the grid's order.
-Built buildIndex(Connection& connection, qint64 discId)
+// Reads the disc's rows in the grid's order into the builder; false when one does not fit.
+bool buildIndex(Connection& connection, qint64 discId, IndexBody::Builder& builder)
 {
     Statement rows(connection,
                    "select id, path, nome, estensione, dimensione, data from files where id_cd = ?1 "
                    "order by path, nome, id");
     rows.bind(1, discId);
-    DiscIndex::Builder builder;
     while (rows.step()) {
         if (!isInteger(rows, 0) || !isText(rows, 1) || !isText(rows, 2) || !isText(rows, 3) ||
             !isInteger(rows, 4) || !isText(rows, 5))
-            return {};
+            return false;
         if (!builder.add(rows.integer(0), rows.text(1), rows.text(2), rows.text(3), rows.integer(4),
                          rows.text(5)))
-            return {};
+            return false;
     }
-    return {builder.finish(), builder.count()};
+    return true;
 }
 
 qint64 scalar(Connection& connection, const char* sql, qint64 bound = 0)
@@ -67,25 +62,63 @@ std::unique_ptr<Transaction> transactionUnlessInOne(Connection& connection)
     return nullptr;
 }
 
-// Stores the built index, or drops the disc's index when it could not be built.
-bool store(Connection& connection, qint64 discId, Built built)
+bool piecesInRows(Connection& connection)
 {
-    // A blob longer than the connection takes could not be stored (nor read back).
-    if (built.body.size() > connection.lengthLimit())
-        built = {};
-    if (built.body.isEmpty()) {
+    return Schema::ownTable(connection, "search_index_piece");
+}
+
+// Pieces of indexes that are gone.
+void dropLeftPieces(Connection& connection)
+{
+    if (piecesInRows(connection))
+        connection.exec("delete from search_index_piece where id_cd not in (select id_cd from search_index)");
+}
+
+// Stores the built index (null: none could be built), or drops the disc's index when there is none.
+bool store(Connection& connection, qint64 discId, IndexBody::Builder* built)
+{
+    const bool inRows = piecesInRows(connection);
+    if (inRows) {
+        Statement drop(connection, "delete from search_index_piece where id_cd = ?1");
+        drop.bind(1, discId);
+        drop.step();
+    }
+    QByteArray body;
+    if (built)
+        body = inRows ? built->finishDirectory() : built->finish();
+    // An index longer than the connection takes could not be stored whole (nor read back).
+    if (!body.isEmpty() && built->inlineSize() > quint64(connection.lengthLimit()))
+        body.clear();
+    if (body.isEmpty()) {
         Statement drop(connection, "delete from search_index where id_cd = ?1");
         drop.bind(1, discId);
         drop.step();
-    } else {
-        Statement store(connection, "insert or replace into search_index (id_cd, generation, entries, body) "
-                                    "values (?1, random(), ?2, ?3)");
-        store.bind(1, discId);
-        store.bind(2, built.entries);
-        store.bindBlob(3, built.body);
-        store.step();
+        return false;
     }
-    return !built.body.isEmpty();
+    Statement store(connection, "insert or replace into search_index (id_cd, generation, entries, body) "
+                                "values (?1, random(), ?2, ?3)");
+    store.bind(1, discId);
+    store.bind(2, built->count());
+    store.bindBlob(3, body);
+    store.step();
+    if (inRows) {
+        Statement piece(connection, "insert into search_index_piece (id_cd, piece, generation, body) "
+                                    "select ?1, ?2, generation, ?3 from search_index where id_cd = ?1");
+        piece.bind(1, discId);
+        for (size_t i = 0; i < built->pieces().size(); ++i) {
+            piece.bind(2, qint64(i));
+            piece.bindBlob(3, built->pieces()[i]);
+            piece.step();
+            piece.reset();
+        }
+    }
+    return true;
+}
+
+bool indexOne(Connection& connection, qint64 discId, quint32 pieceEntries)
+{
+    IndexBody::Builder builder(pieceEntries);
+    return store(connection, discId, buildIndex(connection, discId, builder) ? &builder : nullptr);
 }
 } // namespace
 
@@ -106,12 +139,13 @@ std::unique_ptr<Transaction> readTransaction(Connection& connection)
     return nullptr;
 }
 
-bool indexDisc(Connection& connection, qint64 discId)
+bool indexDisc(Connection& connection, qint64 discId, quint32 pieceEntries)
 {
     if (!present(connection))
         return false;
     auto own = transactionUnlessInOne(connection);
-    const bool stored = store(connection, discId, buildIndex(connection, discId));
+    dropLeftPieces(connection);
+    const bool stored = indexOne(connection, discId, pieceEntries);
     if (own)
         own->commit();
     return stored;
@@ -121,11 +155,12 @@ bool indexDisc(Connection& connection, qint64 discId, const DiscIndexFeed& rows)
 {
     if (!present(connection))
         return false;
-    Built built{rows.build(), rows.count()};
+    IndexBody::Builder builder;
     // Only the stored rows can tell whether a disc the feed could not take fits an index.
-    if (built.body.isEmpty())
+    if (!rows.fill(builder))
         return indexDisc(connection, discId);
-    return store(connection, discId, std::move(built));
+    dropLeftPieces(connection);
+    return store(connection, discId, &builder);
 }
 
 int indexMissing(Connection& connection)
@@ -134,6 +169,13 @@ int indexMissing(Connection& connection)
         return 0;
     auto own = transactionUnlessInOne(connection);
     connection.exec("delete from search_index where id_cd not in (select id from cd)");
+    // Indexes of an earlier form (or none at all) are read, but rebuilt here in today's form
+    // ("TSX2", pieces in rows where the catalogue has the table), which lets a search skip the
+    // pieces that cannot hold its text.
+    connection.exec("delete from search_index where substr(body, 1, 4) is not x'54535832'");
+    if (piecesInRows(connection))
+        connection.exec("delete from search_index where substr(body, 13, 4) is not x'01000000'");
+    dropLeftPieces(connection);
     std::vector<qint64> discs;
     {
         Statement missing(connection,
@@ -143,7 +185,7 @@ int indexMissing(Connection& connection)
     }
     int indexed = 0;
     for (qint64 disc : discs) {
-        if (indexDisc(connection, disc))
+        if (indexOne(connection, disc, IndexBody::kPieceEntries))
             ++indexed;
     }
     if (own)
@@ -192,10 +234,96 @@ void SearchIndexCache::check(Connection& connection, const std::map<qint64, Stam
     changes_ = changes;
 }
 
-std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connection& connection,
-                                                                          const std::vector<qint64>& discs)
+namespace
 {
-    std::map<qint64, std::shared_ptr<const DiscIndex>> found;
+// The directory of the disc's body, read through `blob` (already on the disc's row).
+std::optional<IndexBody::Directory> readDirectory(BlobReader& blob)
+{
+    QByteArray bytes;
+    blob.read(0, std::min<qint64>(IndexBody::kHeadBytes, blob.size()), bytes);
+    const qint64 size = IndexBody::Directory::sizeFor(bytes, blob.size());
+    if (size < 0)
+        return std::nullopt;
+    if (size > bytes.size())
+        blob.read(bytes.size(), size - bytes.size(), bytes);
+    return IndexBody::Directory::parse(bytes, blob.size());
+}
+
+// Reads the pieces marked in `read` from their rows into `pieces`, each stretch of neighbours
+// with one statement. False when one of them is missing or not a well-formed index of the
+// directory's count.
+bool readPieceRows(Connection& connection, qint64 disc, qint64 generation,
+                   const IndexBody::Directory& directory, const std::vector<bool>& read,
+                   SearchIndexCache::Pieces& pieces)
+{
+    Statement rows(connection, "select piece, body from search_index_piece where id_cd = ?1 and "
+                               "piece between ?2 and ?3 and generation = ?4 order by piece");
+    rows.bind(1, disc);
+    rows.bind(4, generation);
+    for (quint32 first = 0; first < directory.pieceCount();) {
+        if (!read[first]) {
+            ++first;
+            continue;
+        }
+        quint32 end = first + 1;
+        while (end < directory.pieceCount() && read[end])
+            ++end;
+        rows.reset();
+        rows.bind(2, first);
+        rows.bind(3, end - 1);
+        for (quint32 i = first; i < end; ++i) {
+            const IndexBody::Directory::Piece& piece = directory.piece(i);
+            if (!rows.step() || !isInteger(rows, 0) || rows.integer(0) != i ||
+                rows.type(1) != Statement::Type::Blob)
+                return false;
+            std::shared_ptr<const DiscIndex> index;
+            const QByteArray bytes = rows.blob(1);
+            if (bytes.size() == piece.length)
+                index = DiscIndex::fromBytes(bytes);
+            if (!index || index->count() != piece.entries)
+                return false;
+            pieces[i] = std::move(index);
+        }
+        first = end;
+    }
+    return true;
+}
+
+// Reads the pieces marked in `read` from the body into `pieces`, each stretch of neighbours in
+// one go. False when one of them is not a well-formed index of the directory's count.
+bool readPieces(BlobReader& blob, const IndexBody::Directory& directory, const std::vector<bool>& read,
+                SearchIndexCache::Pieces& pieces)
+{
+    for (quint32 first = 0; first < directory.pieceCount();) {
+        if (!read[first]) {
+            ++first;
+            continue;
+        }
+        quint32 end = first + 1;
+        while (end < directory.pieceCount() && read[end])
+            ++end;
+        const qint64 start = directory.piece(first).offset;
+        const qint64 stop = directory.piece(end - 1).offset + directory.piece(end - 1).length;
+        QByteArray buffer;
+        blob.read(start, stop - start, buffer);
+        for (quint32 i = first; i < end; ++i) {
+            const IndexBody::Directory::Piece& piece = directory.piece(i);
+            auto index =
+                DiscIndex::fromBytes(buffer, qsizetype(piece.offset - start), qsizetype(piece.length));
+            if (!index || index->count() != piece.entries)
+                return false;
+            pieces[i] = std::move(index);
+        }
+        first = end;
+    }
+    return true;
+}
+} // namespace
+
+std::map<qint64, SearchIndexCache::Pieces>
+SearchIndexCache::load(Connection& connection, const std::vector<qint64>& discs, const Wanted& wanted)
+{
+    std::map<qint64, Pieces> found;
     if (connection.path() != path_) {
         clear();
         path_ = connection.path();
@@ -209,12 +337,14 @@ std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connec
     std::map<qint64, Stamp> stamps;
     std::vector<qint64> malformed; // counts no index can have: the disc is searched without it
     {
-        Statement rows(connection, "select id_cd, generation, entries from search_index");
+        Statement rows(connection,
+                       "select id_cd, generation, entries, typeof(body) = 'blob' from search_index");
         while (rows.step()) {
             const bool counted = isInteger(rows, 2); // asked before any conversion of the value
             const qint64 disc = rows.integer(0);
             const qint64 entries = rows.integer(2);
-            if (counted && entries >= 0 && entries <= std::numeric_limits<quint32>::max())
+            if (counted && entries >= 0 && entries <= std::numeric_limits<quint32>::max() &&
+                rows.integer(3) == 1)
                 stamps.emplace(disc, Stamp{rows.integer(1), entries});
             else
                 malformed.push_back(disc);
@@ -228,26 +358,63 @@ std::map<qint64, std::shared_ptr<const DiscIndex>> SearchIndexCache::load(Connec
         else
             ++it;
     }
+    std::optional<BlobReader> blob;
+    std::optional<qint64> blobDisc;
+    // The body of the disc, ready to read; false when it cannot be opened.
+    auto onDisc = [&](qint64 disc) {
+        if (!blob)
+            blob.emplace(connection, "search_index", "body");
+        if (blobDisc != disc)
+            blobDisc = blob->open(disc) ? std::optional<qint64>(disc) : std::nullopt;
+        return blobDisc == disc;
+    };
+    std::optional<bool> rowsReadable; // the pieces' table is there, and the program's own
     for (qint64 disc : discs) {
         const auto stamp = stamps.find(disc);
         if (stamp == stamps.end() || !trusted_.count(disc))
             continue;
         auto slot = slots_.find(disc);
-        if (slot == slots_.end()) {
-            // A body longer than the connection takes would fail the whole search when read.
-            Statement body(connection,
-                           "select body from search_index where id_cd = ?1 and length(body) <= ?2");
-            body.bind(1, disc);
-            body.bind(2, connection.lengthLimit());
-            std::shared_ptr<const DiscIndex> index;
-            if (body.step() && body.type(0) == Statement::Type::Blob)
-                index = DiscIndex::fromBytes(body.blob(0));
-            if (index && index->count() != quint64(stamp->second.entries))
-                index.reset();
-            slot = slots_.emplace(disc, Slot{stamp->second.generation, std::move(index)}).first;
+        const bool fresh = slot == slots_.end();
+        if (fresh)
+            slot = slots_.emplace(disc, Slot{stamp->second.generation, std::nullopt, {}}).first;
+        Slot& s = slot->second;
+        if (fresh) {
+            if (onDisc(disc))
+                s.directory = readDirectory(*blob);
+            if (s.directory && s.directory->piecesInRows() && !rowsReadable)
+                rowsReadable = piecesInRows(connection);
+            if (s.directory && (s.directory->entries() != quint64(stamp->second.entries) ||
+                                (s.directory->piecesInRows() && !*rowsReadable)))
+                s.directory.reset();
+            if (s.directory)
+                s.pieces.resize(s.directory->pieceCount());
         }
-        if (slot->second.index)
-            found.emplace(disc, slot->second.index);
+        if (!s.directory)
+            continue;
+        const IndexBody::Directory& directory = *s.directory;
+        std::vector<bool> take(directory.pieceCount());
+        std::vector<bool> read(directory.pieceCount());
+        bool reading = false;
+        for (quint32 i = 0; i < directory.pieceCount(); ++i) {
+            take[i] = !wanted || wanted(directory, i);
+            read[i] = take[i] && !s.pieces[i];
+            reading = reading || read[i];
+        }
+        if (reading) {
+            const bool whole = directory.piecesInRows()
+                                   ? readPieceRows(connection, disc, s.generation, directory, read, s.pieces)
+                                   : onDisc(disc) && readPieces(*blob, directory, read, s.pieces);
+            if (!whole) {
+                s.directory.reset();
+                s.pieces.clear();
+                continue;
+            }
+        }
+        Pieces& pieces = found[disc];
+        for (quint32 i = 0; i < directory.pieceCount(); ++i) {
+            if (take[i])
+                pieces.push_back(s.pieces[i]);
+        }
     }
     return found;
 }

@@ -77,11 +77,11 @@ class SchemaSearchIndexTest : public QObject
 void SchemaSearchIndexTest::newCatalogueHasTheSearchIndex()
 {
     TestCatalogue cat;
-    QCOMPARE(
-        objects(cat.connection),
-        QStringList({"cd", "disc_record", "files", "files_disc_path_name", "files_extension", "search_index",
-                     "search_index_cd_delete", "search_index_cd_insert", "search_index_cd_update",
-                     "search_index_files_delete", "search_index_files_insert", "search_index_files_update"}));
+    QCOMPARE(objects(cat.connection),
+             QStringList({"cd", "disc_record", "files", "files_disc_path_name", "files_extension",
+                          "search_index", "search_index_cd_delete", "search_index_cd_insert",
+                          "search_index_cd_update", "search_index_files_delete", "search_index_files_insert",
+                          "search_index_files_update", "search_index_piece"}));
     QVERIFY(SearchIndex::present(cat.connection));
     const Schema::Upgrade nothing = Schema::upgradeCatalogue(cat.connection);
     QVERIFY(nothing.added.isEmpty());
@@ -99,10 +99,11 @@ void SchemaSearchIndexTest::upgradeAddsWhatIsMissingAndKeepsTheRows()
     const QString rows = dump(connection);
 
     const Schema::Upgrade upgrade = Schema::upgradeCatalogue(connection);
-    QCOMPARE(upgrade.added,
-             QStringList({"files_extension", "search_index", "search_index_files_delete",
-                          "search_index_files_update", "search_index_cd_insert", "search_index_cd_delete",
-                          "search_index_cd_update", "search_index_files_insert", "disc_record"}));
+    QCOMPARE(
+        upgrade.added,
+        QStringList({"files_extension", "search_index", "search_index_piece", "search_index_files_delete",
+                     "search_index_files_update", "search_index_cd_insert", "search_index_cd_delete",
+                     "search_index_cd_update", "search_index_files_insert", "disc_record"}));
     QCOMPARE(upgrade.discsIndexed, 3);
     QCOMPARE(dump(connection), rows);
     Query q(connection);
