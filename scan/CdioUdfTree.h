@@ -6,10 +6,9 @@
 #include <QString>
 #include <memory>
 
-// A UDF file system read through libcdio's libudf, for what libudfread does not read: the
-// sparable partitions of rewritable media (CD-RW, DVD-RW) up to UDF 1.50. libudf reads plain
-// file entries only, so nothing from UDF 2.00 on. Its files cannot be read as a stream here, so
-// archives on such an image are counted as not listed.
+// A UDF file system read through libcdio's libudf, the fallback up to UDF 1.50 for images
+// libudfread refuses. libudf reads plain file entries only, so nothing from UDF 2.00 on. Its
+// files cannot be read as a stream here, so archives on such an image are counted as not listed.
 class CdioUdfTree
 {
   public:

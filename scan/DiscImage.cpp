@@ -363,10 +363,15 @@ DiscImage::DiscImage(const QString& file, const ImageReading& how)
     switch (kindOf(sectors)) {
     case Kind::Udf: {
         // UDF is preferred on a bridge image: its names and dates are the full ones.
+        // An image of write-once media ends where recording stopped, short of its partition.
+        if (UdfTree::hasVirtualPartition(sectors))
+            fail(file,
+                 QStringLiteral("UDF for write-once discs (a virtual allocation table) cannot be read"));
+        if (UdfTree::movesPackets(sectors))
+            fail(file, QStringLiteral("the disc's sparing table moves packets, which cannot be read"));
         if (!udfComplete(sectors))
             fail(file, QStringLiteral("the image is truncated"));
-        // libudfread reads every revision but not the sparable partitions of rewritable media,
-        // which libudf reads up to 1.50.
+        // libudfread reads every revision; libudf is tried up to 1.50 when it refuses.
         std::unique_ptr<UdfTree> udf;
         try {
             udf = std::make_unique<UdfTree>(file, sectors);

@@ -16,6 +16,7 @@ namespace
 {
 constexpr int kFileEntry = 261;
 constexpr int kExtendedFileEntry = 266;
+constexpr int kLogicalVolume = 6;
 
 [[noreturn]] void fail(const QString& image, const QString& reason)
 {
@@ -78,15 +79,17 @@ QString dstring(const unsigned char* field, int size)
 
 } // namespace
 
-QString UdfTree::logicalVolumeId(const SectorFile& sectors)
+namespace
 {
-    constexpr int kAnchor = 2, kLogicalVolume = 6, kTerminator = 8;
+// The newest logical volume descriptor of the main sequence the anchor at sector 256 points to.
+bool newestLogicalVolume(const SectorFile& sectors, unsigned char* lvd)
+{
+    constexpr int kAnchor = 2, kTerminator = 8;
     unsigned char sector[SectorFile::kSector];
     if (!sectors.readSector(256, sector) || tagOf(sector) != kAnchor)
-        return {};
+        return false;
     const qint64 length = le32(sector + 16) / SectorFile::kSector;
     const qint64 location = le32(sector + 20);
-    QString id;
     qint64 newest = -1;
     for (qint64 i = 0; i < length && i < 256 && sectors.readSector(location + i, sector); ++i) {
         const int tag = tagOf(sector);
@@ -94,12 +97,66 @@ QString UdfTree::logicalVolumeId(const SectorFile& sectors)
             break;
         if (tag == kLogicalVolume && qint64(le32(sector + 16)) > newest) {
             newest = le32(sector + 16);
-            id = dstring(sector + 84, 128);
-            if (id.isNull())
-                id = QLatin1String("");
+            std::memcpy(lvd, sector, SectorFile::kSector);
         }
     }
-    return id;
+    return newest >= 0;
+}
+} // namespace
+
+QString UdfTree::logicalVolumeId(const SectorFile& sectors)
+{
+    unsigned char lvd[SectorFile::kSector];
+    if (!newestLogicalVolume(sectors, lvd))
+        return {};
+    const QString id = dstring(lvd + 84, 128);
+    return id.isNull() ? QLatin1String("") : id;
+}
+
+namespace
+{
+// The type 2 partition map of the newest logical volume descriptor whose identifier starts with
+// `id`, copied into `map`; false when there is none.
+bool typeTwoMap(const SectorFile& sectors, const char* id, unsigned char* map)
+{
+    unsigned char lvd[SectorFile::kSector];
+    if (!newestLogicalVolume(sectors, lvd))
+        return false;
+    const unsigned char* at = lvd + 440;
+    const unsigned char* end = at + std::min<quint32>(le32(lvd + 264), SectorFile::kSector - 440);
+    for (; end - at >= 2 && at[1] >= 2 && at[1] <= end - at; at += at[1])
+        if (at[0] == 2 && at[1] == 64 && std::memcmp(at + 5, id, std::strlen(id)) == 0) {
+            std::memcpy(map, at, 64);
+            return true;
+        }
+    return false;
+}
+} // namespace
+
+bool UdfTree::hasVirtualPartition(const SectorFile& sectors)
+{
+    unsigned char map[64];
+    return typeTwoMap(sectors, "*UDF Virtual Partition", map);
+}
+
+bool UdfTree::movesPackets(const SectorFile& sectors)
+{
+    unsigned char map[64];
+    if (!typeTwoMap(sectors, "*UDF Sparable Partition", map))
+        return false;
+    // Each sparing table lists packets and their spares; an original location below 0xFFFFFFF0
+    // is a packet that was moved.
+    for (int i = 0; i < std::min<int>(map[42], 4); ++i) {
+        unsigned char table[SectorFile::kSector];
+        if (!sectors.readSector(le32(map + 48 + 4 * i), table) ||
+            std::memcmp(table + 17, "*UDF Sparing Table", 18) != 0)
+            continue;
+        const int entries = std::min<int>(le16(table + 48), (SectorFile::kSector - 56) / 8);
+        for (int e = 0; e < entries; ++e)
+            if (le32(table + 56 + 8 * e) < 0xFFFFFFF0u)
+                return true;
+    }
+    return false;
 }
 
 namespace
@@ -126,6 +183,75 @@ struct UdfTree::Input {
     const SectorFile* sectors;
     unsigned char entry[SectorFile::kSector];
     bool haveEntry = false;
+    // The identifiers of the folder read last, as libudfread reads them: inside its entry, or in
+    // the blocks read right after it.
+    std::vector<unsigned char> folder;
+    quint64 folderLength = 0;
+
+    void noteEntry(const unsigned char* block, int tag)
+    {
+        std::memcpy(entry, block, SectorFile::kSector);
+        haveEntry = true;
+        constexpr int kFolder = 4, kInline = 3;
+        if (block[27] != kFolder)
+            return;
+        const int adAt = (tag == kExtendedFileEntry ? 216 : 176);
+        const quint32 attributes = le32(block + adAt - 8), ads = le32(block + adAt - 4);
+        folder.clear();
+        folderLength = quint32(le32(block + 56)) | quint64(le32(block + 60)) << 32;
+        if ((le16(block + 34) & 7) == kInline) {
+            if (quint64(adAt) + attributes + ads <= SectorFile::kSector)
+                folder.assign(block + adAt + attributes, block + adAt + attributes + ads);
+            folderLength = folder.size();
+        }
+    }
+
+    // The file characteristics of each identifier but the parent's, in the order the folder
+    // records them; empty when they cannot be told.
+    std::vector<unsigned char> characteristics() const
+    {
+        constexpr int kIdentifier = 257;
+        std::vector<unsigned char> kinds;
+        const std::size_t end = std::min<std::size_t>(folder.size(), folderLength);
+        for (std::size_t at = 0; at + 38 <= end;) {
+            const unsigned char* fid = folder.data() + at;
+            if (tagOf(fid) != kIdentifier)
+                return {};
+            constexpr unsigned char kParent = 0x08; // not listed by libudfread
+            if (!(fid[18] & kParent))
+                kinds.push_back(fid[18]);
+            at += (38 + std::size_t(fid[19]) + le16(fid + 36) + 3) & ~std::size_t(3);
+        }
+        return kinds;
+    }
+
+    // A sparable partition (rewritable media) is its physical partition with sparing tables for
+    // packets moved away from bad sectors. libudfread reads only physical and metadata
+    // partitions, so a sparable map is shown to it as the physical map it stands on, which holds
+    // while no packet was moved (checked before the image is opened).
+    static void plainSparableMaps(unsigned char* lvd)
+    {
+        constexpr int kMaps = 440;
+        const quint32 tableLength = std::min<quint32>(le32(lvd + 264), SectorFile::kSector - kMaps);
+        unsigned char* map = lvd + kMaps;
+        unsigned char* end = map + tableLength;
+        while (end - map >= 2 && map[1] >= 2 && map[1] <= end - map) {
+            if (map[0] != 2 || map[1] != 64 || std::memcmp(map + 5, "*UDF Sparable Partition", 23) != 0) {
+                map += map[1];
+                continue;
+            }
+            // Type 1: its length, then the volume sequence and partition numbers.
+            const unsigned char plain[6] = {1, 6, map[36], map[37], map[38], map[39]};
+            std::memcpy(map, plain, sizeof plain);
+            std::memmove(map + 6, map + 64, std::size_t(end - (map + 64)));
+            end -= 58;
+            std::memset(end, 0, 58);
+            map += 6;
+        }
+        const quint32 shorter = quint32(end - (lvd + kMaps));
+        for (int i = 0; i < 4; ++i)
+            lvd[264 + i] = (unsigned char)(shorter >> (8 * i));
+    }
 
     static int read(udfread_block_input* input, uint32_t lba, void* buffer, uint32_t blocks, int)
     {
@@ -136,12 +262,14 @@ struct UdfTree::Input {
             return -1;
         const int whole = int(got / SectorFile::kSector);
         for (int i = 0; i < whole; ++i) {
-            const auto* block = static_cast<const unsigned char*>(buffer) + qint64(i) * SectorFile::kSector;
+            auto* block = static_cast<unsigned char*>(buffer) + qint64(i) * SectorFile::kSector;
             const int tag = tagOf(block);
-            if (tag == kFileEntry || tag == kExtendedFileEntry) {
-                std::memcpy(self->entry, block, SectorFile::kSector);
-                self->haveEntry = true;
-            }
+            if (tag == kLogicalVolume)
+                plainSparableMaps(block);
+            if (tag == kFileEntry || tag == kExtendedFileEntry)
+                self->noteEntry(block, tag);
+            else if (self->folder.size() < self->folderLength)
+                self->folder.insert(self->folder.end(), block, block + SectorFile::kSector);
         }
         return whole;
     }
@@ -188,49 +316,69 @@ QString UdfTree::label() const
 
 bool UdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notListed)
 {
+    // A mounted disc shows no hidden or deleted entries; libudfread lists them, so each folder's
+    // entries are matched with its identifiers' characteristics, when they can be told.
     struct Level {
         DirHandle dir;
         QString path;
+        std::vector<unsigned char> kinds;
+        std::size_t next = 0;
     };
+    const auto level = [](DirHandle dir, QString path, std::vector<unsigned char> kinds) {
+        udfread_dirent entry;
+        std::size_t count = 0;
+        while (udfread_readdir(dir.get(), &entry))
+            ++count;
+        udfread_rewinddir(dir.get());
+        if (count != kinds.size())
+            kinds.clear();
+        return Level{std::move(dir), std::move(path), std::move(kinds)};
+    };
+    // The root was the last folder read when the file system was opened.
     DirHandle root(udfread_opendir(udf_, "/"));
     if (!root)
         fail(image_, QStringLiteral("the UDF file system cannot be read"));
     std::vector<Level> stack;
-    stack.push_back(Level{std::move(root), QStringLiteral("\\")});
+    stack.push_back(level(std::move(root), QStringLiteral("\\"), input_->characteristics()));
     std::set<quint32> folders;
     // Depth first in directory order, with an explicit stack so deep images cannot exhaust the call stack.
     while (!stack.empty()) {
         if (how.stop())
             return false;
-        Level& level = stack.back();
+        Level& top = stack.back();
         udfread_dirent entry;
-        if (!udfread_readdir(level.dir.get(), &entry)) {
+        if (!udfread_readdir(top.dir.get(), &entry)) {
             stack.pop_back();
             continue;
         }
+        constexpr unsigned char kHidden = 0x01, kDeleted = 0x04;
+        if (top.next < top.kinds.size() && (top.kinds[top.next++] & (kHidden | kDeleted)))
+            continue;
         const QString name = udfName(entry.d_name);
         if (entry.d_type == UDF_DT_DIR) {
             if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
                 (name.startsWith(QLatin1Char('.')) && !how.dotFolders))
                 continue;
-            QString path = level.path + name + QLatin1Char('\\');
+            QString path = top.path + name + QLatin1Char('\\');
             input_->haveEntry = false;
-            DirHandle sub(udfread_opendir_at(level.dir.get(), entry.d_name));
+            input_->folder.clear();
+            input_->folderLength = 0;
+            DirHandle sub(udfread_opendir_at(top.dir.get(), entry.d_name));
             if (!sub)
                 fail(image_, QStringLiteral("cannot read the folder %1").arg(path));
             // UDF records each folder once; a hostile image pointing a folder back at one above it
             // would otherwise be walked without end. Entries are told apart by where they lie.
             if (input_->haveEntry && !folders.insert(le32(input_->entry + 12)).second)
                 fail(image_, QStringLiteral("the folder %1 is recorded more than once").arg(path));
-            // `level` lives in the stack, which the push may move.
-            stack.push_back(Level{std::move(sub), std::move(path)});
+            // `top` lives in the stack, which the push may move.
+            stack.push_back(level(std::move(sub), std::move(path), input_->characteristics()));
             continue;
         }
         ListedFile file;
-        file.path = level.path;
+        file.path = top.path;
         file.name = name;
         input_->haveEntry = false;
-        const FileHandle opened(udfread_file_openat(level.dir.get(), entry.d_name));
+        const FileHandle opened(udfread_file_openat(top.dir.get(), entry.d_name));
         if (!opened)
             fail(image_, QStringLiteral("cannot read the file %1%2").arg(file.path, name));
         file.size = qint64(udfread_file_size(opened.get()));

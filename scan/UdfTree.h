@@ -9,9 +9,10 @@
 class SectorFile;
 
 // A UDF file system on a disc image (revisions 1.02 to 2.60: plain and extended file entries,
-// metadata partitions, virtual allocation tables) read through libudfread from the image's
-// sectors. libudfread gives no times; each file's entry passes through the sector reader when
-// the file is opened, and its modification time is taken from there.
+// metadata partitions, sparable partitions whose sparing tables move no packet) read through
+// libudfread from the image's sectors. libudfread gives no times; each file's entry passes
+// through the sector reader when the file is opened, and its modification time is taken from
+// there.
 class UdfTree
 {
   public:
@@ -27,6 +28,12 @@ class UdfTree
     // The same, read from the newest logical volume descriptor of the main sequence the anchor
     // at sector 256 points to; null when there is none.
     static QString logicalVolumeId(const SectorFile& sectors);
+    // Whether the volume is one of write-once media, whose files are found through a virtual
+    // allocation table that neither library reads.
+    static bool hasVirtualPartition(const SectorFile& sectors);
+    // Whether the sparing tables of a rewritable volume record packets moved to spare ones; the
+    // volume is then read wrongly by both libraries.
+    static bool movesPackets(const SectorFile& sectors);
 
     // Appends the files depth first, each folder in the order it records its entries, the
     // members of listed archives right after their archive. Returns false when told to stop.

@@ -63,6 +63,61 @@ inline QString run(const QString& program, const QStringList& args, const QStrin
     return {};
 }
 
+// No free tool writes RAR, so the tests write RAR 4 archives of stored (uncompressed) members:
+// the marker, the archive header, a header with its data for each member, the end header; each
+// header checked by the low half of its CRC-32. Names use "\\" between folders, as WinRAR writes
+// them; times are MS-DOS local times (two-second steps).
+struct RarMember {
+    QString name;
+    QByteArray data;
+    QDateTime modified;
+};
+
+inline quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320 : crc >> 1;
+    }
+    return ~crc;
+}
+
+inline bool writeRar(const QString& path, const QList<RarMember>& members)
+{
+    const auto le = [](quint64 value, int bytes) {
+        QByteArray out;
+        for (int i = 0; i < bytes; ++i)
+            out.append(char(value >> (8 * i)));
+        return out;
+    };
+    // type, flags, size and the rest of a header, after the CRC of all but the CRC itself.
+    const auto header = [&le](int type, int flags, const QByteArray& rest) {
+        const QByteArray body = le(type, 1) + le(flags, 2) + le(7 + rest.size(), 2) + rest;
+        return le(crc32(body) & 0xFFFF, 2) + body;
+    };
+    QByteArray rar("Rar!\x1A\x07\x00", 7);
+    rar += header(0x73, 0, QByteArray(6, '\0'));
+    for (const RarMember& m : members) {
+        const QDate d = m.modified.date();
+        const QTime t = m.modified.time();
+        const quint32 dos = quint32(d.year() - 1980) << 25 | quint32(d.month()) << 21 |
+                            quint32(d.day()) << 16 | quint32(t.hour()) << 11 | quint32(t.minute()) << 5 |
+                            quint32(t.second() / 2);
+        const QByteArray name = m.name.toLatin1();
+        constexpr int kLongBlock = 0x8000, kWindows = 2, kVersion20 = 20, kStored = 0x30, kArchived = 0x20;
+        rar += header(0x74, kLongBlock,
+                      le(m.data.size(), 4) + le(m.data.size(), 4) + le(kWindows, 1) + le(crc32(m.data), 4) +
+                          le(dos, 4) + le(kVersion20, 1) + le(kStored, 1) + le(name.size(), 2) +
+                          le(kArchived, 4) + name) +
+               m.data;
+    }
+    rar += header(0x7B, 0x4000, {});
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(rar) == rar.size();
+}
+
 // The file rows of a disc in the order they were written.
 inline QStringList rows(Query& query, qint64 disc)
 {

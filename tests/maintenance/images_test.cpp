@@ -5,6 +5,7 @@
 #include "scan/UnFileSearch.h"
 #include "scan/UnVolumeInfo.h"
 #include "tests/maintenance/ImageFixture.h"
+#include "tests/maintenance/UdfMetadataImage.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QRegularExpression>
@@ -132,6 +133,26 @@ bool loopFolder(const QString& image, const QByteArray& from, const QByteArray& 
     fid[9] = (unsigned char)(crc >> 8);
     fid[4] = checksum(fid);
     return file.seek(0) && file.write(data) == data.size();
+}
+
+// Records in every sparing table of the image that the first packet was moved to a spare one,
+// as a drive does when it finds a bad sector.
+bool movePacket(const QString& image)
+{
+    QFile file(image);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray data = file.readAll();
+    int tables = 0;
+    for (qsizetype at = 0; at + 2048 <= data.size(); at += 2048) {
+        if (data.mid(at + 17, 18) != "*UDF Sparing Table" ||
+            UdfMetadataImage::detail::u16(data, at + 48) == 0)
+            continue;
+        UdfMetadataImage::detail::put32(data, at + 56, 0);
+        UdfMetadataImage::detail::seal(data, at);
+        ++tables;
+    }
+    return tables > 0 && file.seek(0) && file.write(data) == data.size();
 }
 } // namespace
 
@@ -342,76 +363,129 @@ void ImagesTest::cliAndDriveMappingTakeAnImage()
 void ImagesTest::udfImagesOfEachRevision_data()
 {
     QTest::addColumn<QString>("revision");
-    QTest::addColumn<QString>("media"); // mkudffs's media type; "udfclient" for a filled 2.01 image
+    QTest::addColumn<QString>("media"); // mkudffs's media type; "newfs" for UDFclient's newfs_udf
+    QTest::addColumn<bool>("files");    // whether UDFclient writes files into it
     QTest::addColumn<QString>("label"); // the logical volume identifier
     QTest::addColumn<QString>("error"); // empty when the image is read
-    QTest::newRow("1.02") << QStringLiteral("1.02") << QStringLiteral("hd") << QStringLiteral("Empty 1.02")
+    const QString hd = QStringLiteral("hd"), newfs = QStringLiteral("newfs");
+    QTest::newRow("1.02") << QStringLiteral("1.02") << hd << false << QStringLiteral("Empty 1.02")
                           << QString();
-    QTest::newRow("1.50") << QStringLiteral("1.50") << QStringLiteral("hd") << QStringLiteral("Empty 1.50")
+    QTest::newRow("1.50") << QStringLiteral("1.50") << hd << false << QStringLiteral("Empty 1.50")
                           << QString();
     // Extended file entries from 2.00 on.
-    QTest::newRow("2.01") << QStringLiteral("2.01") << QStringLiteral("hd") << QStringLiteral("Empty 2.01")
+    QTest::newRow("2.01") << QStringLiteral("2.01") << hd << false << QStringLiteral("Empty 2.01")
                           << QString();
-    // Rewritable media have sparable partitions: read through libudf, which stops at 1.50.
-    QTest::newRow("1.50 rewritable") << QStringLiteral("1.50") << QStringLiteral("cdrw")
+    // Rewritable media have sparable partitions; on 1.50 a hidden file stands for the spare space.
+    QTest::newRow("1.50 rewritable") << QStringLiteral("1.50") << QStringLiteral("cdrw") << false
                                      << QStringLiteral("Sparable 1.50") << QString();
-    QTest::newRow("2.01 rewritable") << QStringLiteral("2.01") << QStringLiteral("dvdrw")
-                                     << QStringLiteral("x")
-                                     << QStringLiteral("the UDF file system cannot be read");
+    QTest::newRow("1.50 rewritable with files") << QStringLiteral("1.50") << QStringLiteral("cdrw") << true
+                                                << QStringLiteral("Sparable150") << QString();
+    QTest::newRow("2.01 rewritable") << QStringLiteral("2.01") << QStringLiteral("dvdrw") << false
+                                     << QStringLiteral("Sparable 2.01") << QString();
+    QTest::newRow("2.01 rewritable with files") << QStringLiteral("2.01") << QStringLiteral("dvdrw") << true
+                                                << QStringLiteral("Sparable201") << QString();
+    // A moved packet would be read from its old place.
+    QTest::newRow("1.50 rewritable, packet moved")
+        << QStringLiteral("1.50") << QStringLiteral("cdrw") << true << QStringLiteral("Sparable150")
+        << QStringLiteral("the disc's sparing table moves packets, which cannot be read");
+    QTest::newRow("2.01 rewritable, packet moved")
+        << QStringLiteral("2.01") << QStringLiteral("dvdrw") << true << QStringLiteral("Sparable201")
+        << QStringLiteral("the disc's sparing table moves packets, which cannot be read");
     // newfs_udf gives the primary volume descriptor a number of its own as identifier.
-    QTest::newRow("2.01 with files") << QStringLiteral("2.01") << QStringLiteral("udfclient")
-                                     << QStringLiteral("Rev201") << QString();
+    QTest::newRow("2.01 with files") << QStringLiteral("2.01") << newfs << true << QStringLiteral("Rev201")
+                                     << QString();
+    // Files in a metadata partition.
+    QTest::newRow("2.50 with files") << QStringLiteral("2.50") << newfs << true << QStringLiteral("Rev250")
+                                     << QString();
+    QTest::newRow("2.60 with files") << QStringLiteral("2.60") << newfs << true << QStringLiteral("Rev260")
+                                     << QString();
+    // Write-once media find their files through a virtual allocation table.
+    const QString writeOnce =
+        QStringLiteral("UDF for write-once discs (a virtual allocation table) cannot be read");
+    QTest::newRow("2.01 write-once") << QStringLiteral("2.01") << QStringLiteral("cdr") << false
+                                     << QStringLiteral("x") << writeOnce;
+    QTest::newRow("2.50 write-once") << QStringLiteral("2.50") << QStringLiteral("dvdr") << false
+                                     << QStringLiteral("x") << writeOnce;
+    QTest::newRow("2.60 write-once") << QStringLiteral("2.60") << QStringLiteral("bdr") << false
+                                     << QStringLiteral("x") << writeOnce;
 }
 
-// mkudffs writes a file system without files (filling it needs a mount); UDFclient's tools write
-// 2.01 with files, dated when they are written.
+// mkudffs writes a file system without files (filling it needs a mount); UDFclient writes files
+// into its own 2.01 images and into mkudffs's rewritable ones, dated when they are written. From
+// 2.50 on, UDFclient's image is moved into a metadata partition, its files dated anew there.
 void ImagesTest::udfImagesOfEachRevision()
 {
     QFETCH(QString, revision);
     QFETCH(QString, media);
+    QFETCH(bool, files);
     QFETCH(QString, label);
     QFETCH(QString, error);
-    const QString image = dir_.filePath(QStringLiteral("udf-%1-%2.img").arg(revision, media));
-    QStringList expected;
-    QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    if (media == QLatin1String("udfclient")) {
-        const QString staging = dir_.filePath(QStringLiteral("udfclient"));
-        QVERIFY(writeTree(staging,
-                          {{QStringLiteral("a.txt"), 6, QStringLiteral("2001-01-01 00:00:00")},
-                           {QStringLiteral("docs/b.bin"), 5000, QStringLiteral("2001-01-01 00:00:00")},
-                           {QStringLiteral(".hidden/x.txt"), 1, QStringLiteral("2001-01-01 00:00:00")}}));
+    const QString image =
+        dir_.filePath(QStringLiteral("udf %1.img").arg(QLatin1String(QTest::currentDataTag())));
+    const bool newfs = media == QLatin1String("newfs");
+    if (newfs)
         QCOMPARE(run(QStringLiteral("newfs_udf"),
                      {QStringLiteral("-b"), QStringLiteral("2048"), QStringLiteral("-s"),
                       QStringLiteral("20000"), QStringLiteral("-L"), label, image}),
                  QString());
-        // udfclient takes commands on its input; the file set is a folder of its top level.
-        const auto client = [&image](const QString& commands) {
-            QProcess process;
-            process.setProcessChannelMode(QProcess::MergedChannels);
-            process.start(QStandardPaths::findExecutable(QStringLiteral("udfclient")),
-                          {QStringLiteral("-b"), QStringLiteral("2048"), QStringLiteral("-W"), image});
-            process.write(commands.toUtf8());
-            process.closeWriteChannel();
-            process.waitForFinished(60000);
-            return QString::fromLocal8Bit(process.readAll());
-        };
-        static const QRegularExpression fileSet(QStringLiteral("\\s(\\S+:fileset)$"),
-                                                QRegularExpression::MultilineOption);
-        const QString set = fileSet.match(client(QStringLiteral("ls\nquit\n"))).captured(1);
-        QVERIFY(!set.isEmpty());
-        const QString said = client(
-            QStringLiteral("cd %1\nlcd %2\nput a.txt\nput docs\nput .hidden\nquit\n").arg(set, staging));
-        QVERIFY2(said.contains(QLatin1String("b.bin")) && !said.contains(QLatin1String("couldn't")),
-                 qPrintable(said));
-        expected = QStringList{QStringLiteral("\\|a.txt|6"), QStringLiteral("\\docs\\|b.bin|5000")};
-    } else {
+    else
         QCOMPARE(run(QStringLiteral("mkudffs"),
                      {QStringLiteral("--new-file"), QStringLiteral("--blocksize=2048"),
                       QStringLiteral("--media-type=") + media, QStringLiteral("--udfrev=") + revision,
-                      QStringLiteral("--label=") + label, image, QStringLiteral("4000")}),
+                      QStringLiteral("--label=") + label, image,
+                      files ? QStringLiteral("20000") : QStringLiteral("4000")}),
                  QString());
+    QStringList expected;
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    if (files) {
+        const QString staging = dir_.filePath(QStringLiteral("udfclient"));
+        QVERIFY(writeTree(staging,
+                          {{QStringLiteral("a.txt"), 6, QStringLiteral("2001-01-01 00:00:00")},
+                           {QStringLiteral("gone.txt"), 2, QStringLiteral("2001-01-01 00:00:00")},
+                           {QStringLiteral("docs/b.bin"), 5000, QStringLiteral("2001-01-01 00:00:00")},
+                           {QStringLiteral(".hidden/x.txt"), 1, QStringLiteral("2001-01-01 00:00:00")}}));
+        // udfclient takes commands on its input and lists the top level when it starts; the file
+        // set is a folder there, entered once its name shows (line-buffered output, so it does).
+        QProcess client;
+        client.setProcessChannelMode(QProcess::MergedChannels);
+        client.start(QStandardPaths::findExecutable(QStringLiteral("stdbuf")),
+                     {QStringLiteral("-oL"), QStringLiteral("udfclient"), QStringLiteral("-b"),
+                      QStringLiteral("2048"), QStringLiteral("-W"), image});
+        static const QRegularExpression fileSet(QStringLiteral("^d\\S*\\s+\\S+\\s+\\S+\\s+\\S+\\s+(\\S+)\\n"),
+                                                QRegularExpression::MultilineOption);
+        QString said;
+        QString set;
+        while (set.isEmpty() && client.waitForReadyRead(60000)) {
+            said += QString::fromLocal8Bit(client.readAll());
+            set = fileSet.match(said).captured(1);
+        }
+        QVERIFY2(!set.isEmpty(), qPrintable(said));
+        // A deleted file leaves its identifier behind, marked deleted.
+        client.write(QStringLiteral(
+                         "cd %1\nlcd %2\nput a.txt\nput docs\nput .hidden\nput gone.txt\nrm gone.txt\nquit\n")
+                         .arg(set, staging)
+                         .toUtf8());
+        client.closeWriteChannel();
+        QVERIFY(client.waitForFinished(60000));
+        said += QString::fromLocal8Bit(client.readAll());
+        QVERIFY2(said.contains(QLatin1String("b.bin")) && !said.contains(QLatin1String("couldn't")),
+                 qPrintable(said));
+        expected = QStringList{QStringLiteral("\\|a.txt|6"), QStringLiteral("\\docs\\|b.bin|5000")};
     }
     const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+    QMap<QString, QDateTime> dated;
+    if (newfs && revision != QLatin1String("2.01")) {
+        // Offsets on either side of UTC, so a time read without its offset shows.
+        dated.insert(QStringLiteral("a.txt"),
+                     QDateTime(QDate(2005, 7, 14), QTime(10, 20, 30), QTimeZone(7200)));
+        dated.insert(QStringLiteral("b.bin"),
+                     QDateTime(QDate(2004, 1, 2), QTime(3, 4, 5), QTimeZone(-5 * 3600)));
+        const quint16 number = revision == QLatin1String("2.50") ? 0x0250 : 0x0260;
+        QCOMPARE(UdfMetadataImage::convert(image, number, dated), QString());
+    }
+    if (error.contains(QLatin1String("sparing table")))
+        QVERIFY(movePacket(image));
+
     TestCatalogue catalogue;
     DiscCataloguer run(catalogue.session, [&image](QChar) { return image; });
     if (!error.isEmpty()) {
@@ -431,8 +505,14 @@ void ImagesTest::udfImagesOfEachRevision()
     QStringList got;
     for (const QString& row : rows(*catalogue.work, run.NewDiscId)) {
         const qsizetype bar = row.lastIndexOf(QLatin1Char('|'));
-        const QDateTime date = QDateTime::fromString(row.mid(bar + 1), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        QVERIFY2(date >= before && date <= after, qPrintable(row));
+        const QString date = row.mid(bar + 1);
+        const QString name = row.left(bar).section(QLatin1Char('|'), 1, 1);
+        if (dated.contains(name)) {
+            QCOMPARE(date, dated.value(name).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        } else {
+            const QDateTime when = QDateTime::fromString(date, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            QVERIFY2(when >= before && when <= after, qPrintable(row));
+        }
         got << row.left(bar);
     }
     std::sort(got.begin(), got.end());

@@ -78,6 +78,9 @@ void ArchivesTest::initTestCase()
     QCOMPARE(run(QStringLiteral("gcab"),
                  {QStringLiteral("-c"), at(QStringLiteral("tools.cab")), QStringLiteral("a/b.txt")}, staging),
              QString());
+    QVERIFY(writeRar(at(QStringLiteral("notes.rar")),
+                     {{QStringLiteral("r\\s.txt"), "stored", QDateTime(QDate(2011, 3, 4), QTime(5, 6, 8))},
+                      {QStringLiteral("top.txt"), "", QDateTime(QDate(1999, 12, 31), QTime(23, 59, 58))}}));
     // Not listed: encrypted headers, no archive at all, and more members than the test's limit of 3.
     QCOMPARE(run(QStringLiteral("7z"),
                  {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-mhe=on"),
@@ -101,6 +104,8 @@ void ArchivesTest::initTestCase()
               QStringLiteral("2006-06-06 06:06:06")),
         rowOf(QStringLiteral("backup/docs.7z/a/b.txt"), 7, QStringLiteral("2010-01-02 03:04:06")),
         rowOf(QStringLiteral("backup/old.tar.gz/x/y.txt"), 9, QStringLiteral("2012-05-06 07:08:10")),
+        rowOf(QStringLiteral("backup/notes.rar/r/s.txt"), 6, QStringLiteral("2011-03-04 05:06:08")),
+        rowOf(QStringLiteral("backup/notes.rar/top.txt"), 0, QStringLiteral("1999-12-31 23:59:58")),
         // gcab records the time in UTC where cabinets hold local time; it is read as local time.
         rowOf(QStringLiteral("backup/tools.cab/a/b.txt"), 7,
               QDateTime(QDate(2010, 1, 2), QTime(3, 4, 6))
