@@ -4,6 +4,7 @@
 #include "catalogue/DiscRecord.h"
 #include "catalogue/Query.h"
 #include "catalogue/Statements.h"
+#include "catalogue/searchindex/SearchIndex.h"
 
 #include <algorithm>
 
@@ -37,6 +38,7 @@ void removeDisc(Query& work, qint64 discId)
     work.execWith(Statements::DeleteDiscFiles + QString::number(discId));
     work.execWith(Statements::DeleteDisc + QString::number(discId));
     DiscRecords::remove(work.connection(), discId);
+    SearchIndex::removeDisc(work.connection(), discId);
 }
 
 QString DiscRow::label() const

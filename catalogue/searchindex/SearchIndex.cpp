@@ -74,15 +74,19 @@ void dropLeftPieces(Connection& connection)
         connection.exec("delete from search_index_piece where id_cd not in (select id_cd from search_index)");
 }
 
+void dropPieces(Connection& connection, qint64 discId)
+{
+    Statement drop(connection, "delete from search_index_piece where id_cd = ?1");
+    drop.bind(1, discId);
+    drop.step();
+}
+
 // Stores the built index (null: none could be built), or drops the disc's index when there is none.
 bool store(Connection& connection, qint64 discId, IndexBody::Builder* built)
 {
     const bool inRows = piecesInRows(connection);
-    if (inRows) {
-        Statement drop(connection, "delete from search_index_piece where id_cd = ?1");
-        drop.bind(1, discId);
-        drop.step();
-    }
+    if (inRows)
+        dropPieces(connection, discId);
     QByteArray body;
     if (built)
         body = inRows ? built->finishDirectory() : built->finish();
@@ -128,6 +132,12 @@ bool present(Connection& connection)
 {
     Statement table(connection, "select 1 from sqlite_master where type = 'table' and name = 'search_index'");
     return table.step();
+}
+
+void removeDisc(Connection& connection, qint64 discId)
+{
+    if (piecesInRows(connection))
+        dropPieces(connection, discId);
 }
 
 std::unique_ptr<Transaction> readTransaction(Connection& connection)

@@ -35,6 +35,9 @@ bool indexDisc(Connection& connection, qint64 discId, const DiscIndexFeed& rows)
 // Indexes every disc that has no index or one of an earlier form, and drops indexes of discs
 // that no longer exist. Returns how many discs were indexed.
 int indexMissing(Connection& connection);
+// Drops the index pieces of a disc being removed, in the removal's transaction: the triggers
+// that drop its index row do not reach the pieces' own table.
+void removeDisc(Connection& connection, qint64 discId);
 // A read transaction for one search, or null when the connection is already in a transaction.
 std::unique_ptr<Transaction> readTransaction(Connection& connection);
 } // namespace SearchIndex

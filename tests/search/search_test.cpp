@@ -357,6 +357,8 @@ void SearchTest::changedRowsAreNeverAnsweredFromAStaleIndex()
     QVERIFY(SearchIndex::indexDisc(cat.connection, 7));
     DiscStore::removeDisc(*cat.work, 7);
     QCOMPARE(cat.count(QStringLiteral("search_index")), 0);
+    QCOMPARE(cat.scalar(QStringLiteral("select count(*) from search_index_piece where id_cd = 7")).toInt(),
+             0);
     cat.addDisc(QStringLiteral("C"), {}, 7);
     cat.addFile(7, QStringLiteral("\\"), QStringLiteral("fresh.jpg"));
     result.open(jpg);
