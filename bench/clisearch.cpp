@@ -9,6 +9,7 @@
 // tessaro-cli is looked for beside this program; plocate and plocate-build (package plocate)
 // on the PATH.
 #include "bench/support/CatalogueBuilder.h"
+#include "bench/support/LocateDatabase.h"
 #include "bench/support/ProcessTiming.h"
 #include "bench/support/Timing.h"
 #include "catalogue/Connection.h"
@@ -31,27 +32,6 @@ using Timing::processMillis;
 
 namespace
 {
-// The catalogue's paths as plocate takes them: the folder and the name, "/" between folders.
-bool writePaths(const QString& catalogue, const QString& list)
-{
-    Connection connection;
-    connection.connect(catalogue);
-    QFile out(list);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    Statement rows(connection, "select path || nome from files");
-    QByteArray line;
-    while (rows.step()) {
-        const std::string_view text = rows.text(0);
-        line = QByteArray(text.data(), qsizetype(text.size()));
-        line.replace('\\', '/');
-        line.append('\n');
-        if (out.write(line) != line.size())
-            return false;
-    }
-    return true;
-}
-
 QString firstLine(const QStringList& command)
 {
     QProcess process;
@@ -95,13 +75,10 @@ int main(int argc, char* argv[])
         QFile::remove(database);
     }
     if (!QFileInfo::exists(database)) {
-        const QString list = QDir(folder).filePath(QStringLiteral("paths.txt"));
-        if (!writePaths(catalogue, list) || processMillis({build, QStringLiteral("-p"), QStringLiteral("-l"),
-                                                           QStringLiteral("no"), list, database}) < 0) {
+        if (!buildLocateDatabase(catalogue, database, build)) {
             std::fprintf(stderr, "bench_clisearch: cannot build plocate's database\n");
             return 1;
         }
-        QFile::remove(list);
     }
     std::printf("catalogue %.1f MB, plocate's database %.1f MB\n", double(QFileInfo(catalogue).size()) / 1e6,
                 double(QFileInfo(database).size()) / 1e6);

@@ -11,6 +11,7 @@
 // after the size in the temporary folder) and kept for later runs: the build takes about a minute
 // and 2 GB. tessaro-cli is looked for beside this program; plocate and plocate-build on the PATH.
 #include "bench/support/CatalogueBuilder.h"
+#include "bench/support/LocateDatabase.h"
 #include "bench/support/ProcessMemory.h"
 #include "bench/support/ProcessTiming.h"
 #include "bench/support/Timing.h"
@@ -74,33 +75,6 @@ bool buildCatalogue(const QString& path, int discs, int perDisc)
     });
     std::printf("built in %.0f s\n", seconds);
     return QFile::rename(building, path);
-}
-
-// The catalogue's paths as plocate takes them: the folder and the name, "/" between folders.
-bool buildLocateDatabase(const QString& catalogue, const QString& database, const QString& build)
-{
-    const QString list = database + QStringLiteral(".paths");
-    {
-        Connection connection;
-        connection.connect(catalogue);
-        QFile out(list);
-        if (!out.open(QIODevice::WriteOnly))
-            return false;
-        Statement rows(connection, "select path || nome from files");
-        QByteArray line;
-        while (rows.step()) {
-            const std::string_view text = rows.text(0);
-            line = QByteArray(text.data(), qsizetype(text.size()));
-            line.replace('\\', '/');
-            line.append('\n');
-            if (out.write(line) != line.size())
-                return false;
-        }
-    }
-    const bool built = processMillis({build, QStringLiteral("-p"), QStringLiteral("-l"), QStringLiteral("no"),
-                                      list, database}) >= 0;
-    QFile::remove(list);
-    return built;
 }
 
 qint64 scalar(Connection& connection, const char* sql)

@@ -259,6 +259,26 @@ std::optional<IndexBody::Directory> readDirectory(BlobReader& blob)
     return IndexBody::Directory::parse(bytes, blob.size());
 }
 
+// Calls `take(first, end)` for each stretch of neighbouring pieces marked in `marked`, in
+// order; false as soon as one call is.
+template <typename Take> bool eachStretch(const std::vector<bool>& marked, Take take)
+{
+    const auto count = quint32(marked.size());
+    for (quint32 first = 0; first < count;) {
+        if (!marked[first]) {
+            ++first;
+            continue;
+        }
+        quint32 end = first + 1;
+        while (end < count && marked[end])
+            ++end;
+        if (!take(first, end))
+            return false;
+        first = end;
+    }
+    return true;
+}
+
 // Reads the pieces marked in `read` from their rows into `pieces`, each stretch of neighbours
 // with one statement. False when one of them is missing or not a well-formed index of the
 // directory's count.
@@ -270,14 +290,7 @@ bool readPieceRows(Connection& connection, qint64 disc, qint64 generation,
                                "piece between ?2 and ?3 and generation = ?4 order by piece");
     rows.bind(1, disc);
     rows.bind(4, generation);
-    for (quint32 first = 0; first < directory.pieceCount();) {
-        if (!read[first]) {
-            ++first;
-            continue;
-        }
-        quint32 end = first + 1;
-        while (end < directory.pieceCount() && read[end])
-            ++end;
+    return eachStretch(read, [&](quint32 first, quint32 end) {
         rows.reset();
         rows.bind(2, first);
         rows.bind(3, end - 1);
@@ -294,9 +307,8 @@ bool readPieceRows(Connection& connection, qint64 disc, qint64 generation,
                 return false;
             pieces[i] = std::move(index);
         }
-        first = end;
-    }
-    return true;
+        return true;
+    });
 }
 
 // Reads the pieces marked in `read` from the body into `pieces`, each stretch of neighbours in
@@ -304,14 +316,7 @@ bool readPieceRows(Connection& connection, qint64 disc, qint64 generation,
 bool readPieces(BlobReader& blob, const IndexBody::Directory& directory, const std::vector<bool>& read,
                 SearchIndexCache::Pieces& pieces)
 {
-    for (quint32 first = 0; first < directory.pieceCount();) {
-        if (!read[first]) {
-            ++first;
-            continue;
-        }
-        quint32 end = first + 1;
-        while (end < directory.pieceCount() && read[end])
-            ++end;
+    return eachStretch(read, [&](quint32 first, quint32 end) {
         const qint64 start = directory.piece(first).offset;
         const qint64 stop = directory.piece(end - 1).offset + directory.piece(end - 1).length;
         QByteArray buffer;
@@ -324,9 +329,8 @@ bool readPieces(BlobReader& blob, const IndexBody::Directory& directory, const s
                 return false;
             pieces[i] = std::move(index);
         }
-        first = end;
-    }
-    return true;
+        return true;
+    });
 }
 } // namespace
 
