@@ -97,14 +97,7 @@ int main(int argc, char* argv[])
                            QStringLiteral("--file"),
                            QString::fromLatin1(pattern)};
     };
-    const auto locate = [&](const char* term) {
-        return QStringList{plocate,
-                           QStringLiteral("-d"),
-                           database,
-                           QStringLiteral("-c"),
-                           QStringLiteral("-i"),
-                           QString::fromLatin1(term)};
-    };
+    const auto locate = [&](const char* term) { return locateCount(plocate, database, term); };
     const std::vector<Case> cases{{"common name *report*", tessaro("*report*"), locate("report")},
                                   {"rare name *img_123*", tessaro("*img_123*"), locate("img_123")}};
     std::printf("whole processes, median of %d runs each (hits: tessaro-cli / plocate):\n", rounds);

@@ -355,14 +355,7 @@ int main(int argc, char* argv[])
         return tessaro({QStringLiteral("search"), QStringLiteral("--count"), QStringLiteral("--file"),
                         QString::fromLatin1(pattern)});
     };
-    const auto locate = [&](const char* term) {
-        return QStringList{plocate,
-                           QStringLiteral("-d"),
-                           database,
-                           QStringLiteral("-c"),
-                           QStringLiteral("-i"),
-                           QString::fromLatin1(term)};
-    };
+    const auto locate = [&](const char* term) { return locateCount(plocate, database, term); };
     ok = ok && interleaved(search("*report*"), locate("report"), "search *report*", "<= 1.0 x plocate");
     ok = ok && interleaved(search("*img_123*"), locate("img_123"), "search *img_123*", "<= 1.0 x plocate");
     const std::vector<double> removed = removals(cli, catalogue, perDisc, 3);

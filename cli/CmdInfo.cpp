@@ -4,6 +4,7 @@
 #include "catalogue/Transaction.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/NamedDisc.h"
 #include "cli/Output.h"
 #include "common/TessaroError.h"
 #include "search/DiscTree.h"
@@ -24,9 +25,7 @@ int cmdInfo(const CliContext& context)
     const QString wanted = context.args.first();
     Catalogue& catalogue = context.catalogue;
     catalogue.connect(context.cataloguePath);
-    const std::optional<DiscStore::DiscRow> disc = catalogue.findDisc(wanted);
-    if (!disc)
-        throw TessaroError(QStringLiteral("No disc %1 in the catalogue").arg(wanted));
+    const DiscStore::DiscRow disc = namedDisc(catalogue, wanted);
     std::optional<QString> location;
     std::optional<QString> notes;
     if (options.isSet(QStringLiteral("location")))
@@ -34,26 +33,26 @@ int cmdInfo(const CliContext& context)
     if (options.isSet(QStringLiteral("notes")))
         notes = options.value(QStringLiteral("notes"));
     if (location || notes)
-        DiscRecords::setTexts(catalogue.connection(), *disc, location, notes);
+        DiscRecords::setTexts(catalogue.connection(), disc, location, notes);
 
     DiscRecord record;
     {
         Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
-        if (const auto stored = DiscRecords::find(catalogue.connection(), *disc)) {
+        if (const auto stored = DiscRecords::find(catalogue.connection(), disc)) {
             record = *stored;
         } else {
             // A disc catalogued before records were kept: what its rows tell.
-            const DiscTree tree = DiscTree::load(catalogue.connection(), disc->id);
+            const DiscTree tree = DiscTree::load(catalogue.connection(), disc.id);
             record.folders = qint64(tree.folders().size());
             record.files = tree.folders().front().allFiles;
             record.bytes = tree.folders().front().allBytes;
         }
     }
     const std::pair<const char*, QString> lines[] = {
-        {"disc", disc->label()},
-        {"volume label", disc->volumeLabel},
-        {"type", discTypeName(disc->type)},
-        {"catalogued", disc->date.toString()},
+        {"disc", disc.label()},
+        {"volume label", disc.volumeLabel},
+        {"type", discTypeName(disc.type)},
+        {"catalogued", disc.date.toString()},
         {"folders", QString::number(record.folders)},
         {"files", QString::number(record.files)},
         {"size", QString::number(record.bytes)},

@@ -2,6 +2,7 @@
 #include "catalogue/Query.h"
 #include "cli/Commands.h"
 #include "cli/FileRowWriter.h"
+#include "cli/NamedDisc.h"
 #include "cli/UsageError.h"
 #include "common/TessaroError.h"
 #include "search/ResultSet.h"
@@ -92,7 +93,7 @@ int cmdSearch(const CliContext& context)
         discs.openWith(SearchStatement(criteria).discsText(),
                        {{QStringLiteral("vidcd"), criteria.discLabel}});
         if (discs.eof())
-            throw TessaroError(QStringLiteral("No disc %1 in the catalogue").arg(criteria.discLabel));
+            throw TessaroError(noSuchDisc(criteria.discLabel));
     }
     std::vector<qsizetype> kept;
     for (qsizetype row = 0; row < rows.rowCount(); ++row) {

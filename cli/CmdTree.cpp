@@ -2,6 +2,7 @@
 #include "catalogue/Transaction.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/NamedDisc.h"
 #include "cli/Output.h"
 #include "common/TessaroError.h"
 #include "search/DiscTree.h"
@@ -33,10 +34,8 @@ int cmdTree(const CliContext& context)
     catalogue.connect(context.cataloguePath);
     // The tree and the folder's files as one moment of the catalogue.
     Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
-    const std::optional<DiscStore::DiscRow> disc = catalogue.findDisc(wanted);
-    if (!disc)
-        throw TessaroError(QStringLiteral("No disc %1 in the catalogue").arg(wanted));
-    const DiscTree tree = DiscTree::load(catalogue.connection(), disc->id);
+    const DiscStore::DiscRow disc = namedDisc(catalogue, wanted);
+    const DiscTree tree = DiscTree::load(catalogue.connection(), disc.id);
     if (context.args.size() < 2) {
         // Depth first, children by name, so every folder follows its parent.
         std::vector<int> stack{0};
@@ -51,12 +50,12 @@ int cmdTree(const CliContext& context)
     const int at = tree.find(folderPath(context.args.at(1)));
     if (at < 0)
         throw TessaroError(
-            QStringLiteral("No folder %1 on %2").arg(folderPath(context.args.at(1)), disc->label()));
+            QStringLiteral("No folder %1 on %2").arg(folderPath(context.args.at(1)), disc.label()));
     const DiscTree::Folder& folder = tree.folders()[std::size_t(at)];
     for (const int child : folder.children)
         folderLine(tree.folders()[std::size_t(child)]);
     for (const DiscTree::File& file :
-         DiscTree::files(catalogue.connection(), disc->id, tree.folders()[std::size_t(at)].path))
+         DiscTree::files(catalogue.connection(), disc.id, tree.folders()[std::size_t(at)].path))
         Output::line(
             QStringList{fieldText(folder.path + file.name), fieldText(file.date), QString::number(file.size)}
                 .join(QLatin1Char('\t')));

@@ -5,6 +5,7 @@
 #include "search/ui/DiscDetails.h"
 #include "search/ui/FilterPanel.h"
 #include "search/ui/GridRequisiti.h"
+#include "tests/support/ComboItems.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 
@@ -26,13 +27,6 @@
 
 namespace
 {
-QStringList items(const QComboBox* list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts.append(list->itemText(i));
-    return texts;
-}
 
 // Handles the modal dialog of type T once it shows; closes it after a few seconds at the latest.
 template <typename T> void whenShown(const std::function<void(T*)>& handle)
@@ -87,7 +81,7 @@ void MainWindowFiltersTest::startupFillsTheLists()
     TFilterPanel* panel = form.Panel4;
     QCOMPARE(panel->ComboBox1->count(), 7);
     QCOMPARE(panel->ComboBox1->currentText(), QStringLiteral("D0007"));
-    QCOMPARE(items(panel->ComboBox2), (QStringList{QStringLiteral("jpg"), QStringLiteral("txt")}));
+    QCOMPARE(comboItems(panel->ComboBox2), (QStringList{QStringLiteral("jpg"), QStringLiteral("txt")}));
     QCOMPARE(panel->ImageList3.size(), 2);
     QCOMPARE(panel->ImageList3.at(0).name(), QStringLiteral("image-jpeg"));
     QVERIFY(panel->CheckBox1->isEnabled() && !panel->CheckBox1->isChecked());
@@ -136,7 +130,7 @@ void MainWindowFiltersTest::removalRefreshesTheLists()
     messages.answers = {true};
     QStringList offered;
     whenShown<TfrmDelCD>([&](TfrmDelCD* dialog) {
-        offered = items(dialog->ComboBox1);
+        offered = comboItems(dialog->ComboBox1);
         dialog->ComboBox1->setCurrentText(QStringLiteral("D0007"));
         dialog->Button2->click();
     });
@@ -144,9 +138,9 @@ void MainWindowFiltersTest::removalRefreshesTheLists()
     QCOMPARE(offered.size(), 7);
     QCOMPARE(messages.questions, QStringList{QStringLiteral("Remove CD from the archive?")});
     QVERIFY(!form.frmDelCD->isVisible());
-    QVERIFY(!items(panel->ComboBox1).contains(QStringLiteral("D0007")));
+    QVERIFY(!comboItems(panel->ComboBox1).contains(QStringLiteral("D0007")));
     QCOMPARE(panel->ComboBox1->currentText(), QStringLiteral("C0003"));
-    QCOMPARE(items(panel->ComboBox2), QStringList{QStringLiteral("txt")});
+    QCOMPARE(comboItems(panel->ComboBox2), QStringList{QStringLiteral("txt")});
     QCOMPARE(panel->ComboBox2->currentText(), QStringLiteral("txt"));
     QVERIFY(panel->CheckBox5->isChecked());
     QCOMPARE(panel->ImageList3.size(), 1);
@@ -173,7 +167,7 @@ void MainWindowFiltersTest::newDiscDialogOpensReadyAndOkRefreshes()
     form.ToolButton1->click();
     QVERIFY(ready);
     QVERIFY(!form.frmNewCD->isVisible());
-    QCOMPARE(items(form.Panel4->ComboBox1), QStringList{QStringLiteral("D0001")});
+    QCOMPARE(comboItems(form.Panel4->ComboBox1), QStringList{QStringLiteral("D0001")});
     QVERIFY(form.Panel4->CheckBox1->isEnabled());
 }
 

@@ -2,6 +2,7 @@
 #include "search/FilterLists.h"
 #include "search/ui/ExtensionItemDelegate.h"
 #include "search/ui/FilterPanel.h"
+#include "tests/support/ComboItems.h"
 #include "tests/support/TestCatalogue.h"
 
 #include <QCheckBox>
@@ -11,17 +12,6 @@
 #include <QPainter>
 #include <QStandardItemModel>
 #include <QtTest>
-
-namespace
-{
-QStringList items(const QComboBox* list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts.append(list->itemText(i));
-    return texts;
-}
-} // namespace
 
 class FilterListsTest : public QObject
 {
@@ -86,8 +76,8 @@ void FilterListsTest::emptyCatalogueShowsPlaceholdersDisabled()
     TestCatalogue cat;
     TFilterPanel panel;
     panel.LoadFilters(cat.session);
-    QCOMPARE(items(panel.ComboBox1), QStringList{QStringLiteral("- None -")});
-    QCOMPARE(items(panel.ComboBox2), QStringList{QStringLiteral("- None -")});
+    QCOMPARE(comboItems(panel.ComboBox1), QStringList{QStringLiteral("- None -")});
+    QCOMPARE(comboItems(panel.ComboBox2), QStringList{QStringLiteral("- None -")});
     QVERIFY(!panel.ComboBox1->isEnabled());
     QVERIFY(!panel.CheckBox1->isEnabled());
     QVERIFY(!panel.ComboBox2->isEnabled());
@@ -116,8 +106,8 @@ void FilterListsTest::loadFiltersResetsTheFilters()
     QVERIFY(panel.Edit2->text().isEmpty());
     QCOMPARE(panel.DateTimePicker1->dateTime(), QDateTime(QDate::currentDate(), QTime(0, 0, 0)));
     QCOMPARE(panel.DateTimePicker2->dateTime(), QDateTime(QDate::currentDate(), QTime(23, 59, 59)));
-    QCOMPARE(items(panel.ComboBox1), QStringList{QStringLiteral("D0001")});
-    QCOMPARE(items(panel.ComboBox2), (QStringList{QStringLiteral("png"), QStringLiteral("txt")}));
+    QCOMPARE(comboItems(panel.ComboBox1), QStringList{QStringLiteral("D0001")});
+    QCOMPARE(comboItems(panel.ComboBox2), (QStringList{QStringLiteral("png"), QStringLiteral("txt")}));
     QVERIFY(panel.ComboBox1->isEnabled() && panel.CheckBox1->isEnabled());
     QVERIFY(panel.ComboBox2->isEnabled() && panel.CheckBox5->isEnabled());
     QCOMPARE(panel.ComboBox1->currentIndex(), 0);
@@ -148,10 +138,10 @@ void FilterListsTest::refreshKeepsChosenEntriesAndOtherFilters()
     cat.addFile(c3, QStringLiteral("\\"), QStringLiteral("c.avi"));
     panel.RefreshFilters(cat.session);
 
-    QCOMPARE(items(panel.ComboBox1),
+    QCOMPARE(comboItems(panel.ComboBox1),
              (QStringList{QStringLiteral("C0003"), QStringLiteral("D0002"), QStringLiteral("C0001")}));
     QCOMPARE(panel.ComboBox1->currentText(), QStringLiteral("C0001"));
-    QCOMPARE(items(panel.ComboBox2),
+    QCOMPARE(comboItems(panel.ComboBox2),
              (QStringList{QStringLiteral("avi"), QStringLiteral("txt"), QStringLiteral("zip")}));
     QCOMPARE(panel.ComboBox2->currentText(), QStringLiteral("zip"));
     QCOMPARE(panel.ImageList3.size(), 3);
@@ -196,7 +186,7 @@ void FilterListsTest::refreshPicksTheLastEqualEntry()
     cat.addFile(disc, QStringLiteral("\\"), QStringLiteral("b.txt "));
     TFilterPanel panel;
     panel.LoadFilters(cat.session);
-    QCOMPARE(items(panel.ComboBox2), (QStringList{QStringLiteral("txt"), QStringLiteral("txt")}));
+    QCOMPARE(comboItems(panel.ComboBox2), (QStringList{QStringLiteral("txt"), QStringLiteral("txt")}));
     panel.RefreshFilters(cat.session);
     QCOMPARE(panel.ComboBox2->currentIndex(), 1);
 }
