@@ -41,7 +41,7 @@ const char* const kCreateTable =
     "create table disc_record (id_cd integer primary key, tipo text not null, data text, "
     "location text not null default '', notes text not null default '', total_space integer, "
     "free_space integer, folders integer not null default 0, files integer not null default 0, "
-    "bytes integer not null default 0, fs_id text not null default '')";
+    "bytes integer not null default 0, fs_id text not null default '', source text not null default '')";
 
 bool present(Connection& connection)
 {
@@ -49,12 +49,27 @@ bool present(Connection& connection)
     return lookup.step();
 }
 
+bool hasSource(Connection& connection)
+{
+    Statement column(connection, "select 1 from pragma_table_info('disc_record') where name = 'source'");
+    return column.step();
+}
+
+bool addSource(Connection& connection)
+{
+    if (!present(connection) || hasSource(connection))
+        return false;
+    connection.exec("alter table disc_record add column source text not null default ''");
+    return true;
+}
+
 std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow& disc)
 {
     if (!present(connection))
         return std::nullopt;
     Statement read(connection, QByteArray("select location, notes, total_space, free_space, folders, files, "
-                                          "bytes, fs_id from disc_record where ") +
+                                          "bytes, fs_id, ") +
+                                   (hasSource(connection) ? "source" : "''") + " from disc_record where " +
                                    kSameDisc);
     bindDisc(read, disc);
     if (!read.step())
@@ -68,6 +83,7 @@ std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow&
     record.files = read.integer(5);
     record.bytes = read.integer(6);
     record.fileSystemId = text(read, 7);
+    record.source = text(read, 8);
     return record;
 }
 
@@ -85,19 +101,24 @@ std::map<qint64, QString> locations(Connection& connection)
 }
 
 std::optional<DiscStore::DiscRow> lookalike(Connection& connection, const QString& volumeLabel,
-                                            const QString& fileSystemId, qint64 files, qint64 folders)
+                                            const DiscMedium& medium, qint64 files, qint64 folders)
 {
     if (!present(connection))
         return std::nullopt;
+    // Folders without a label often hold as many files as each other: their paths tell them apart.
     Statement read(connection,
-                   "select cd.id, cd.tipo, cd.data, cd.etichetta from disc_record r join cd on cd.id = "
-                   "r.id_cd and cd.tipo = r.tipo collate binary and cd.data is r.data where "
-                   "cd.etichetta = ?1 collate binary and r.fs_id = ?2 and r.files = ?3 and "
-                   "r.folders = ?4 order by cd.id desc limit 1");
+                   QByteArray("select cd.id, cd.tipo, cd.data, cd.etichetta from disc_record r join cd on "
+                              "cd.id = r.id_cd and cd.tipo = r.tipo collate binary and cd.data is r.data "
+                              "where cd.etichetta = ?1 collate binary and r.fs_id = ?2 and r.files = ?3 and "
+                              "r.folders = ?4") +
+                       (hasSource(connection) ? " and (?5 = '' or r.source in ('', ?5))" : "") +
+                       " order by cd.id desc limit 1");
     read.bindText(1, volumeLabel.toUtf8());
-    read.bindText(2, fileSystemId.toUtf8());
+    read.bindText(2, medium.fileSystemId.toUtf8());
     read.bind(3, files);
     read.bind(4, folders);
+    if (read.parameterCount() >= 5)
+        read.bindText(5, medium.source.toUtf8());
     if (!read.step())
         return std::nullopt;
     return DiscStore::DiscRow{read.integer(0), text(read, 1), text(read, 2), text(read, 3)};
@@ -110,15 +131,18 @@ void writeCatalogued(Connection& connection, const DiscStore::DiscRow& disc, qin
         return;
     // A record left by a disc once under this id (removed by an older program) is replaced.
     // The run's own counts spare a pass over its rows.
-    Statement write(connection,
-                    totals.bytes
-                        ? QByteArrayView("insert or replace into disc_record (id_cd, tipo, data, "
-                                         "total_space, free_space, folders, files, bytes, fs_id) "
-                                         "values (?1, ?2, ?3, ?4, ?5, ?6, ?8, ?9, ?7)")
-                        : QByteArrayView("insert or replace into disc_record (id_cd, tipo, data, "
-                                         "total_space, free_space, folders, files, bytes, fs_id) "
-                                         "select ?1, ?2, ?3, ?4, ?5, ?6, count(*), "
-                                         "coalesce(sum(dimensione), 0), ?7 from files where id_cd = ?1"));
+    const bool withSource = hasSource(connection);
+    QByteArray sql =
+        "insert or replace into disc_record (id_cd, tipo, data, total_space, free_space, folders, "
+        "files, bytes, fs_id";
+    sql += withSource ? ", source) " : ") ";
+    const QByteArray source = withSource ? QByteArray(", ?10") : QByteArray();
+    if (totals.bytes)
+        sql += QByteArray("values (?1, ?2, ?3, ?4, ?5, ?6, ?8, ?9, ?7") + source + ")";
+    else
+        sql += QByteArray("select ?1, ?2, ?3, ?4, ?5, ?6, count(*), coalesce(sum(dimensione), 0), ?7") +
+               source + " from files where id_cd = ?1";
+    Statement write(connection, sql);
     bindDisc(write, disc);
     if (totals.bytes) {
         write.bind(8, totals.files);
@@ -132,6 +156,8 @@ void writeCatalogued(Connection& connection, const DiscStore::DiscRow& disc, qin
     }
     write.bind(6, folders);
     write.bindText(7, medium.fileSystemId.toUtf8());
+    if (withSource)
+        write.bindText(10, medium.source.toUtf8());
     write.step();
 }
 

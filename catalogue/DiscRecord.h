@@ -22,6 +22,7 @@ struct DiscRecord {
     qint64 files = 0;
     qint64 bytes = 0;     // the files' sizes added up
     QString fileSystemId; // UUID or serial number; empty when the drive gives none
+    QString source;       // the image file or folder read as the disc; empty for a medium of its own
 };
 
 // The medium as the drive reported it when it was catalogued.
@@ -29,6 +30,7 @@ struct DiscMedium {
     std::optional<qint64> totalSpace;
     std::optional<qint64> freeSpace;
     QString fileSystemId;
+    QString source; // the image file or plain folder that stood for the disc, if one did
 };
 
 namespace DiscRecords
@@ -39,6 +41,11 @@ extern const char* const kCreateTable;
 
 // Whether the catalogue has the table (an older one may not).
 bool present(Connection& connection);
+// Whether the table has the source column (one made before it was added has not).
+bool hasSource(Connection& connection);
+// Adds the source column to a table made without it; part of the upgrade of a catalogue.
+// Returns whether it was missing.
+bool addSource(Connection& connection);
 
 // The record of that very disc (same id, type letter and date); none when it has none.
 std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow& disc);
@@ -47,10 +54,11 @@ std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow&
 std::map<qint64, QString> locations(Connection& connection);
 
 // The latest disc with this volume label (exactly), file-system identifier and numbers of files
-// and folders, as its record holds them: most likely the same disc read again. None when no
-// disc matches or the catalogue has no records.
+// and folders, as its record holds them: most likely the same disc read again. A disc read from
+// an image or a folder (a source) only looks like one read from the same source or from a
+// medium. None when no disc matches or the catalogue has no records.
 std::optional<DiscStore::DiscRow> lookalike(Connection& connection, const QString& volumeLabel,
-                                            const QString& fileSystemId, qint64 files, qint64 folders);
+                                            const DiscMedium& medium, qint64 files, qint64 folders);
 
 // The totals a cataloguing run kept of the rows it wrote: the number of files and, unless the
 // sum left 64 bits, their sizes added up.

@@ -197,6 +197,8 @@ Upgrade upgradeCatalogue(Connection& connection)
     if (!DiscRecords::present(connection)) {
         connection.exec(DiscRecords::kCreateTable);
         upgrade.added.append(QString::fromLatin1(DiscRecords::kTable));
+    } else if (DiscRecords::addSource(connection)) {
+        upgrade.added.append(QStringLiteral("disc_record.source"));
     }
     upgrade.discsRecorded = DiscRecords::fillMissing(connection);
     upgrade.discsIndexed = SearchIndex::indexMissing(connection);

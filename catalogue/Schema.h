@@ -28,8 +28,8 @@ struct Upgrade {
     int discsRecorded = 0; // discs given a record with the totals counted from their files
 };
 // Brings a connected catalogue up to date in one transaction: adds the indexes, the search
-// table and its triggers and the disc records table that it lacks, builds the search index of
-// every disc that has none and gives every disc without a record one with its totals. The rows of `cd` and
-// `files` are left as they are.
+// table and its triggers and the disc records table (or its source column) that it lacks, builds the search
+// index of every disc that has none and gives every disc without a record one with its totals. The rows of
+// `cd` and `files` are left as they are.
 Upgrade upgradeCatalogue(Connection& connection);
 } // namespace Schema

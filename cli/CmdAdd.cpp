@@ -1,5 +1,6 @@
 #include "catalogue/Catalogue.h"
 #include "cli/Commands.h"
+#include "cli/FieldText.h"
 #include "cli/Output.h"
 #include "cli/TerminalProgress.h"
 #include "cli/UsageError.h"
@@ -49,8 +50,9 @@ struct Options {
     QChar drive;
     std::optional<QString> root;
     std::optional<QString> label;
-    bool archives = false;
+    std::optional<bool> archives; // --archives or --no-archives, else the setting
     bool dotFolders = false;
+    bool again = false;
     bool quiet = false;
 };
 
@@ -81,7 +83,11 @@ Options parse(const QCommandLineParser& parser)
         if (options.label->size() > 49)
             throw UsageError(QStringLiteral("--label takes at most 49 characters"));
     }
-    options.archives = parser.isSet(QStringLiteral("archives"));
+    if (parser.isSet(QStringLiteral("archives")) && parser.isSet(QStringLiteral("no-archives")))
+        throw UsageError(QStringLiteral("--archives and --no-archives exclude each other"));
+    if (parser.isSet(QStringLiteral("archives")) || parser.isSet(QStringLiteral("no-archives")))
+        options.archives = parser.isSet(QStringLiteral("archives"));
+    options.again = parser.isSet(QStringLiteral("again"));
     options.dotFolders = parser.isSet(QStringLiteral("dot-folders"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     if (!options.drive.isNull() && options.root)
@@ -149,7 +155,7 @@ int cmdAdd(const CliContext& context)
                        [&setting](QChar drive) { return setting.driveTable().rootOf(drive); });
     if (folderRun)
         run.searcher().mapDrive(letter, rootFolder);
-    run.searcher().ListArchives = options.archives || setting.ListArchives();
+    run.searcher().ListArchives = options.archives.value_or(setting.ListArchives());
     run.searcher().DotFolders = options.dotFolders || DotFolderSetting(setting.path()).enterDotFolders();
     // Ctrl+C reaches the run through the notifier below, handled between files. A look every
     // few milliseconds is soon enough and spares a system call per file.
@@ -188,15 +194,6 @@ int cmdAdd(const CliContext& context)
     }
     run.setEvents(std::move(events));
 
-    const QString drive = QString(letter) + QStringLiteral(":\\");
-    if (terminal)
-        progress.counting(0);
-    try {
-        run.countFiles(drive);
-    } catch (...) {
-        progress.clear();
-        throw;
-    }
     const auto volumeLabel = [&]() -> QString {
         if (options.label)
             return *options.label;
@@ -212,6 +209,21 @@ int cmdAdd(const CliContext& context)
         }
         return {};
     };
+    const QString drive = QString(letter) + QStringLiteral(":\\");
+    if (terminal)
+        progress.counting(0);
+    try {
+        run.countFiles(drive);
+        // The same disc again is more likely than another with the same label and totals; a
+        // script that adds every image of a folder may run twice.
+        if (!options.again) {
+            if (const auto same = run.lookalike(volumeLabel()))
+                throw TessaroError(DiscCataloguer::lookalikeQuestion(*same));
+        }
+    } catch (...) {
+        progress.clear();
+        throw;
+    }
     g_writing = 1;
     bool completed = false;
     try {
@@ -233,6 +245,9 @@ int cmdAdd(const CliContext& context)
     Output::line(QStringLiteral("%1 files found").arg(run.FilesAdded));
     // Like search's count: notes on standard error, next to the rows on standard output. The disc
     // is in, but not whole: say so where a script's log will keep it.
+    for (const UnlistedArchive& archive : run.searcher().Unlisted)
+        std::fprintf(stderr, "%s: not listed (%s)\n", fieldText(archive.name).toLocal8Bit().constData(),
+                     fieldText(archive.reason).toLocal8Bit().constData());
     if (run.searcher().NotListed > 0)
         std::fprintf(stderr, "%lld archives not listed\n", static_cast<long long>(run.searcher().NotListed));
     if (run.UnreadableFolders > 0)

@@ -3,13 +3,21 @@
 #include "catalogue/Transaction.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/JsonText.h"
 #include "cli/Output.h"
+#include "cli/UsageError.h"
 #include "common/TessaroError.h"
+
+#include <QCommandLineParser>
 
 int cmdDiscs(const CliContext& context)
 {
     if (!context.args.isEmpty())
         throw TessaroError(QStringLiteral("discs takes no arguments"));
+    const bool count = context.options->isSet(QStringLiteral("count"));
+    const bool json = context.options->isSet(QStringLiteral("json"));
+    if (count && json)
+        throw UsageError(QStringLiteral("--count and --json exclude each other"));
     Catalogue& catalogue = context.catalogue;
     catalogue.connect(context.cataloguePath);
     std::vector<DiscStore::DiscRow> discs;
@@ -19,15 +27,30 @@ int cmdDiscs(const CliContext& context)
         // The discs and their counts as one moment of the catalogue.
         Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
         discs = catalogue.discs();
+        // The number of discs needs none of the files' counts, which take a pass over every file.
+        if (count) {
+            Output::line(QString::number(discs.size()));
+            return 0;
+        }
         counts = catalogue.fileCounts();
         locations = DiscRecords::locations(catalogue.connection());
     }
     for (const DiscStore::DiscRow& disc : discs) {
-        const auto count = counts.find(disc.id);
-        Output::line(QStringList{
-            fieldText(disc.label()), fieldText(disc.volumeLabel), fieldText(disc.date.toString()),
-            QString::number(count == counts.end() ? 0 : count->second), fieldText(locations[disc.id])}
-                         .join(QLatin1Char('\t')));
+        const auto found = counts.find(disc.id);
+        const qint64 files = found == counts.end() ? 0 : found->second;
+        if (json)
+            Output::line(JsonObject()
+                             .text("disc", disc.label())
+                             .text("volume_label", disc.volumeLabel)
+                             .text("catalogued", disc.date.toString())
+                             .number("files", files)
+                             .text("location", locations[disc.id])
+                             .line());
+        else
+            Output::line(QStringList{fieldText(disc.label()), fieldText(disc.volumeLabel),
+                                     fieldText(disc.date.toString()), QString::number(files),
+                                     fieldText(locations[disc.id])}
+                             .join(QLatin1Char('\t')));
     }
     return 0;
 }

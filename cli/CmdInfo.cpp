@@ -4,6 +4,7 @@
 #include "catalogue/Transaction.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/JsonText.h"
 #include "cli/NamedDisc.h"
 #include "cli/Output.h"
 #include "common/TessaroError.h"
@@ -48,6 +49,24 @@ int cmdInfo(const CliContext& context)
             record.bytes = tree.folders().front().allBytes;
         }
     }
+    if (options.isSet(QStringLiteral("json"))) {
+        Output::line(JsonObject()
+                         .text("disc", disc.label())
+                         .text("volume_label", disc.volumeLabel)
+                         .text("type", discTypeName(disc.type))
+                         .text("catalogued", disc.date.toString())
+                         .number("folders", record.folders)
+                         .number("files", record.files)
+                         .number("size", record.bytes)
+                         .number("total_space", record.totalSpace)
+                         .number("free_space", record.freeSpace)
+                         .text("file_system_id", record.fileSystemId)
+                         .text("location", record.location)
+                         .text("notes", record.notes)
+                         .text("source", record.source)
+                         .line());
+        return 0;
+    }
     const std::pair<const char*, QString> lines[] = {
         {"disc", disc.label()},
         {"volume label", disc.volumeLabel},
@@ -61,6 +80,7 @@ int cmdInfo(const CliContext& context)
         {"file system id", record.fileSystemId},
         {"location", record.location},
         {"notes", record.notes},
+        {"source", record.source},
     };
     for (const auto& [key, value] : lines)
         Output::line(QLatin1String(key) + QStringLiteral(": ") + fieldText(value));

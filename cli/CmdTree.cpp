@@ -2,10 +2,13 @@
 #include "catalogue/Transaction.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/JsonText.h"
 #include "cli/NamedDisc.h"
 #include "cli/Output.h"
 #include "common/TessaroError.h"
 #include "search/DiscTree.h"
+
+#include <QCommandLineParser>
 
 namespace
 {
@@ -19,17 +22,25 @@ QString folderPath(QString folder)
     return folder;
 }
 
-void folderLine(const DiscTree::Folder& folder)
+void folderLine(const DiscTree::Folder& folder, bool json)
 {
-    Output::line(QStringList{fieldText(folder.path), QString::number(folder.allFiles),
-                             QString::number(folder.allBytes)}
-                     .join(QLatin1Char('\t')));
+    if (json)
+        Output::line(JsonObject()
+                         .text("folder", folder.path)
+                         .number("files", folder.allFiles)
+                         .number("size", folder.allBytes)
+                         .line());
+    else
+        Output::line(QStringList{fieldText(folder.path), QString::number(folder.allFiles),
+                                 QString::number(folder.allBytes)}
+                         .join(QLatin1Char('\t')));
 }
 } // namespace
 
 int cmdTree(const CliContext& context)
 {
     const QString wanted = context.args.first();
+    const bool json = context.options->isSet(QStringLiteral("json"));
     Catalogue& catalogue = context.catalogue;
     catalogue.connect(context.cataloguePath);
     // The tree and the folder's files as one moment of the catalogue.
@@ -42,7 +53,7 @@ int cmdTree(const CliContext& context)
         while (!stack.empty()) {
             const DiscTree::Folder& folder = tree.folders()[std::size_t(stack.back())];
             stack.pop_back();
-            folderLine(folder);
+            folderLine(folder, json);
             stack.insert(stack.end(), folder.children.rbegin(), folder.children.rend());
         }
         return 0;
@@ -53,11 +64,21 @@ int cmdTree(const CliContext& context)
             QStringLiteral("No folder %1 on %2").arg(folderPath(context.args.at(1)), disc.label()));
     const DiscTree::Folder& folder = tree.folders()[std::size_t(at)];
     for (const int child : folder.children)
-        folderLine(tree.folders()[std::size_t(child)]);
+        folderLine(tree.folders()[std::size_t(child)], json);
     for (const DiscTree::File& file :
-         DiscTree::files(catalogue.connection(), disc.id, tree.folders()[std::size_t(at)].path))
-        Output::line(
-            QStringList{fieldText(folder.path + file.name), fieldText(file.date), QString::number(file.size)}
-                .join(QLatin1Char('\t')));
+         DiscTree::files(catalogue.connection(), disc.id, tree.folders()[std::size_t(at)].path)) {
+        if (json)
+            Output::line(JsonObject()
+                             .text("disc", disc.label())
+                             .text("path", folder.path)
+                             .text("name", file.name)
+                             .text("date", file.date)
+                             .number("size", file.size)
+                             .line());
+        else
+            Output::line(QStringList{fieldText(folder.path + file.name), fieldText(file.date),
+                                     QString::number(file.size)}
+                             .join(QLatin1Char('\t')));
+    }
     return 0;
 }

@@ -77,8 +77,9 @@ const QString kOutput = QStringLiteral(
     "on standard error. Control characters in names are written as \\xHH, and a backslash followed by an x "
     "and "
     "two hex digits as \\x5C. --json writes one object per line with the members disc, path, name, date "
-    "(text) and size (a number); --csv writes RFC 4180 with a header line; --null ends each line with a NUL "
-    "instead of a line break and escapes nothing. A --disc that names no disc of the catalogue is an error.");
+    "(text) and size (a number); --csv writes RFC 4180 with a header line; --null writes one field per file, "
+    "its disc label and full name (C0002\\music\\song.mp3), ended by a NUL and not escaped. A --disc that "
+    "names no disc of the catalogue is an error.");
 } // namespace
 
 namespace CommandTable
@@ -128,7 +129,7 @@ const QList<CommandSpec>& commands()
             {QStringLiteral("add"),
              cmdAdd,
              QStringLiteral("add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] [--label TEXT] "
-                            "[--archives] [--dot-folders] [--quiet]"),
+                            "[--archives | --no-archives] [--dot-folders] [--again] [--quiet]"),
              QStringLiteral("Catalogues the disc in the configured drive, in the given drive, or a folder or "
                             "disc image as a disc, and prints \"New CD ID: C0001\" and \"N files found\"."),
              {},
@@ -144,15 +145,22 @@ const QList<CommandSpec>& commands()
                      QStringLiteral("the disc's volume label, at most 49 characters, instead of the one read "
                                     "from the disc (a folder has none)")),
               flag({QStringLiteral("archives")}, QStringLiteral("list the contents of archives")),
+              flag({QStringLiteral("no-archives")},
+                   QStringLiteral("do not list the contents of archives, whatever the setting")),
               flag({QStringLiteral("dot-folders")},
                    QStringLiteral("also enter folders whose names begin with .")),
+              flag({QStringLiteral("again")},
+                   QStringLiteral("catalogue a disc that looks like one already catalogued")),
               flag({QStringLiteral("q"), QStringLiteral("quiet")},
                    QStringLiteral("print nothing but errors"))},
              QStringLiteral(
                  "On a terminal a line on standard error shows the counting pass, then the percentage done, "
                  "the files per second and the time left. Ctrl+C stops the run and leaves nothing of the "
                  "disc "
-                 "(exit status 130)."),
+                 "(exit status 130). A disc whose volume label, file system id and numbers of files and "
+                 "folders are those of a catalogued disc (from the same image or folder, if it came from "
+                 "one) is refused with exit status 1 unless --again is given. Archives left unlisted are "
+                 "named on standard error, one line each with the reason."),
              {QStringLiteral("type"), QStringLiteral("drive"), QStringLiteral("root"),
               QStringLiteral("label")}});
         list.append({QStringLiteral("remove"),
@@ -165,27 +173,33 @@ const QList<CommandSpec>& commands()
                      {},
                      {},
                      {}});
-        list.append({QStringLiteral("discs"),
-                     cmdDiscs,
-                     QStringLiteral("discs"),
-                     QStringLiteral("Lists the discs, highest first: label, volume label, date, number of "
-                                    "files and location."),
-                     {},
-                     0,
-                     0,
-                     {},
-                     {},
-                     {}});
-        list.append({QStringLiteral("extensions"),
-                     cmdExtensions,
-                     QStringLiteral("extensions"),
-                     QStringLiteral("Lists the extensions as the main window offers them."),
-                     {},
-                     0,
-                     0,
-                     {},
-                     {},
-                     {}});
+        list.append(
+            {QStringLiteral("discs"),
+             cmdDiscs,
+             QStringLiteral("discs [--count | --json]"),
+             QStringLiteral("Lists the discs, highest first: label, volume label, date, number of "
+                            "files and location."),
+             {},
+             0,
+             0,
+             {flag({QStringLiteral("count")}, QStringLiteral("print only the number of discs")),
+              flag({QStringLiteral("json")},
+                   QStringLiteral("print JSON Lines: disc, volume_label, catalogued, files, location"))},
+             {},
+             {}});
+        list.append(
+            {QStringLiteral("extensions"),
+             cmdExtensions,
+             QStringLiteral("extensions [--json]"),
+             QStringLiteral("Lists the extensions as the main window offers them."),
+             {},
+             0,
+             0,
+             {flag({QStringLiteral("json")},
+                   QStringLiteral("print JSON Lines, one object per extension: {\"extension\":\"jpg\"}; "
+                                  "none for a catalogue without extensions"))},
+             {},
+             {}});
         list.append(
             {QStringLiteral("search"),
              cmdSearch,
@@ -214,14 +228,15 @@ const QList<CommandSpec>& commands()
               flag({QStringLiteral("csv")}, QStringLiteral("print CSV with a header line")),
               flag({QStringLiteral("json")}, QStringLiteral("print JSON Lines, one object per file")),
               flag({QStringLiteral("0"), QStringLiteral("null")},
-                   QStringLiteral("end each line with a NUL and escape nothing (for xargs -0)"))},
+                   QStringLiteral(
+                       "print disc label and full name of each file, ended by a NUL (for xargs -0)"))},
              kPatterns + QStringLiteral("\n\n") + kOutput,
              {QStringLiteral("disc"), QStringLiteral("file"), QStringLiteral("contains"),
               QStringLiteral("from"), QStringLiteral("to")}});
         list.append(
             {QStringLiteral("info"),
              cmdInfo,
-             QStringLiteral("info LABEL [--location TEXT] [--notes TEXT]"),
+             QStringLiteral("info LABEL [--location TEXT] [--notes TEXT] [--json]"),
              QStringLiteral(
                  "Prints what the catalogue knows about a disc as key: value lines, after setting its "
                  "location or notes when asked to."),
@@ -231,25 +246,31 @@ const QList<CommandSpec>& commands()
              {valued(QStringLiteral("location"), QStringLiteral("TEXT"),
                      QStringLiteral("where the disc is kept (an empty TEXT clears it)")),
               valued(QStringLiteral("notes"), QStringLiteral("TEXT"),
-                     QStringLiteral("notes on the disc (an empty TEXT clears them)"))},
+                     QStringLiteral("notes on the disc (an empty TEXT clears them)")),
+              flag(
+                  {QStringLiteral("json")},
+                  QStringLiteral("print one JSON object, its members named as the lines with _ for blanks"))},
              QStringLiteral(
                  "The lines are disc, volume label, type, catalogued, folders, files, size (the files' "
                  "sizes added up, in bytes), total space and free space (of the medium, in bytes, as the "
                  "drive reported them when the disc was catalogued; empty when it did not), file system "
-                 "id (UUID or serial number, where the drive gives one), location and notes. Control "
+                 "id (UUID or serial number, where the drive gives one), location, notes and source (the "
+                 "image file or folder the disc was read from, empty for a disc of its own). Control "
                  "characters are written as \\xHH, as in search."),
              {QStringLiteral("location"), QStringLiteral("notes")}});
         list.append(
             {QStringLiteral("tree"),
              cmdTree,
-             QStringLiteral("tree LABEL [FOLDER]"),
+             QStringLiteral("tree LABEL [FOLDER] [--json]"),
              QStringLiteral(
                  "Prints the folders of a disc, or the content of one of its folders, with the number "
                  "of files and their size."),
              QStringLiteral("LABEL [FOLDER]"),
              1,
              2,
-             {},
+             {flag({QStringLiteral("json")},
+                   QStringLiteral("print JSON Lines: one object per folder (folder, files, size), the "
+                                  "files as search writes them"))},
              QStringLiteral(
                  "Without FOLDER: one line per folder, each after its parent: the folder (\\photos\\), "
                  "the number of files in it and below it, and their size in bytes, separated by tabs. "
@@ -272,7 +293,8 @@ const QList<CommandSpec>& commands()
               flag({QStringLiteral("csv")}, QStringLiteral("print CSV with a header line")),
               flag({QStringLiteral("json")}, QStringLiteral("print JSON Lines, one object per copy")),
               flag({QStringLiteral("0"), QStringLiteral("null")},
-                   QStringLiteral("end each line with a NUL and escape nothing (for xargs -0)"))},
+                   QStringLiteral(
+                       "print disc label and full name of each copy, ended by a NUL (for xargs -0)"))},
              QStringLiteral(
                  "Output: as search writes it; the copies of one file follow each other, by disc."),
              {QStringLiteral("min-size")}});

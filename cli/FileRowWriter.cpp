@@ -62,7 +62,8 @@ void FileRowWriter::row(const QString& disc, const QString& path, const QString&
                          .arg(jsonText(disc), jsonText(path), jsonText(name), jsonText(date), bytes));
         break;
     case Form::Null:
-        Output::write(QStringList{disc, file, date, bytes}.join(QLatin1Char('\t')) + QChar(0));
+        // One field, as xargs -0 takes it: the label, then the name from its first backslash.
+        Output::write(disc + file + QChar(0));
         break;
     case Form::Tabs:
         Output::line(

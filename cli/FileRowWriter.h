@@ -6,7 +6,8 @@
 class QCommandLineParser;
 
 // One file per line in the forms the search command writes: tab-separated (escaped), CSV with a
-// header, JSON Lines, NUL-ended, or only the count. Commands that list files share it.
+// header, JSON Lines, disc label and full name NUL-ended, or only the count. Commands that list files share
+// it.
 class FileRowWriter
 {
   public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // A JSON string literal of the value: the quote, the backslash and the control characters
 // escaped as JSON requires, everything else as it is (written out as UTF-8).
@@ -27,3 +28,27 @@ inline QString jsonText(const QString& value)
     out += QLatin1Char('"');
     return out;
 }
+
+// One JSON object on one line, its members in the order they are added.
+class JsonObject
+{
+  public:
+    JsonObject& text(const char* key, const QString& value) { return add(key, jsonText(value)); }
+    JsonObject& number(const char* key, qint64 value) { return add(key, QString::number(value)); }
+    // null when there is no value.
+    JsonObject& number(const char* key, const std::optional<qint64>& value)
+    {
+        return add(key, value ? QString::number(*value) : QStringLiteral("null"));
+    }
+    QString line() const { return QLatin1Char('{') + members_ + QLatin1Char('}'); }
+
+  private:
+    JsonObject& add(const char* key, const QString& value)
+    {
+        if (!members_.isEmpty())
+            members_ += QLatin1Char(',');
+        members_ += jsonText(QLatin1String(key)) + QLatin1Char(':') + value;
+        return *this;
+    }
+    QString members_;
+};

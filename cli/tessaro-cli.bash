@@ -40,11 +40,16 @@ _tessaro_cli()
     local options="--catalogue --help"
     case $command in
     "") options="--catalogue --help --version" ;;
-    add) options+=" --type --drive --root --label --archives --dot-folders --quiet" ;;
+    add) options+=" --type --drive --root --label --archives --no-archives --dot-folders --again --quiet" ;;
+    discs) options+=" --count --json" ;;
+    extensions) options+=" --json" ;;
     search) options+=" --disc --file --contains --from --to --ext --count --csv --json --null" ;;
     duplicates) options+=" --min-size --count --csv --json --null" ;;
-    info) options+=" --location --notes" ;&
-    remove | tree)
+    info | tree | remove)
+        case $command in
+        info) options+=" --location --notes --json" ;;
+        tree) options+=" --json" ;;
+        esac
         if [[ $cur != -* ]]; then
             COMPREPLY=($(compgen -W "$("${COMP_WORDS[0]}" "${catalogue[@]}" discs 2>/dev/null | cut -f1)" -- "${cur^^}"))
             return

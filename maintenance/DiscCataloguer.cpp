@@ -244,8 +244,14 @@ std::optional<DiscStore::DiscRow> DiscCataloguer::lookalike(const QString& volum
     if (!counted_)
         return std::nullopt;
     const DiscMedium medium = DiscMediumReader::read(searcher_.rootOf(countedFolder_));
-    return DiscRecords::lookalike(catalogue_.connection(), volumeLabel, medium.fileSystemId,
+    return DiscRecords::lookalike(catalogue_.connection(), volumeLabel, medium,
                                   counted_->files + counted_->members, counted_->folders);
+}
+
+QString DiscCataloguer::lookalikeQuestion(const DiscStore::DiscRow& same)
+{
+    return QStringLiteral("This disc looks like %1, catalogued on %2; catalogue it again?")
+        .arg(same.label(), same.date.toString());
 }
 
 void DiscCataloguer::stop()

@@ -52,6 +52,8 @@ class DiscCataloguer
     // After a counting pass: the catalogued disc that the disc in the drive looks like (the same
     // volume label, file-system identifier and numbers of files and folders), if any.
     std::optional<DiscStore::DiscRow> lookalike(const QString& volumeLabel);
+    // What is asked before such a disc is catalogued again, and said when it is refused.
+    static QString lookalikeQuestion(const DiscStore::DiscRow& same);
 
     // Called while the walk pumps events: ends the walk and removes what the run wrote.
     void stop();

@@ -32,12 +32,19 @@ DiscMedium read(const QString& root)
 DiscMedium read(const QString& root, const QString& byUuidFolder)
 {
     DiscMedium medium;
+    if (root.isEmpty())
+        return medium;
     const QFileInfo info(root);
-    if (root.isEmpty() || !info.isDir())
+    // An image file, or a folder that is no mount point, is where the disc came from.
+    if (!info.isDir()) {
+        medium.source = info.absoluteFilePath();
         return medium;
+    }
     const QString device = deviceOf(root);
-    if (device.isEmpty())
+    if (device.isEmpty()) {
+        medium.source = QDir::cleanPath(info.absoluteFilePath());
         return medium;
+    }
     struct statvfs fs {
     };
     if (::statvfs(QFile::encodeName(root).constData(), &fs) == 0) {

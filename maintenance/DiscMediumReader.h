@@ -7,7 +7,7 @@
 // What a drive says about the medium under a root folder: the file system's size and free
 // space, and its UUID or serial number as udev lists it under /dev/disk/by-uuid. Only a
 // root that is a mount point of its own is a medium; a plain folder or an image file gives
-// nothing (its numbers would be those of the disk it lies on).
+// none of these (its numbers would be those of the disk it lies on), only its path as the source.
 namespace DiscMediumReader
 {
 DiscMedium read(const QString& root);

@@ -5,6 +5,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <unistd.h>
 
@@ -59,6 +60,27 @@ la_int64_t fileSeek(archive*, void* data, la_int64_t offset, int whence)
     return at < 0 ? ARCHIVE_FATAL : la_int64_t(at);
 }
 
+// The reason an archive is left unlisted, where the caller asked for one.
+bool refuse(QString* why, const QString& reason)
+{
+    if (why)
+        *why = reason;
+    return false;
+}
+
+QString unreadable(archive* a)
+{
+    const char* message = a ? archive_error_string(a) : nullptr;
+    return message ? QString::fromLocal8Bit(message) : QStringLiteral("it cannot be read");
+}
+
+QString overTime(int milliseconds)
+{
+    return milliseconds % 1000 == 0
+               ? QStringLiteral("more than %1 seconds of reading").arg(milliseconds / 1000)
+               : QStringLiteral("more than %1 ms of reading").arg(milliseconds);
+}
+
 la_int64_t fileSkip(archive* a, void* data, la_int64_t request)
 {
     const la_int64_t from = fileSeek(a, data, 0, SEEK_CUR);
@@ -83,23 +105,25 @@ bool ArchiveLister::isArchiveName(const QString& name)
     return false;
 }
 
-bool ArchiveLister::list(int fd, const QString& folder, ListedFiles& out) const
+bool ArchiveLister::list(int fd, const QString& folder, ListedFiles& out, QString* why) const
 {
     ArchiveHandle a = newReader();
     auto source = std::make_unique<FileSource>();
     source->fd = fd;
-    if (!a || ::lseek(fd, 0, SEEK_SET) != 0)
-        return false;
+    if (!a)
+        return refuse(why, QStringLiteral("out of memory"));
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return refuse(why, QString::fromLocal8Bit(std::strerror(errno)));
     archive_read_set_callback_data(a.get(), source.get());
     archive_read_set_read_callback(a.get(), fileRead);
     archive_read_set_seek_callback(a.get(), fileSeek);
     archive_read_set_skip_callback(a.get(), fileSkip);
     if (archive_read_open1(a.get()) != ARCHIVE_OK)
-        return false;
-    return listOpened(a.get(), folder, out);
+        return refuse(why, unreadable(a.get()));
+    return listOpened(a.get(), folder, out, why);
 }
 
-bool ArchiveLister::list(const Reader& reader, const QString& folder, ListedFiles& out) const
+bool ArchiveLister::list(const Reader& reader, const QString& folder, ListedFiles& out, QString* why) const
 {
     // An archive held elsewhere cannot seek (7z and zip keep their directories at the end):
     // it is read into memory, up to a limit, and listed from there.
@@ -108,30 +132,33 @@ bool ArchiveLister::list(const Reader& reader, const QString& folder, ListedFile
     clock.start();
     for (;;) {
         const qsizetype at = data.size();
-        if (at >= limits_.bytesInMemory || clock.elapsed() > limits_.milliseconds)
-            return false;
+        if (at >= limits_.bytesInMemory)
+            return refuse(
+                why, QStringLiteral("more than %1 bytes to read into memory").arg(limits_.bytesInMemory));
+        if (clock.elapsed() > limits_.milliseconds)
+            return refuse(why, overTime(limits_.milliseconds));
         data.resize(at + 65536);
         const qint64 got = reader(data.data() + at, 65536);
         if (got < 0)
-            return false;
+            return refuse(why, QStringLiteral("a read error"));
         data.resize(at + got);
         if (got == 0)
             break;
     }
     ArchiveHandle a = newReader();
     if (!a || archive_read_open_memory(a.get(), data.constData(), size_t(data.size())) != ARCHIVE_OK)
-        return false;
-    return listOpened(a.get(), folder, out);
+        return refuse(why, unreadable(a.get()));
+    return listOpened(a.get(), folder, out, why);
 }
 
-bool ArchiveLister::listOpened(archive* a, const QString& folder, ListedFiles& out) const
+bool ArchiveLister::listOpened(archive* a, const QString& folder, ListedFiles& out, QString* why) const
 {
     QElapsedTimer clock;
     clock.start();
     const size_t before = out.size();
-    const auto notListed = [&] {
+    const auto notListed = [&](const QString& reason) {
         out.resize(before);
-        return false;
+        return refuse(why, reason);
     };
     archive_entry* entry = nullptr;
     for (;;) {
@@ -139,14 +166,16 @@ bool ArchiveLister::listOpened(archive* a, const QString& folder, ListedFiles& o
         if (status == ARCHIVE_EOF)
             break;
         if (status < ARCHIVE_WARN)
-            return notListed();
-        if (clock.elapsed() > limits_.milliseconds || qint64(out.size() - before) >= limits_.members)
-            return notListed();
+            return notListed(unreadable(a));
+        if (clock.elapsed() > limits_.milliseconds)
+            return notListed(overTime(limits_.milliseconds));
+        if (qint64(out.size() - before) >= limits_.members)
+            return notListed(QStringLiteral("more than %1 members").arg(limits_.members));
         if (archive_entry_filetype(entry) == AE_IFDIR)
             continue;
         const QString full = memberName(entry);
         if (full.size() > limits_.nameLength)
-            return notListed();
+            return notListed(QStringLiteral("a member name over %1 characters").arg(limits_.nameLength));
         // Folders of members are no rows; "." and ".." steps and absolute prefixes are dropped.
         QStringList parts = full.split(QLatin1Char('/'), Qt::SkipEmptyParts);
         parts.removeIf(
@@ -163,6 +192,6 @@ bool ArchiveLister::listOpened(archive* a, const QString& folder, ListedFiles& o
         out.push_back(std::move(file));
     }
     if (clock.elapsed() > limits_.milliseconds)
-        return notListed();
+        return notListed(overTime(limits_.milliseconds));
     return true;
 }

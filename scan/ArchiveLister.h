@@ -10,6 +10,12 @@
 // files under the folder made of the archive's own full name and a "\"; one level only: an
 // archive inside the archive is a member like any other. Limits guard against hostile archives:
 // an archive over one, with encrypted headers or unreadable is not listed, and never an error.
+// An archive left unlisted: its drive-relative full name, and why.
+struct UnlistedArchive {
+    QString name;
+    QString reason;
+};
+
 struct ArchiveLimits {
     qint64 members = 100000;
     int milliseconds = 10000;                 // per archive
@@ -32,13 +38,13 @@ class ArchiveLister
     static bool isArchiveName(const QString& name);
 
     // Appends the members of the archive to out and returns true, or leaves out as it was and
-    // returns false when the archive cannot or may not be listed. folder is the archive's own
-    // drive-relative full name followed by "\".
-    bool list(int fd, const QString& folder, ListedFiles& out) const;
-    bool list(const Reader& reader, const QString& folder, ListedFiles& out) const;
+    // returns false when the archive cannot or may not be listed, saying why in `why` when
+    // given. folder is the archive's own drive-relative full name followed by "\".
+    bool list(int fd, const QString& folder, ListedFiles& out, QString* why = nullptr) const;
+    bool list(const Reader& reader, const QString& folder, ListedFiles& out, QString* why = nullptr) const;
 
   private:
-    bool listOpened(struct archive* archive, const QString& folder, ListedFiles& out) const;
+    bool listOpened(struct archive* archive, const QString& folder, ListedFiles& out, QString* why) const;
 
     Limits limits_;
 };

@@ -63,7 +63,7 @@ CdioUdfTree::~CdioUdfTree()
     udf_close(udf_);
 }
 
-bool CdioUdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notListed)
+bool CdioUdfTree::read(ListedFiles& out, const ImageReading& how, ImageTally& tally)
 {
     struct Level {
         std::unique_ptr<UdfDirGuard> guard;
@@ -72,6 +72,7 @@ bool CdioUdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notLis
     std::vector<Level> stack;
     stack.push_back(Level{std::unique_ptr<UdfDirGuard>(new UdfDirGuard{root_}), QStringLiteral("\\")});
     root_ = nullptr;
+    tally.folders.push_back(QStringLiteral("\\"));
     std::set<quint32> folders;
     // Depth first in directory order, with an explicit stack so deep images cannot exhaust the call stack.
     while (!stack.empty()) {
@@ -97,6 +98,7 @@ bool CdioUdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notLis
             udf_dirent_t* sub = udf_opendir(entry);
             if (!sub)
                 fail(image_, QStringLiteral("cannot read the folder %1").arg(path));
+            tally.folders.push_back(path);
             stack.push_back(Level{std::unique_ptr<UdfDirGuard>(new UdfDirGuard{sub}), std::move(path)});
             continue;
         }
@@ -105,9 +107,10 @@ bool CdioUdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notLis
         file.name = name;
         file.size = qint64(udf_get_file_length(entry));
         file.modified = qint64(udf_get_modification_time(entry));
-        out.push_back(std::move(file));
         if (how.archives && ArchiveLister::isArchiveName(name))
-            ++notListed;
+            tally.unlisted.push_back(
+                {file.path + name, QStringLiteral("archives on UDF read by libudf are not opened")});
+        out.push_back(std::move(file));
     }
     return true;
 }

@@ -19,7 +19,7 @@ class CdioUdfTree
     CdioUdfTree& operator=(const CdioUdfTree&) = delete;
 
     // Appends the files depth first in directory order. Returns false when told to stop.
-    bool read(ListedFiles& out, const ImageReading& how, qint64& notListed);
+    bool read(ListedFiles& out, const ImageReading& how, ImageTally& tally);
 
   private:
     CdioUdfTree(const QString& image, struct udf_s* udf, struct udf_dirent_s* root);

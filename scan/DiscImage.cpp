@@ -145,7 +145,7 @@ class IsoReader
     }
 
     // Returns false when told to stop.
-    bool read(ListedFiles& out, qint64& notListed)
+    bool read(ListedFiles& out, ImageTally& tally)
     {
         checkVolumeSize();
         std::unique_ptr<archive, int (*)(archive*)> a(archive_read_new(), archive_read_free);
@@ -163,11 +163,11 @@ class IsoReader
                 break;
             if (status < ARCHIVE_WARN)
                 fail(image_, QString::fromLocal8Bit(archive_error_string(a.get())));
-            add(a.get(), entry, notListed);
+            add(a.get(), entry, tally);
             if (how_.stop())
                 return false;
         }
-        emitFolder(folders_[QString()], QStringLiteral("\\"), out);
+        emitFolder(folders_[QString()], QStringLiteral("\\"), out, tally);
         return true;
     }
 
@@ -215,7 +215,7 @@ class IsoReader
         return folders_[path];
     }
 
-    void add(archive* a, archive_entry* entry, qint64& notListed)
+    void add(archive* a, archive_entry* entry, ImageTally& tally)
     {
         QString full = entryName(entry);
         while (full.endsWith(QLatin1Char('/')))
@@ -247,14 +247,15 @@ class IsoReader
                 return got < 0 ? -1 : qint64(got);
             };
             // Members' folder: filled in when the tree is emitted, once the archive's path is known.
-            if (!how_.archives->list(reader, QString(), e.members))
-                ++notListed;
+            if (QString why; !how_.archives->list(reader, QString(), e.members, &why))
+                tally.unlisted.push_back(
+                    {QLatin1Char('\\') + QString(full).replace(QLatin1Char('/'), QLatin1Char('\\')), why});
         }
         folderOf(slash < 0 ? QString() : full.left(slash)).entries.push_back(std::move(e));
     }
 
     // Depth first in name order, with an explicit stack so deep images cannot exhaust the call stack.
-    void emitFolder(Folder& root, const QString& rootPath, ListedFiles& out)
+    void emitFolder(Folder& root, const QString& rootPath, ListedFiles& out, ImageTally& tally)
     {
         struct Level {
             Folder* folder;
@@ -269,6 +270,7 @@ class IsoReader
         };
         std::vector<Level> stack;
         stack.push_back(enter(root, rootPath));
+        tally.folders.push_back(rootPath);
         while (!stack.empty()) {
             Level& level = stack.back();
             if (level.next == level.folder->entries.size()) {
@@ -280,6 +282,7 @@ class IsoReader
                 if (!e.name.startsWith(QLatin1Char('.')) || how_.dotFolders) {
                     const QString path = level.path + e.name + QLatin1Char('\\');
                     Folder& sub = folders_[level.prefix + e.name];
+                    tally.folders.push_back(path);
                     stack.push_back(enter(sub, path));
                 }
                 continue;
@@ -380,16 +383,16 @@ DiscImage::DiscImage(const QString& file, const ImageReading& how)
             if (!older)
                 throw;
             label_ = UdfTree::logicalVolumeId(sectors);
-            whole = older->read(files_, how, notListed_);
+            whole = older->read(files_, how, tally_);
             break;
         }
         label_ = udf->label();
-        whole = udf->read(files_, how, notListed_);
+        whole = udf->read(files_, how, tally_);
         break;
     }
     case Kind::Iso:
         label_ = isoLabel(sectors);
-        whole = IsoReader(file, sectors, how).read(files_, notListed_);
+        whole = IsoReader(file, sectors, how).read(files_, tally_);
         break;
     case Kind::None:
         fail(file, QStringLiteral("it is not an ISO 9660 or UDF image"));
@@ -398,6 +401,7 @@ DiscImage::DiscImage(const QString& file, const ImageReading& how)
     if (!whole) {
         stopped_ = true;
         files_.clear();
+        tally_ = {};
     }
 }
 

@@ -24,8 +24,9 @@ class DiscImage
     // UDF's volume identifier when the image has UDF, else the Joliet or primary label.
     const QString& label() const { return label_; }
     const ListedFiles& files() const { return files_; }
-    // Archives that were left unlisted (over a limit, encrypted headers, unreadable).
-    qint64 notListed() const { return notListed_; }
+    // The folders entered and the archives left unlisted (over a limit, encrypted headers,
+    // unreadable).
+    const ImageTally& tally() const { return tally_; }
     // Whether the reading was told to stop; the listing is then empty.
     bool stopped() const { return stopped_; }
 
@@ -35,6 +36,6 @@ class DiscImage
   private:
     QString label_;
     ListedFiles files_;
-    qint64 notListed_ = 0;
+    ImageTally tally_;
     bool stopped_ = false;
 };

@@ -208,12 +208,13 @@ void FolderWalk::listArchive(const Level& level, const char* name, const QString
     ListedFiles members;
     const QString archive = level.path + decoded;
     const int fd = openat(dirfd(level.dir.get()), name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    const bool listed = fd >= 0 && archives_->list(fd, archive + QLatin1Char('\\'), members);
+    QString why = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QString();
+    const bool listed = fd >= 0 && archives_->list(fd, archive + QLatin1Char('\\'), members, &why);
     if (fd >= 0)
         ::close(fd);
     if (!listed) {
         if (searcher_)
-            ++searcher_->NotListed;
+            searcher_->archiveNotListed({archive, why});
         return;
     }
     tally_.members += ListedWalk::report(searcher_, members, drive_, QStringLiteral("\\"), pattern_, true);

@@ -1,8 +1,10 @@
 #pragma once
 
-#include <functional>
+#include "scan/ArchiveLister.h"
 
-class ArchiveLister;
+#include <QString>
+#include <functional>
+#include <vector>
 
 // How a disc image is read: archives on it listed or not, folders beginning with "." entered or
 // not (as a folder walk does), and a test called now and then while the image is read, which
@@ -13,4 +15,11 @@ struct ImageReading {
     std::function<bool()> going;
 
     bool stop() const { return going && !going(); }
+};
+
+// What reading an image met besides its files: every folder it entered (drive-relative, "\" and
+// "\docs\", the root included, as a folder walk counts them) and the archives left unlisted.
+struct ImageTally {
+    std::vector<QString> folders;
+    std::vector<UnlistedArchive> unlisted;
 };

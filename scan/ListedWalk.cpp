@@ -33,8 +33,8 @@ qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, con
     return count;
 }
 
-qint64 ListedWalk::image(TFileSearcher* searcher, const QString& file, ImageReading how, const QString& drive,
-                         const QString& path, const QString& pattern, bool recursive)
+WalkTally ListedWalk::image(TFileSearcher* searcher, const QString& file, ImageReading how,
+                            const QString& drive, const QString& path, const QString& pattern, bool recursive)
 {
     // Reading a big image's tree takes a while: the caller's pump runs at its start and then
     // every few milliseconds, not for each entry, which would slow the reading down.
@@ -49,7 +49,13 @@ qint64 ListedWalk::image(TFileSearcher* searcher, const QString& file, ImageRead
             return !searcher->Stopped;
         };
     const DiscImage disc(file, how);
-    if (searcher)
-        searcher->NotListed += disc.notListed();
-    return report(searcher, disc.files(), drive, path, WildcardPattern(pattern), recursive);
+    if (searcher) {
+        for (const UnlistedArchive& archive : disc.tally().unlisted)
+            searcher->archiveNotListed(archive);
+    }
+    WalkTally tally;
+    for (const QString& folder : disc.tally().folders)
+        tally.folders += recursive ? folder.startsWith(path) : folder == path;
+    tally.files = report(searcher, disc.files(), drive, path, WildcardPattern(pattern), recursive);
+    return tally;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/FolderWalk.h"
 #include "scan/ImageReading.h"
 #include "scan/ListedFile.h"
 
@@ -18,9 +19,10 @@ namespace ListedWalk
 qint64 report(TFileSearcher* searcher, const ListedFiles& files, const QString& drive, const QString& path,
               const WildcardPattern& pattern, bool recursive);
 
-// Walks or counts an image file standing for the drive's root; archives on it are listed when a
-// lister is given, and those left unlisted add to the searcher's count of them. A walk runs the
-// searcher's pump while the image is read too, so a Stop is seen before its files are reported.
-qint64 image(TFileSearcher* searcher, const QString& file, ImageReading how, const QString& drive,
-             const QString& path, const QString& pattern, bool recursive);
+// Walks or counts an image file standing for the drive's root: the files reported (or counted)
+// and the image's folders at and below the path. Archives on it are listed when a lister is
+// given, and those left unlisted go to the searcher's list of them. A walk runs the searcher's
+// pump while the image is read too, so a Stop is seen before its files are reported.
+WalkTally image(TFileSearcher* searcher, const QString& file, ImageReading how, const QString& drive,
+                const QString& path, const QString& pattern, bool recursive);
 } // namespace ListedWalk

@@ -314,7 +314,7 @@ QString UdfTree::label() const
     return (logical.isNull() ? udfName(udfread_get_volume_id(udf_)) : logical).trimmed();
 }
 
-bool UdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notListed)
+bool UdfTree::read(ListedFiles& out, const ImageReading& how, ImageTally& tally)
 {
     // A mounted disc shows no hidden or deleted entries; libudfread lists them, so each folder's
     // entries are matched with its identifiers' characteristics, when they can be told.
@@ -340,6 +340,7 @@ bool UdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notListed)
         fail(image_, QStringLiteral("the UDF file system cannot be read"));
     std::vector<Level> stack;
     stack.push_back(level(std::move(root), QStringLiteral("\\"), input_->characteristics()));
+    tally.folders.push_back(QStringLiteral("\\"));
     std::set<quint32> folders;
     // Depth first in directory order, with an explicit stack so deep images cannot exhaust the call stack.
     while (!stack.empty()) {
@@ -370,6 +371,7 @@ bool UdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notListed)
             // would otherwise be walked without end. Entries are told apart by where they lie.
             if (input_->haveEntry && !folders.insert(le32(input_->entry + 12)).second)
                 fail(image_, QStringLiteral("the folder %1 is recorded more than once").arg(path));
+            tally.folders.push_back(path);
             // `top` lives in the stack, which the push may move.
             stack.push_back(level(std::move(sub), std::move(path), input_->characteristics()));
             continue;
@@ -393,8 +395,8 @@ bool UdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notListed)
                 const ssize_t got = udfread_file_read(data, buffer, size_t(size));
                 return got < 0 ? -1 : qint64(got);
             };
-            if (!how.archives->list(reader, inside, out))
-                ++notListed;
+            if (QString why; !how.archives->list(reader, inside, out, &why))
+                tally.unlisted.push_back({inside.chopped(1), why});
         }
     }
     return true;

@@ -37,7 +37,7 @@ class UdfTree
 
     // Appends the files depth first, each folder in the order it records its entries, the
     // members of listed archives right after their archive. Returns false when told to stop.
-    bool read(ListedFiles& out, const ImageReading& how, qint64& notListed);
+    bool read(ListedFiles& out, const ImageReading& how, ImageTally& tally);
 
   private:
     struct Input;

@@ -58,6 +58,7 @@ void TFileSearcher::Execute(const QString& folder, const QString& pattern, bool 
     FoundFiles.clear();
     Stopped = false;
     NotListed = 0;
+    Unlisted.clear();
     if (OnStart)
         OnStart(folder, pattern, recursive);
     const Start start = resolve(folder);
@@ -68,8 +69,8 @@ void TFileSearcher::Execute(const QString& folder, const QString& pattern, bool 
     const ArchiveLister archives(Limits);
     const ArchiveLister* lister = ListArchives ? &archives : nullptr;
     if (DiscImage::isImage(start.root))
-        LastRun.files = ListedWalk::image(this, start.root, {lister, DotFolders, {}}, start.drive, start.path,
-                                          pattern, recursive);
+        LastRun = ListedWalk::image(this, start.root, {lister, DotFolders, {}}, start.drive, start.path,
+                                    pattern, recursive);
     else
         LastRun = FolderWalk(this, pattern, {recursive, DotFolders}, start.drive, start.folder, lister)
                       .run(start.path);
@@ -88,12 +89,9 @@ WalkTally TFileSearcher::Count(const QString& folder, const QString& pattern, bo
     const Start start = resolve(folder);
     const ArchiveLister archives(Limits);
     const ArchiveLister* lister = ListArchives ? &archives : nullptr;
-    if (DiscImage::isImage(start.root)) {
-        WalkTally tally;
-        tally.files = ListedWalk::image(nullptr, start.root, {lister, DotFolders, {}}, start.drive,
-                                        start.path, pattern, recursive);
-        return tally;
-    }
+    if (DiscImage::isImage(start.root))
+        return ListedWalk::image(nullptr, start.root, {lister, DotFolders, {}}, start.drive, start.path,
+                                 pattern, recursive);
     FolderWalk walk(nullptr, pattern, {recursive, DotFolders}, start.drive, start.folder, lister);
     if (OnCounting)
         walk.OnFolderRead = [this](const WalkTally& tally) { OnCounting(tally.files + tally.members); };

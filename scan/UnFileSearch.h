@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <vector>
 
 // Walks a drive folder ("d:\" or "d:\docs\") and everything below it, reporting every file whose
 // name matches a wildcard pattern, one at a time, and calling the caller's message pump after
@@ -42,7 +43,14 @@ class TFileSearcher
     // Members of archives become files under "<archive name>\" when on; off by default.
     bool ListArchives = false;
     ::ArchiveLimits Limits;
-    qint64 NotListed = 0; // archives of the last run left unlisted
+    qint64 NotListed = 0;                  // archives of the last run left unlisted
+    std::vector<UnlistedArchive> Unlisted; // the same archives by name, each with its reason
+    // Counts and keeps an archive left unlisted.
+    void archiveNotListed(UnlistedArchive archive)
+    {
+        ++NotListed;
+        Unlisted.push_back(std::move(archive));
+    }
 
     bool Stopped = false;
     QStringList FoundFiles; // drive-relative full names of the last run, in the order found

@@ -143,9 +143,7 @@ void TfrmNewCD::startRun()
     run.countFiles(root);
     // The same disc put in again is more likely than a new one with the same label and totals.
     if (const auto same = run.lookalike(drive_.GetVolumeLabel(letter))) {
-        if (!messages_.confirm(
-                QStringLiteral("This disc looks like %1, catalogued on %2; catalogue it again?")
-                    .arg(same->label(), same->date.toString())))
+        if (!messages_.confirm(DiscCataloguer::lookalikeQuestion(*same)))
             return;
     }
     try {

@@ -116,6 +116,15 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
                      .arg(bytes(*record->totalSpace), bytes(record->freeSpace.value_or(0)));
     if (record && !record->fileSystemId.isEmpty())
         facts += QStringLiteral("\nFile system id: %1").arg(record->fileSystemId);
+    // A long path is shortened in its middle to the window's width; the tip shows it whole.
+    const QString source = record ? record->source : QString();
+    const QString sourceLine = QStringLiteral("Source: ");
+    if (!source.isEmpty())
+        facts += QLatin1Char('\n') + sourceLine +
+                 LabelFacts->fontMetrics().elidedText(
+                     source, Qt::ElideMiddle,
+                     width() - 16 - LabelFacts->fontMetrics().horizontalAdvance(sourceLine));
+    LabelFacts->setToolTip(source);
     LabelFacts->setText(facts);
     EditLocation->setText(record ? record->location : QString());
     MemoNotes->setPlainText(record ? record->notes : QString());

@@ -270,10 +270,7 @@ void ConventionsCliTest::jsonAndNullKeepNamesExact()
             QCOMPARE(file.value(QStringLiteral("path")).toString(), QStringLiteral("\\"));
             QCOMPARE(size, at);
         }
-        records += QStringList{disc, file.value(QStringLiteral("path")).toString() + name,
-                               file.value(QStringLiteral("date")).toString(), QString::number(size)}
-                       .join(QLatin1Char('\t'))
-                       .toUtf8();
+        records += (disc + file.value(QStringLiteral("path")).toString() + name).toUtf8();
     }
     namesC.sort();
     namesD.sort();
@@ -282,7 +279,21 @@ void ConventionsCliTest::jsonAndNullKeepNamesExact()
     QCOMPARE(namesC, all);
     QCOMPARE(namesD, all);
 
-    // -0: the same rows in the same order, each ended by a NUL, nothing escaped.
+    // tree --json: the same names as search's, and the same members.
+    const Run tree = cli({QStringLiteral("tree"), QStringLiteral("C0001"), QStringLiteral("/dir \"one\""),
+                          QStringLiteral("--json")});
+    QCOMPARE(tree.status, 0);
+    QStringList inTree;
+    for (const QByteArray& line : tree.out.chopped(1).split('\n')) {
+        const QJsonObject file = QJsonDocument::fromJson(line).object();
+        QCOMPARE(file.keys(), (QStringList{"date", "disc", "name", "path", "size"}));
+        inTree += file.value(QStringLiteral("name")).toString();
+    }
+    inTree.sort();
+    QCOMPARE(inTree, all);
+
+    // -0: disc label and full name of the same rows in the same order, each ended by a NUL,
+    // nothing escaped.
     for (const QString& option : {QStringLiteral("-0"), QStringLiteral("--null")}) {
         const Run null = cli({QStringLiteral("search"), option});
         QCOMPARE(null.status, 0);

@@ -1,3 +1,4 @@
+#include "tests/maintenance/ImageFixture.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/TestCatalogue.h"
 
@@ -9,7 +10,8 @@ namespace
 using Run = CliRun;
 } // namespace
 
-// tessaro-cli info, tree and duplicates over a catalogue with known copies.
+// tessaro-cli info, tree and duplicates over a catalogue with known copies; add of a disc that
+// looks catalogued.
 class DiscRecordCliTest : public QObject
 {
     Q_OBJECT
@@ -19,6 +21,8 @@ class DiscRecordCliTest : public QObject
     void commandsPrintWhatTheCatalogueHolds_data();
     void commandsPrintWhatTheCatalogueHolds();
     void notesStayWithTheirDisc();
+    void addRefusesADiscAlreadyCatalogued_data();
+    void addRefusesADiscAlreadyCatalogued();
 
   private:
     Run cli(const QStringList& args);
@@ -86,8 +90,33 @@ void DiscRecordCliTest::commandsPrintWhatTheCatalogueHolds_data()
     QTest::newRow("info") << QStringList{"info", "D0002"} << 0
                           << QStringLiteral("disc: D0002\nvolume label: \ntype: DVD\ncatalogued: 2024-05-01 "
                                             "10:00:00\nfolders: 3\nfiles: 3\nsize: 110\ntotal space: \nfree "
-                                            "space: \nfile system id: \nlocation: \nnotes: \n");
+                                            "space: \nfile system id: \nlocation: \nnotes: \nsource: \n");
     QTest::newRow("info of no disc") << QStringList{"info", "C0002"} << 1 << QString();
+    // The forms for programs: JSON Lines with numbers as numbers, names as xargs -0 takes them.
+    QTest::newRow("info as JSON")
+        << QStringList{"info", "D0002", "--json"} << 0
+        << QStringLiteral("{\"disc\":\"D0002\",\"volume_label\":\"\",\"type\":\"DVD\",\"catalogued\":"
+                          "\"2024-05-01 10:00:00\",\"folders\":3,\"files\":3,\"size\":110,\"total_space\":"
+                          "null,\"free_space\":null,\"file_system_id\":\"\",\"location\":\"\",\"notes\":"
+                          "\"\",\"source\":\"\"}\n");
+    const QString disc = QStringLiteral("{\"disc\":\"%1\",\"volume_label\":\"\",\"catalogued\":\"2024-05-01 "
+                                        "10:00:00\",\"files\":%2,\"location\":\"\"}\n");
+    QTest::newRow("discs as JSON") << QStringList{"discs", "--json"} << 0
+                                   << disc.arg("C0003").arg(5) + disc.arg("D0002").arg(3) +
+                                          disc.arg("C0001").arg(3);
+    QTest::newRow("discs counted") << QStringList{"discs", "--count"} << 0 << QStringLiteral("3\n");
+    QTest::newRow("discs, two forms") << QStringList{"discs", "--count", "--json"} << 2 << QString();
+    QTest::newRow("tree as JSON")
+        << QStringList{"tree", "C0003", "\\m", "--json"} << 0
+        << QStringLiteral("{\"folder\":\"\\\\m\\\\deep\\\\\",\"files\":1,\"size\":7}\n{\"disc\":\"C0003\","
+                          "\"path\":\"\\\\m\\\\\",\"name\":\"song.mp3\",\"date\":\"2020-01-01 "
+                          "00:00:00\",\"size\":50}\n");
+    QTest::newRow("extensions as JSON")
+        << QStringList{"extensions", "--json"} << 0
+        << QStringLiteral("{\"extension\":\"avi\"}\n{\"extension\":\"mp3\"}\n{\"extension\":\"txt\"}\n");
+    QTest::newRow("duplicates -0") << QStringList{"duplicates", "--min-size", "51", "-0"} << 0
+                                   << QStringLiteral("C0001\\a\\Movie.avi") + QChar(0) +
+                                          QStringLiteral("D0002\\x\\movie.AVI") + QChar(0);
 }
 
 void DiscRecordCliTest::commandsPrintWhatTheCatalogueHolds()
@@ -104,7 +133,7 @@ void DiscRecordCliTest::notesStayWithTheirDisc()
 {
     const Run set = cli({"info", "C0003", "--location", "Box 2", "--notes", "two\nlines"});
     QCOMPARE(set.status, 0);
-    QVERIFY(set.out.endsWith("location: Box 2\nnotes: two\\x0Alines\n"));
+    QVERIFY(set.out.endsWith("location: Box 2\nnotes: two\\x0Alines\nsource: \n"));
     QVERIFY(cli({"discs"}).out.startsWith("C0003\t\t2024-05-01 10:00:00\t5\tBox 2\n"));
 
     // The id goes to the next disc catalogued; the notes go with the removed one.
@@ -113,8 +142,65 @@ void DiscRecordCliTest::notesStayWithTheirDisc()
     QCOMPARE(cli({"add", "--quiet", "--root", disc.path()}).status, 0);
     const Run next = cli({"info", "C0003"});
     QCOMPARE(next.status, 0);
-    QVERIFY2(next.out.endsWith("location: \nnotes: \n"), next.out.constData());
+    QVERIFY2(next.out.endsWith("location: \nnotes: \nsource: " + disc.path().toUtf8() + '\n'),
+             next.out.constData());
     QCOMPARE(cat_->count(QStringLiteral("disc_record")), 1);
+}
+
+void DiscRecordCliTest::addRefusesADiscAlreadyCatalogued_data()
+{
+    QTest::addColumn<bool>("image");
+    QTest::newRow("folder") << false;
+    QTest::newRow("disc image") << true;
+}
+
+// The same folder or image added twice (a script run again) is refused; another one of the
+// same shape is not, and --again adds it all the same.
+void DiscRecordCliTest::addRefusesADiscAlreadyCatalogued()
+{
+    QFETCH(bool, image);
+    QTemporaryDir work;
+    QStringList roots;
+    for (const QString& name : {QStringLiteral("one"), QStringLiteral("two")}) {
+        const QString tree = work.filePath(name);
+        QVERIFY(ImageFixture::writeTree(
+            tree, {{QStringLiteral("a/b.txt"), 2, QStringLiteral("2020-01-01 00:00:00")},
+                   {QStringLiteral("c.txt"), 1, QStringLiteral("2020-01-01 00:00:00")}}));
+        QVERIFY(QDir(tree).mkpath(QStringLiteral("empty")));
+        roots += tree;
+        if (image) {
+            roots.last() = tree + QStringLiteral(".iso");
+            const QString made =
+                ImageFixture::run(QStringLiteral("genisoimage"),
+                                  {QStringLiteral("-quiet"), QStringLiteral("-R"), QStringLiteral("-V"),
+                                   QStringLiteral("SAME"), QStringLiteral("-o"), roots.last(), tree});
+            QVERIFY2(made.isEmpty(), qPrintable(made));
+        }
+    }
+    QCOMPARE(cli({"remove", "C0003"}).status, 0);
+    const auto add = [this](const QString& root, const QStringList& more = {}) {
+        return cli(QStringList{QStringLiteral("add"), QStringLiteral("--root"), root} + more);
+    };
+    const Run first = add(roots.at(0));
+    QCOMPARE(first.status, 0);
+    QCOMPARE(first.out, QByteArray("New CD ID: C0003\n2 files found\n"));
+    const QByteArray date = cli({"info", "C0003"}).out.split('\n').at(3).mid(12);
+
+    const Run again = add(roots.at(0), {QStringLiteral("--archives")});
+    QCOMPARE(again.status, 1);
+    QCOMPARE(again.out, QByteArray());
+    QCOMPARE(again.err,
+             "tessaro-cli: This disc looks like C0003, catalogued on " + date + "; catalogue it again?\n");
+    QCOMPARE(cli({"discs", "--count"}).out, QByteArray("3\n"));
+    QCOMPARE(add(roots.at(1)).status, 0);
+    QCOMPARE(add(roots.at(0), {QStringLiteral("--again"), QStringLiteral("--quiet")}).status, 0);
+    QCOMPARE(cli({"discs", "--count"}).out, QByteArray("5\n"));
+
+    // The root, a and empty; where it came from.
+    const QByteArray info = cli({"info", "C0003"}).out;
+    QVERIFY2(info.contains("\nfolders: 3\nfiles: 2\nsize: 3\n"), info.constData());
+    QVERIFY2(info.endsWith("\nsource: " + QFileInfo(roots.at(0)).absoluteFilePath().toUtf8() + '\n'),
+             info.constData());
 }
 
 QTEST_GUILESS_MAIN(DiscRecordCliTest)

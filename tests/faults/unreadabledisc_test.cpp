@@ -124,11 +124,13 @@ void UnreadableDiscTest::ioErrorsFailTheRun()
                              QStringLiteral("--root"), disc};
     QCOMPARE(cli(add).exitCode, 0);
 
+    // The same disc again, past the look-alike check, so that the walk meets the fault.
     const Run failed =
-        cli(add, {strace, QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"),
-                  QStringLiteral("/dev/null"), QStringLiteral("-P"), disc + QLatin1Char('/') + folder,
-                  QStringLiteral("-e"), QStringLiteral("trace=") + call, QStringLiteral("-e"),
-                  QStringLiteral("inject=%1:error=EIO:when=%2").arg(call).arg(when)});
+        cli(add + QStringList{QStringLiteral("--again")},
+            {strace, QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"),
+             QStringLiteral("/dev/null"), QStringLiteral("-P"), disc + QLatin1Char('/') + folder,
+             QStringLiteral("-e"), QStringLiteral("trace=") + call, QStringLiteral("-e"),
+             QStringLiteral("inject=%1:error=EIO:when=%2").arg(call).arg(when)});
     QCOMPARE(failed.exitCode, 1);
     QCOMPARE(failed.out, QByteArray());
     QCOMPARE(QString::fromUtf8(failed.err), QStringLiteral("tessaro-cli: ") + error + QLatin1Char('\n'));

@@ -73,8 +73,9 @@ void CliCommandsTest::addPrintsTheDialogsMessages()
     const Result cd = cli({QStringLiteral("add"), QStringLiteral("--root"), disc_});
     QCOMPARE(cd.status, 0);
     QCOMPARE(cd.out, QStringLiteral("New CD ID: C0001\n4 files found\n"));
+    // The same folder again looks like the disc just catalogued: --again catalogues it all the same.
     const Result dvd = cli({QStringLiteral("add"), QStringLiteral("--type"), QStringLiteral("DVD"),
-                            QStringLiteral("--root"), disc_});
+                            QStringLiteral("--root"), disc_, QStringLiteral("--again")});
     QCOMPARE(dvd.status, 0);
     QCOMPARE(dvd.out, QStringLiteral("New CD ID: D0002\n4 files found\n"));
     // Not a terminal: no progress bar.

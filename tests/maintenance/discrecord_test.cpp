@@ -181,6 +181,16 @@ void DiscRecordTest::olderCatalogueWorksAndIsUpgraded()
     QCOMPARE(Schema::upgradeCatalogue(catalogue.connection()).discsRecorded, 0);
     QCOMPARE(recordText(catalogue, disc), QStringLiteral("2 folders, 2 files, 6 bytes, Box 1|"));
     QVERIFY(Schema::triggers(catalogue.connection()).foreign.isEmpty());
+
+    // A records table from before the source column: runs go on without it, the upgrade adds it.
+    catalogue.connection().exec("alter table disc_record drop column source");
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+    QCOMPARE(DiscRecords::find(catalogue.connection(), lastDisc(catalogue))->source, QString());
+    run.countFiles(kRoot);
+    QCOMPARE(run.lookalike(QString())->id, lastDisc(catalogue).id);
+    QCOMPARE(Schema::upgradeCatalogue(catalogue.connection()).added, QStringList{"disc_record.source"});
+    QVERIFY(run.catalogue(QStringLiteral("C"), kRoot, noLabel));
+    QCOMPARE(DiscRecords::find(catalogue.connection(), lastDisc(catalogue))->source, drive.disc.path());
 }
 
 void DiscRecordTest::sameDiscAgainIsRecognised_data()

@@ -1,3 +1,4 @@
+#include "catalogue/DiscRecord.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscCataloguer.h"
 #include "scan/DiscImage.h"
@@ -184,6 +185,8 @@ void ImagesTest::initTestCase()
 {
     tree_ = dir_.filePath(QStringLiteral("tree"));
     QVERIFY(writeTree(tree_, kTree));
+    // Folders without files are folders of the disc all the same.
+    QVERIFY(QDir(tree_).mkpath(QStringLiteral("empty/inner")));
 }
 
 // Builds an image of the tree the way kind names; returns the file to catalogue.
@@ -268,6 +271,15 @@ void ImagesTest::imageIsCataloguedAsItsDisc()
     QStringList got = rows(*catalogue.work, run.NewDiscId);
     QCOMPARE(counted, qint64(got.size()));
     QCOMPARE(run.FilesAdded, counted);
+    // The record holds the folders a walk of the same tree reads, and where the disc came from.
+    TFileSearcher walk;
+    walk.mapDrive(QLatin1Char('i'), tree_);
+    walk.DotFolders = dotFolders;
+    const auto record = DiscRecords::find(catalogue.connection, catalogue.session.discs().front());
+    QVERIFY(record);
+    QCOMPARE(record->folders, walk.Count(kRoot, DiscCataloguer::Pattern, true).folders);
+    QCOMPARE(record->folders, dotFolders ? 7 : 6);
+    QCOMPARE(record->source, QFileInfo(image).absoluteFilePath());
     QCOMPARE(catalogue.scalar(QStringLiteral("select etichetta from cd")).toString(), label);
     QStringList expected = kExpected;
     if (dotFolders)

@@ -66,8 +66,9 @@ QProcess* KilledRunTest::startAdd()
 {
     auto* process = new QProcess;
     process->setProgram(cli_);
-    process->setArguments(
-        {QStringLiteral("--catalogue"), catalogue_, QStringLiteral("add"), QStringLiteral("--root"), tree_});
+    // The same tree every time: --again, or every run after the first would be refused.
+    process->setArguments({QStringLiteral("--catalogue"), catalogue_, QStringLiteral("add"),
+                           QStringLiteral("--root"), tree_, QStringLiteral("--again")});
     process->start();
     process->waitForStarted();
     return process;

@@ -161,6 +161,20 @@ void ArchivesTest::membersBecomeFilesOnlyWhenAsked()
     std::sort(expected.begin(), expected.end());
     QCOMPARE(sorted, expected);
     QCOMPARE(run.searcher().NotListed, listArchives ? 3 : 0);
+    // Each unlisted archive by name, with why; an archive's inside is no folder of the disc.
+    QStringList unlisted;
+    for (const UnlistedArchive& archive : run.searcher().Unlisted) {
+        QVERIFY2(!archive.reason.isEmpty(), qPrintable(archive.name));
+        unlisted += archive.name;
+        if (archive.name.endsWith(QLatin1String("big.zip")))
+            QCOMPARE(archive.reason, QStringLiteral("more than 3 members"));
+    }
+    unlisted.sort();
+    QCOMPARE(unlisted, listArchives ? QStringList({QStringLiteral("\\backup\\big.zip"),
+                                                   QStringLiteral("\\backup\\broken.zip"),
+                                                   QStringLiteral("\\backup\\secret.7z")})
+                                    : QStringList());
+    QCOMPARE(run.searcher().LastRun.folders, 2);
     // Members follow their archive's own row.
     if (listArchives) {
         const qsizetype photos = got.indexOf(plain_.filter(QStringLiteral("|photos.zip|")).value(0));
@@ -185,7 +199,15 @@ void ArchivesTest::cliAndNewCdWindowCountArchivesNotListed()
     // Without the test's limit big.zip is listed too: its four members join the others.
     QCOMPARE(QString::fromUtf8(add.readAllStandardOutput()),
              QStringLiteral("New CD ID: C0001\n%1 files found\n").arg(plain_.size() + members_.size() + 4));
-    QCOMPARE(QString::fromUtf8(add.readAllStandardError()), QStringLiteral("2 archives not listed\n"));
+    // The archives by name, in the order the image holds them, then their number.
+    QStringList notes = QString::fromUtf8(add.readAllStandardError()).split(QLatin1Char('\n'));
+    QCOMPARE(notes.size(), 4);
+    std::sort(notes.begin(), notes.begin() + 2);
+    QVERIFY2(notes.at(0).startsWith(QLatin1String("\\backup\\broken.zip: not listed (")),
+             qPrintable(notes.at(0)));
+    QVERIFY2(notes.at(1).startsWith(QLatin1String("\\backup\\secret.7z: not listed (")),
+             qPrintable(notes.at(1)));
+    QCOMPARE(notes.mid(2), QStringList({QStringLiteral("2 archives not listed"), QString()}));
 
     FakeHost host;
     FakeDrive drive;
