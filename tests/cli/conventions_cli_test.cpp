@@ -154,6 +154,11 @@ void ConventionsCliTest::statusAndMessage_data()
     QTest::newRow("two forms") << QStringList{"search", "--json", "-0"} << 2 << QByteArray()
                                << usageError("--count, --csv, --json and --null exclude each other",
                                              " search");
+    QTest::newRow("two forms of discs") << QStringList{"discs", "--count", "--json"} << 2 << QByteArray()
+                                        << usageError("--count and --json exclude each other", " discs");
+    QTest::newRow("archives and not")
+        << QStringList{"add", "--root", "/", "--archives", "--no-archives"} << 2 << QByteArray()
+        << usageError("--archives and --no-archives exclude each other", " add");
     QTest::newRow("operand of discs") << QStringList{"discs", "all"} << 2 << QByteArray()
                                       << usageError("unexpected argument all", " discs");
     QTest::newRow("remove without label")

@@ -105,7 +105,6 @@ void DiscRecordCliTest::commandsPrintWhatTheCatalogueHolds_data()
                                    << disc.arg("C0003").arg(5) + disc.arg("D0002").arg(3) +
                                           disc.arg("C0001").arg(3);
     QTest::newRow("discs counted") << QStringList{"discs", "--count"} << 0 << QStringLiteral("3\n");
-    QTest::newRow("discs, two forms") << QStringList{"discs", "--count", "--json"} << 2 << QString();
     QTest::newRow("tree as JSON")
         << QStringList{"tree", "C0003", "\\m", "--json"} << 0
         << QStringLiteral("{\"folder\":\"\\\\m\\\\deep\\\\\",\"files\":1,\"size\":7}\n{\"disc\":\"C0003\","
