@@ -133,8 +133,8 @@ bool ArchiveLister::list(const Reader& reader, const QString& folder, ListedFile
     for (;;) {
         const qsizetype at = data.size();
         if (at >= limits_.bytesInMemory)
-            return refuse(
-                why, QStringLiteral("more than %1 bytes to read into memory").arg(limits_.bytesInMemory));
+            return refuse(why, QStringLiteral("more than %1 MiB to read into memory")
+                                   .arg(double(limits_.bytesInMemory) / (1 << 20)));
         if (clock.elapsed() > limits_.milliseconds)
             return refuse(why, overTime(limits_.milliseconds));
         data.resize(at + 65536);
