@@ -35,9 +35,11 @@ DiscMedium read(const QString& root, const QString& byUuidFolder)
     if (root.isEmpty())
         return medium;
     const QFileInfo info(root);
-    // An image file, or a folder that is no mount point, is where the disc came from.
+    // An image file, or a folder that is no mount point, is where the disc came from; a device
+    // is a medium, which tells nothing here until it is mounted.
     if (!info.isDir()) {
-        medium.source = info.absoluteFilePath();
+        if (info.isFile())
+            medium.source = info.absoluteFilePath();
         return medium;
     }
     const QString device = deviceOf(root);
