@@ -46,8 +46,10 @@ if(NOT TESSARO_DESKTOP_ENTRY)
 endif()
 # In a folder of the desktop's PATH the entry starts the plain command, as distributions want;
 # anywhere else it names the executable, and starts it in its own folder as a terminal user would.
+# (Install scripts run without the project's policies, so no IN_LIST.)
 set(path_folders /usr/bin /bin /usr/local/bin)
-if(TESSARO_FULL_BINDIR IN_LIST path_folders)
+list(FIND path_folders "${TESSARO_FULL_BINDIR}" on_path)
+if(on_path GREATER -1)
   set(TESSARO_DESKTOP_EXEC "tessaro")
   set(TESSARO_DESKTOP_PATH_LINE "")
 else()
