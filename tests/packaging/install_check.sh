@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs a built tree the three ways Tessaro is installed and checks what lands where:
-#   install_check.sh BUILD_FOLDER
+#   install_check.sh BUILD_FOLDER [CMAKE]
 # --prefix /usr into DESTDIR, as a distribution packages it: exactly the FHS files below, a desktop
 # entry and an AppStream file their validators pass, man pages man reads without a warning.
 # --prefix /opt/tessaro: the same layout below /opt/tessaro, the entry naming the executable.
@@ -9,11 +9,12 @@
 # earlier flat layout moved into bin/ with its discs kept.
 set -euo pipefail
 build=$(cd "$1" && pwd)
+cmake=${2:-cmake}
 fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
-for tool in desktop-file-validate appstreamcli man cmake; do
+for tool in desktop-file-validate appstreamcli man "$cmake"; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (tools/install-deps --test)"
 done
 work=$(mktemp -d)
@@ -23,7 +24,7 @@ export ASAN_OPTIONS=detect_leaks=0
 install_into() { # LOG [cmake --install options...]
   local log=$1
   shift
-  cmake --install "$build" "$@" >"$log" 2>&1 || {
+  "$cmake" --install "$build" "$@" >"$log" 2>&1 || {
     cat "$log" >&2
     fail "cmake --install $* failed"
   }
