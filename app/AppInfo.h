@@ -5,7 +5,6 @@
 namespace AppInfo
 {
 inline const QString Title = QStringLiteral("Tessaro v1.3");
-inline const QString HelpFileName = QStringLiteral("help.chm");
 // The about box's link and year.
 inline const QString HomePage = QStringLiteral("https://tessaro.quillomat.example/");
 inline const QString Year = QStringLiteral("2026");

@@ -14,6 +14,7 @@ namespace
 const QString kFolderName = QStringLiteral("tessaro");
 const QString kCatalogueName = QStringLiteral("archive.mdb");
 const QString kSettingsName = QStringLiteral("tessaro.ini");
+const QString kHelpName = QStringLiteral("help.chm");
 
 // As the XDG base directory rules have it: a variable that is unset, empty or relative is ignored.
 QString baseFolder(const QString& variable, const QString& home, const QString& fallback)
@@ -47,6 +48,11 @@ AppPaths AppPaths::locate(const QString& executableFolder, const Environment& en
     AppPaths paths;
     paths.catalogue_ = folder.filePath(kCatalogueName);
     paths.settings_ = folder.filePath(kSettingsName);
+    paths.helpFile_ = folder.filePath(kHelpName);
+    const QString installedHelp = QDir::cleanPath(
+        folder.filePath(QStringLiteral("../share/") + kFolderName + QLatin1Char('/') + kHelpName));
+    if (!QFileInfo::exists(paths.helpFile_) && QFileInfo::exists(installedHelp))
+        paths.helpFile_ = installedHelp;
     // A link that leads nowhere still stands there: connecting then says what is wrong.
     const QFileInfo beside(paths.catalogue_);
     if (beside.exists() || beside.isSymLink() || QFileInfo(folder.absolutePath()).isWritable())

@@ -9,6 +9,9 @@
 // in an install shared by every user (/opt/tessaro): each user then has their own,
 // $XDG_DATA_HOME/tessaro/archive.mdb and $XDG_CONFIG_HOME/tessaro/tessaro.ini. A catalogue beside
 // the executable always wins, read-only or not.
+//
+// The help (help.chm) stands beside the executable in a build, and in ../share/tessaro/ from it
+// in an install laid out by GNUInstallDirs (bin/ beside share/).
 class AppPaths
 {
   public:
@@ -26,6 +29,9 @@ class AppPaths
 
     const QString& catalogue() const { return catalogue_; }
     const QString& settings() const { return settings_; }
+    // Beside the executable unless only the installed one exists; where the program says it
+    // looked when neither does.
+    const QString& helpFile() const { return helpFile_; }
     bool inUserFolders() const { return userFolders_; }
 
     // Only in the user's folders, where nothing is installed: the missing folders and an empty
@@ -40,5 +46,6 @@ class AppPaths
   private:
     QString catalogue_;
     QString settings_;
+    QString helpFile_;
     bool userFolders_ = false;
 };

@@ -5,6 +5,7 @@
 #include "app/ui/UnAbout.h"
 #include "app/ui/UnLoading.h"
 #include "app/ui/WindowChrome.h"
+#include "catalogue/AppPaths.h"
 #include "catalogue/Catalogue.h"
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
@@ -220,7 +221,7 @@ void TPersonalForm::buildStatusBar()
 
 void TPersonalForm::FormCreate()
 {
-    helpFile_ = QDir(QCoreApplication::applicationDirPath()).filePath(AppInfo::HelpFileName);
+    helpFile_ = AppPaths::forThisProgram().helpFile();
     chrome_ = WindowChrome::attach(this, {.canMaximise = true, .resizable = true});
     try {
         catalogue_.connect(cataloguePath_);

@@ -96,6 +96,33 @@ class AppPathsTest : public QObject
         QCOMPARE(paths.inUserFolders(), !catalogue.startsWith(QLatin1String("exe/")));
     }
 
+    // A build keeps the help beside the executable, an install in share/tessaro/ beside bin/.
+    void findsTheHelp_data()
+    {
+        QTest::addColumn<bool>("beside");
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("beside") << true << false << "bin/help.chm";
+        QTest::newRow("installed") << false << true << "share/tessaro/help.chm";
+        QTest::newRow("both: beside wins") << true << true << "bin/help.chm";
+        QTest::newRow("neither: named beside") << false << false << "bin/help.chm";
+    }
+    void findsTheHelp()
+    {
+        QFETCH(bool, beside);
+        QFETCH(bool, installed);
+        QFETCH(QString, found);
+        const QString root = freshFolder();
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/bin")));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/share/tessaro")));
+        if (beside)
+            QVERIFY(QFile(root + QStringLiteral("/bin/help.chm")).open(QIODevice::WriteOnly));
+        if (installed)
+            QVERIFY(QFile(root + QStringLiteral("/share/tessaro/help.chm")).open(QIODevice::WriteOnly));
+        QCOMPARE(AppPaths::locate(root + QStringLiteral("/bin"), {}).helpFile(),
+                 root + QLatin1Char('/') + found);
+    }
+
     // The user's folders are made on first use, private, with an empty settings file and an
     // empty catalogue the program can use; later starts keep what is there. Beside the
     // executable nothing is made: a missing catalogue stays missing.
