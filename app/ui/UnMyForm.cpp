@@ -415,6 +415,8 @@ bool TPersonalForm::PreviousResults()
     ShownResult shown = std::move(previous_.back());
     previous_.pop_back();
     ResultQuery->restore(std::move(shown.rows));
+    // In the order they were shown in.
+    GridRequisiti->horizontalHeader()->setSortIndicator(shown.sortColumn, shown.sortOrder);
     StatusPanel1->setText(shown.count);
     return true;
 }
@@ -424,7 +426,9 @@ void TPersonalForm::showResults(const std::function<void()>& search, const std::
     if (ResultQuery->active()) {
         if (previous_.size() == kPreviousResults)
             previous_.erase(previous_.begin());
-        previous_.push_back({ResultQuery->rows(), StatusPanel1->text()});
+        const QHeaderView* titles = GridRequisiti->horizontalHeader();
+        previous_.push_back({ResultQuery->rows(), StatusPanel1->text(), titles->sortIndicatorSection(),
+                             titles->sortIndicatorOrder()});
     }
     QString failure;
     {

@@ -131,6 +131,8 @@ class TPersonalForm : public QWidget
     struct ShownResult {
         ResultSnapshot rows;
         QString count;
+        int sortColumn; // -1: the statement's order
+        Qt::SortOrder sortOrder;
     };
     std::vector<ShownResult> previous_; // the latest last
 };
