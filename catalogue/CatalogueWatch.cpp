@@ -20,7 +20,11 @@ void CatalogueWatch::start()
 {
     if (!connection_.connected())
         return;
-    stamp_ = stamp();
+    try {
+        stamp_ = stamp();
+    } catch (const TessaroError&) {
+        // The first look that works counts as a change: the lists are filled again once.
+    }
     watchFiles();
 }
 

@@ -68,7 +68,8 @@ TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters,
 
     RootLabel = new QLabel(StatusBar1);
     RootLabel->setObjectName(QStringLiteral("RootLabel"));
-    StatusBar1->addPermanentWidget(RootLabel, 1);
+    RootLabel->setMaximumWidth(120);
+    StatusBar1->addPermanentWidget(RootLabel);
     RootLabel->hide();
 
     Button1 = addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 16, 103, 51, 22);
@@ -113,7 +114,8 @@ void TfrmNewCD::setRoot(const QString& root)
 {
     root_ = root;
     const QString name = QFileInfo(root).fileName();
-    RootLabel->setText(QDir::toNativeSeparators(name.isEmpty() ? root : name));
+    RootLabel->setText(RootLabel->fontMetrics().elidedText(
+        QDir::toNativeSeparators(name.isEmpty() ? root : name), Qt::ElideMiddle, RootLabel->maximumWidth()));
     RootLabel->setToolTip(QDir::toNativeSeparators(root));
     RootLabel->setVisible(!root.isEmpty());
 }
