@@ -27,7 +27,8 @@ void ResultOrderTest::sortsAsTheCatalogueOrders_data()
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("key");
     QTest::newRow("disc") << int(ResultModel::Cd) << QStringLiteral("cd.id, cd.tipo");
-    QTest::newRow("file") << int(ResultModel::File) << QStringLiteral("(files.path || files.nome) collate nocase");
+    QTest::newRow("file") << int(ResultModel::File)
+                          << QStringLiteral("(files.path || files.nome) collate nocase");
     QTest::newRow("date") << int(ResultModel::Date) << QStringLiteral("files.data");
     QTest::newRow("size") << int(ResultModel::Size) << QStringLiteral("files.dimensione");
 }
@@ -41,9 +42,9 @@ void ResultOrderTest::sortsAsTheCatalogueOrders()
     // name, letters beyond ASCII (NOCASE folds A to Z only), and many ties of size and date.
     const QStringList folders{QStringLiteral("\\"), QStringLiteral("\\a\\"), QStringLiteral("\\a\\b\\"),
                               QStringLiteral("\\A b\\"), QStringLiteral("\\\u00c9t\u00e9\\")};
-    const QStringList names{QStringLiteral("b"),        QStringLiteral("B.txt"),  QStringLiteral("a\\"),
+    const QStringList names{QStringLiteral("b"),         QStringLiteral("B.txt"),     QStringLiteral("a\\"),
                             QStringLiteral("\u00e9lan"), QStringLiteral("\u00c9LAN"), QStringLiteral("z1"),
-                            QStringLiteral("Z10"),      QStringLiteral("b c")};
+                            QStringLiteral("Z10"),       QStringLiteral("b c")};
     QRandomGenerator random(21);
     for (int disc = 1; disc <= 12; ++disc) {
         const qint64 id = cat.addDisc(disc % 3 == 0 ? QStringLiteral("D") : QStringLiteral("C"));
@@ -83,11 +84,13 @@ void ResultOrderTest::sortsAsTheCatalogueOrders()
     };
     const auto ordered = [&](const QString& direction) {
         Query q(cat.connection);
-        q.openWith(QStringLiteral("select cd.tipo || printf('%04d', cd.id) || files.path || files.nome || '|' ||"
-                                  " files.dimensione from cd, files where files.id_cd = cd.id order by %1 %2,"
-                                  " cd.id, files.path, files.nome")
-                       .arg(key.split(QStringLiteral(", ")).join(QLatin1Char(' ') + direction + QStringLiteral(", ")),
-                            direction));
+        q.openWith(
+            QStringLiteral("select cd.tipo || printf('%04d', cd.id) || files.path || files.nome || '|' ||"
+                           " files.dimensione from cd, files where files.id_cd = cd.id order by %1 %2,"
+                           " cd.id, files.path, files.nome")
+                .arg(
+                    key.split(QStringLiteral(", ")).join(QLatin1Char(' ') + direction + QStringLiteral(", ")),
+                    direction));
         QStringList rows;
         for (; !q.eof(); q.next())
             rows << q.value(0).toString();
@@ -96,8 +99,8 @@ void ResultOrderTest::sortsAsTheCatalogueOrders()
     const QStringList statementOrder = shown();
     QVERIFY(statementOrder.size() > 300);
 
-    for (const auto& [order, direction] :
-         {std::pair{Qt::AscendingOrder, QStringLiteral("asc")}, std::pair{Qt::DescendingOrder, QStringLiteral("desc")}}) {
+    for (const auto& [order, direction] : {std::pair{Qt::AscendingOrder, QStringLiteral("asc")},
+                                           std::pair{Qt::DescendingOrder, QStringLiteral("desc")}}) {
         model.sort(column, order);
         QCOMPARE(shown(), ordered(direction));
         // The selection stays on its file.

@@ -15,10 +15,10 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
-#include <QMimeData>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -272,14 +272,16 @@ void MainWindowFiltersTest::droppedFolderOrImageIsCatalogued()
     fill(cat);
     QTemporaryDir dropped;
     const QString tree = dropped.filePath(QStringLiteral("holiday"));
-    QVERIFY(ImageFixture::writeTree(tree, {{QStringLiteral("beach.jpg"), 3, QStringLiteral("2005-08-01 10:00:00")},
-                                           {QStringLiteral("2005/sea.jpg"), 5, QStringLiteral("2005-08-02 11:00:00")}}));
+    QVERIFY(ImageFixture::writeTree(
+        tree, {{QStringLiteral("beach.jpg"), 3, QStringLiteral("2005-08-01 10:00:00")},
+               {QStringLiteral("2005/sea.jpg"), 5, QStringLiteral("2005-08-02 11:00:00")}}));
     QString root = tree;
     if (image) {
         root = dropped.filePath(QStringLiteral("holiday.iso"));
-        const QString failure = ImageFixture::run(
-            QStringLiteral("genisoimage"), {QStringLiteral("-quiet"), QStringLiteral("-V"), label, QStringLiteral("-J"),
-                                            QStringLiteral("-r"), QStringLiteral("-o"), root, tree});
+        const QString failure =
+            ImageFixture::run(QStringLiteral("genisoimage"),
+                              {QStringLiteral("-quiet"), QStringLiteral("-V"), label, QStringLiteral("-J"),
+                               QStringLiteral("-r"), QStringLiteral("-o"), root, tree});
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
     RecordingMessages messages;
@@ -316,7 +318,8 @@ void MainWindowFiltersTest::droppedFolderOrImageIsCatalogued()
     QTRY_VERIFY(handled && !form.frmNewCD->isVisible());
 
     QCOMPARE(shownRoot, root);
-    QCOMPARE(messages.messages, (QStringList{QStringLiteral("New CD ID: C0008"), QStringLiteral("2 files found")}));
+    QCOMPARE(messages.messages,
+             (QStringList{QStringLiteral("New CD ID: C0008"), QStringLiteral("2 files found")}));
     QCOMPARE(cat.scalar(QStringLiteral("select etichetta from cd where id = 8")).toString(), label);
     QCOMPARE(cat.scalar(QStringLiteral("select group_concat(path || nome || ':' || dimensione, ' ') from"
                                        " (select * from files where id_cd = 8 order by path, nome)"))

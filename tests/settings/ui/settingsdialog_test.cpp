@@ -139,11 +139,13 @@ class SettingsDialogTest : public QObject
     {
         QTemporaryDir roots;
         const QString folder = roots.filePath(QStringLiteral("photos"));
-        QVERIFY(ImageFixture::writeTree(folder, {{QStringLiteral("a.jpg"), 1, QStringLiteral("2005-08-01 10:00:00")}}));
+        QVERIFY(ImageFixture::writeTree(
+            folder, {{QStringLiteral("a.jpg"), 1, QStringLiteral("2005-08-01 10:00:00")}}));
         const QString image = roots.filePath(QStringLiteral("holiday.iso"));
-        const QString failure = ImageFixture::run(QStringLiteral("genisoimage"),
-                                                  {QStringLiteral("-quiet"), QStringLiteral("-V"),
-                                                   QStringLiteral("Holiday_2005"), QStringLiteral("-o"), image, folder});
+        const QString failure =
+            ImageFixture::run(QStringLiteral("genisoimage"),
+                              {QStringLiteral("-quiet"), QStringLiteral("-V"), QStringLiteral("Holiday_2005"),
+                               QStringLiteral("-o"), image, folder});
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
         const QString path = freshPath();
@@ -168,7 +170,8 @@ class SettingsDialogTest : public QObject
 
         // The first free letter is d; the image's label keeps its case; the list shows it at once.
         mapOne();
-        QCOMPARE(QSettings(path, QSettings::IniFormat).value(QStringLiteral("Software/Quillomat/Tessaro/Drives/d")),
+        QCOMPARE(QSettings(path, QSettings::IniFormat)
+                     .value(QStringLiteral("Software/Quillomat/Tessaro/Drives/d")),
                  QVariant(image));
         QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("d: [Holiday_2005]"));
         QCOMPARE(form.DriveComboBox1->currentData(DrivePicker::RootRole).toString(), image);
