@@ -4,6 +4,7 @@
 #include "search/ResultModel.h"
 #include "search/ui/GridFileDelegate.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -77,7 +78,12 @@ TGridRequisiti::TGridRequisiti(ResultSet& result, const TFilterPanel* filters, Q
     // A click on a title sorts by it, a second one the other way. No column is sorted at first
     // (the indicator on none), and each new result comes in the statement's order again.
     titles->setSortIndicator(-1, Qt::AscendingOrder);
+    // A million rows take a second or two: the wait cursor around the view's own sort, whose
+    // handler runs between these two (handlers run in the order they were connected).
+    connect(titles, &QHeaderView::sortIndicatorChanged, this,
+            [] { QApplication::setOverrideCursor(Qt::WaitCursor); });
     setSortingEnabled(true);
+    connect(titles, &QHeaderView::sortIndicatorChanged, this, [] { QApplication::restoreOverrideCursor(); });
     connect(model_, &QAbstractItemModel::modelReset, titles,
             [titles] { titles->setSortIndicator(-1, Qt::AscendingOrder); });
     setColumnWidth(ResultModel::Cd, 50);
