@@ -14,4 +14,7 @@ class IDiscDrive
     virtual QString GetVolumeLabel(QChar letter) = 0;
     // Empty when the drive has no root folder.
     virtual QString rootOf(QChar letter) = 0;
+    // The volume label of a folder or disc image read in place of the drive: the image's own;
+    // for a folder none here, the mounted volume's where the machine's drives are known.
+    virtual QString labelOfRoot(const QString& root);
 };

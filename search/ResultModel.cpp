@@ -1,5 +1,6 @@
 #include "search/ResultModel.h"
 
+#include "search/ResultOrder.h"
 #include "search/ResultSet.h"
 
 #include <QDate>
@@ -56,12 +57,14 @@ ResultModel::ResultModel(const ResultSet& result, QObject* parent)
     readLocale();
     connect(&result, &ResultSet::aboutToChange, this, [this] { beginResetModel(); });
     connect(&result, &ResultSet::changed, this, [this] {
+        order_.clear();
         readLocale();
         endResetModel();
     });
     connect(&result, &QObject::destroyed, this, [this] {
         beginResetModel();
         result_ = nullptr;
+        order_.clear();
         endResetModel();
     });
 }
@@ -122,7 +125,7 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const
     if (!result_ || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const ResultSnapshot& rows = result_->rows();
-    const qsizetype row = index.row();
+    const qsizetype row = resultRow(index.row());
     if (role == ExtensionRole)
         return rows.estensione(row);
     if (role != Qt::DisplayRole)
@@ -143,6 +146,9 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const
 
 QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    // A first click on a title sorts A to Z, smallest first, oldest first.
+    if (orientation == Qt::Horizontal && role == Qt::InitialSortOrderRole)
+        return int(Qt::AscendingOrder);
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
@@ -164,4 +170,40 @@ Qt::ItemFlags ResultModel::flags(const QModelIndex& index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void ResultModel::sort(int column, Qt::SortOrder order)
+{
+    if (column >= ColumnCount || (column < 0 && order_.empty()))
+        return;
+    const int rows = rowCount();
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // The selection stays on the same files.
+    const QModelIndexList before = persistentIndexList();
+    std::vector<qsizetype> beforeRows;
+    beforeRows.reserve(size_t(before.size()));
+    for (const QModelIndex& index : before)
+        beforeRows.push_back(resultRow(index.row()));
+    if (column < 0 || !result_) {
+        order_.clear();
+    } else {
+        static constexpr ResultOrder::Key keys[] = {ResultOrder::Key::Disc, ResultOrder::Key::File,
+                                                    ResultOrder::Key::Date, ResultOrder::Key::Size};
+        order_ = ResultOrder::sorted(result_->rows(), keys[column], order == Qt::DescendingOrder);
+        order_.resize(size_t(rows)); // the rows the model shows (its count stops at the int range)
+    }
+    QModelIndexList after;
+    after.reserve(before.size());
+    if (!before.isEmpty()) {
+        std::vector<int> shownAt(order_.empty() ? 0 : size_t(result_->rowCount()), -1);
+        for (int row = 0; row < int(order_.size()); ++row)
+            shownAt[order_[size_t(row)]] = row;
+        for (qsizetype i = 0; i < before.size(); ++i) {
+            const qsizetype resultRowNow = beforeRows[size_t(i)];
+            const int row = order_.empty() ? int(resultRowNow) : shownAt[size_t(resultRowNow)];
+            after.append(row < 0 ? QModelIndex() : index(row, before.at(i).column()));
+        }
+    }
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

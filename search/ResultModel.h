@@ -4,11 +4,13 @@
 #include <QHash>
 #include <QLocale>
 #include <QPointer>
+#include <vector>
 
 class ResultSet;
 
 // The result query as the grid sees it: four read-only columns, CD, File, Date and Dim.,
-// in the statement's row order; the extension rides along for the file column's icon.
+// in the statement's row order until sort() orders them by a column (each new result comes in
+// the statement's order again); the extension rides along for the file column's icon.
 class ResultModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -23,6 +25,10 @@ class ResultModel : public QAbstractTableModel
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // By a column, ties in the statement's order; a column below 0 restores the statement's order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // The row of the result query that a row of the model shows.
+    qsizetype resultRow(int row) const { return order_.empty() ? row : qsizetype(order_[size_t(row)]); }
 
     // A catalogue date ("YYYY-MM-DD HH:MM:SS") in the locale's short date and long time,
     // without a time zone, and without the time when it is exactly midnight. Text in any
@@ -34,6 +40,7 @@ class ResultModel : public QAbstractTableModel
     QString dateOf(qsizetype row) const;
 
     QPointer<const ResultSet> result_; // the result query may go before the grid does
+    std::vector<quint32> order_;       // result rows in the order shown; empty: the statement's
     QLocale locale_;
     QString dateFormat_;
     QString timeFormat_;

@@ -29,6 +29,11 @@ void ResultSet::openCopies(const QString& disc, const QString& name, qint64 size
     replaceRows([&] { return CopySearch::run(engine_, disc, name, size); });
 }
 
+void ResultSet::restore(ResultSnapshot rows)
+{
+    replaceRows([&] { return std::move(rows); });
+}
+
 void ResultSet::close()
 {
     Q_EMIT aboutToChange();

@@ -20,6 +20,8 @@ class ResultSet : public QObject
     void open(const SearchStatement& statement);
     // Closes, then finds the copies of a file on other discs (see CopySearch).
     void openCopies(const QString& disc, const QString& name, qint64 size);
+    // Shows rows kept from an earlier result again (going back to it).
+    void restore(ResultSnapshot rows);
     void close();
     bool active() const { return active_; }
     qsizetype rowCount() const { return rows_.rowCount(); }

@@ -1,5 +1,7 @@
 #include "app/ui/SystemDiscDrive.h"
 
+#include "maintenance/DiscRoot.h"
+#include "scan/DiscImage.h"
 #include "scan/UnVolumeInfo.h"
 
 #include <QApplication>
@@ -17,4 +19,12 @@ QString SystemDiscDrive::GetVolumeLabel(QChar letter)
 QString SystemDiscDrive::rootOf(QChar letter)
 {
     return setting_.driveTable().rootOf(letter);
+}
+
+QString SystemDiscDrive::labelOfRoot(const QString& root)
+{
+    // Only a folder needs the machine's drives, whose labels take a while to read.
+    if (DiscImage::isImage(root))
+        return IDiscDrive::labelOfRoot(root);
+    return DiscRoot::label(root, setting_.driveTable().drives());
 }

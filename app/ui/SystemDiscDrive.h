@@ -12,6 +12,7 @@ class SystemDiscDrive : public IDiscDrive
     bool DiskInDrive(QChar letter) override;
     QString GetVolumeLabel(QChar letter) override;
     QString rootOf(QChar letter) override;
+    QString labelOfRoot(const QString& root) override;
 
     const DriveSetting& setting() const { return setting_; }
 

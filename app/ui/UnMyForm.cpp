@@ -7,12 +7,14 @@
 #include "app/ui/WindowChrome.h"
 #include "catalogue/AppPaths.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueWatch.h"
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
 #include "maintenance/ui/UnDelCD.h"
 #include "maintenance/ui/UnNewCD.h"
 #include "resources/Art.h"
+#include "search/ResultModel.h"
 #include "search/ResultSet.h"
 #include "search/SearchCriteria.h"
 #include "search/SearchStatement.h"
@@ -28,10 +30,14 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -41,9 +47,12 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cstdio>
 
 namespace
 {
+// Earlier results kept for going back: a few bytes a row each.
+constexpr size_t kPreviousResults = 20;
 
 QToolButton* toolButton(QToolBar* bar, const char* name, const QString& hint, QLatin1StringView art)
 {
@@ -74,6 +83,9 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
     setObjectName(QStringLiteral("PersonalForm"));
     setWindowTitle(AppInfo::Title);
     ResultQuery = std::make_unique<ResultSet>(catalogue_.connection());
+    watch_ = new CatalogueWatch(catalogue_.connection(), this);
+    connect(watch_, &CatalogueWatch::changed, this, &TPersonalForm::catalogueChanged);
+    setAcceptDrops(true);
     buildLayout();
     FormCreate();
     // Created once, hidden, also after a failed start-up; shown modally by their commands.
@@ -128,15 +140,14 @@ void TPersonalForm::buildLayout()
     GridRequisiti->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     panel1Layout_->addWidget(GridRequisiti, 1);
     GridRequisiti->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(GridRequisiti, &QTableView::doubleClicked, this,
-            [this](const QModelIndex& index) { ShowDiscDetails(index.row()); });
+    connect(GridRequisiti, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        ShowDiscDetails(int(GridRequisiti->resultModel()->resultRow(index.row())));
+    });
     connect(GridRequisiti, &QWidget::customContextMenuRequested, this, &TPersonalForm::GridContextMenu);
     connect(Panel4->SpeedButton1, &QToolButton::clicked, this, &TPersonalForm::SpeedButton1Click);
     // Enter in the pattern box runs the search, as the find button does.
     connect(Panel4->Edit2, &QLineEdit::returnPressed, this, &TPersonalForm::SpeedButton1Click);
-    auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    help->setObjectName(QStringLiteral("HelpShortcut"));
-    connect(help, &QShortcut::activated, this, &TPersonalForm::ToolButton5Click);
+    buildShortcuts();
 
     buildStatusBar();
 
@@ -152,6 +163,23 @@ void TPersonalForm::buildLayout()
 
     setMinimumSize(568, 195);
     resize(593, 367);
+}
+
+void TPersonalForm::buildShortcuts()
+{
+    const auto shortcut = [this](const QKeySequence& keys, const char* name, auto slot) {
+        auto* made = new QShortcut(keys, this);
+        made->setObjectName(QLatin1String(name));
+        connect(made, &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence::HelpContents, "HelpShortcut", &TPersonalForm::ToolButton5Click);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_N), "NewCdShortcut", &TPersonalForm::ToolButton1Click);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_F), "FindShortcut", [this] {
+        Panel4->Edit2->setFocus(Qt::ShortcutFocusReason);
+        Panel4->Edit2->selectAll();
+    });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), "QuitShortcut", &QWidget::close);
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), "BackShortcut", &TPersonalForm::PreviousResults);
 }
 
 void TPersonalForm::buildToolBar()
@@ -225,6 +253,7 @@ void TPersonalForm::FormCreate()
     chrome_ = WindowChrome::attach(this, {.canMaximise = true, .resizable = true});
     try {
         catalogue_.connect(cataloguePath_);
+        watch_->start();
         // Owned by this window: when the lists cannot be filled it stays up until the window closes.
         TfrmLoading* splash = TfrmLoading::showFor(this);
         LoadFilters();
@@ -258,7 +287,63 @@ bool TPersonalForm::event(QEvent* event)
         StatusPanel0->setText(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
+    // Coming back from a terminal or another window: one look at the catalogue.
+    if (event->type() == QEvent::WindowActivate) {
+        if (refreshPending_)
+            catalogueChanged();
+        else
+            watch_->check();
+    }
     return QWidget::event(event);
+}
+
+void TPersonalForm::catalogueChanged()
+{
+    // A dialog may be using the work query, or be in the middle of a run.
+    if (QApplication::activeModalWidget() || !catalogue_.connected()) {
+        refreshPending_ = true;
+        return;
+    }
+    refreshPending_ = false;
+    try {
+        RefreshFilters();
+    } catch (const TessaroError& error) {
+        // Unasked for: no box. The lists stay as they were until the next change or search.
+        std::fprintf(stderr, "tessaro: %s\n", error.message().toLocal8Bit().constData());
+    }
+}
+
+QString TPersonalForm::droppedRoot(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().first().isLocalFile())
+        return {};
+    const QFileInfo root(data->urls().first().toLocalFile());
+    if (!root.isDir() && !root.isFile())
+        return {};
+    return root.absoluteFilePath();
+}
+
+void TPersonalForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedRoot(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TPersonalForm::dropEvent(QDropEvent* event)
+{
+    const QString root = droppedRoot(event->mimeData());
+    if (root.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Not inside the drop: the dragging program waits until the drop has been handled.
+    QTimer::singleShot(0, this, [this, root] { NewCdFor(root); });
+}
+
+void TPersonalForm::NewCdFor(const QString& root)
+{
+    frmNewCD->ResetDialog();
+    frmNewCD->setRoot(root);
+    frmNewCD->exec();
 }
 
 void TPersonalForm::ToolButton1Click()
@@ -316,11 +401,36 @@ void TPersonalForm::FindCopies(int row)
     const QString disc = rows.cdid(row);
     const QString name = rows.name(row);
     const qint64 size = rows.dimensione(row);
-    showResults([&] { ResultQuery->openCopies(disc, name, size); });
+    showResults([&] { ResultQuery->openCopies(disc, name, size); },
+                [&] {
+                    const qsizetype copies = ResultQuery->rowCount();
+                    return copies == 1 ? QStringLiteral("1 copy of %1").arg(name)
+                                       : QStringLiteral("%1 copies of %2").arg(copies).arg(name);
+                });
 }
 
-void TPersonalForm::showResults(const std::function<void()>& search)
+bool TPersonalForm::PreviousResults()
 {
+    if (previous_.empty())
+        return false;
+    ShownResult shown = std::move(previous_.back());
+    previous_.pop_back();
+    ResultQuery->restore(std::move(shown.rows));
+    // In the order they were shown in.
+    GridRequisiti->horizontalHeader()->setSortIndicator(shown.sortColumn, shown.sortOrder);
+    StatusPanel1->setText(shown.count);
+    return true;
+}
+
+void TPersonalForm::showResults(const std::function<void()>& search, const std::function<QString()>& count)
+{
+    if (ResultQuery->active()) {
+        if (previous_.size() == kPreviousResults)
+            previous_.erase(previous_.begin());
+        const QHeaderView* titles = GridRequisiti->horizontalHeader();
+        previous_.push_back({ResultQuery->rows(), StatusPanel1->text(), titles->sortIndicatorSection(),
+                             titles->sortIndicatorOrder()});
+    }
     QString failure;
     {
         // Restored on failure too: a stuck wait cursor would hide that the search is over.
@@ -337,7 +447,8 @@ void TPersonalForm::showResults(const std::function<void()>& search)
         }
     }
     if (ResultQuery->active())
-        StatusPanel1->setText(QString::number(ResultQuery->rowCount()) + QStringLiteral(" files found"));
+        StatusPanel1->setText(
+            count ? count() : QString::number(ResultQuery->rowCount()) + QStringLiteral(" files found"));
     else
         messages_.showError(failure); // the result stays closed and the last count stays
 }
@@ -386,6 +497,7 @@ void TPersonalForm::GridContextMenu(const QPoint& at)
     const QModelIndex index = GridRequisiti->indexAt(at);
     if (!index.isValid())
         return;
+    const int row = int(GridRequisiti->resultModel()->resultRow(index.row()));
     QMenu menu(GridRequisiti);
     menu.setObjectName(QStringLiteral("GridMenu"));
     QAction* details = menu.addAction(QStringLiteral("Disc details\u2026"));
@@ -393,9 +505,9 @@ void TPersonalForm::GridContextMenu(const QPoint& at)
     QAction* copies = menu.addAction(QStringLiteral("Find copies"));
     QAction* chosen = menu.exec(GridRequisiti->viewport()->mapToGlobal(at));
     if (chosen == details)
-        ShowDiscDetails(index.row());
+        ShowDiscDetails(row);
     else if (chosen == copy)
         QGuiApplication::clipboard()->setText(GridRequisiti->selectedRowsText());
     else if (chosen == copies)
-        FindCopies(index.row());
+        FindCopies(row);
 }

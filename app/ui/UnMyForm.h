@@ -1,12 +1,16 @@
 #pragma once
 
+#include "catalogue/searchindex/ResultSnapshot.h"
 #include "settings/DriveSetting.h"
 
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class Catalogue;
+class CatalogueWatch;
+class QMimeData;
 class IMessages;
 class QAction;
 class QFrame;
@@ -30,7 +34,8 @@ class SystemDiscDrive;
 
 // The main window: connects the catalogue session it is given and owns the result query, lays
 // out the toolbar, the filter panel, the results grid and the status bar, and dispatches the
-// toolbar and help commands.
+// toolbar and help commands. A folder or disc image dropped on it opens New CD for it, and its
+// lists follow discs that other processes add or remove.
 class TPersonalForm : public QWidget
 {
     Q_OBJECT
@@ -80,11 +85,20 @@ class TPersonalForm : public QWidget
     void FindCopies(int row);
     // The grid's context menu: "Disc details…", "Copy" and "Find copies".
     void GridContextMenu(const QPoint& at);
+    // New CD for a folder or disc image in place of the drive.
+    void NewCdFor(const QString& root);
+    // The results shown before the last search or "Find copies", with their count; false when
+    // there are none.
+    bool PreviousResults();
+    // The folder or disc image a drop carries: one local folder or file; empty for anything else.
+    static QString droppedRoot(const QMimeData* data);
     void Timer1Timer();
     void Timer2Timer();
 
   protected:
     bool event(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void FormCreate();
@@ -97,7 +111,12 @@ class TPersonalForm : public QWidget
     void Panel1MouseMove();
     // Runs a search that fills the result query, with the wait cursor; shows its count, or
     // its error.
-    void showResults(const std::function<void()>& search);
+    // `count` says what the grid holds; by default "N files found".
+    void showResults(const std::function<void()>& search, const std::function<QString()>& count = {});
+    void buildShortcuts();
+    // Fills the lists again after another process changed the catalogue; while a dialog is
+    // open, once the window is active again.
+    void catalogueChanged();
 
     IMessages& messages_;
     Catalogue& catalogue_;
@@ -107,4 +126,13 @@ class TPersonalForm : public QWidget
     QVBoxLayout* panel1Layout_ = nullptr;
     WindowChrome* chrome_ = nullptr;
     std::unique_ptr<SystemDiscDrive> discDrive_;
+    CatalogueWatch* watch_ = nullptr;
+    bool refreshPending_ = false;
+    struct ShownResult {
+        ResultSnapshot rows;
+        QString count;
+        int sortColumn; // -1: the statement's order
+        Qt::SortOrder sortOrder;
+    };
+    std::vector<ShownResult> previous_; // the latest last
 };

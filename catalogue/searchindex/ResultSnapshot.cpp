@@ -69,6 +69,14 @@ QString ResultSnapshot::name(qsizetype row) const
     return text(part->index ? part->index->name(quint32(at)) : part->rows->name(at));
 }
 
+std::pair<std::string_view, std::string_view> ResultSnapshot::fileText(qsizetype row) const
+{
+    const auto [part, at] = locate(row);
+    if (part->index)
+        return {part->index->path(quint32(at)), part->index->name(quint32(at))};
+    return {part->rows->path(at), part->rows->name(at)};
+}
+
 qint64 ResultSnapshot::dimensione(qsizetype row) const
 {
     const auto [part, at] = locate(row);

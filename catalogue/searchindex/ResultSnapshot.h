@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 #include <memory>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 class DiscIndex;
@@ -28,6 +30,9 @@ class ResultSnapshot
     // The file's folder (such as "\docs\") and its name, which together make file().
     QString path(qsizetype row) const;
     QString name(qsizetype row) const;
+    // The folder and the name as the catalogue holds them (UTF-8), without copying: valid as
+    // long as this snapshot or a copy of it lives.
+    std::pair<std::string_view, std::string_view> fileText(qsizetype row) const;
     qint64 dimensione(qsizetype row) const;
     // The date as the catalogue holds it ("YYYY-MM-DD HH:MM:SS").
     QString data(qsizetype row) const;

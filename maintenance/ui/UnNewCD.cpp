@@ -4,10 +4,13 @@
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
+#include "maintenance/DiscRoot.h"
 #include "maintenance/IDiscDrive.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -63,6 +66,12 @@ TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters,
     StatusBar1->addPermanentWidget(UnreadableLabel);
     UnreadableLabel->hide();
 
+    RootLabel = new QLabel(StatusBar1);
+    RootLabel->setObjectName(QStringLiteral("RootLabel"));
+    RootLabel->setMaximumWidth(120);
+    StatusBar1->addPermanentWidget(RootLabel);
+    RootLabel->hide();
+
     Button1 = addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 16, 103, 51, 22);
     Button2 = addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 144, 103, 51, 22);
 
@@ -71,8 +80,8 @@ TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters,
     NotListedLabel->hide();
 
     // FormCreate: the searcher lives as long as the dialog.
-    cataloguer_ =
-        std::make_unique<DiscCataloguer>(catalogue_, [this](QChar letter) { return drive_.rootOf(letter); });
+    cataloguer_ = std::make_unique<DiscCataloguer>(
+        catalogue_, [this](QChar letter) { return root_.isEmpty() ? drive_.rootOf(letter) : root_; });
     DiscCataloguer::Events events;
     events.runStarted = [this] { RunStarted(); };
     events.progress = [this](int position) { JvXPProgressBar1->setValue(position); };
@@ -98,6 +107,22 @@ void TfrmNewCD::ResetDialog()
     NotListedLabel->hide();
     JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
     showUnreadable(0);
+    setRoot({});
+}
+
+void TfrmNewCD::setRoot(const QString& root)
+{
+    root_ = root;
+    const QString name = QFileInfo(root).fileName();
+    RootLabel->setText(RootLabel->fontMetrics().elidedText(
+        QDir::toNativeSeparators(name.isEmpty() ? root : name), Qt::ElideMiddle, RootLabel->maximumWidth()));
+    RootLabel->setToolTip(QDir::toNativeSeparators(root));
+    RootLabel->setVisible(!root.isEmpty());
+}
+
+QString TfrmNewCD::volumeLabel(QChar letter)
+{
+    return root_.isEmpty() ? drive_.GetVolumeLabel(letter) : drive_.labelOfRoot(root_);
 }
 
 void TfrmNewCD::showUnreadable(qint64 folders)
@@ -129,8 +154,11 @@ void TfrmNewCD::startRun()
         messages_.showMessage(QStringLiteral("Unable to insert CD if not connected to DB"));
         return;
     }
-    const QChar letter = readDriveSetting_();
-    if (!drive_.DiskInDrive(letter)) {
+    // A folder or image stands in for a drive letter of its own; it is read, not mounted.
+    const QChar letter = root_.isEmpty() ? readDriveSetting_() : QLatin1Char('d');
+    if (!root_.isEmpty())
+        DiscRoot::readable(root_);
+    else if (!drive_.DiskInDrive(letter)) {
         messages_.showMessage(QStringLiteral("No disc in the drive"));
         return;
     }
@@ -142,14 +170,14 @@ void TfrmNewCD::startRun()
     // A failing count has written nothing; the default error box reports it.
     run.countFiles(root);
     // The same disc put in again is more likely than a new one with the same label and totals.
-    if (const auto same = run.lookalike(drive_.GetVolumeLabel(letter))) {
+    if (const auto same = run.lookalike(volumeLabel(letter))) {
         if (!messages_.confirm(DiscCataloguer::lookalikeQuestion(*same)))
             return;
     }
     try {
         const QString type = ComboBox1->currentIndex() == 0 ? QStringLiteral("C") : QStringLiteral("D");
         const bool completed = run.catalogue(
-            type, root, [this, letter] { return drive_.GetVolumeLabel(letter); },
+            type, root, [this, letter] { return volumeLabel(letter); },
             [this] { ComboBox1->setEnabled(false); });
         if (!completed)
             return;

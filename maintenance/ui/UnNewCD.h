@@ -28,8 +28,13 @@ class TfrmNewCD : public MaintenanceDialog
     // Whether runs list archive members, read afresh for every run; off when never set.
     void setArchiveListing(std::function<bool()> listArchives) { listArchives_ = std::move(listArchives); }
 
-    // Ready for a new showing: type CD, run button enabled, no disc, empty bar.
+    // Ready for a new showing: type CD, run button enabled, no disc, empty bar, the configured
+    // drive.
     void ResetDialog();
+    // Until the next ResetDialog, runs read this folder or disc image as the disc, in place of
+    // the configured drive; the status bar names it.
+    void setRoot(const QString& root);
+    const QString& root() const { return root_; }
 
     QLabel* Label1;
     QComboBox* ComboBox1;      // disc type: CD, DVD
@@ -41,6 +46,8 @@ class TfrmNewCD : public MaintenanceDialog
 
     // Shown in the status bar after a run that had to skip folders the user may not read.
     QLabel* UnreadableLabel;
+    // The folder or image read in place of the drive; shown only while there is one.
+    QLabel* RootLabel;
 
     DiscCataloguer& cataloguer() { return *cataloguer_; }
     // Whether runs enter folders whose names begin with "."; read afresh for every run.
@@ -61,6 +68,7 @@ class TfrmNewCD : public MaintenanceDialog
     void RunEnded();
     void runFailed();
     void showUnreadable(qint64 folders);
+    QString volumeLabel(QChar letter);
 
     Catalogue& catalogue_;
     std::function<void()> refreshFilters_;
@@ -70,4 +78,5 @@ class TfrmNewCD : public MaintenanceDialog
     std::function<bool()> listArchives_;
     std::function<bool()> readDotFolders_;
     std::unique_ptr<DiscCataloguer> cataloguer_;
+    QString root_;
 };

@@ -4,6 +4,7 @@
 #include "search/ResultModel.h"
 #include "search/ui/GridFileDelegate.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -41,7 +42,6 @@ TGridRequisiti::TGridRequisiti(ResultSet& result, const TFilterPanel* filters, Q
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setSortingEnabled(false);
     setShowGrid(false);
     setTabKeyNavigation(true);
     setWordWrap(false);
@@ -66,8 +66,7 @@ TGridRequisiti::TGridRequisiti(ResultSet& result, const TFilterPanel* filters, Q
     QHeaderView* titles = horizontalHeader();
     titles->setFont(Panels::windowFont());
     titles->setSectionsMovable(true);
-    titles->setSectionsClickable(false);
-    titles->setSortIndicatorShown(false);
+    titles->setSectionsClickable(true);
     titles->setSectionResizeMode(QHeaderView::Interactive);
     titles->setHighlightSections(false);
     titles->setStretchLastSection(false);
@@ -76,6 +75,17 @@ TGridRequisiti::TGridRequisiti(ResultSet& result, const TFilterPanel* filters, Q
                                          "border: none; border-right: 1px solid gray; "
                                          "border-bottom: 1px solid gray; padding-left: 2px; }")
                               .arg(Panels::SkyBlue.name(), Panels::ButtonFace.name()));
+    // A click on a title sorts by it, a second one the other way. No column is sorted at first
+    // (the indicator on none), and each new result comes in the statement's order again.
+    titles->setSortIndicator(-1, Qt::AscendingOrder);
+    // A million rows take a second or two: the wait cursor around the view's own sort, whose
+    // handler runs between these two (handlers run in the order they were connected).
+    connect(titles, &QHeaderView::sortIndicatorChanged, this,
+            [] { QApplication::setOverrideCursor(Qt::WaitCursor); });
+    setSortingEnabled(true);
+    connect(titles, &QHeaderView::sortIndicatorChanged, this, [] { QApplication::restoreOverrideCursor(); });
+    connect(model_, &QAbstractItemModel::modelReset, titles,
+            [titles] { titles->setSortIndicator(-1, Qt::AscendingOrder); });
     setColumnWidth(ResultModel::Cd, 50);
     setColumnWidth(ResultModel::File, 300);
     setColumnWidth(ResultModel::Date, 130);

@@ -8,7 +8,7 @@ class ResultSet;
 class TFilterPanel;
 
 // The results grid: the rows of the result query in four read-only columns that the user
-// may resize and reorder; whole rows are selected; titles do not sort.
+// may resize and reorder; whole rows are selected; a click on a title sorts by its column.
 class TGridRequisiti : public QTableView
 {
     Q_OBJECT

@@ -3,8 +3,10 @@
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
+#include "settings/DriveMapping.h"
 #include "settings/DriveSetting.h"
 #include "settings/ui/DrivePicker.h"
+#include "settings/ui/RootChooser.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -34,8 +36,9 @@ QPushButton* plainButton(const QString& caption, const QString& hint, QWidget* p
 } // namespace
 
 TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, DriveSource drives,
-                           QWidget* parent)
-    : QDialog(parent), messages_(messages), setting_(setting), drives_(std::move(drives))
+                           QWidget* parent, RootSource chooseRoot)
+    : QDialog(parent), messages_(messages), setting_(setting), drives_(std::move(drives)),
+      chooseRoot_(chooseRoot ? std::move(chooseRoot) : RootSource(&RootChooser::choose))
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
@@ -54,6 +57,7 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
     DriveComboBox1->setGeometry(66, 36, 145, 19);
     setHint(DriveComboBox1, QStringLiteral("CDROM Drive"));
+    connect(DriveComboBox1, &DrivePicker::mapRequested, this, &TfrmSettings::mapRoot);
 
     ArchivesCheckBox = new QCheckBox(QStringLiteral("List archive contents"), Panel1);
     ArchivesCheckBox->setObjectName(QStringLiteral("ArchivesCheckBox"));
@@ -99,11 +103,32 @@ void TfrmSettings::FormShow()
 {
     if (!listed_) {
         listed_ = true;
-        DriveComboBox1->setDrives(drives_ ? drives_() : std::vector<DriveEntry>{});
+        listDrives();
     }
     ArchivesCheckBox->setChecked(setting_.ListArchives());
     try {
         DriveComboBox1->setDrive(ReadDriveSetting());
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+    }
+}
+
+void TfrmSettings::listDrives()
+{
+    listedDrives_ = drives_ ? drives_() : std::vector<DriveEntry>{};
+    DriveComboBox1->setDrives(listedDrives_);
+}
+
+void TfrmSettings::mapRoot()
+{
+    const QString root = chooseRoot_(this);
+    if (root.isEmpty())
+        return;
+    try {
+        const QChar letter = DriveMapping::map(setting_, root, listedDrives_);
+        // The new drive shows at once, picked, with its label read now.
+        listDrives();
+        DriveComboBox1->setDrive(letter);
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
     }

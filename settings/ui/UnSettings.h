@@ -21,10 +21,13 @@ class TfrmSettings : public QDialog
     Q_OBJECT
   public:
     using DriveSource = std::function<std::vector<DriveEntry>()>;
+    // Asks the user for a folder or disc image to map; empty when cancelled.
+    using RootSource = std::function<QString(QWidget* parent)>;
 
-    // drives lists the machine's drives; it is asked once, when the dialog is first shown.
+    // drives lists the machine's drives; it is asked when the dialog is first shown, and again
+    // after a mapping. chooseRoot is the file chooser (RootChooser when none is given).
     TfrmSettings(IMessages& messages, const DriveSetting& setting, DriveSource drives,
-                 QWidget* parent = nullptr);
+                 QWidget* parent = nullptr, RootSource chooseRoot = {});
 
     // The setting as stored now; the new-disc dialog asks here too.
     QChar ReadDriveSetting() const;
@@ -48,9 +51,14 @@ class TfrmSettings : public QDialog
     void FormShow();
     void Button1Click();
     void Button2Click();
+    // "Map a folder or image…": maps the next free letter to the chosen root and picks it.
+    void mapRoot();
+    void listDrives();
 
     IMessages& messages_;
     const DriveSetting& setting_;
     DriveSource drives_;
+    RootSource chooseRoot_;
+    std::vector<DriveEntry> listedDrives_;
     bool listed_ = false;
 };

@@ -5,6 +5,7 @@
 #include "search/ui/DiscDetails.h"
 #include "search/ui/FilterPanel.h"
 #include "search/ui/GridRequisiti.h"
+#include "tests/maintenance/ImageFixture.h"
 #include "tests/support/ComboItems.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
@@ -13,9 +14,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -68,6 +71,9 @@ class MainWindowFiltersTest : public QObject
     void removalRefreshesTheLists();
     void newDiscDialogOpensReadyAndOkRefreshes();
     void gridRowOpensDiscDetailsAndFindsCopies();
+    void droppedFolderOrImageIsCatalogued_data();
+    void droppedFolderOrImageIsCatalogued();
+    void listsFollowOtherProcesses();
 };
 
 void MainWindowFiltersTest::startupFillsTheLists()
@@ -225,8 +231,131 @@ void MainWindowFiltersTest::gridRowOpensDiscDetailsAndFindsCopies()
     QCOMPARE(grid->model()->rowCount(), 1);
     QCOMPARE(form.resultQuery().rows().cdid(0) + form.resultQuery().rows().file(0),
              QStringLiteral("C0008\\old\\A.jpg"));
-    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("1 files found"));
+    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("1 copy of a.JPG"));
+
+    // Alt+Left brings the search back; its rows sorted by a title act as the rows shown.
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_Left, Qt::AltModifier);
+    QCOMPARE(grid->model()->rowCount(), 2);
+    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("2 files found"));
+    QHeaderView* titles = grid->horizontalHeader();
+    const QPoint cdTitle(titles->sectionViewportPosition(0) + 5, titles->height() / 2);
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, cdTitle);
+    QCOMPARE(grid->model()->index(0, 0).data().toString(), QStringLiteral("D0007"));
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, cdTitle);
+    QCOMPARE(grid->model()->index(0, 0).data().toString(), QStringLiteral("C0008"));
+    chooseFromMenu(QStringLiteral("Find copies"));
+    QCOMPARE(form.resultQuery().rows().cdid(0) + form.resultQuery().rows().file(0),
+             QStringLiteral("D0007\\photos\\a.JPG"));
+    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("1 copy of A.jpg"));
+    // Going back, the rows come in the order they were shown in.
+    QTest::keyClick(&form, Qt::Key_Left, Qt::AltModifier);
+    QCOMPARE(grid->model()->index(0, 0).data().toString(), QStringLiteral("C0008"));
+    QCOMPARE(titles->sortIndicatorSection(), 0);
     QVERIFY(messages.messages.isEmpty());
+}
+
+void MainWindowFiltersTest::droppedFolderOrImageIsCatalogued_data()
+{
+    QTest::addColumn<bool>("image");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("folder") << false << QString();
+    QTest::newRow("image") << true << QStringLiteral("Holiday_2005");
+}
+
+void MainWindowFiltersTest::droppedFolderOrImageIsCatalogued()
+{
+    QFETCH(bool, image);
+    QFETCH(QString, label);
+    TestCatalogue cat;
+    fill(cat);
+    QTemporaryDir dropped;
+    const QString tree = dropped.filePath(QStringLiteral("holiday"));
+    QVERIFY(ImageFixture::writeTree(
+        tree, {{QStringLiteral("beach.jpg"), 3, QStringLiteral("2005-08-01 10:00:00")},
+               {QStringLiteral("2005/sea.jpg"), 5, QStringLiteral("2005-08-02 11:00:00")}}));
+    QString root = tree;
+    if (image) {
+        root = dropped.filePath(QStringLiteral("holiday.iso"));
+        const QString failure =
+            ImageFixture::run(QStringLiteral("genisoimage"),
+                              {QStringLiteral("-quiet"), QStringLiteral("-V"), label, QStringLiteral("-J"),
+                               QStringLiteral("-r"), QStringLiteral("-o"), root, tree});
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    }
+    RecordingMessages messages;
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
+    form.show();
+
+    // One local folder or file is taken; anything else is not.
+    const auto enter = [&](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent event(QPoint(100, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form, &event);
+        return event.isAccepted();
+    };
+    QVERIFY(!enter({QUrl::fromLocalFile(root), QUrl::fromLocalFile(tree)}));
+    QVERIFY(!enter({QUrl(QStringLiteral("https://example.org/holiday.iso"))}));
+    QVERIFY(enter({QUrl::fromLocalFile(root)}));
+
+    bool handled = false;
+    QString shownRoot;
+    whenShown<TfrmNewCD>([&](TfrmNewCD* dialog) {
+        if (std::exchange(handled, true))
+            return;
+        shownRoot = dialog->RootLabel->toolTip();
+        dialog->SpeedButton3->click(); // the whole run, inside the click
+        dialog->Button2->click();
+    });
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(root)});
+    QDropEvent drop(QPointF(100, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &drop);
+    QVERIFY(drop.isAccepted());
+    QTRY_VERIFY(handled && !form.frmNewCD->isVisible());
+
+    QCOMPARE(shownRoot, root);
+    QCOMPARE(messages.messages,
+             (QStringList{QStringLiteral("New CD ID: C0008"), QStringLiteral("2 files found")}));
+    QCOMPARE(cat.scalar(QStringLiteral("select etichetta from cd where id = 8")).toString(), label);
+    QCOMPARE(cat.scalar(QStringLiteral("select group_concat(path || nome || ':' || dimensione, ' ') from"
+                                       " (select * from files where id_cd = 8 order by path, nome)"))
+                 .toString(),
+             QStringLiteral("\\beach.jpg:3 \\2005\\sea.jpg:5"));
+    QVERIFY(comboItems(form.Panel4->ComboBox1).contains(QStringLiteral("C0008")));
+    // The next New CD reads the drive again.
+    form.frmNewCD->ResetDialog();
+    QVERIFY(form.frmNewCD->root().isEmpty() && !form.frmNewCD->RootLabel->isVisible());
+}
+
+void MainWindowFiltersTest::listsFollowOtherProcesses()
+{
+    TestCatalogue cat;
+    fill(cat);
+    RecordingMessages messages;
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
+    TFilterPanel* panel = form.Panel4;
+    panel->ComboBox1->setCurrentText(QStringLiteral("C0003"));
+
+    // The catalogue's own session in the test is another connection, as another process is.
+    // Coming back to the window looks at once.
+    cat.addFile(cat.addDisc(QStringLiteral("C")), QStringLiteral("\\"), QStringLiteral("notes.md"));
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&form, &activate);
+    QCOMPARE(comboItems(panel->ComboBox1).first(), QStringLiteral("C0008"));
+    QVERIFY(comboItems(panel->ComboBox2).contains(QStringLiteral("md")));
+    QCOMPARE(panel->ComboBox1->currentText(), QStringLiteral("C0003"));
+
+    // Without it, the catalogue's file tells.
+    cat.session.removeDisc(7);
+    QTRY_VERIFY(!comboItems(panel->ComboBox1).contains(QStringLiteral("D0007")));
+    QVERIFY(!comboItems(panel->ComboBox2).contains(QStringLiteral("jpg")));
+    QCOMPARE(panel->ComboBox1->currentText(), QStringLiteral("C0003"));
+    QVERIFY(messages.messages.isEmpty() && messages.errors.isEmpty());
 }
 
 QTEST_MAIN(MainWindowFiltersTest)

@@ -1,6 +1,7 @@
 #include "settings/DriveSetting.h"
 #include "settings/ui/DrivePicker.h"
 #include "settings/ui/UnSettings.h"
+#include "tests/maintenance/ImageFixture.h"
 #include "tests/support/RecordingMessages.h"
 
 #include <QLabel>
@@ -119,8 +120,9 @@ class SettingsDialogTest : public QObject
         form.show();
         QCOMPARE(lineTexts(form.DriveComboBox1),
                  (QStringList{QStringLiteral("c: [system]"), QStringLiteral("e: []"), QStringLiteral("f:"),
-                              QStringLiteral("n: //srv/share"), QStringLiteral("r: [scratch]")}));
-        for (int i = 0; i < form.DriveComboBox1->count(); ++i)
+                              QStringLiteral("n: //srv/share"), QStringLiteral("r: [scratch]"),
+                              DrivePicker::mapLine()}));
+        for (int i = 0; i < form.DriveComboBox1->count() - 1; ++i)
             QVERIFY(!form.DriveComboBox1->itemIcon(i).isNull());
         QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("e: []"));
         QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('e'));
@@ -130,6 +132,61 @@ class SettingsDialogTest : public QObject
 
         DriveEntry unnamedShare{QLatin1Char('m'), DriveKind::Network, {}, {}, QStringLiteral("Lbl"), {}};
         QCOMPARE(DrivePicker::lineText(unnamedShare), QStringLiteral("m: [lbl]"));
+        QVERIFY(messages.errors.isEmpty());
+    }
+
+    void mapsAFolderOrImageToTheNextFreeLetter()
+    {
+        QTemporaryDir roots;
+        const QString folder = roots.filePath(QStringLiteral("photos"));
+        QVERIFY(ImageFixture::writeTree(
+            folder, {{QStringLiteral("a.jpg"), 1, QStringLiteral("2005-08-01 10:00:00")}}));
+        const QString image = roots.filePath(QStringLiteral("holiday.iso"));
+        const QString failure =
+            ImageFixture::run(QStringLiteral("genisoimage"),
+                              {QStringLiteral("-quiet"), QStringLiteral("-V"), QStringLiteral("Holiday_2005"),
+                               QStringLiteral("-o"), image, folder});
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+        const QString path = freshPath();
+        store(path, QStringLiteral("c"));
+        const DriveSetting setting(path);
+        // The machine's drives as canned, with the mappings of the store as the drive table reads them.
+        const auto drives = [&] {
+            ++listings;
+            std::vector<DriveEntry> listed = cannedDrives();
+            DriveTable::Sources sources;
+            sources.mappings = setting.DriveMappings();
+            sources.readLabel = [](const QString&) { return QString(); };
+            const DriveTable table(sources);
+            for (const DriveEntry& mapped : table.drives())
+                listed.push_back(mapped);
+            return listed;
+        };
+        QStringList chosen{image, folder, image + QStringLiteral("/"), QString()};
+        TfrmSettings form(messages, setting, drives, nullptr, [&](QWidget*) { return chosen.takeFirst(); });
+        form.show();
+        const auto mapOne = [&] { Q_EMIT form.DriveComboBox1->activated(form.DriveComboBox1->count() - 1); };
+
+        // The first free letter is d; the image's label keeps its case; the list shows it at once.
+        mapOne();
+        QCOMPARE(QSettings(path, QSettings::IniFormat)
+                     .value(QStringLiteral("Software/Quillomat/Tessaro/Drives/d")),
+                 QVariant(image));
+        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("d: [Holiday_2005]"));
+        QCOMPARE(form.DriveComboBox1->currentData(DrivePicker::RootRole).toString(), image);
+        // The folder takes the next letter no drive uses; the same image again keeps its letter.
+        mapOne();
+        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("g: []"));
+        mapOne();
+        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('d'));
+        QCOMPARE(QSettings(path, QSettings::IniFormat).allKeys().size(), 3);
+        // Cancelling the chooser changes nothing; the mapping line is never the picked line.
+        mapOne();
+        QTRY_COMPARE(form.DriveComboBox1->currentText(), QStringLiteral("d: [Holiday_2005]"));
+        QCOMPARE(listings, 4); // the first showing and each mapping, not the cancelled one
+        QTest::mouseClick(form.Button2, Qt::LeftButton);
+        QCOMPARE(stored(path), QVariant(QStringLiteral("d")));
         QVERIFY(messages.errors.isEmpty());
     }
 

@@ -1,0 +1,8 @@
+#include "maintenance/IDiscDrive.h"
+
+#include "maintenance/DiscRoot.h"
+
+QString IDiscDrive::labelOfRoot(const QString& root)
+{
+    return DiscRoot::label(root, {});
+}
