@@ -70,7 +70,7 @@ void FileRowWriter::row(const QString& disc, const QString& path, const QString&
     }
 }
 
-void FileRowWriter::end(qint64 found)
+void FileRowWriter::end(qint64 found, bool quiet)
 {
     if (form_ == Form::Count) {
         Output::line(QString::number(found));
@@ -78,5 +78,6 @@ void FileRowWriter::end(qint64 found)
     }
     // The count on standard error only once every row has arrived.
     Output::finish();
-    std::fprintf(stderr, "%lld files found\n", static_cast<long long>(found));
+    if (!quiet)
+        std::fprintf(stderr, "%lld files found\n", static_cast<long long>(found));
 }
