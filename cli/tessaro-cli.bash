@@ -41,7 +41,7 @@ _tessaro_cli()
     case $command in
     "") options="--catalogue --help --version" ;;
     add) options+=" --type --drive --root --label --archives --dot-folders --quiet" ;;
-    search) options+=" --disc --file --contains --from --to --ext --count --csv --json --null" ;;
+    search) options+=" --disc --file --contains --name --from --to --ext --count --csv --json --null --quiet" ;;
     duplicates) options+=" --min-size --count --csv --json --null" ;;
     info) options+=" --location --notes" ;&
     remove | tree)
