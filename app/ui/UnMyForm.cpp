@@ -26,6 +26,7 @@
 #include "settings/ui/UnSettings.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -322,10 +323,14 @@ void TPersonalForm::SpeedButton1Click()
     const QString suggestion = NameForms::suggestion(criteria);
     if (suggestion.isEmpty())
         return;
-    QLineEdit* box = Panel4->Edit2;
-    BalloonHintFilter::install()->showHint(
-        box, QStringLiteral("Patterns cover the whole name from the first \\ \u2014 try ") + suggestion,
-        box->mapToGlobal(QPoint(std::min(box->width() / 2, 40), box->height() / 2)));
+    // Once the key or click that ran the search is over: Enter goes on to the panel, and any
+    // key closes hints.
+    QTimer::singleShot(0, this, [this, suggestion] {
+        QLineEdit* box = Panel4->Edit2;
+        BalloonHintFilter::install()->showHint(
+            box, QStringLiteral("Patterns cover the whole name from the first \\ \u2014 try ") + suggestion,
+            box->mapToGlobal(QPoint(std::min(box->width() / 2, 40), box->height() / 2)));
+    });
 }
 
 bool TPersonalForm::namesAnywhere() const
