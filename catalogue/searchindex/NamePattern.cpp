@@ -191,9 +191,12 @@ void NamePattern::findAnchors()
             pieces.push_back(std::move(piece));
         piece.clear();
     };
+    // A NUL never serves: it ends each name and folder in the index's folded texts.
+    bool allLiteral = true;
     for (const Token& token : tokens_) {
-        const bool literal = token.kind == Token::Char && foldsAlone(token.c) &&
+        const bool literal = token.kind == Token::Char && token.c != 0 && foldsAlone(token.c) &&
                              !(spec_.scope == Scope::WholeName && token.c == U'\\');
+        allLiteral = allLiteral && (literal || token.kind == Token::Any);
         if (literal)
             piece.push_back(char(token.c));
         else
@@ -206,15 +209,23 @@ void NamePattern::findAnchors()
         if (std::find(anchors_.begin(), anchors_.end(), p) == anchors_.end())
             anchors_.push_back(std::move(p));
     }
+    const auto literal = [](const Token& token) { return token.kind != Token::Any; };
+    const auto first = std::find_if(tokens_.begin(), tokens_.end(), literal);
+    const auto last = std::find_if(tokens_.rbegin(), tokens_.rend(), literal).base();
+    anchorDecides_ = allLiteral && pieces.size() == 1 && first != tokens_.begin() && last != tokens_.end();
 }
 
 bool NamePattern::matches(std::string_view path, std::string_view name) const
 {
+    std::string whole;
+    return matchesWhole(path, name, whole);
+}
+
+bool NamePattern::matchesWhole(std::string_view path, std::string_view name, std::string& whole) const
+{
     if (spec_.scope == Scope::Name)
         return matchesText(name);
-    std::string whole;
-    whole.reserve(path.size() + name.size());
-    whole.append(path);
+    whole.assign(path);
     whole.append(name);
     return matchesText(whole);
 }
@@ -271,11 +282,15 @@ std::vector<bool> NamePattern::matching(const DiscIndex& index) const
             markFolders(index, anchors_.front(), candidate);
     }
     std::vector<bool> match(count);
+    std::string whole;
     for (quint32 run = 0; run < index.runCount(); ++run) {
         const std::string_view path = index.runPath(run);
+        // Where a folder does not end with "\\", every entry is a candidate: each is tried.
+        const bool decided =
+            anchorDecides_ && (spec_.scope == Scope::Name || path.empty() || path.back() == '\\');
         const quint32 end = run + 1 < index.runCount() ? index.runFirst(run + 1) : count;
         for (quint32 i = index.runFirst(run); i < end; ++i)
-            match[i] = candidate[i] && matches(path, index.name(i));
+            match[i] = candidate[i] && (decided || matchesWhole(path, index.name(i), whole));
     }
     return match;
 }

@@ -64,6 +64,7 @@ class NamePattern
     };
 
     bool matchesText(std::string_view text) const;
+    bool matchesWhole(std::string_view path, std::string_view name, std::string& whole) const;
     void parseGlob(const std::vector<char32_t>& chars);
     void findAnchors();
 
@@ -71,4 +72,7 @@ class NamePattern
     std::vector<Token> tokens_;
     std::vector<Set> sets_;
     std::vector<std::string> anchors_;
+    // The pattern is its one anchor between runs of any characters: an entry that holds the
+    // anchor matches.
+    bool anchorDecides_ = false;
 };
