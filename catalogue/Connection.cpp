@@ -2,6 +2,7 @@
 
 #include "catalogue/Schema.h"
 #include "catalogue/Statement.h"
+#include "catalogue/searchindex/NameFunction.h"
 #include "common/TessaroError.h"
 
 #include <QFileInfo>
@@ -101,6 +102,8 @@ void Connection::open(const QString& path, bool readOnly, const char* how)
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_set_authorizer(db_, &Connection::authorize, this);
+    if (!NameFunction::install(db_))
+        raise();
     if (!readOnly) {
         // A committed disc must survive a power cut; WAL lets another instance read meanwhile.
         exec("PRAGMA journal_mode=WAL");

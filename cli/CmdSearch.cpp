@@ -5,13 +5,13 @@
 #include "cli/NamedDisc.h"
 #include "cli/UsageError.h"
 #include "common/TessaroError.h"
+#include "search/NameForms.h"
 #include "search/ResultSet.h"
 #include "search/SearchStatement.h"
 
 #include <QCommandLineParser>
 #include <QDate>
-#include <optional>
-#include <vector>
+#include <cstdio>
 
 namespace
 {
@@ -23,14 +23,16 @@ QDateTime day(const QString& option, const QString& text, QTime time)
     return QDateTime(date, time);
 }
 
-// The letters A to Z folded, as the catalogue compares names.
-QString folded(QString text)
+// "/" stands for "\\" in patterns typed on the command line.
+QString withBackslashes(QString pattern)
 {
-    for (QChar& c : text) {
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + 32);
-    }
-    return text;
+    return pattern.replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+// The text as one word for a POSIX shell.
+QString shellWord(QString text)
+{
+    return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QLatin1String("'\\''")) + QLatin1Char('\'');
 }
 
 } // namespace
@@ -43,20 +45,25 @@ int cmdSearch(const CliContext& context)
         criteria.byDisc = true;
         criteria.discLabel = options.value(QStringLiteral("disc"));
     }
-    if (options.isSet(QStringLiteral("file")) && options.isSet(QStringLiteral("contains")))
-        throw UsageError(QStringLiteral("--file and --contains exclude each other"));
+    // TEXT alone is --contains TEXT.
+    const bool positional = !context.args.isEmpty();
+    int forms = positional ? 1 : 0;
+    for (const char* form : {"file", "contains", "name"})
+        forms += options.isSet(QLatin1String(form)) ? 1 : 0;
+    if (forms > 1)
+        throw UsageError(QStringLiteral("--file, --contains, --name and TEXT exclude each other"));
     if (options.isSet(QStringLiteral("file"))) {
         criteria.byFile = true;
-        criteria.pattern = options.value(QStringLiteral("file"));
+        criteria.pattern = withBackslashes(options.value(QStringLiteral("file")));
     }
-    // The statement finds every name the text's wildcards could stand for; the rows are then
-    // narrowed to the names that hold the text as it is.
-    std::optional<QString> contains;
-    if (options.isSet(QStringLiteral("contains"))) {
-        contains = folded(options.value(QStringLiteral("contains")));
-        criteria.byFile = true;
-        criteria.pattern = QLatin1Char('*') + *contains + QLatin1Char('*');
+    if (options.isSet(QStringLiteral("contains")) || positional) {
+        const QString text = positional ? context.args.first() : options.value(QStringLiteral("contains"));
+        criteria.name = NamePattern::Spec{NamePattern::Syntax::Text, NamePattern::Scope::WholeName,
+                                          withBackslashes(text)};
     }
+    if (options.isSet(QStringLiteral("name")))
+        criteria.name = NamePattern::Spec{NamePattern::Syntax::Glob, NamePattern::Scope::Name,
+                                          withBackslashes(options.value(QStringLiteral("name")))};
     if (options.isSet(QStringLiteral("from"))) {
         criteria.byDateFrom = true;
         criteria.dateFrom =
@@ -70,9 +77,11 @@ int cmdSearch(const CliContext& context)
         throw UsageError(
             QStringLiteral("--from %1 is after --to %2")
                 .arg(options.value(QStringLiteral("from")), options.value(QStringLiteral("to"))));
-    const QStringList extensions = options.values(QStringLiteral("ext"));
-    for (const QString& extension : extensions) {
-        // Extensions run from the name's last dot: one with a dot in it cannot exist.
+    QStringList extensions = options.values(QStringLiteral("ext"));
+    for (QString& extension : extensions) {
+        // ".pdf" is taken as pdf; extensions run from the name's last dot, so no other dot fits.
+        if (extension.startsWith(QLatin1Char('.')))
+            extension.remove(0, 1);
         if (extension.contains(QLatin1Char('.')))
             throw UsageError(QStringLiteral("--ext takes an extension without its dot, such as jpg"));
     }
@@ -95,17 +104,23 @@ int cmdSearch(const CliContext& context)
         if (discs.eof())
             throw TessaroError(noSuchDisc(criteria.discLabel));
     }
-    std::vector<qsizetype> kept;
-    for (qsizetype row = 0; row < rows.rowCount(); ++row) {
-        if (!contains || folded(rows.file(row)).contains(*contains))
-            kept.push_back(row);
-    }
     writer.begin();
     // A count needs no row's texts.
     if (writer.form() != FileRowWriter::Form::Count) {
-        for (const qsizetype row : kept)
+        for (qsizetype row = 0; row < rows.rowCount(); ++row)
             writer.row(rows.cdid(row), rows.path(row), rows.name(row), rows.data(row), rows.dimensione(row));
     }
-    writer.end(qsizetype(kept.size()));
+    const bool quiet = options.isSet(QStringLiteral("quiet"));
+    writer.end(rows.rowCount(), quiet);
+    // One hint for the first search of a part of a name, which the whole-name pattern misses.
+    const QString suggestion = NameForms::suggestion(criteria);
+    if (rows.rowCount() == 0 && !quiet && !suggestion.isEmpty()) {
+        QString hint = QStringLiteral("Patterns cover the whole name from the first \\ \u2014 try --file ") +
+                       shellWord(suggestion);
+        const QString part = suggestion.mid(1);
+        if (!part.contains(QLatin1Char('*')) && !part.contains(QLatin1Char('%')))
+            hint += QStringLiteral(" or: tessaro-cli search ") + shellWord(part);
+        std::fputs((hint + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    }
     return 0;
 }

@@ -67,9 +67,13 @@ const QString kPatterns = QStringLiteral(
     "\\photos. * and % stand for any run of characters (also none, also across folders), _ for exactly one "
     "character; the letters A to Z match either case, every other character only itself. Blanks at either "
     "end "
-    "of a pattern are dropped; --file '' adds no condition. --contains TEXT finds names holding TEXT "
-    "anywhere, "
-    "taking * % and _ in it as themselves.");
+    "of a pattern are dropped; --file '' adds no condition. / may stand for \\ in every pattern. "
+    "--contains TEXT (or TEXT alone) finds names holding TEXT anywhere, taking * % and _ in it as "
+    "themselves; "
+    "--name GLOB matches the name alone. Both compare the letters of every script without case (\u00e9lan "
+    "finds "
+    "\u00c9lan). When --file finds nothing and does not begin with * or \\, a hint on standard error "
+    "says how to find names holding it.");
 
 const QString kOutput = QStringLiteral(
     "Output: one file per line, its disc label, name, date and size separated by tabs, then \"N files "
@@ -203,36 +207,45 @@ const QList<CommandSpec>& commands()
         list.append(
             {QStringLiteral("search"),
              cmdSearch,
-             QStringLiteral("search [--disc LABEL] [--file PATTERN | --contains TEXT] [--from YYYY-MM-DD] "
-                            "[--to YYYY-MM-DD] [--ext EXT]... [--count | --csv | --json | --null]"),
+             QStringLiteral(
+                 "search [--disc LABEL] [--file PATTERN | --contains TEXT | --name GLOB | TEXT] "
+                 "[--from YYYY-MM-DD] [--to YYYY-MM-DD] [--ext EXT]... [--count | --csv | --json | "
+                 "--null] [--quiet]"),
              QStringLiteral(
                  "Finds files as the main window's search does: each option adds one condition, and "
-                 "a file must meet them all."),
-             {},
+                 "a file must meet them all. TEXT alone is --contains TEXT."),
+             QStringLiteral("TEXT"),
              0,
-             0,
+             1,
              {valued(QStringLiteral("disc"), QStringLiteral("LABEL"), QStringLiteral("files of this disc")),
               valued(QStringLiteral("file"), QStringLiteral("PATTERN"),
                      QStringLiteral("names matching the pattern (see Patterns)")),
-              valued(
-                  QStringLiteral("contains"), QStringLiteral("TEXT"),
-                  QStringLiteral("names holding TEXT: --file '*TEXT*' with * % _ in TEXT taken as they are")),
+              valued(QStringLiteral("contains"), QStringLiteral("TEXT"),
+                     QStringLiteral("names holding TEXT, in the folder or the name, every character as it is "
+                                    "and letters of any script in either case")),
+              valued(QStringLiteral("name"), QStringLiteral("GLOB"),
+                     QStringLiteral(
+                         "names (without their folder) matching GLOB: * any run of characters, ? one, "
+                         "[abc] or [a-z] one of a set, [!abc] none of it; letters of any script "
+                         "in either case")),
               valued(QStringLiteral("from"), QStringLiteral("YYYY-MM-DD"),
                      QStringLiteral("files dated this day or later")),
               valued(QStringLiteral("to"), QStringLiteral("YYYY-MM-DD"),
                      QStringLiteral("files dated this day or earlier")),
               valued(QStringLiteral("ext"), QStringLiteral("EXT"),
-                     QStringLiteral("files with this extension, without its dot (jpg); give it again for "
-                                    "more, any of which matches")),
+                     QStringLiteral("files with this extension (jpg or .jpg); give it again for more, any of "
+                                    "which matches")),
               flag({QStringLiteral("count")}, QStringLiteral("print only the number of files found")),
               flag({QStringLiteral("csv")}, QStringLiteral("print CSV with a header line")),
               flag({QStringLiteral("json")}, QStringLiteral("print JSON Lines, one object per file")),
               flag({QStringLiteral("0"), QStringLiteral("null")},
                    QStringLiteral(
-                       "print disc label and full name of each file, ended by a NUL (for xargs -0)"))},
+                       "print disc label and full name of each file, ended by a NUL (for xargs -0)")),
+              flag({QStringLiteral("q"), QStringLiteral("quiet")},
+                   QStringLiteral("write nothing on standard error but errors"))},
              kPatterns + QStringLiteral("\n\n") + kOutput,
              {QStringLiteral("disc"), QStringLiteral("file"), QStringLiteral("contains"),
-              QStringLiteral("from"), QStringLiteral("to")}});
+              QStringLiteral("name"), QStringLiteral("from"), QStringLiteral("to")}});
         list.append(
             {QStringLiteral("info"),
              cmdInfo,

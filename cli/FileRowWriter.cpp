@@ -71,7 +71,7 @@ void FileRowWriter::row(const QString& disc, const QString& path, const QString&
     }
 }
 
-void FileRowWriter::end(qint64 found)
+void FileRowWriter::end(qint64 found, bool quiet)
 {
     if (form_ == Form::Count) {
         Output::line(QString::number(found));
@@ -79,5 +79,6 @@ void FileRowWriter::end(qint64 found)
     }
     // The count on standard error only once every row has arrived.
     Output::finish();
-    std::fprintf(stderr, "%lld files found\n", static_cast<long long>(found));
+    if (!quiet)
+        std::fprintf(stderr, "%lld files found\n", static_cast<long long>(found));
 }

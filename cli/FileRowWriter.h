@@ -20,8 +20,8 @@ class FileRowWriter
     // The CSV header, when CSV is written.
     void begin();
     void row(const QString& disc, const QString& path, const QString& name, const QString& date, qint64 size);
-    // The count (--count), or the count on standard error once every row is out.
-    void end(qint64 found);
+    // The count (--count), or the count on standard error once every row is out (not when quiet).
+    void end(qint64 found, bool quiet = false);
 
   private:
     Form form_ = Form::Tabs;

@@ -43,7 +43,7 @@ _tessaro_cli()
     add) options+=" --type --drive --root --label --archives --no-archives --dot-folders --again --quiet" ;;
     discs) options+=" --count --json" ;;
     extensions) options+=" --json" ;;
-    search) options+=" --disc --file --contains --from --to --ext --count --csv --json --null" ;;
+    search) options+=" --disc --file --contains --name --from --to --ext --count --csv --json --null --quiet" ;;
     duplicates) options+=" --min-size --count --csv --json --null" ;;
     info | tree | remove)
         case $command in

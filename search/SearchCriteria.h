@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/searchindex/NamePattern.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -17,4 +19,7 @@ struct SearchCriteria {
     bool byExtension = false;
     QString extension;          // an extension list entry: no dot, any letter case
     QStringList moreExtensions; // further extensions, any of which matches as well
+    // A name condition of our own, beside the five (the command line's --contains and --name,
+    // "Find names anywhere"): letters of every script compared without case.
+    std::optional<NamePattern::Spec> name;
 };

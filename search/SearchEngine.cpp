@@ -38,7 +38,8 @@ std::shared_ptr<const StatementRows> rowsOfDisc(Connection& connection, const Se
 
 IndexFilter::Conditions conditionsOf(const SearchStatement& statement)
 {
-    return {statement.pattern(), statement.dateFrom(), statement.dateTo(), statement.extensions()};
+    return {statement.pattern(), statement.dateFrom(), statement.dateTo(), statement.extensions(),
+            statement.name()};
 }
 } // namespace
 

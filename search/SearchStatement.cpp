@@ -53,6 +53,12 @@ SearchStatement::SearchStatement(const SearchCriteria& criteria)
         pattern_ = patternValue(criteria.pattern);
         params_.emplace_back(QStringLiteral("vfile"), *pattern_);
     }
+    if (criteria.name) {
+        conditions_ += QStringLiteral(" and tessaro_name_match(:vnameform, :vname, files.path, files.nome)");
+        name_ = criteria.name;
+        params_.emplace_back(QStringLiteral("vnameform"), name_->code());
+        params_.emplace_back(QStringLiteral("vname"), name_->text);
+    }
     if (criteria.byDateFrom) {
         conditions_ += QStringLiteral(" and files.data >= :vdatada");
         dateFrom_ = LocalDateTime::fromQDateTime(criteria.dateFrom).toText();

@@ -1,5 +1,5 @@
-// libFuzzer target: arbitrary search criteria (pattern, disc label, extension, dates) through the
-// statement builder and the search engine on a small catalogue whose discs are answered from
+// libFuzzer target: arbitrary search criteria (pattern, disc label, extension, dates, name form)
+// through the statement builder and the search engine on a small catalogue whose discs are answered from
 // their search index (in pieces of every size, so that the pieces' filters are tried), by the
 // statement alone, or (after a fuzzed file was added) by whichever
 // the engine finds still exact. Every answer must equal what the statement itself returns.
@@ -129,7 +129,8 @@ Catalogue& catalogue()
                                    QStringLiteral("%"),
                                    QStringLiteral("_"),
                                    QStringLiteral("..."),
-                                   QString::fromUtf8("\xef\xbf\xbd.bin")};
+                                   QString::fromUtf8("\xef\xbf\xbd.bin"),
+                                   QString::fromUtf8("\xe2\x84\xaa\xc5\xbf \xc3\x9f\xce\xa3.k")};
         const QStringList dates = {
             QStringLiteral("2020-01-01 00:00:00"), QStringLiteral("1969-12-31 23:59:59"),
             QStringLiteral("0001-01-01 00:00:00"), QStringLiteral("9999-12-31 23:59:59"),
@@ -307,6 +308,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // A second extension, as a repeated --ext of the command line gives.
     if (input.ConsumeBool())
         criteria.moreExtensions.append(text(input, 64));
+    // A name condition of the program's own, in any of its forms.
+    if (input.ConsumeBool())
+        criteria.name = NamePattern::Spec{
+            NamePattern::Syntax(input.ConsumeIntegralInRange<int>(0, 2)),
+            input.ConsumeBool() ? NamePattern::Scope::WholeName : NamePattern::Scope::Name, text(input, 256)};
 
     Connection& connection = *cat.connection;
     if (change > 0) {

@@ -88,16 +88,26 @@ bool BalloonHintFilter::showFor(QWidget* widget, QHelpEvent* help)
     }
     if (balloon_ && owner_ == widget && ownerRect_ == area && balloon_->text() == hint)
         return true;
-    hideBalloon();
-    QScreen* screen = QGuiApplication::screenAt(help->globalPos());
-    if (!screen)
-        screen = widget->screen();
-    balloon_ = new BalloonHint(hint, widget->window());
-    owner_ = widget;
-    ownerRect_ = area;
-    balloon_->showAt(help->globalPos(), screen->availableGeometry());
-    hideTimer_.start(kShowMs);
+    show(widget, hint, help->globalPos(), area);
     return true;
+}
+
+void BalloonHintFilter::showHint(QWidget* owner, const QString& hint, QPoint at)
+{
+    show(owner, hint, at, owner->rect());
+}
+
+void BalloonHintFilter::show(QWidget* owner, const QString& hint, QPoint at, const QRect& area)
+{
+    hideBalloon();
+    QScreen* screen = QGuiApplication::screenAt(at);
+    if (!screen)
+        screen = owner->screen();
+    balloon_ = new BalloonHint(hint, owner->window());
+    owner_ = owner;
+    ownerRect_ = area;
+    balloon_->showAt(at, screen->availableGeometry());
+    hideTimer_.start(kShowMs);
 }
 
 bool BalloonHintFilter::eventFilter(QObject* watched, QEvent* event)

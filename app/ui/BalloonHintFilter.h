@@ -24,6 +24,9 @@ class BalloonHintFilter : public QObject
     // Installs one filter on the running application; a second call does nothing.
     static BalloonHintFilter* install();
 
+    // Shows a hint of the program's own, pointing at `at` (global), as if `owner` had asked
+    // for it; it closes as the others do.
+    void showHint(QWidget* owner, const QString& hint, QPoint at);
     // The balloon on screen, or nullptr.
     BalloonHint* balloon() const;
     void hideBalloon();
@@ -33,6 +36,7 @@ class BalloonHintFilter : public QObject
 
   private:
     bool showFor(QWidget* widget, QHelpEvent* help);
+    void show(QWidget* owner, const QString& hint, QPoint at, const QRect& area);
 
     QPointer<BalloonHint> balloon_;
     QPointer<QWidget> owner_;

@@ -1,6 +1,7 @@
 #include "app/ui/UnMyForm.h"
 
 #include "app/AppInfo.h"
+#include "app/ui/BalloonHintFilter.h"
 #include "app/ui/SystemDiscDrive.h"
 #include "app/ui/UnAbout.h"
 #include "app/ui/UnLoading.h"
@@ -14,6 +15,7 @@
 #include "maintenance/ui/UnDelCD.h"
 #include "maintenance/ui/UnNewCD.h"
 #include "resources/Art.h"
+#include "search/NameForms.h"
 #include "search/ResultModel.h"
 #include "search/ResultSet.h"
 #include "search/SearchCriteria.h"
@@ -23,9 +25,11 @@
 #include "search/ui/GridRequisiti.h"
 #include "search/ui/PanelCriteria.h"
 #include "settings/DotFolderSetting.h"
+#include "settings/NameSearchSetting.h"
 #include "settings/ui/UnSettings.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -107,6 +111,11 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
     WindowChrome::attachDialog(frmSettings);
     frmDiscDetails = new TfrmDiscDetails(catalogue_, this);
     WindowChrome::attachDialog(frmDiscDetails);
+    // Where names are found anywhere, typing a part of one is searching for it.
+    connect(Panel4->Edit2, &QLineEdit::textEdited, this, [this] {
+        if (namesAnywhere())
+            Panel4->CheckBox2->setChecked(true);
+    });
 }
 
 TPersonalForm::~TPersonalForm()
@@ -389,8 +398,30 @@ void TPersonalForm::Informazionisu1Click()
 
 void TPersonalForm::SpeedButton1Click()
 {
-    const SearchStatement statement(criteriaFromPanel(*Panel4));
+    SearchCriteria criteria = criteriaFromPanel(*Panel4);
+    if (namesAnywhere())
+        NameForms::findAnywhere(criteria);
+    const SearchStatement statement(criteria);
     showResults([&] { ResultQuery->open(statement); });
+    if (!ResultQuery->active() || ResultQuery->rowCount() > 0)
+        return;
+    // A part of a name typed alone finds nothing: the balloon says what would.
+    const QString suggestion = NameForms::suggestion(criteria);
+    if (suggestion.isEmpty())
+        return;
+    // Once the key or click that ran the search is over: Enter goes on to the panel, and any
+    // key closes hints.
+    QTimer::singleShot(0, this, [this, suggestion] {
+        QLineEdit* box = Panel4->Edit2;
+        BalloonHintFilter::install()->showHint(
+            box, QStringLiteral("Patterns cover the whole name from the first \\ \u2014 try ") + suggestion,
+            box->mapToGlobal(QPoint(std::min(box->width() / 2, 40), box->height() / 2)));
+    });
+}
+
+bool TPersonalForm::namesAnywhere() const
+{
+    return NameSearchSetting(discDrive_->setting().path()).namesAnywhere();
 }
 
 void TPersonalForm::FindCopies(int row)

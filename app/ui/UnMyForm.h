@@ -109,6 +109,8 @@ class TPersonalForm : public QWidget
     // Filled by the filter lists; run once at start-up while the splash shows.
     void LoadFilters();
     void Panel1MouseMove();
+    // Whether File patterns without "*" or "\" are looked for anywhere in the names.
+    bool namesAnywhere() const;
     // Runs a search that fills the result query, with the wait cursor; shows its count, or
     // its error.
     // `count` says what the grid holds; by default "N files found".

@@ -62,10 +62,18 @@ class IndexFilter::Rules
             to_.emplace(*conditions.dateTo);
         for (const QString& extension : conditions.extensions)
             extensions_.push_back(utf8(extension));
+        if (conditions.name)
+            name_.emplace(*conditions.name);
     }
 
     bool mayMatch(const IndexBody::Directory& directory, quint32 piece) const
     {
+        if (name_) {
+            for (const std::string& anchor : name_->anchors()) {
+                if (!directory.mayHold(piece, anchor))
+                    return false;
+            }
+        }
         if (!pattern_)
             return true;
         if (pattern_->needsInvalidText())
@@ -88,8 +96,9 @@ class IndexFilter::Rules
                         return AsciiCase::equal(index.extensionText(e), x);
                     }));
         }
+        const std::vector<bool> named = name_ ? name_->matching(index) : std::vector<bool>();
         auto accept = [&](quint32 i) {
-            return (extensions_.empty() || extensionOk[index.extensionIndex(i)]) &&
+            return (!name_ || named[i]) && (extensions_.empty() || extensionOk[index.extensionIndex(i)]) &&
                    (!from_ || from_->compare(index, i) >= 0) && (!to_ || to_->compare(index, i) <= 0);
         };
         std::vector<quint32> found;
@@ -235,6 +244,7 @@ class IndexFilter::Rules
     std::optional<DateBound> from_;
     std::optional<DateBound> to_;
     std::vector<std::string> extensions_;
+    std::optional<NamePattern> name_;
 };
 
 IndexFilter::IndexFilter(const Conditions& conditions) : rules_(std::make_unique<const Rules>(conditions)) {}

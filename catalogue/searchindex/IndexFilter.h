@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/searchindex/NamePattern.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -14,7 +16,8 @@ class Directory;
 
 // A search's conditions answered from a disc's search index exactly as the search statement
 // answers them on the disc's rows: the `like` pattern on folder and name, the date bounds in
-// the binary collation, the extensions under NOCASE, in the statement's order.
+// the binary collation, the extensions under NOCASE, the program's own name condition, in the
+// statement's order.
 class IndexFilter
 {
   public:
@@ -24,6 +27,7 @@ class IndexFilter
         std::optional<QString> dateFrom;
         std::optional<QString> dateTo;
         QStringList extensions; // any of them, each with its dot
+        std::optional<NamePattern::Spec> name;
     };
 
     // Refuses a pattern SQLite refuses, with SQLite's words.

@@ -5,6 +5,7 @@
 #include "common/ui/Panels.h"
 #include "settings/DriveMapping.h"
 #include "settings/DriveSetting.h"
+#include "settings/NameSearchSetting.h"
 #include "settings/ui/DrivePicker.h"
 #include "settings/ui/RootChooser.h"
 
@@ -79,6 +80,16 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setGeometry(3, 127 - 3 - 19, 228 - 6, 19);
+
+    // A row of its own under the buttons: the window grows by it, the status bar stays at the bottom.
+    constexpr int kRow = 20;
+    NamesCheckBox = new QCheckBox(QStringLiteral("Find names anywhere"), Panel1);
+    NamesCheckBox->setObjectName(QStringLiteral("NamesCheckBox"));
+    NamesCheckBox->setGeometry(66, StatusBar1->y() - 3, 145, 16);
+    setHint(NamesCheckBox, QStringLiteral("Find a File pattern without * or \\ anywhere in the names"));
+    setFixedSize(width(), height() + kRow);
+    Panel1->resize(Panel1->width(), Panel1->height() + kRow);
+    StatusBar1->move(StatusBar1->x(), StatusBar1->y() + kRow);
 }
 
 QChar TfrmSettings::ReadDriveSetting() const
@@ -106,6 +117,7 @@ void TfrmSettings::FormShow()
         listDrives();
     }
     ArchivesCheckBox->setChecked(setting_.ListArchives());
+    NamesCheckBox->setChecked(NameSearchSetting(setting_.path()).namesAnywhere());
     try {
         DriveComboBox1->setDrive(ReadDriveSetting());
     } catch (const TessaroError& error) {
@@ -146,6 +158,9 @@ void TfrmSettings::Button2Click()
         // Written only when changed, so an untouched box leaves tessaro.ini as it was.
         if (ArchivesCheckBox->isChecked() != setting_.ListArchives())
             setting_.WriteListArchives(ArchivesCheckBox->isChecked());
+        const NameSearchSetting names(setting_.path());
+        if (NamesCheckBox->isChecked() != names.namesAnywhere())
+            names.writeNamesAnywhere(NamesCheckBox->isChecked());
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
         return;

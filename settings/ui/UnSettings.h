@@ -38,6 +38,7 @@ class TfrmSettings : public QDialog
     QLabel* Label1;
     DrivePicker* DriveComboBox1;
     QCheckBox* ArchivesCheckBox; // members of archives catalogued as files
+    QCheckBox* NamesCheckBox;    // File patterns without * or \ found anywhere in the names
     QPushButton* Button1;        // "&Cancel"
     QPushButton* Button2;        // "&OK"
     QStatusBar* StatusBar1;

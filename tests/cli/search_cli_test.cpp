@@ -22,6 +22,8 @@ class SearchCliTest : public QObject
     void optionsFollowTheFilterRules();
     void csvAndCount();
     void badOptionsFail();
+    void namesFoldEveryScriptAndFirstSearchesGetAHint_data();
+    void namesFoldEveryScriptAndFirstSearchesGetAHint();
     void upgradeAddsTheIndexOnce();
 
   private:
@@ -111,8 +113,14 @@ void SearchCliTest::csvAndCount()
 void SearchCliTest::badOptionsFail()
 {
     // A wrong command line ends with status 2, a search the catalogue cannot run with 1.
-    for (const QStringList& bad : QList<QStringList>{
-             {"--from", "2020-02-30"}, {"--to", "yesterday"}, {"--ext", ".jpg"}, {"--file"}, {"--sort"}}) {
+    for (const QStringList& bad : QList<QStringList>{{"--from", "2020-02-30"},
+                                                     {"--to", "yesterday"},
+                                                     {"--ext", "..jpg"},
+                                                     {"--file"},
+                                                     {"--sort"},
+                                                     {"--name", "a", "b"},
+                                                     {"a", "b"},
+                                                     {"a", "--file", "b"}}) {
         const Run run = cli(QStringList{QStringLiteral("search")} + bad);
         QCOMPARE(run.status, 2);
         QVERIFY(run.out.isEmpty());
@@ -122,6 +130,56 @@ void SearchCliTest::badOptionsFail()
         cli({QStringLiteral("search"), QStringLiteral("--file"), QString(50001, QLatin1Char('x'))});
     QCOMPARE(complex.status, 1);
     QCOMPARE(complex.err, QByteArray("tessaro-cli: LIKE or GLOB pattern too complex\n"));
+}
+
+void SearchCliTest::namesFoldEveryScriptAndFirstSearchesGetAHint_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QByteArray>("err");
+    const QByteArray none;
+    QTest::newRow("TEXT alone") << QStringList{"\xc3\x89T\xc3\x89"} << 1 << none;
+    QTest::newRow("--contains \xc3\xa9lan") << QStringList{"--contains", "\xc3\xa9lan"} << 2 << none;
+    QTest::newRow("--contains with /") << QStringList{"--contains", "docs/a,"} << 1 << none;
+    QTest::newRow("--name \xc3\xbc"
+                  "ber*")
+        << QStringList{"--name", "\xc3\xbc"
+                                 "ber*"}
+        << 2 << none;
+    QTest::newRow("--name set") << QStringList{"--name", "*.[jm]p[g3]"} << 4 << none;
+    QTest::newRow("--name is not the folder") << QStringList{"--name", "docs*"} << 0 << none;
+    QTest::newRow("--file with /") << QStringList{"--file", "/DOCS/*"} << 2 << none;
+    QTest::newRow("--ext .jpg") << QStringList{"--ext", ".JPG"} << 2 << none;
+    QTest::newRow("--file of a name")
+        << QStringList{"--file", " b.JPG "} << 0
+        << QByteArray("Patterns cover the whole name from the first \\ \xe2\x80\x94 try --file '*b.JPG' or: "
+                      "tessaro-cli search 'b.JPG'\n");
+    QTest::newRow("--file with a wildcard")
+        << QStringList{"--file", "b*'x"} << 0
+        << QByteArray(
+               "Patterns cover the whole name from the first \\ \xe2\x80\x94 try --file '*b*'\\''x'\n");
+    QTest::newRow("--file, quiet") << QStringList{"--file", "b.JPG", "-q"} << 0 << none;
+    QTest::newRow("--file from *") << QStringList{"--file", "*b.jpg"} << 1 << none;
+    QTest::newRow("--file from /") << QStringList{"--file", "/nothing"} << 0 << none;
+}
+
+// Each form runs on C0001 through its index and on D0007 through the statement.
+void SearchCliTest::namesFoldEveryScriptAndFirstSearchesGetAHint()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, count);
+    QFETCH(QByteArray, err);
+    for (const qint64 disc : {1, 7}) {
+        cat_->addFile(disc, QString::fromUtf8("\\M\xc3\xbcsik\\"), QString::fromUtf8("\xc3\x89lan.mp3"));
+        cat_->addFile(disc, QStringLiteral("\\"),
+                      QString::fromUtf8("\xc3\x9c"
+                                        "BER.ogg"));
+    }
+    SearchIndex::indexDisc(cat_->connection, 1);
+    const Run run = cli(QStringList{QStringLiteral("search"), QStringLiteral("--count")} + args);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, QByteArray::number(count) + '\n');
+    QCOMPARE(run.err, err);
 }
 
 void SearchCliTest::upgradeAddsTheIndexOnce()

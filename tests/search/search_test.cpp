@@ -1,6 +1,7 @@
 #include "catalogue/DiscStore.h"
 #include "catalogue/Query.h"
 #include "catalogue/Statement.h"
+#include "catalogue/Statements.h"
 #include "catalogue/searchindex/DiscIndex.h"
 #include "catalogue/searchindex/SearchIndex.h"
 #include "common/TessaroError.h"
@@ -11,6 +12,7 @@
 #include "tests/support/TestCatalogue.h"
 
 #include <QAbstractItemModelTester>
+#include <QRegularExpression>
 #include <QtEndian>
 #include <QtTest>
 
@@ -37,6 +39,74 @@ SearchCriteria byPattern(const QString& pattern)
 }
 
 const QString kDay = QStringLiteral("2021-03-28 ");
+
+// The name forms as regular expressions: PCRE2's caseless matching of every script stands
+// beside the program's own folding.
+QRegularExpression expressionOf(const NamePattern::Spec& spec)
+{
+    const QList<uint> chars = spec.text.toUcs4();
+    auto literal = [](uint c) { return QStringLiteral("\\x{%1}").arg(c, 0, 16); };
+    QString re;
+    if (spec.syntax == NamePattern::Syntax::Text)
+        re = QStringLiteral(".*");
+    for (qsizetype i = 0; i < chars.size(); ++i) {
+        const uint c = chars[i];
+        if (spec.syntax == NamePattern::Syntax::Text)
+            re += literal(c);
+        else if (c == (spec.syntax == NamePattern::Syntax::Like ? '%' : '*'))
+            re += QStringLiteral(".*");
+        else if (c == (spec.syntax == NamePattern::Syntax::Like ? '_' : '?'))
+            re += QLatin1Char('.');
+        else if (spec.syntax == NamePattern::Syntax::Glob && c == '[' && chars.indexOf(']', i + 2) > i) {
+            qsizetype j = i + 1;
+            QString set = QStringLiteral("[");
+            if (chars[j] == '!' || chars[j] == '^') {
+                set += QLatin1Char('^');
+                ++j;
+            }
+            const qsizetype close = chars.indexOf(']', j + 1);
+            for (; j < close; ++j) {
+                set += literal(chars[j]);
+                if (j + 2 < close && chars[j + 1] == '-') {
+                    set += QLatin1Char('-') + literal(chars[j + 2]);
+                    j += 2;
+                }
+            }
+            re += set + QLatin1Char(']');
+            i = close;
+        } else
+            re += literal(c);
+    }
+    if (spec.syntax == NamePattern::Syntax::Text)
+        re += QStringLiteral(".*");
+    return QRegularExpression(QRegularExpression::anchoredPattern(re),
+                              QRegularExpression::CaseInsensitiveOption |
+                                  QRegularExpression::DotMatchesEverythingOption);
+}
+
+// Every file of the catalogue whose name (or folder and name) the expression matches, in the
+// statement's order and form.
+QStringList referenceRows(Connection& connection, const NamePattern::Spec& spec)
+{
+    const QRegularExpression expression = expressionOf(spec);
+    Q_ASSERT(expression.isValid());
+    QStringList rows;
+    Query query(connection);
+    for (query.openWith(
+             QStringLiteral("select ") + Statements::DiscLabelExpression +
+             QStringLiteral(", files.path, files.nome, files.dimensione, files.data, files.estensione "
+                            "from cd, files where files.id_cd = cd.id order by cd.id, files.path, "
+                            "files.nome"));
+         !query.eof(); query.next()) {
+        const QString path = query.value(1).toString();
+        const QString name = query.value(2).toString();
+        const QString text = spec.scope == NamePattern::Scope::WholeName ? path + name : name;
+        if (expression.match(text).hasMatch())
+            rows << row({query.value(0).toString(), path + name, query.value(3).toString(),
+                         query.value(4).toString(), query.value(5).toString()});
+    }
+    return rows;
+}
 } // namespace
 
 class SearchTest : public QObject
@@ -48,6 +118,9 @@ class SearchTest : public QObject
     void dayDiscAndExtensionFilters();
     void indexAnswersExactlyAsTheStatement_data();
     void indexAnswersExactlyAsTheStatement();
+    void nameFormsFoldEveryScript_data();
+    void nameFormsFoldEveryScript();
+    void indexFiltersTrustOnlyLettersNothingElseFoldsTo();
     void snapshotKeepsItsRowsUntilTheNextSearch();
     void changedRowsAreNeverAnsweredFromAStaleIndex();
     void catalogueWithoutSearchIndexSearchesTheSame();
@@ -65,6 +138,8 @@ class SearchTest : public QObject
   private:
     // Discs 1 (C), 2 (D), 7 (D); disc 2 is left without a search index.
     void fill(TestCatalogue& cat);
+    // Names in many scripts and cases on discs 1, 2 (without a search index) and 7.
+    void fillNames(TestCatalogue& cat);
     // Indexes discs 1 and 7 again in pieces of `pieceEntries`.
     static void index(TestCatalogue& cat, quint32 pieceEntries);
 };
@@ -296,6 +371,150 @@ void SearchTest::indexAnswersExactlyAsTheStatement()
         const SearchStatement statement(c);
         result.open(statement);
         QCOMPARE(resultRows(result), plainRows(cat.connection, statement));
+    }
+}
+
+void SearchTest::fillNames(TestCatalogue& cat)
+{
+    cat.addDisc(QStringLiteral("C"), QStringLiteral("ONE"), 1);
+    cat.addDisc(QStringLiteral("D"), QStringLiteral("TWO"), 2);
+    cat.addDisc(QStringLiteral("D"), QStringLiteral("SEVEN"), 7);
+    const char* names[] = {
+        "\\docs\\report.pdf",
+        "\\docs\\REPORT 2.PDF",
+        "\\M\xc3\xbcsik\\\xc3\x89lan.mp3",
+        "\\M\xc3\x9cSIK\\\xc3\xa9lan.MP3",
+        "\\\xc3\x9c"
+        "BER alles.ogg",
+        "\\\xc3\xbc"
+        "ber.txt",
+        "\\\xe2\x84\xaa"
+        "elvin.txt",
+        "\\kelvin.txt",
+        "\\Ma\xc5\xbf"
+        "e.txt",
+        "\\Stra\xc3\x9f"
+        "e.doc",
+        "\\STRASSE.doc",
+        "\\\xce\xa3\xce\x9f\xce\xa6\xce\x99\xce\x91.txt",
+        "\\\xcf\x83\xce\xbf\xcf\x86\xce\xb9\xce\xb1\xcf\x82.txt",
+        "\\\xd0\x96\xd1\x83\xd0\xba.txt",
+        "\\\xd0\xb6\xd1\x83\xd0\xba.TXT",
+        "\\\xe5\xa0\xb1\xe5\x91\x8a.pdf",
+        "\\[draft] 100% a_b.txt",
+        "\\Readme",
+        "\\a\\b\\c\\deep.txt",
+    };
+    int n = 0;
+    for (const char* whole : names) {
+        const QString text = QString::fromUtf8(whole);
+        const qsizetype cut = text.lastIndexOf(QLatin1Char('\\')) + 1;
+        // Each name on two discs: one answered from its index, one by the statement.
+        for (const qint64 disc : {n % 2 ? qint64(1) : qint64(7), qint64(2)})
+            cat.addFile(disc, text.left(cut), text.mid(cut), n, QStringLiteral("2021-03-28 10:00:00"));
+        ++n;
+    }
+}
+
+void SearchTest::nameFormsFoldEveryScript_data()
+{
+    QTest::addColumn<int>("syntax");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("found"); // on each disc's side
+    using S = NamePattern::Syntax;
+    const struct {
+        S syntax;
+        bool whole;
+        const char* text;
+        int found;
+    } rows[] = {
+        {S::Text, true, "report", 2},
+        {S::Text, true, "\xc3\xa9lan", 2}, // élan: Élan and élan
+        {S::Text, true,
+         "\xc3\x9c"
+         "BER",
+         2},                          // ÜBER: über too
+        {S::Text, true, "kelvin", 2}, // the Kelvin sign folds to k
+        {S::Text, true,
+         "\xe2\x84\xaa"
+         "ELVIN",
+         2},                                            // and k to it
+        {S::Text, true, "ase.t", 1},                    // the long s folds to s
+        {S::Text, true, "strasse", 1},                  // ß is not ss
+        {S::Text, true, "\xcf\x83\xce\xbf\xcf\x86", 2}, // σοφ: ΣΟΦ too
+        {S::Text, true, "\xcf\x82.t", 1},               // the final sigma folds as σ
+        {S::Text, true, "\xd0\xb6\xd0\xa3\xd0\x9a", 2},
+        {S::Text, true, "sik\\\xc3\xa9", 2}, // from the folder into the name
+        {S::Text, true, "c\\dee", 1},
+        {S::Text, true, "100% a_b", 1}, // wildcards as themselves
+        {S::Text, true, "*", 0},
+        {S::Text, true, "\xe5\xa0\xb1\xe5\x91\x8a", 1},
+        {S::Text, false, "docs", 0}, // the folder is not the name
+        {S::Like, false, "%\xc3\xa9lan%", 2},
+        {S::Like, false, "_LAN.mp3", 2},
+        {S::Like, false, "%s%", 4},
+        {S::Like, false, "%K%", 2},
+        {S::Like, false, "%", 19},
+        {S::Like, false, "", 0},
+        {S::Like, false, "%[%", 1},
+        {S::Glob, false, "*.[mo][pg]?", 3},
+        {S::Glob, false, "[\xc3\x89]lan*", 2},
+        {S::Glob, false, "[!a-z]*", 10},
+        {S::Glob, false, "[a-z]elvin*", 2},
+        {S::Glob, false, "?ber*", 2},
+        {S::Glob, false, "[draft*", 1}, // without its ], [ is itself
+        {S::Glob, false, "[[]draft]*", 1},
+        {S::Glob, false, "*]*", 1},
+        {S::Glob, false, "\xd0\x96\xd0\xa3\xd0\x9a.*", 2},
+        {S::Glob, false, "*ORT*", 2},
+    };
+    for (const auto& r : rows)
+        QTest::addRow("%d %s %s", int(r.syntax), r.whole ? "whole" : "name", r.text)
+            << int(r.syntax) << r.whole << QString::fromUtf8(r.text) << r.found;
+}
+
+// The name forms from the index, in pieces of every size, and from the statement (the disc
+// without an index, and the whole statement run as it is) must find what PCRE2 finds.
+void SearchTest::nameFormsFoldEveryScript()
+{
+    QFETCH(int, syntax);
+    QFETCH(bool, whole);
+    QFETCH(QString, text);
+    QFETCH(int, found);
+    TestCatalogue cat;
+    fillNames(cat);
+    SearchCriteria c;
+    c.name = NamePattern::Spec{NamePattern::Syntax(syntax),
+                               whole ? NamePattern::Scope::WholeName : NamePattern::Scope::Name, text};
+    const SearchStatement statement(c);
+    const QStringList expected = referenceRows(cat.connection, *c.name);
+    QCOMPARE(expected.size(), 2 * found);
+    QCOMPARE(plainRows(cat.connection, statement), expected);
+    ResultSet result(cat.connection);
+    for (const quint32 size : {IndexBody::kPieceEntries, 1u, 2u}) {
+        index(cat, size);
+        result.open(statement);
+        QCOMPARE(resultRows(result), expected);
+    }
+    // With the other filters: the extension, and the dates.
+    c.byExtension = true;
+    c.extension = QStringLiteral("txt");
+    c.byDateFrom = true;
+    c.dateFrom = QDateTime(QDate(2021, 3, 28), QTime(0, 0, 0));
+    const SearchStatement narrowed(c);
+    result.open(narrowed);
+    QCOMPARE(resultRows(result), plainRows(cat.connection, narrowed));
+}
+
+// The index's filters and folded texts keep A-Z folded bytes: an ASCII letter that some other
+// character folds to must never serve as a filter's stretch.
+void SearchTest::indexFiltersTrustOnlyLettersNothingElseFoldsTo()
+{
+    for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
+        const char32_t folded = NamePattern::fold(c);
+        if (folded < 0x80)
+            QVERIFY2(!NamePattern::foldsAlone(folded), qPrintable(QString::number(c, 16)));
     }
 }
 

@@ -1,3 +1,5 @@
+#include "app/ui/BalloonHint.h"
+#include "app/ui/BalloonHintFilter.h"
 #include "app/ui/UnMyForm.h"
 #include "maintenance/ui/UnDelCD.h"
 #include "maintenance/ui/UnNewCD.h"
@@ -5,6 +7,8 @@
 #include "search/ui/DiscDetails.h"
 #include "search/ui/FilterPanel.h"
 #include "search/ui/GridRequisiti.h"
+#include "settings/NameSearchSetting.h"
+#include "settings/ui/UnSettings.h"
 #include "tests/maintenance/ImageFixture.h"
 #include "tests/support/ComboItems.h"
 #include "tests/support/RecordingMessages.h"
@@ -74,6 +78,8 @@ class MainWindowFiltersTest : public QObject
     void droppedFolderOrImageIsCatalogued_data();
     void droppedFolderOrImageIsCatalogued();
     void listsFollowOtherProcesses();
+    void firstSearchesOfAPartOfAName_data();
+    void firstSearchesOfAPartOfAName();
 };
 
 void MainWindowFiltersTest::startupFillsTheLists()
@@ -356,6 +362,79 @@ void MainWindowFiltersTest::listsFollowOtherProcesses()
     QVERIFY(!comboItems(panel->ComboBox2).contains(QStringLiteral("jpg")));
     QCOMPARE(panel->ComboBox1->currentText(), QStringLiteral("C0003"));
     QVERIFY(messages.messages.isEmpty() && messages.errors.isEmpty());
+}
+
+void MainWindowFiltersTest::firstSearchesOfAPartOfAName_data()
+{
+    QTest::addColumn<bool>("anywhere");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("found");
+    QTest::addColumn<QString>("hint");
+    const QString cover = QStringLiteral("Patterns cover the whole name from the first \\ \u2014 try ");
+    const QStringList none;
+    QTest::newRow("a name") << false << QStringLiteral("a.JPG ") << none << cover + QStringLiteral("*a.JPG");
+    QTest::newRow("from *") << false << QStringLiteral("*a.jpg") << QStringList{"D0007\\photos\\a.JPG"}
+                            << QString();
+    QTest::newRow("from \\") << false << QStringLiteral("\\a.jpg") << none << QString();
+    QTest::newRow("anywhere") << true << QStringLiteral(" A.jpg") << QStringList{"D0007\\photos\\a.JPG"}
+                              << QString();
+    QTest::newRow("anywhere, any script") << true << QStringLiteral("\u00c9LAN")
+                                          << QStringList{QStringLiteral("C0001\\\u00e9lan.mp3")} << QString();
+    QTest::newRow("anywhere in the name alone") << true << QStringLiteral("photos") << none << QString();
+    QTest::newRow("a pattern stays one")
+        << true << QStringLiteral("*B.TXT") << QStringList{"D0007\\photos\\b.txt"} << QString();
+    QTest::newRow("a wildcard inside")
+        << true << QStringLiteral("b*x") << none << cover + QStringLiteral("*b*x");
+}
+
+// "Find names anywhere", ticked in Settings as a user does, and the hint after a search that
+// found nothing, pointing at the File box.
+void MainWindowFiltersTest::firstSearchesOfAPartOfAName()
+{
+    QFETCH(bool, anywhere);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, found);
+    QFETCH(QString, hint);
+    TestCatalogue cat;
+    fill(cat);
+    cat.addFile(1, QStringLiteral("\\"), QStringLiteral("\u00e9lan.mp3"));
+    QTemporaryDir dir;
+    const QString settings = dir.filePath(QStringLiteral("tessaro.ini"));
+    RecordingMessages messages;
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path(), settings);
+    form.show();
+    bool offered = true;
+    whenShown<TfrmSettings>([&](TfrmSettings* dialog) {
+        offered = dialog->NamesCheckBox->isChecked();
+        dialog->NamesCheckBox->setChecked(anywhere);
+        dialog->Button2->click();
+    });
+    form.ToolButton3->click();
+    QVERIFY(!offered);
+    QCOMPARE(NameSearchSetting(settings).namesAnywhere(), anywhere);
+
+    TFilterPanel* panel = form.Panel4;
+    QTest::keyClicks(panel->Edit2, typed);
+    QCOMPARE(panel->CheckBox2->isChecked(), anywhere);
+    panel->CheckBox2->setChecked(true);
+    QTest::keyClick(panel->Edit2, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    QStringList rows;
+    for (qsizetype i = 0; i < form.resultQuery().rowCount(); ++i)
+        rows << form.resultQuery().rows().cdid(i) + form.resultQuery().rows().file(i);
+    QCOMPARE(rows, found);
+    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("%1 files found").arg(found.size()));
+    const BalloonHint* balloon = BalloonHintFilter::install()->balloon();
+    QCOMPARE(balloon ? balloon->text() : QString(), hint);
+    if (balloon) {
+        const QRect box(panel->Edit2->mapToGlobal(QPoint(0, 0)), panel->Edit2->size());
+        QVERIFY(box.contains(balloon->placement().tip));
+        // The next key closes it, as every hint.
+        QTest::keyClick(panel->Edit2, Qt::Key_End);
+        QVERIFY(!BalloonHintFilter::install()->balloon());
+    }
+    QVERIFY(messages.messages.isEmpty());
 }
 
 QTEST_MAIN(MainWindowFiltersTest)
