@@ -11,7 +11,7 @@ int cmdDiscs(const CliContext& context)
     if (!context.args.isEmpty())
         throw TessaroError(QStringLiteral("discs takes no arguments"));
     Catalogue& catalogue = context.catalogue;
-    catalogue.connect(context.cataloguePath);
+    catalogue.connect(context.cataloguePath, Connection::Access::ReadOnly);
     std::vector<DiscStore::DiscRow> discs;
     std::map<qint64, qint64> counts;
     std::map<qint64, QString> locations;

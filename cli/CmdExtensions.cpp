@@ -9,7 +9,7 @@ int cmdExtensions(const CliContext& context)
 {
     if (!context.args.isEmpty())
         throw TessaroError(QStringLiteral("extensions takes no arguments"));
-    context.catalogue.connect(context.cataloguePath);
+    context.catalogue.connect(context.cataloguePath, Connection::Access::ReadOnly);
     QStringList entries = FilterLists::extensionEntries(context.catalogue);
     // The list the main window shows: its placeholder when the catalogue has no extension.
     if (entries.isEmpty())

@@ -31,7 +31,7 @@ int cmdTree(const CliContext& context)
 {
     const QString wanted = context.args.first();
     Catalogue& catalogue = context.catalogue;
-    catalogue.connect(context.cataloguePath);
+    catalogue.connect(context.cataloguePath, Connection::Access::ReadOnly);
     // The tree and the folder's files as one moment of the catalogue.
     Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
     const DiscStore::DiscRow disc = namedDisc(catalogue, wanted);
