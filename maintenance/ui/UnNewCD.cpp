@@ -62,6 +62,10 @@ TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters,
     UnreadableLabel->setObjectName(QStringLiteral("UnreadableLabel"));
     StatusBar1->addPermanentWidget(UnreadableLabel);
     UnreadableLabel->hide();
+    WaitingLabel = new QLabel(QStringLiteral("Waiting for another cataloguing run…"), StatusBar1);
+    WaitingLabel->setObjectName(QStringLiteral("WaitingLabel"));
+    StatusBar1->addWidget(WaitingLabel, 1);
+    WaitingLabel->hide();
 
     Button1 = addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 16, 103, 51, 22);
     Button2 = addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 144, 103, 51, 22);
@@ -77,6 +81,7 @@ TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters,
     events.runStarted = [this] { RunStarted(); };
     events.progress = [this](int position) { JvXPProgressBar1->setValue(position); };
     events.runEnded = [this](bool) { RunEnded(); };
+    events.waiting = [this] { Waiting(); };
     cataloguer_->setEvents(std::move(events));
     // The Stop button and the bar's repaints are handled between files.
     cataloguer_->searcher().OnPump = [] { QCoreApplication::processEvents(); };
@@ -175,6 +180,7 @@ void TfrmNewCD::startRun()
 
 void TfrmNewCD::runFailed()
 {
+    WaitingLabel->hide();
     // The cataloguer has already removed the disc.
     cataloguer_->NewDiscId = 0;
     ComboBox1->setEnabled(true);
@@ -188,13 +194,22 @@ void TfrmNewCD::stopRun()
     ComboBox1->setEnabled(true);
 }
 
+void TfrmNewCD::Waiting()
+{
+    // Stop ends the wait as it ends a run.
+    SpeedButton3->setText(kStop);
+    WaitingLabel->show();
+}
+
 void TfrmNewCD::RunStarted()
 {
+    WaitingLabel->hide();
     SpeedButton3->setText(kStop);
 }
 
 void TfrmNewCD::RunEnded()
 {
+    WaitingLabel->hide();
     JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
     SpeedButton3->setText(kStart);
 }

@@ -41,6 +41,8 @@ class TfrmNewCD : public MaintenanceDialog
 
     // Shown in the status bar after a run that had to skip folders the user may not read.
     QLabel* UnreadableLabel;
+    // Shown in the status bar while the run waits for another run's hold on the catalogue.
+    QLabel* WaitingLabel;
 
     DiscCataloguer& cataloguer() { return *cataloguer_; }
     // Whether runs enter folders whose names begin with "."; read afresh for every run.
@@ -58,6 +60,7 @@ class TfrmNewCD : public MaintenanceDialog
     void startRun();
     void stopRun();
     void RunStarted();
+    void Waiting();
     void RunEnded();
     void runFailed();
     void showUnreadable(qint64 folders);
