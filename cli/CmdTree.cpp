@@ -7,6 +7,9 @@
 #include "common/TessaroError.h"
 #include "search/DiscTree.h"
 
+#include <utility>
+#include <vector>
+
 namespace
 {
 QString folderPath(QString folder)
@@ -19,11 +22,11 @@ QString folderPath(QString folder)
     return folder;
 }
 
-void folderLine(const DiscTree::Folder& folder)
+void folderLine(const QString& path, const DiscTree::Folder& folder)
 {
-    Output::line(QStringList{fieldText(folder.path), QString::number(folder.allFiles),
-                             QString::number(folder.allBytes)}
-                     .join(QLatin1Char('\t')));
+    Output::line(
+        QStringList{fieldText(path), QString::number(folder.allFiles), QString::number(folder.allBytes)}.join(
+            QLatin1Char('\t')));
 }
 } // namespace
 
@@ -37,13 +40,21 @@ int cmdTree(const CliContext& context)
     const DiscStore::DiscRow disc = namedDisc(catalogue, wanted);
     const DiscTree tree = DiscTree::load(catalogue.connection(), disc.id);
     if (context.args.size() < 2) {
-        // Depth first, children by name, so every folder follows its parent.
-        std::vector<int> stack{0};
+        // Depth first, children by name, so every folder follows its parent. One path is
+        // grown and cut back on the way, never one kept per folder.
+        QString path;
+        std::vector<std::pair<int, qsizetype>> stack{{0, 0}}; // folder, its parent's path length
         while (!stack.empty()) {
-            const DiscTree::Folder& folder = tree.folders()[std::size_t(stack.back())];
+            const auto [at, parentLength] = stack.back();
             stack.pop_back();
-            folderLine(folder);
-            stack.insert(stack.end(), folder.children.rbegin(), folder.children.rend());
+            const DiscTree::Folder& folder = tree.folders()[std::size_t(at)];
+            path.truncate(parentLength);
+            if (folder.parent >= 0)
+                path += folder.name;
+            path += QLatin1Char('\\');
+            folderLine(path, folder);
+            for (auto child = folder.children.rbegin(); child != folder.children.rend(); ++child)
+                stack.emplace_back(*child, path.size());
         }
         return 0;
     }
@@ -52,12 +63,13 @@ int cmdTree(const CliContext& context)
         throw TessaroError(
             QStringLiteral("No folder %1 on %2").arg(folderPath(context.args.at(1)), disc.label()));
     const DiscTree::Folder& folder = tree.folders()[std::size_t(at)];
+    const QString path = tree.path(at);
     for (const int child : folder.children)
-        folderLine(tree.folders()[std::size_t(child)]);
-    for (const DiscTree::File& file :
-         DiscTree::files(catalogue.connection(), disc.id, tree.folders()[std::size_t(at)].path))
+        folderLine(path + tree.folders()[std::size_t(child)].name + QLatin1Char('\\'),
+                   tree.folders()[std::size_t(child)]);
+    for (const DiscTree::File& file : DiscTree::files(catalogue.connection(), disc.id, path))
         Output::line(
-            QStringList{fieldText(folder.path + file.name), fieldText(file.date), QString::number(file.size)}
-                .join(QLatin1Char('\t')));
+            QStringList{fieldText(path + file.name), fieldText(file.date), QString::number(file.size)}.join(
+                QLatin1Char('\t')));
     return 0;
 }
