@@ -196,7 +196,8 @@ void TfrmNewCD::stopRun()
 
 void TfrmNewCD::Waiting()
 {
-    // Stop ends the wait as it ends a run.
+    // Stop ends the wait as it ends a run; the type is already taken.
+    ComboBox1->setEnabled(false);
     SpeedButton3->setText(kStop);
     WaitingLabel->show();
 }

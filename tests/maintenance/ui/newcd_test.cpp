@@ -395,7 +395,8 @@ void NewCdTest::waitsForAnotherRunsLock()
         if (rig.dialog.WaitingLabel->isHidden())
             return;
         watch.stop();
-        sawWaiting = rig.dialog.SpeedButton3->text() == QStringLiteral("Stop");
+        sawWaiting =
+            rig.dialog.SpeedButton3->text() == QStringLiteral("Stop") && !rig.dialog.ComboBox1->isEnabled();
         if (stop)
             rig.dialog.SpeedButton3->click();
         else
