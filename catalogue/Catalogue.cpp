@@ -106,10 +106,10 @@ Catalogue::~Catalogue()
     disconnect();
 }
 
-void Catalogue::connect(const QString& path)
+void Catalogue::connect(const QString& path, Connection::Access access)
 {
     work_.close();
-    connection_.connect(path);
+    connection_.connect(path, access);
 }
 
 void Catalogue::disconnect() noexcept

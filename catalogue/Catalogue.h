@@ -21,7 +21,7 @@ class Catalogue
     Catalogue(const Catalogue&) = delete;
     Catalogue& operator=(const Catalogue&) = delete;
 
-    void connect(const QString& path);
+    void connect(const QString& path, Connection::Access access = Connection::Access::ReadWrite);
     bool connected() const { return connection_.connected(); }
     void disconnect() noexcept;
 

@@ -9,11 +9,6 @@
 #include <QUrl>
 #include <sqlite3.h>
 
-namespace
-{
-constexpr int kBusyTimeoutMs = 5000;
-}
-
 Connection::Connection() = default;
 
 Connection::~Connection()
@@ -21,7 +16,7 @@ Connection::~Connection()
     disconnect();
 }
 
-void Connection::connect(const QString& path)
+void Connection::connect(const QString& path, Access access)
 {
     disconnect();
     const QFileInfo info(path);
@@ -31,8 +26,16 @@ void Connection::connect(const QString& path)
     // or file cannot be written is opened read-only.
     const bool writable = info.isWritable() && QFileInfo(info.absolutePath()).isWritable();
     try {
-        open(path, !writable, nullptr);
+        // Another program's database, or an empty file, must come out as it went in: its
+        // tables are looked at through a read-only connection, which never switches a file to
+        // WAL nor writes on closing, before the catalogue is opened for writing.
+        open(path, true, nullptr);
         checkTables();
+        if (writable && access == Access::ReadWrite) {
+            disconnect();
+            open(path, false, nullptr);
+            checkTables();
+        }
     } catch (const TessaroError&) {
         disconnect();
         if (writable)
@@ -96,7 +99,7 @@ void Connection::open(const QString& path, bool readOnly, const char* how)
     readOnly_ = readOnly;
     path_ = path;
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db_, DefaultBusyTimeoutMs);
     // The file is data, not code: no writing to the schema by hand, and no function in a
     // trigger, view or generated column that could do harm.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
@@ -229,6 +232,21 @@ void Connection::exec(const char* sql)
         sqlite3_free(message);
         throw TessaroError(text);
     }
+}
+
+void Connection::setBusyTimeout(int milliseconds)
+{
+    if (db_)
+        sqlite3_busy_timeout(db_, milliseconds);
+}
+
+bool Connection::lockedOut() const
+{
+    if (!db_)
+        return false;
+    // Not a snapshot gone stale: waiting would not end that.
+    const int code = sqlite3_extended_errcode(db_);
+    return (code & 0xff) == SQLITE_BUSY && code != SQLITE_BUSY_SNAPSHOT;
 }
 
 bool Connection::inTransaction() const

@@ -13,20 +13,26 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // The connection to the catalogue file. It never creates the file: a missing file, a file
-// that is not a SQLite database, or one without the catalogue's tables fails to connect.
+// that is not a SQLite database, or one without the catalogue's tables fails to connect, and
+// is looked at read-only before anything could change it.
 class Connection
 {
   public:
+    // ReadOnly never writes to the file (no switch to WAL, no checkpoint); ReadWrite opens a
+    // catalogue whose file and folder may be written for writing.
+    enum class Access { ReadWrite, ReadOnly };
+
     Connection();
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    void connect(const QString& path);
+    void connect(const QString& path, Access access = Access::ReadWrite);
     bool connected() const { return db_ != nullptr; }
     void disconnect() noexcept;
 
-    // True when the file or its folder cannot be written: searching works, writes fail.
+    // True when connected read-only, or the file or its folder cannot be written: searching
+    // works, writes fail.
     bool readOnly() const { return readOnly_; }
     const QString& path() const { return path_; }
 
@@ -47,6 +53,13 @@ class Connection
     // Whether the catalogue's triggers run in the statements prepared from now on; on after
     // connecting. Statements prepared before are prepared again at their next run.
     void setTriggersEnabled(bool enabled);
+
+    // How long a statement waits for another connection's lock before it fails with "database
+    // is locked"; DefaultBusyTimeoutMs after connecting.
+    static constexpr int DefaultBusyTimeoutMs = 5000;
+    void setBusyTimeout(int milliseconds);
+    // Whether the last failure was another connection holding the lock.
+    bool lockedOut() const;
 
     // SQLite's text for the last failure on this connection.
     QString errorText() const;

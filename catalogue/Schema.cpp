@@ -109,12 +109,15 @@ namespace Schema
 {
 void createCatalogue(const QString& path)
 {
-    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+    // An empty file is no database yet and may become the catalogue; anything else is kept.
+    const QFileInfo existing(path);
+    const bool empty = existing.isFile() && !existing.isSymLink() && existing.size() == 0;
+    if (!empty && (existing.exists() || existing.isSymLink()))
         throw TessaroError(QStringLiteral("The catalogue %1 already exists").arg(path));
     sqlite3* raw = nullptr;
     const QByteArray name = QFile::encodeName(path);
-    const int rc =
-        sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int flags = SQLITE_OPEN_READWRITE | (empty ? 0 : SQLITE_OPEN_CREATE);
+    const int rc = sqlite3_open_v2(name.constData(), &raw, flags, nullptr);
     std::unique_ptr<sqlite3, CloseDb> db(raw);
     if (rc != SQLITE_OK)
         throw TessaroError(raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("out of memory"));
@@ -128,7 +131,11 @@ void createCatalogue(const QString& path)
         run(db.get(), "COMMIT");
     } catch (...) {
         db.reset();
-        QFile::remove(path);
+        // Only what this call made goes: an empty file given is left empty.
+        if (empty)
+            QFile::resize(path, 0);
+        else
+            QFile::remove(path);
         QFile::remove(path + QStringLiteral("-wal"));
         QFile::remove(path + QStringLiteral("-shm"));
         throw;

@@ -2,9 +2,12 @@
 
 #include "catalogue/Connection.h"
 #include "catalogue/Statement.h"
+#include "common/TessaroError.h"
 
 namespace
 {
+constexpr int kLockPollMs = 50;
+
 void run(Connection& connection, const char* sql)
 {
     Statement(connection, sql).step();
@@ -12,6 +15,33 @@ void run(Connection& connection, const char* sql)
 } // namespace
 
 Transaction::Transaction(Connection& connection, Kind kind) : connection_(connection)
+{
+    begin(kind);
+}
+
+Transaction::Transaction(Connection& connection, const std::function<bool()>& whileLocked)
+    : connection_(connection)
+{
+    // Short waits inside SQLite, the caller's work between them.
+    connection_.setBusyTimeout(kLockPollMs);
+    try {
+        for (;;) {
+            try {
+                begin(Kind::Immediate);
+                break;
+            } catch (const TessaroError&) {
+                if (!connection_.lockedOut() || !whileLocked())
+                    throw;
+            }
+        }
+    } catch (...) {
+        connection_.setBusyTimeout(Connection::DefaultBusyTimeoutMs);
+        throw;
+    }
+    connection_.setBusyTimeout(Connection::DefaultBusyTimeoutMs);
+}
+
+void Transaction::begin(Kind kind)
 {
     run(connection_, kind == Kind::Immediate ? "BEGIN IMMEDIATE" : "BEGIN");
     open_ = true;

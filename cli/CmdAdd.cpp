@@ -32,17 +32,36 @@ constexpr int kInterrupted = 130;
 
 // Ctrl+C before the run writes anything ends the program at once; once the run has begun it
 // is handed to the event pump of the walk, which stops the run as the dialog's Stop button does.
+// SIGTERM and SIGHUP alike, except that a run they stopped ends by the signal, as it would have
+// without the handler, and that once the disc is committed they wait until it is reported.
 volatile sig_atomic_t g_writing = 0;
 volatile sig_atomic_t g_interrupted = 0;
+volatile sig_atomic_t g_terminated = 0; // the signal number
 int g_wake[2] = {-1, -1};
+
+void wake()
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_wake[1], &byte, 1);
+}
 
 void onInterrupt(int)
 {
     if (!g_writing)
         _exit(kInterrupted);
     g_interrupted = 1;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_wake[1], &byte, 1);
+    wake();
+}
+
+void onTerminate(int signal)
+{
+    if (!g_writing) {
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
+    g_terminated = signal;
+    wake();
 }
 
 struct Options {
@@ -145,6 +164,9 @@ int cmdAdd(const CliContext& context)
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+    action.sa_handler = onTerminate;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 
     // Declared before the run, whose events use them. The line is redrawn on a timer as well:
     // the walk pumps events after each file, and the rate and the time left change between the
@@ -167,8 +189,8 @@ int cmdAdd(const CliContext& context)
         sincePump.restart();
         QCoreApplication::processEvents();
     };
-    QSocketNotifier wake(g_wake[0], QSocketNotifier::Read);
-    QObject::connect(&wake, &QSocketNotifier::activated, [&run] {
+    QSocketNotifier wakeUp(g_wake[0], QSocketNotifier::Read);
+    QObject::connect(&wakeUp, &QSocketNotifier::activated, [&run] {
         char buffer[16];
         while (::read(g_wake[0], buffer, sizeof buffer) > 0) {
         }
@@ -176,6 +198,11 @@ int cmdAdd(const CliContext& context)
             run.stop();
     });
     DiscCataloguer::Events events;
+    if (!options.quiet)
+        events.waiting = [&progress] {
+            progress.clear();
+            std::fputs("Waiting for another cataloguing run…\n", stderr);
+        };
     if (terminal) {
         run.searcher().OnCounting = [&progress](qint64 counted) { progress.counting(counted); };
         events.runStarted = [&] {
@@ -233,8 +260,18 @@ int cmdAdd(const CliContext& context)
         throw;
     }
     // From here on the run is over: a Ctrl+C that came after the walk's last pump still
-    // takes the disc away again, a later one is ignored.
+    // takes the disc away again, a later one is ignored. A committed disc is reported whatever
+    // SIGTERM or SIGHUP comes meanwhile: a wrapper that sent one must not think it absent.
     std::signal(SIGINT, SIG_IGN);
+    if (completed) {
+        std::signal(SIGTERM, SIG_IGN);
+        std::signal(SIGHUP, SIG_IGN);
+    }
+    if (!completed && g_terminated) {
+        context.catalogue.disconnect();
+        std::signal(g_terminated, SIG_DFL);
+        std::raise(g_terminated);
+    }
     if (completed && g_interrupted)
         run.removeCommitted();
     if (!completed || g_interrupted)

@@ -19,7 +19,7 @@ int cmdDiscs(const CliContext& context)
     if (count && json)
         throw UsageError(QStringLiteral("--count and --json exclude each other"));
     Catalogue& catalogue = context.catalogue;
-    catalogue.connect(context.cataloguePath);
+    catalogue.connect(context.cataloguePath, Connection::Access::ReadOnly);
     std::vector<DiscStore::DiscRow> discs;
     std::map<qint64, qint64> counts;
     std::map<qint64, QString> locations;

@@ -19,7 +19,7 @@ int cmdDuplicates(const CliContext& context)
                                  .arg(options.value(QStringLiteral("min-size"))));
     }
     FileRowWriter writer(options);
-    context.catalogue.connect(context.cataloguePath);
+    context.catalogue.connect(context.cataloguePath, Connection::Access::ReadOnly);
     std::vector<DuplicateFinder::Copy> copies;
     {
         Transaction read(context.catalogue.connection(), Transaction::Kind::Deferred);

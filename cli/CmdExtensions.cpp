@@ -12,7 +12,7 @@ int cmdExtensions(const CliContext& context)
 {
     if (!context.args.isEmpty())
         throw TessaroError(QStringLiteral("extensions takes no arguments"));
-    context.catalogue.connect(context.cataloguePath);
+    context.catalogue.connect(context.cataloguePath, Connection::Access::ReadOnly);
     QStringList entries = FilterLists::extensionEntries(context.catalogue);
     if (context.options->isSet(QStringLiteral("json"))) {
         // Programs get the extensions alone, without the window's placeholder.

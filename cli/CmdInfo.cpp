@@ -25,14 +25,16 @@ int cmdInfo(const CliContext& context)
     const QCommandLineParser& options = *context.options;
     const QString wanted = context.args.first();
     Catalogue& catalogue = context.catalogue;
-    catalogue.connect(context.cataloguePath);
-    const DiscStore::DiscRow disc = namedDisc(catalogue, wanted);
     std::optional<QString> location;
     std::optional<QString> notes;
     if (options.isSet(QStringLiteral("location")))
         location = options.value(QStringLiteral("location"));
     if (options.isSet(QStringLiteral("notes")))
         notes = options.value(QStringLiteral("notes"));
+    // Only setting a text writes.
+    catalogue.connect(context.cataloguePath,
+                      location || notes ? Connection::Access::ReadWrite : Connection::Access::ReadOnly);
+    const DiscStore::DiscRow disc = namedDisc(catalogue, wanted);
     if (location || notes)
         DiscRecords::setTexts(catalogue.connection(), disc, location, notes);
 

@@ -92,7 +92,7 @@ int cmdSearch(const CliContext& context)
     }
     FileRowWriter writer(options);
 
-    context.catalogue.connect(context.cataloguePath);
+    context.catalogue.connect(context.cataloguePath, Connection::Access::ReadOnly);
     ResultSet result(context.catalogue.connection());
     result.open(SearchStatement(criteria));
     const ResultSnapshot& rows = result.rows();

@@ -10,6 +10,9 @@
 
 #include <QCommandLineParser>
 
+#include <utility>
+#include <vector>
+
 namespace
 {
 QString folderPath(QString folder)
@@ -22,18 +25,18 @@ QString folderPath(QString folder)
     return folder;
 }
 
-void folderLine(const DiscTree::Folder& folder, bool json)
+void folderLine(const QString& path, const DiscTree::Folder& folder, bool json)
 {
     if (json)
         Output::line(JsonObject()
-                         .text("folder", folder.path)
+                         .text("folder", path)
                          .number("files", folder.allFiles)
                          .number("size", folder.allBytes)
                          .line());
     else
-        Output::line(QStringList{fieldText(folder.path), QString::number(folder.allFiles),
-                                 QString::number(folder.allBytes)}
-                         .join(QLatin1Char('\t')));
+        Output::line(
+            QStringList{fieldText(path), QString::number(folder.allFiles), QString::number(folder.allBytes)}
+                .join(QLatin1Char('\t')));
 }
 } // namespace
 
@@ -42,19 +45,27 @@ int cmdTree(const CliContext& context)
     const QString wanted = context.args.first();
     const bool json = context.options->isSet(QStringLiteral("json"));
     Catalogue& catalogue = context.catalogue;
-    catalogue.connect(context.cataloguePath);
+    catalogue.connect(context.cataloguePath, Connection::Access::ReadOnly);
     // The tree and the folder's files as one moment of the catalogue.
     Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
     const DiscStore::DiscRow disc = namedDisc(catalogue, wanted);
     const DiscTree tree = DiscTree::load(catalogue.connection(), disc.id);
     if (context.args.size() < 2) {
-        // Depth first, children by name, so every folder follows its parent.
-        std::vector<int> stack{0};
+        // Depth first, children by name, so every folder follows its parent. One path is
+        // grown and cut back on the way, never one kept per folder.
+        QString path;
+        std::vector<std::pair<int, qsizetype>> stack{{0, 0}}; // folder, its parent's path length
         while (!stack.empty()) {
-            const DiscTree::Folder& folder = tree.folders()[std::size_t(stack.back())];
+            const auto [at, parentLength] = stack.back();
             stack.pop_back();
-            folderLine(folder, json);
-            stack.insert(stack.end(), folder.children.rbegin(), folder.children.rend());
+            const DiscTree::Folder& folder = tree.folders()[std::size_t(at)];
+            path.truncate(parentLength);
+            if (folder.parent >= 0)
+                path += folder.name;
+            path += QLatin1Char('\\');
+            folderLine(path, folder, json);
+            for (auto child = folder.children.rbegin(); child != folder.children.rend(); ++child)
+                stack.emplace_back(*child, path.size());
         }
         return 0;
     }
@@ -63,22 +74,23 @@ int cmdTree(const CliContext& context)
         throw TessaroError(
             QStringLiteral("No folder %1 on %2").arg(folderPath(context.args.at(1)), disc.label()));
     const DiscTree::Folder& folder = tree.folders()[std::size_t(at)];
+    const QString path = tree.path(at);
     for (const int child : folder.children)
-        folderLine(tree.folders()[std::size_t(child)], json);
-    for (const DiscTree::File& file :
-         DiscTree::files(catalogue.connection(), disc.id, tree.folders()[std::size_t(at)].path)) {
+        folderLine(path + tree.folders()[std::size_t(child)].name + QLatin1Char('\\'),
+                   tree.folders()[std::size_t(child)], json);
+    for (const DiscTree::File& file : DiscTree::files(catalogue.connection(), disc.id, path)) {
         if (json)
             Output::line(JsonObject()
                              .text("disc", disc.label())
-                             .text("path", folder.path)
+                             .text("path", path)
                              .text("name", file.name)
                              .text("date", file.date)
                              .number("size", file.size)
                              .line());
         else
-            Output::line(QStringList{fieldText(folder.path + file.name), fieldText(file.date),
-                                     QString::number(file.size)}
-                             .join(QLatin1Char('\t')));
+            Output::line(
+                QStringList{fieldText(path + file.name), fieldText(file.date), QString::number(file.size)}
+                    .join(QLatin1Char('\t')));
     }
     return 0;
 }

@@ -112,7 +112,7 @@ const QList<CommandSpec>& commands()
         list.append({QStringLiteral("create-catalogue"),
                      cmdCreateCatalogue,
                      QStringLiteral("create-catalogue"),
-                     QStringLiteral("Creates an empty catalogue."),
+                     QStringLiteral("Creates an empty catalogue in a missing or empty file."),
                      {},
                      0,
                      0,

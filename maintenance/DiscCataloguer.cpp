@@ -106,11 +106,16 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
     lastPath_.clear();
     lastPathText_.clear();
     bytesAdded_ = 0;
+    stopRequested_ = false;
     try {
         // A run's pages stay in memory until its commit instead of spilling into the log
         // file while the transaction is still open.
         catalogue_.connection().exec("PRAGMA cache_size=-65536");
-        transaction_.emplace(catalogue_.connection(), Transaction::Kind::Immediate);
+        if (!begin()) {
+            if (events_.runEnded)
+                events_.runEnded(true);
+            return false;
+        }
         NewDiscId = catalogue_.allocateDiscId();
         const QString label = volumeLabel ? volumeLabel() : QString();
         if (beforeDiscRow)
@@ -147,6 +152,32 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
         NewDiscId = 0;
         throw;
     }
+}
+
+// Another run may hold the write lock for as long as its disc takes: this one waits, says
+// so, and keeps handling events, so that Stop ends the wait. False when it was stopped.
+bool DiscCataloguer::begin()
+{
+    const auto whileLocked = [this] {
+        if (!waiting_) {
+            waiting_ = true;
+            if (events_.waiting)
+                events_.waiting();
+        }
+        if (searcher_.OnPump)
+            searcher_.OnPump();
+        return !stopRequested_;
+    };
+    try {
+        transaction_.emplace(catalogue_.connection(), whileLocked);
+    } catch (const TessaroError&) {
+        waiting_ = false;
+        if (stopRequested_)
+            return false;
+        throw;
+    }
+    waiting_ = false;
+    return true;
 }
 
 void DiscCataloguer::checkWhole(const std::optional<WalkTally>& before)
@@ -256,6 +287,7 @@ QString DiscCataloguer::lookalikeQuestion(const DiscStore::DiscRow& same)
 
 void DiscCataloguer::stop()
 {
+    stopRequested_ = true;
     searcher_.Stop();
     undo();
     NewDiscId = 0;

@@ -23,6 +23,8 @@ class DiscCataloguer
         std::function<void()> runStarted;           // the walk begins
         std::function<void(int position)> progress; // the bar position changed
         std::function<void(bool stopped)> runEnded; // the walk ended (not after an error)
+        // Another run holds the catalogue's write lock: this one waits for it (once per run).
+        std::function<void()> waiting;
     };
 
     explicit DiscCataloguer(Catalogue& catalogue, TFileSearcher::DriveResolver resolver = {});
@@ -55,9 +57,10 @@ class DiscCataloguer
     // What is asked before such a disc is catalogued again, and said when it is refused.
     static QString lookalikeQuestion(const DiscStore::DiscRow& same);
 
-    // Called while the walk pumps events: ends the walk and removes what the run wrote.
+    // Called while the walk pumps events: ends the walk and removes what the run wrote. While
+    // the run waits for another run's lock, ends the wait.
     void stop();
-    bool running() const { return transaction_.has_value(); }
+    bool running() const { return transaction_.has_value() || waiting_; }
 
     // Removes the committed disc of the last run (Cancel after a completed run) when the catalogue
     // still holds that very disc; otherwise forgets it and throws "Disc C0002 is no longer in the
@@ -82,6 +85,7 @@ class DiscCataloguer
   private:
     void AddFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date);
     void undo() noexcept;
+    bool begin();
     void prepareFileInsert();
     qint64 nextFileId();
     void checkWhole(const std::optional<WalkTally>& before);
@@ -105,6 +109,8 @@ class DiscCataloguer
     // The run's rows, for the disc's search index.
     DiscIndexFeed indexFeed_;
     bool discRowWritten_ = false;
+    bool waiting_ = false;
+    bool stopRequested_ = false;
     int lastPosition_ = -1;
     QString discDate_; // the disc row's date, as written
     std::optional<WalkTally> counted_;

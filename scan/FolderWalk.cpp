@@ -68,7 +68,8 @@ WalkTally FolderWalk::run(const QString& path)
         fail(path, error);
     }
     device_ = st.st_dev;
-    push(fd, path, {});
+    path_ = path;
+    push(fd, {});
 
     // Depth first: a subfolder is read whole where its entry is met. The first entry of a
     // folder is handled before any stop test; each further one is fetched, then tested.
@@ -78,9 +79,11 @@ WalkTally FolderWalk::run(const QString& path)
         const dirent* entry = readdir(top.dir.get());
         if (!entry) {
             if (errno != 0)
-                fail(top.path, errno);
+                fail(path_, errno);
             finish(top);
             stack_.pop_back();
+            if (!stack_.empty())
+                path_.truncate(stack_.back().pathSize);
             if (OnFolderRead)
                 OnFolderRead(tally_);
             continue;
@@ -95,18 +98,18 @@ WalkTally FolderWalk::run(const QString& path)
     return tally_;
 }
 
-void FolderWalk::push(int fd, QString path, QByteArray name)
+void FolderWalk::push(int fd, QByteArray name)
 {
     DIR* dir = fdopendir(fd);
     if (!dir) {
         const int error = errno;
         ::close(fd);
-        fail(path, error);
+        fail(path_, error);
     }
     ++tally_.folders;
     Level level;
     level.dir.reset(dir);
-    level.path = std::move(path);
+    level.pathSize = path_.size();
     level.name = std::move(name);
     stack_.push_back(std::move(level));
 }
@@ -117,7 +120,7 @@ void FolderWalk::finish(const Level& level) const
 {
     struct stat st;
     if (fstat(dirfd(level.dir.get()), &st) != 0)
-        fail(level.path, errno);
+        fail(path_, errno);
     if (st.st_nlink != 0)
         return;
     struct stat again;
@@ -125,7 +128,7 @@ void FolderWalk::finish(const Level& level) const
                                          : fstatat(dirfd(stack_[stack_.size() - 2].dir.get()),
                                                    level.name.constData(), &again, AT_SYMLINK_NOFOLLOW) == 0;
     if (!found || again.st_ino != st.st_ino || again.st_dev != st.st_dev)
-        fail(level.path, ENOENT);
+        fail(path_, ENOENT);
 }
 
 void FolderWalk::deny(Level& level)
@@ -148,7 +151,7 @@ void FolderWalk::handle(Level& level, const dirent* entry)
         if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             const int error = errno;
             if (!deniedError(error))
-                fail(level.path + fileNameText(name, qsizetype(std::strlen(name))), error, true);
+                fail(path_ + fileNameText(name, qsizetype(std::strlen(name))), error, true);
             deny(level);
             return;
         }
@@ -179,18 +182,18 @@ void FolderWalk::handle(Level& level, const dirent* entry)
     if (searcher_->OnFile && !haveStat && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         const int error = errno;
         if (!deniedError(error))
-            fail(level.path + name_, error, true);
+            fail(path_ + name_, error, true);
         deny(level);
         ++tally_.deniedFiles;
         return;
     }
     ++tally_.files;
     QString full;
-    full.reserve(level.path.size() + name_.size());
-    full.append(level.path).append(name_);
+    full.reserve(path_.size() + name_.size());
+    full.append(path_).append(name_);
     searcher_->FoundFiles.append(std::move(full));
     if (searcher_->OnFile)
-        searcher_->OnFile(drive_, level.path, name_, qint64(st.st_size),
+        searcher_->OnFile(drive_, path_, name_, qint64(st.st_size),
                           LocalDateTime::fromTime(st.st_mtim.tv_sec));
     if (searcher_->OnPump)
         searcher_->OnPump();
@@ -206,7 +209,7 @@ void FolderWalk::listArchive(const Level& level, const char* name, const QString
     if (!ArchiveLister::isArchiveName(decoded) || stopped())
         return;
     ListedFiles members;
-    const QString archive = level.path + decoded;
+    const QString archive = path_ + decoded;
     const int fd = openat(dirfd(level.dir.get()), name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     QString why = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QString();
     const bool listed = fd >= 0 && archives_->list(fd, archive + QLatin1Char('\\'), members, &why);
@@ -235,13 +238,16 @@ void FolderWalk::decodeName(const char* name)
 
 void FolderWalk::enter(Level& level, const char* name)
 {
-    QString path = level.path + fileNameText(name, qsizetype(std::strlen(name))) + QLatin1Char('\\');
+    // The child's path while it is opened; cut back unless the child is entered.
+    const qsizetype parentSize = path_.size();
+    path_.append(fileNameText(name, qsizetype(std::strlen(name)))).append(QLatin1Char('\\'));
     const int fd = openat(dirfd(level.dir.get()), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         if (!deniedError(error))
-            fail(path, error);
+            fail(path_, error);
         ++tally_.unreadable;
+        path_.truncate(parentSize);
         return;
     }
     // A drive never spans two volumes: a folder on another file system is a mount point, not ours.
@@ -249,12 +255,13 @@ void FolderWalk::enter(Level& level, const char* name)
     if (fstat(fd, &st) != 0) {
         const int error = errno;
         ::close(fd);
-        fail(path, error);
+        fail(path_, error);
     }
     if (st.st_dev != device_) {
         ::close(fd);
+        path_.truncate(parentSize);
         return;
     }
     // `level` lives in the stack, which the push may move.
-    push(fd, std::move(path), QByteArray(name));
+    push(fd, QByteArray(name));
 }

@@ -24,7 +24,9 @@ struct WalkTally {
 
 // One walk or count over one real folder. Both share the traversal so they cannot disagree.
 // The open folders are kept on a stack of their own, so the depth of a disc is bounded by
-// memory and descriptors (one per open level), never by the call stack.
+// memory and descriptors (one per open level), never by the call stack. The levels share one
+// path, grown on the way down and cut on the way up, so that memory grows with the depth, not
+// with its square.
 //
 // A folder the user may not read is skipped and tallied. Any other failure to read a folder
 // or a file (an I/O error, a medium taken out, a folder that went away during the run,
@@ -58,14 +60,14 @@ class FolderWalk
     };
     struct Level {
         std::unique_ptr<DIR, DirCloser> dir;
-        QString path;    // drive-relative, ending in "\"
-        QByteArray name; // the folder's own name in its parent; empty for the start folder
+        qsizetype pathSize = 0; // the length of its path in path_
+        QByteArray name;        // the folder's own name in its parent; empty for the start folder
         bool first = true;
         bool denied = false;
     };
 
     bool stopped() const;
-    void push(int fd, QString path, QByteArray name);
+    void push(int fd, QByteArray name);
     void finish(const Level& level) const;
     void handle(Level& level, const dirent* entry);
     void enter(Level& level, const char* name);
@@ -83,5 +85,6 @@ class FolderWalk
     dev_t device_ = 0;
     WalkTally tally_;
     std::vector<Level> stack_;
+    QString path_; // the folder being read, drive-relative, ending in "\"
     QString name_;
 };

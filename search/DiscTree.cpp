@@ -13,31 +13,32 @@ QString text(const Statement& statement, int column)
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
-// "\photos\2005\" -> "\photos\"; the root has no parent.
-QString parentPath(const QString& path)
+// A stored path's folder names: \photos\2005\ -> photos, 2005; the root has none. Read as the
+// rows are: without its leading or trailing separator a path names the same folders.
+QList<QStringView> namesOf(const QString& path)
 {
-    const qsizetype cut = path.lastIndexOf(QLatin1Char('\\'), path.size() - 2);
-    return cut < 0 ? QStringLiteral("\\") : path.left(cut + 1);
+    QStringView inner(path);
+    if (inner.startsWith(QLatin1Char('\\')))
+        inner = inner.sliced(1);
+    if (inner.isEmpty())
+        return {};
+    if (inner.endsWith(QLatin1Char('\\')))
+        inner.chop(1);
+    return inner.split(QLatin1Char('\\'));
 }
 } // namespace
 
 DiscTree DiscTree::load(Connection& connection, qint64 discId)
 {
     DiscTree tree;
-    tree.folders_.push_back({QString(), QStringLiteral("\\"), -1, {}, 0, 0, 0, 0});
-    tree.byPath_.insert(QStringLiteral("\\"), 0);
+    tree.folders_.push_back({QString(), -1, {}, 0, 0, 0, 0});
     // One row per folder holding files, in the order of the disc's path index.
     Statement select(connection,
                      "select path, count(*), coalesce(sum(dimensione), 0) from files where id_cd = ?1 "
                      "group by path order by path");
     select.bind(1, discId);
     while (select.step()) {
-        QString path = text(select, 0);
-        if (!path.endsWith(QLatin1Char('\\')))
-            path += QLatin1Char('\\');
-        if (!path.startsWith(QLatin1Char('\\')))
-            path.prepend(QLatin1Char('\\'));
-        Folder& folder = tree.folders_[std::size_t(tree.folderOf(path))];
+        Folder& folder = tree.folders_[std::size_t(tree.folderOf(text(select, 0)))];
         folder.files += select.integer(1);
         folder.bytes += select.integer(2);
     }
@@ -60,27 +61,50 @@ DiscTree DiscTree::load(Connection& connection, qint64 discId)
     return tree;
 }
 
+// From the root down, one folder name at a time; missing folders are made on the way.
 int DiscTree::folderOf(const QString& path)
 {
-    const QString key = AsciiCase::lower(path);
-    if (const auto it = byPath_.constFind(key); it != byPath_.cend())
-        return it.value();
-    const int parent = folderOf(parentPath(path));
-    const qsizetype start = parentPath(path).size();
-    Folder folder;
-    folder.name = path.mid(start, path.size() - start - 1);
-    folder.path = path;
-    folder.parent = parent;
-    folders_.push_back(std::move(folder));
-    const int index = int(folders_.size()) - 1;
-    folders_[std::size_t(parent)].children.push_back(index);
-    byPath_.insert(key, index);
-    return index;
+    int at = 0;
+    for (const QStringView name : namesOf(path)) {
+        const auto key = std::make_pair(at, AsciiCase::lower(name.toString()));
+        if (const auto it = byName_.constFind(key); it != byName_.cend()) {
+            at = it.value();
+            continue;
+        }
+        folders_.push_back({name.toString(), at, {}, 0, 0, 0, 0});
+        const int made = int(folders_.size()) - 1;
+        folders_[std::size_t(at)].children.push_back(made);
+        byName_.insert(key, made);
+        at = made;
+    }
+    return at;
+}
+
+QString DiscTree::path(int folder) const
+{
+    std::vector<int> chain;
+    qsizetype length = 1;
+    for (int at = folder; at > 0; at = folders_[std::size_t(at)].parent) {
+        chain.push_back(at);
+        length += folders_[std::size_t(at)].name.size() + 1;
+    }
+    QString path;
+    path.reserve(length);
+    path += QLatin1Char('\\');
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        path.append(folders_[std::size_t(*it)].name).append(QLatin1Char('\\'));
+    return path;
 }
 
 int DiscTree::find(const QString& path) const
 {
-    return byPath_.value(AsciiCase::lower(path), -1);
+    int at = 0;
+    for (const QStringView name : namesOf(path)) {
+        at = byName_.value(std::make_pair(at, AsciiCase::lower(name.toString())), -1);
+        if (at < 0)
+            return -1;
+    }
+    return at;
 }
 
 std::vector<DiscTree::File> DiscTree::files(Connection& connection, qint64 discId, const QString& path)

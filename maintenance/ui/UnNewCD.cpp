@@ -65,6 +65,10 @@ TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters,
     UnreadableLabel->setObjectName(QStringLiteral("UnreadableLabel"));
     StatusBar1->addPermanentWidget(UnreadableLabel);
     UnreadableLabel->hide();
+    WaitingLabel = new QLabel(QStringLiteral("Waiting for another cataloguing run…"), StatusBar1);
+    WaitingLabel->setObjectName(QStringLiteral("WaitingLabel"));
+    StatusBar1->addWidget(WaitingLabel, 1);
+    WaitingLabel->hide();
 
     RootLabel = new QLabel(StatusBar1);
     RootLabel->setObjectName(QStringLiteral("RootLabel"));
@@ -86,6 +90,7 @@ TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters,
     events.runStarted = [this] { RunStarted(); };
     events.progress = [this](int position) { JvXPProgressBar1->setValue(position); };
     events.runEnded = [this](bool) { RunEnded(); };
+    events.waiting = [this] { Waiting(); };
     cataloguer_->setEvents(std::move(events));
     // The Stop button and the bar's repaints are handled between files.
     cataloguer_->searcher().OnPump = [] { QCoreApplication::processEvents(); };
@@ -201,6 +206,7 @@ void TfrmNewCD::startRun()
 
 void TfrmNewCD::runFailed()
 {
+    WaitingLabel->hide();
     // The cataloguer has already removed the disc.
     cataloguer_->NewDiscId = 0;
     ComboBox1->setEnabled(true);
@@ -214,13 +220,23 @@ void TfrmNewCD::stopRun()
     ComboBox1->setEnabled(true);
 }
 
+void TfrmNewCD::Waiting()
+{
+    // Stop ends the wait as it ends a run; the type is already taken.
+    ComboBox1->setEnabled(false);
+    SpeedButton3->setText(kStop);
+    WaitingLabel->show();
+}
+
 void TfrmNewCD::RunStarted()
 {
+    WaitingLabel->hide();
     SpeedButton3->setText(kStop);
 }
 
 void TfrmNewCD::RunEnded()
 {
+    WaitingLabel->hide();
     JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
     SpeedButton3->setText(kStart);
 }

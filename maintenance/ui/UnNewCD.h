@@ -48,6 +48,8 @@ class TfrmNewCD : public MaintenanceDialog
     QLabel* UnreadableLabel;
     // The folder or image read in place of the drive; shown only while there is one.
     QLabel* RootLabel;
+    // Shown in the status bar while the run waits for another run's hold on the catalogue.
+    QLabel* WaitingLabel;
 
     DiscCataloguer& cataloguer() { return *cataloguer_; }
     // Whether runs enter folders whose names begin with "."; read afresh for every run.
@@ -65,6 +67,7 @@ class TfrmNewCD : public MaintenanceDialog
     void startRun();
     void stopRun();
     void RunStarted();
+    void Waiting();
     void RunEnded();
     void runFailed();
     void showUnreadable(qint64 folders);

@@ -20,7 +20,7 @@
 
 namespace
 {
-constexpr int kPathRole = Qt::UserRole;       // a folder item's stored path
+constexpr int kFolderRole = Qt::UserRole;     // a folder item's folder in the disc's tree
 constexpr int kLoadedRole = Qt::UserRole + 1; // its files are in the tree
 
 QString bytes(qint64 value)
@@ -99,7 +99,8 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
     LabelError->clear();
     TreeFolders->clear();
     Transaction read(catalogue_.connection(), Transaction::Kind::Deferred);
-    const DiscTree tree = DiscTree::load(catalogue_.connection(), disc.id);
+    tree_ = DiscTree::load(catalogue_.connection(), disc.id);
+    const DiscTree& tree = tree_;
     const std::optional<DiscRecord> record = DiscRecords::find(catalogue_.connection(), disc);
     const DiscTree::Folder& root = tree.folders().front();
 
@@ -142,7 +143,7 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
         item->setText(2, bytes(folder.allBytes));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-        item->setData(0, kPathRole, folder.path);
+        item->setData(0, kFolderRole, int(i));
         if (folder.files > 0)
             item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
         items[i] = item;
@@ -164,7 +165,7 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
     QTreeWidgetItem* current = folder;
     for (int i = 0; i < folder->childCount(); ++i) {
         QTreeWidgetItem* child = folder->child(i);
-        if (!child->data(0, kPathRole).isValid() && child->text(0) == name) {
+        if (!child->data(0, kFolderRole).isValid() && child->text(0) == name) {
             current = child;
             break;
         }
@@ -178,10 +179,14 @@ void TfrmDiscDetails::loadFiles(QTreeWidgetItem* folder)
     if (folder->data(0, kLoadedRole).toBool())
         return;
     folder->setData(0, kLoadedRole, true);
+    const int at = folder->data(0, kFolderRole).toInt();
+    // Most folders of a deep disc hold only folders: no statement for them.
+    if (tree_.folders()[std::size_t(at)].files == 0)
+        return;
     try {
         QList<QTreeWidgetItem*> files;
         for (const DiscTree::File& file :
-             DiscTree::files(catalogue_.connection(), disc_.id, folder->data(0, kPathRole).toString())) {
+             DiscTree::files(catalogue_.connection(), disc_.id, tree_.path(at))) {
             auto* item = new QTreeWidgetItem({file.name, QString(), bytes(file.size), file.date});
             item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
             files.append(item);

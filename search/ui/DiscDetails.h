@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/DiscStore.h"
+#include "search/DiscTree.h"
 
 #include <QDialog>
 
@@ -43,4 +44,5 @@ class TfrmDiscDetails : public QDialog
 
     Catalogue& catalogue_;
     DiscStore::DiscRow disc_;
+    DiscTree tree_; // the disc's folders, which the folder items stand for by index
 };

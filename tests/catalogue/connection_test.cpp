@@ -42,6 +42,7 @@ void ConnectionTest::refusesWhatIsNotACatalogue_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::newRow("missing file") << "missing";
+    QTest::newRow("empty file") << "empty";
     QTest::newRow("text file") << "text";
     QTest::newRow("database of another program") << "foreign";
     QTest::newRow("catalogue without files table") << "half";
@@ -69,13 +70,25 @@ void ConnectionTest::refusesWhatIsNotACatalogue()
         sql("create table cd (id integer primary key, etichetta text, tipo text, data text)");
     } else if (kind == QLatin1String("folder")) {
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("archive.mdb")));
+    } else if (kind == QLatin1String("empty")) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
     }
-    Connection connection;
-    QVERIFY_THROWS_EXCEPTION(TessaroError, connection.connect(path));
-    QVERIFY(!connection.connected());
-    // Connecting never creates or changes the file.
-    if (kind == QLatin1String("missing"))
-        QVERIFY(!QFile::exists(path));
+    const auto contents = [&path] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = contents();
+    const QStringList filesBefore = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+    // Connecting, for reading or for writing (as the window does), never creates or changes the file.
+    for (const auto access : {Connection::Access::ReadWrite, Connection::Access::ReadOnly}) {
+        Connection connection;
+        QVERIFY_THROWS_EXCEPTION(TessaroError, connection.connect(path, access));
+        QVERIFY(!connection.connected());
+        QCOMPARE(QFile::exists(path), kind != QLatin1String("missing"));
+        QCOMPARE(contents(), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), filesBefore);
+    }
 }
 
 void ConnectionTest::createRefusesAnExistingFile()

@@ -1,6 +1,7 @@
 #include "catalogue/Connection.h"
 #include "catalogue/Query.h"
 #include "catalogue/Schema.h"
+#include "catalogue/Transaction.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,8 +9,10 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 #include <csignal>
+#include <optional>
 
 // A cataloguing run in a child process (tessaro-cli add) killed or interrupted at random
 // moments: afterwards the catalogue holds whole discs only and no file row without its disc.
@@ -20,6 +23,10 @@ class KilledRunTest : public QObject
     void initTestCase();
     void killedRunsLeaveNoTrace();
     void ctrlCStopsAndRemovesTheDisc();
+    void terminationKeepsACommittedDiscReported_data();
+    void terminationKeepsACommittedDiscReported();
+    void anotherRunsLockIsWaitedFor_data();
+    void anotherRunsLockIsWaitedFor();
 
   private:
     QProcess* startAdd();
@@ -156,6 +163,130 @@ void KilledRunTest::ctrlCStopsAndRemovesTheDisc()
         checkCatalogue(discs);
     }
     QVERIFY(interrupted >= 2);
+}
+
+void KilledRunTest::terminationKeepsACommittedDiscReported_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+// SIGTERM and SIGHUP (a wrapper such as timeout, a closed terminal) at random moments, and just
+// after the disc's commit: either the run reports its disc and succeeds, or it ends by the
+// signal and the catalogue holds no trace of it. Never a disc kept without its report.
+void KilledRunTest::terminationKeepsACommittedDiscReported()
+{
+    QFETCH(int, signal);
+    Connection watcher;
+    watcher.connect(catalogue_, Connection::Access::ReadOnly);
+    Query query(watcher);
+    const auto discsNow = [&query] {
+        query.openWith(QStringLiteral("select count(*) from cd"));
+        const qint64 count = query.value(0).toLongLong();
+        query.close();
+        return count;
+    };
+    qint64 discs = discsNow();
+    int signalled = 0;
+    int afterCommit = 0;
+    for (int round = 0; round < 8; ++round) {
+        QScopedPointer<QProcess> process(startAdd());
+        const pid_t pid = pid_t(process->processId());
+        if (round % 2 == 0) {
+            const int delay = int(QRandomGenerator::global()->bounded(qMax<qint64>(fullRunMs_, 50)));
+            if (!process->waitForFinished(delay))
+                ::kill(pid, signal);
+        } else {
+            // The moment the disc shows in the catalogue, the run has committed it.
+            while (process->state() == QProcess::Running && discsNow() == discs)
+                QThread::msleep(1);
+            if (process->state() == QProcess::Running) {
+                ::kill(pid, signal);
+                ++afterCommit;
+            }
+        }
+        QVERIFY(process->waitForFinished(30000));
+        const qint64 now = discsNow();
+        const QByteArray out = process->readAllStandardOutput();
+        if (process->exitStatus() == QProcess::CrashExit) {
+            QCOMPARE(process->exitCode(), signal);
+            QVERIFY2(
+                now == discs,
+                qPrintable(QStringLiteral("round %1: ended by the signal with its disc kept").arg(round)));
+            QVERIFY(out.isEmpty());
+            ++signalled;
+        } else {
+            QVERIFY2(process->exitCode() == 0, process->readAllStandardError().constData());
+            QCOMPARE(now, discs + 1);
+            QCOMPARE(out, QStringLiteral("New CD ID: C%1\n%2 files found\n")
+                              .arg(now, 4, 10, QLatin1Char('0'))
+                              .arg(files_)
+                              .toUtf8());
+        }
+        discs = now;
+        checkCatalogue(discs);
+    }
+    qInfo("%d of 8 runs ended by the signal, %d signalled after the commit", signalled, afterCommit);
+    QVERIFY(signalled >= 1);
+    QVERIFY(afterCommit >= 2);
+}
+
+void KilledRunTest::anotherRunsLockIsWaitedFor_data()
+{
+    QTest::addColumn<int>("signal"); // 0: the lock is let go
+    QTest::addColumn<int>("holdMs");
+    // Longer than SQLite's own wait of five seconds.
+    QTest::newRow("held 6 s, then let go") << 0 << 6000;
+    QTest::newRow("Ctrl+C while waiting") << int(SIGINT) << 300;
+    QTest::newRow("SIGTERM while waiting") << int(SIGTERM) << 300;
+}
+
+// A run that finds another run's write lock waits for as long as it is held, says so, and
+// Ctrl+C or SIGTERM end the wait as they end a run, with nothing written.
+void KilledRunTest::anotherRunsLockIsWaitedFor()
+{
+    QFETCH(int, signal);
+    QFETCH(int, holdMs);
+    const qint64 discs = discCount();
+    Connection other;
+    other.connect(catalogue_);
+    std::optional<Transaction> held;
+    held.emplace(other);
+    QScopedPointer<QProcess> process(startAdd());
+    QByteArray err;
+    QElapsedTimer clock;
+    clock.start();
+    while (!err.contains("Waiting for another cataloguing run\u2026\n") && clock.elapsed() < 60000) {
+        const bool ended = process->waitForFinished(20);
+        err += process->readAllStandardError();
+        QVERIFY2(!ended, err.constData());
+    }
+    QVERIFY2(err.contains("Waiting for another cataloguing run"), err.constData());
+    QVERIFY(!process->waitForFinished(holdMs));
+    if (signal == 0) {
+        held.reset();
+        QVERIFY(process->waitForFinished(60000));
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QVERIFY2(process->exitCode() == 0, process->readAllStandardError().constData());
+        QVERIFY(process->readAllStandardOutput().startsWith("New CD ID: C"));
+        checkCatalogue(discs + 1);
+        return;
+    }
+    ::kill(pid_t(process->processId()), signal);
+    clock.restart();
+    QVERIFY(process->waitForFinished(30000));
+    qInfo("ended %lld ms after the signal", clock.elapsed());
+    if (signal == SIGINT) {
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 130);
+    } else {
+        QCOMPARE(process->exitStatus(), QProcess::CrashExit);
+        QCOMPARE(process->exitCode(), signal);
+    }
+    QVERIFY(process->readAllStandardOutput().isEmpty());
+    held.reset();
+    checkCatalogue(discs);
 }
 
 QTEST_GUILESS_MAIN(KilledRunTest)

@@ -1,3 +1,4 @@
+#include "catalogue/Transaction.h"
 #include "common/TessaroError.h"
 #include "maintenance/ui/UnNewCD.h"
 #include "tests/maintenance/MaintenanceFixture.h"
@@ -68,6 +69,8 @@ class NewCdTest : public QObject
     void resetAfterCompletedRun();
     void sameDiscAgainAsksFirst_data();
     void sameDiscAgainAsksFirst();
+    void waitsForAnotherRunsLock_data();
+    void waitsForAnotherRunsLock();
 };
 
 void NewCdTest::controlsSitAtTheirPlaces()
@@ -366,6 +369,56 @@ void NewCdTest::sameDiscAgainAsksFirst()
             QStringLiteral("This disc looks like C0001, catalogued on %1; catalogue it again?").arg(date)});
     QCOMPARE(rig.count("cd"), answer ? 2 : 1);
     QCOMPARE(rig.messages.messages.isEmpty(), !answer);
+}
+
+void NewCdTest::waitsForAnotherRunsLock_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("Stop ends the wait") << true;
+    QTest::newRow("the other run ends") << false;
+}
+
+// Another run holds the catalogue: the window says it waits and keeps answering; Stop ends the
+// wait with nothing written, and the run goes on once the other one has ended.
+void NewCdTest::waitsForAnotherRunsLock()
+{
+    QFETCH(bool, stop);
+    Rig rig;
+    rig.drive.addFiles(3);
+    Connection other;
+    other.connect(rig.host.catalogue.path());
+    std::optional<Transaction> held;
+    held.emplace(other);
+    bool sawWaiting = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (rig.dialog.WaitingLabel->isHidden())
+            return;
+        watch.stop();
+        sawWaiting =
+            rig.dialog.SpeedButton3->text() == QStringLiteral("Stop") && !rig.dialog.ComboBox1->isEnabled();
+        if (stop)
+            rig.dialog.SpeedButton3->click();
+        else
+            held.reset();
+    });
+    watch.start(20);
+    rig.dialog.SpeedButton3->click();
+    QVERIFY(sawWaiting);
+    QVERIFY(rig.dialog.WaitingLabel->isHidden());
+    if (stop) {
+        QVERIFY(rig.messages.messages.isEmpty());
+        QCOMPARE(rig.count("cd"), 0);
+        QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
+        QVERIFY(rig.dialog.SpeedButton3->isEnabled());
+        QVERIFY(rig.dialog.ComboBox1->isEnabled());
+        // Nothing was left half begun: the next run goes through.
+        held.reset();
+        rig.dialog.SpeedButton3->click();
+    }
+    QCOMPARE(rig.messages.messages,
+             (QStringList{QStringLiteral("New CD ID: C0001"), QStringLiteral("3 files found")}));
+    QCOMPARE(rig.count("files"), 3);
 }
 
 QTEST_MAIN(NewCdTest)
