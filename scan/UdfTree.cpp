@@ -2,6 +2,7 @@
 
 #include "common/TessaroError.h"
 #include "scan/ArchiveLister.h"
+#include "scan/FileNameText.h"
 #include "scan/SectorFile.h"
 
 #include <QDateTime>
@@ -163,7 +164,7 @@ namespace
 {
 QString udfName(const char* mutf8)
 {
-    return mutf8 ? QString::fromUtf8(mutf8) : QString();
+    return mutf8 ? fileNameText(QByteArray(mutf8)) : QString();
 }
 
 struct DirCloser {
@@ -311,7 +312,7 @@ UdfTree::~UdfTree()
 QString UdfTree::label() const
 {
     const QString logical = logicalVolumeId(*input_->sectors);
-    return (logical.isNull() ? udfName(udfread_get_volume_id(udf_)) : logical).trimmed();
+    return (logical.isNull() ? QString::fromUtf8(udfread_get_volume_id(udf_)) : logical).trimmed();
 }
 
 bool UdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notListed)
@@ -387,13 +388,11 @@ bool UdfTree::read(ListedFiles& out, const ImageReading& how, qint64& notListed)
         out.push_back(std::move(file));
         if (how.archives && ArchiveLister::isArchiveName(name)) {
             UDFFILE* data = opened.get();
-            const ArchiveLister::Reader reader = [data, &how](char* buffer, qint64 size) -> qint64 {
-                if (how.stop())
-                    return -1;
+            const ArchiveLister::Reader reader = [data](char* buffer, qint64 size) -> qint64 {
                 const ssize_t got = udfread_file_read(data, buffer, size_t(size));
                 return got < 0 ? -1 : qint64(got);
             };
-            if (!how.archives->list(reader, inside, out))
+            if (!how.archives->list(reader, inside, out, how.going))
                 ++notListed;
         }
     }
