@@ -8,8 +8,8 @@
 #include <archive_entry.h>
 #include <cerrno>
 #include <memory>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -103,14 +103,14 @@ struct ArchiveLister::Source {
             archive_set_error(a, ECANCELED, "over a limit");
             return -1;
         }
-        const la_ssize_t got = archive_read_data(self->packed, self->buffer.get(), size_t(kBlock));
+        const la_ssize_t got = archive_read_data(self->packed, self->unpackedBuffer.get(), size_t(kBlock));
         if (got < 0) {
             const char* why = archive_error_string(self->packed);
             archive_set_error(a, EIO, "%s", why ? why : "read error");
             return -1;
         }
         self->unpacked += got;
-        *block = self->buffer.get();
+        *block = self->unpackedBuffer.get();
         return got;
     }
 
@@ -124,7 +124,9 @@ struct ArchiveLister::Source {
     archive* packed = nullptr; // the decompressing stage, for a compressed archive
     QElapsedTimer clock;
     bool refused = false;
+    // libarchive keeps using a block until the next read: each stage has a buffer of its own.
     std::unique_ptr<char[]> buffer{new char[kBlock]};
+    std::unique_ptr<char[]> unpackedBuffer{new char[kBlock]};
 };
 
 bool ArchiveLister::isArchiveName(const QString& name)
@@ -166,7 +168,8 @@ bool ArchiveLister::list(int fd, const QString& folder, ListedFiles& out, const 
     return listSource(source, folder, out);
 }
 
-bool ArchiveLister::list(const Reader& reader, const QString& folder, ListedFiles& out, const Going& going) const
+bool ArchiveLister::list(const Reader& reader, const QString& folder, ListedFiles& out,
+                         const Going& going) const
 {
     // An archive held elsewhere cannot seek (7z and zip keep their directories at the end):
     // it is read into memory, up to a limit, and listed from there.

@@ -216,8 +216,8 @@ void FolderWalk::listArchive(const Level& level, const char* name, const QString
         ::close(fd);
         return;
     }
-    const bool listed = fd >= 0 && archives_->list(fd, archive + QLatin1Char('\\'), members,
-                                                   ListedWalk::going(searcher_));
+    const bool listed =
+        fd >= 0 && archives_->list(fd, archive + QLatin1Char('\\'), members, ListedWalk::going(searcher_));
     if (fd >= 0)
         ::close(fd);
     if (!listed) {
