@@ -204,15 +204,16 @@ bool ArchiveLister::listSource(Source& source, const QString& folder, ListedFile
     archive_read_set_read_callback(packed.get(), &Source::read);
     archive_read_set_skip_callback(packed.get(), &Source::skip);
     archive_read_set_seek_callback(packed.get(), &Source::seek);
-    if (archive_read_open1(packed.get()) != ARCHIVE_OK)
-        return false;
+    // Data the raw format refuses (an empty file) is no compressed data either.
+    const bool compressed = archive_read_open1(packed.get()) == ARCHIVE_OK &&
+                            archive_filter_code(packed.get(), 0) != ARCHIVE_FILTER_NONE;
 
     ArchiveHandle a(archive_read_new());
     if (!a)
         return false;
     archive_read_support_format_all(a.get());
     archive_read_set_callback_data(a.get(), &source);
-    if (archive_filter_code(packed.get(), 0) == ARCHIVE_FILTER_NONE) {
+    if (!compressed) {
         // Read directly, seeking: zip and 7z are listed from their directories, and members'
         // data is skipped, not read.
         packed.reset();
