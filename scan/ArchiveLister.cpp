@@ -48,8 +48,8 @@ struct ArchiveLister::Source {
     bool over()
     {
         if (!refused)
-            refused = unpacked > limits.bytesUnpacked || clock.elapsed() > limits.milliseconds ||
-                      (going && !going());
+            refused = unpacked > std::max(limits.bytesUnpacked, limits.unpackedRatio * size) ||
+                      clock.elapsed() > limits.milliseconds || (going && !going());
         return refused;
     }
 

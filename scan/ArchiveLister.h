@@ -21,7 +21,11 @@ struct ArchiveLimits {
     int milliseconds = 10000;                 // per archive
     int nameLength = 1024;                    // characters of a member's full name
     qint64 bytesInMemory = qint64(256) << 20; // an archive read from an image, not from a file
-    qint64 bytesUnpacked = qint64(1) << 30;   // decompressed from a compressed archive (.tar.gz)
+    // Bytes decompressed from a compressed archive (a .tar.gz is read through): this many, or
+    // the archive's own size times unpackedRatio when that is more. A bomb, small and declaring
+    // gigabytes, ends here whatever the machine's load; a big real archive at the time limit.
+    qint64 bytesUnpacked = qint64(256) << 20;
+    qint64 unpackedRatio = 32;
 };
 
 class ArchiveLister
