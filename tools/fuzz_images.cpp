@@ -35,7 +35,7 @@ ArchiveLimits limits()
     l.members = 2000;
     l.milliseconds = 20000;
     l.bytesInMemory = qint64(8) << 20;
-    l.bytesUnpacked = qint64(32) << 20;
+    l.bytesUnpacked = qint64(8) << 20;
     return l;
 }
 
