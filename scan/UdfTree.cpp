@@ -290,8 +290,28 @@ struct UdfTree::Input {
     }
 };
 
+namespace
+{
+// libudfread looks for the file set descriptor block by block through the extent the logical
+// volume records, logging each miss, and never asks the image's size or whether the extent's
+// partition exists: a hostile four-gigabyte extent held it for tens of seconds, out of reach
+// of Stop. The extent must name a partition map and fit in the image.
+bool fileSetExtentFits(const SectorFile& sectors)
+{
+    unsigned char lvd[SectorFile::kSector];
+    if (!newestLogicalVolume(sectors, lvd))
+        return true;
+    const quint32 length = le32(lvd + 248);
+    const unsigned partition = le16(lvd + 256);
+    return partition < le32(lvd + 268) &&
+           length / SectorFile::kSector <= sectors.size() / SectorFile::kSector;
+}
+} // namespace
+
 UdfTree::UdfTree(const QString& image, const SectorFile& sectors) : image_(image), input_(new Input)
 {
+    if (!fileSetExtentFits(sectors))
+        fail(image, QStringLiteral("the UDF file system cannot be read"));
     input_->base = {nullptr, &Input::read, &Input::size};
     input_->sectors = &sectors;
     udf_ = udfread_init();
