@@ -2,6 +2,7 @@
 
 #include "common/TessaroError.h"
 #include "scan/ArchiveLister.h"
+#include "scan/FileNameText.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -34,7 +35,7 @@ QString udfName(const char* raw)
     const QByteArrayView bytes(raw);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString name = utf8(bytes);
-    return utf8.hasError() ? QString::fromLatin1(bytes) : name;
+    return nameWithoutSeparator(utf8.hasError() ? QString::fromLatin1(bytes) : name);
 }
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "common/TessaroError.h"
 #include "scan/ArchiveLister.h"
 #include "scan/CdioUdfTree.h"
+#include "scan/FileNameText.h"
 #include "scan/SectorFile.h"
 #include "scan/UdfTree.h"
 #include "scan/VolumeLabel.h"
@@ -185,14 +186,6 @@ class IsoReader
             fail(image_, QStringLiteral("the image is truncated"));
     }
 
-    static QString entryName(archive_entry* entry)
-    {
-        if (const char* utf8 = archive_entry_pathname_utf8(entry))
-            return QString::fromUtf8(utf8);
-        const char* raw = archive_entry_pathname(entry);
-        return raw ? QString::fromUtf8(raw) : QString();
-    }
-
     // Iterative: a hostile image may nest folders thousands deep.
     Folder& folderOf(const QString& path)
     {
@@ -215,24 +208,26 @@ class IsoReader
         return folders_[path];
     }
 
+    // Folders are keyed by their names on the image joined with "/"; a "\\" inside a name is
+    // part of the name (see fileNameText), never a step.
     void add(archive* a, archive_entry* entry, ImageTally& tally)
     {
-        QString full = entryName(entry);
-        while (full.endsWith(QLatin1Char('/')))
-            full.chop(1);
-        if (full.isEmpty() || full == QLatin1String("."))
+        const QStringList names = ArchiveLister::entryPathNames(entry);
+        if (names.isEmpty() || (names.size() == 1 && names.first() == QLatin1String(".")))
             return;
+        const QString full = names.join(QLatin1Char('/'));
         if (archive_entry_filetype(entry) == AE_IFDIR) {
             folderOf(full);
             return;
         }
         const qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
         Folder::Entry e;
-        e.name = slash < 0 ? full : full.mid(slash + 1);
+        e.name = names.last();
         e.file.size = qint64(archive_entry_size(entry));
         // A Rock Ridge hard link is reported once with its data; the other names show the same file.
-        if (const char* target = archive_entry_hardlink(entry)) {
-            const auto it = sizes_.find(QString::fromUtf8(target));
+        if (archive_entry_hardlink(entry)) {
+            const QString target = ArchiveLister::entryHardlinkNames(entry).join(QLatin1Char('/'));
+            const auto it = sizes_.find(target);
             if (it != sizes_.end())
                 e.file.size = it->second;
         }
@@ -240,14 +235,12 @@ class IsoReader
         e.file.modified = qint64(archive_entry_mtime(entry));
         if (how_.archives && archive_entry_filetype(entry) == AE_IFREG &&
             ArchiveLister::isArchiveName(e.name)) {
-            const ArchiveLister::Reader reader = [a, this](char* buffer, qint64 size) -> qint64 {
-                if (how_.stop())
-                    return -1;
+            const ArchiveLister::Reader reader = [a](char* buffer, qint64 size) -> qint64 {
                 const la_ssize_t got = archive_read_data(a, buffer, size_t(size));
                 return got < 0 ? -1 : qint64(got);
             };
             // Members' folder: filled in when the tree is emitted, once the archive's path is known.
-            if (QString why; !how_.archives->list(reader, QString(), e.members, &why))
+            if (QString why; !how_.archives->list(reader, QString(), e.members, &why, how_.going))
                 tally.unlisted.push_back(
                     {QLatin1Char('\\') + QString(full).replace(QLatin1Char('/'), QLatin1Char('\\')), why});
         }
@@ -259,17 +252,17 @@ class IsoReader
     {
         struct Level {
             Folder* folder;
-            QString path;
-            QString prefix;
+            QString path; // drive-relative, ending in "\\"
+            QString key;  // the folder's key in folders_
             std::size_t next;
         };
-        const auto enter = [](Folder& folder, const QString& path) {
+        const auto enter = [](Folder& folder, const QString& path, const QString& key) {
             std::stable_sort(folder.entries.begin(), folder.entries.end(),
                              [](const Folder::Entry& x, const Folder::Entry& y) { return x.name < y.name; });
-            return Level{&folder, path, path.mid(1).replace(QLatin1Char('\\'), QLatin1Char('/')), 0};
+            return Level{&folder, path, key, 0};
         };
         std::vector<Level> stack;
-        stack.push_back(enter(root, rootPath));
+        stack.push_back(enter(root, rootPath, QString()));
         tally.folders.push_back(rootPath);
         while (!stack.empty()) {
             Level& level = stack.back();
@@ -281,9 +274,10 @@ class IsoReader
             if (e.folder) {
                 if (!e.name.startsWith(QLatin1Char('.')) || how_.dotFolders) {
                     const QString path = level.path + e.name + QLatin1Char('\\');
-                    Folder& sub = folders_[level.prefix + e.name];
+                    const QString key = level.key.isEmpty() ? e.name : level.key + QLatin1Char('/') + e.name;
                     tally.folders.push_back(path);
-                    stack.push_back(enter(sub, path));
+                    // `level` lives in the stack, which the push may move.
+                    stack.push_back(enter(folders_[key], path, key));
                 }
                 continue;
             }
@@ -344,6 +338,9 @@ void checkReadable(const QString& file)
     const QFileInfo info(file);
     if (!info.exists())
         fail(file, QStringLiteral("no such file"));
+    // Checked without opening it: a FIFO would hold the run until a writer came.
+    if (!info.isFile())
+        fail(file, QStringLiteral("it is not a regular file"));
     if (!info.isReadable())
         fail(file, QStringLiteral("permission denied"));
 }

@@ -21,11 +21,33 @@ QString windows1252(const char* name, qsizetype size)
 }
 } // namespace
 
+QString nameWithoutSeparator(QString name)
+{
+    if (name.contains(QLatin1Char('\\')))
+        name.replace(QLatin1Char('\\'), QChar(kBackslashInName));
+    return name;
+}
+
 QString fileNameText(const char* name, qsizetype size)
 {
     QString text = QString::fromUtf8(name, size);
     // Qt puts U+FFFD for every byte it cannot read; a name may also spell U+FFFD itself.
-    if (!text.contains(QChar::ReplacementCharacter) || text.toUtf8() == QByteArrayView(name, size))
-        return text;
-    return windows1252(name, size);
+    if (text.contains(QChar::ReplacementCharacter) && text.toUtf8() != QByteArrayView(name, size))
+        text = windows1252(name, size);
+    return nameWithoutSeparator(std::move(text));
+}
+
+QStringList pathNameTexts(QByteArrayView path)
+{
+    QStringList names;
+    qsizetype start = 0;
+    while (start <= path.size()) {
+        qsizetype end = path.indexOf('/', start);
+        if (end < 0)
+            end = path.size();
+        if (end > start)
+            names.append(fileNameText(path.data() + start, end - start));
+        start = end + 1;
+    }
+    return names;
 }

@@ -156,7 +156,7 @@ void FolderWalk::handle(Level& level, const dirent* entry)
             return;
         }
         haveStat = true;
-        type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
     }
     if (type == DT_DIR) {
         if (options_.recursive && !dotOrDotDot(name) && (name[0] != '.' || options_.dotFolders))
@@ -170,7 +170,7 @@ void FolderWalk::handle(Level& level, const dirent* entry)
             all && !archives_ ? QString() : fileNameText(name, qsizetype(std::strlen(name)));
         if (all || pattern_.matches(decoded)) {
             ++tally_.files;
-            if (archives_)
+            if (archives_ && type == DT_REG)
                 listArchive(level, name, decoded);
         }
         return;
@@ -197,7 +197,9 @@ void FolderWalk::handle(Level& level, const dirent* entry)
                           LocalDateTime::fromTime(st.st_mtim.tv_sec));
     if (searcher_->OnPump)
         searcher_->OnPump();
-    if (archives_)
+    // A FIFO, a device or a link named like an archive is the file it is: opening a FIFO to
+    // read it would wait for a writer for ever.
+    if (archives_ && type == DT_REG)
         listArchive(level, name, name_);
 }
 
@@ -210,9 +212,16 @@ void FolderWalk::listArchive(const Level& level, const char* name, const QString
         return;
     ListedFiles members;
     const QString archive = path_ + decoded;
-    const int fd = openat(dirfd(level.dir.get()), name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // The entry said a regular file; one put in its place since is never waited on.
+    const int fd = openat(dirfd(level.dir.get()), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        return;
+    }
     QString why = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QString();
-    const bool listed = fd >= 0 && archives_->list(fd, archive + QLatin1Char('\\'), members, &why);
+    const bool listed = fd >= 0 && archives_->list(fd, archive + QLatin1Char('\\'), members, &why,
+                                                   ListedWalk::going(searcher_));
     if (fd >= 0)
         ::close(fd);
     if (!listed) {
@@ -223,12 +232,13 @@ void FolderWalk::listArchive(const Level& level, const char* name, const QString
     tally_.members += ListedWalk::report(searcher_, members, drive_, QStringLiteral("\\"), pattern_, true);
 }
 
-// Most names are ASCII, which Latin-1 decodes into the buffer without a new allocation.
+// Most names are ASCII without a "\", which Latin-1 decodes into the buffer without a new
+// allocation.
 void FolderWalk::decodeName(const char* name)
 {
     const qsizetype size = qsizetype(std::strlen(name));
     for (qsizetype i = 0; i < size; ++i)
-        if (static_cast<unsigned char>(name[i]) >= 0x80) {
+        if (static_cast<unsigned char>(name[i]) >= 0x80 || name[i] == '\\') {
             name_ = fileNameText(name, size);
             return;
         }

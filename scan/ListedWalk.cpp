@@ -33,21 +33,24 @@ qint64 ListedWalk::report(TFileSearcher* searcher, const ListedFiles& files, con
     return count;
 }
 
+std::function<bool()> ListedWalk::going(TFileSearcher* searcher)
+{
+    if (!searcher)
+        return {};
+    return [searcher, sincePump = QElapsedTimer()]() mutable {
+        if (!sincePump.isValid() || sincePump.elapsed() >= 10) {
+            if (searcher->OnPump)
+                searcher->OnPump();
+            sincePump.start();
+        }
+        return !searcher->Stopped;
+    };
+}
+
 WalkTally ListedWalk::image(TFileSearcher* searcher, const QString& file, ImageReading how,
                             const QString& drive, const QString& path, const QString& pattern, bool recursive)
 {
-    // Reading a big image's tree takes a while: the caller's pump runs at its start and then
-    // every few milliseconds, not for each entry, which would slow the reading down.
-    QElapsedTimer sincePump;
-    if (searcher)
-        how.going = [searcher, &sincePump] {
-            if (!sincePump.isValid() || sincePump.elapsed() >= 10) {
-                if (searcher->OnPump)
-                    searcher->OnPump();
-                sincePump.start();
-            }
-            return !searcher->Stopped;
-        };
+    how.going = going(searcher);
     const DiscImage disc(file, how);
     if (searcher) {
         for (const UnlistedArchive& archive : disc.tally().unlisted)

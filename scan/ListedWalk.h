@@ -5,6 +5,7 @@
 #include "scan/ListedFile.h"
 
 #include <QString>
+#include <functional>
 
 class TFileSearcher;
 class WildcardPattern;
@@ -18,6 +19,11 @@ namespace ListedWalk
 // right in it when not recursive) whose names match the pattern.
 qint64 report(TFileSearcher* searcher, const ListedFiles& files, const QString& drive, const QString& path,
               const WildcardPattern& pattern, bool recursive);
+
+// A test for long readings (an image's tree, one archive): it runs the searcher's pump at its
+// first call and then every few milliseconds, not on each call, which would slow the reading
+// down, and answers false once the run is to stop. Empty without a searcher.
+std::function<bool()> going(TFileSearcher* searcher);
 
 // Walks or counts an image file standing for the drive's root: the files reported (or counted)
 // and the image's folders at and below the path. Archives on it are listed when a lister is

@@ -6,12 +6,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// Opened without waiting: a FIFO in the image's place (or named by a cue sheet) would wait for a
+// writer for ever. Anything but a regular file is no image and stays closed.
 SectorFile::SectorFile(const QString& path, qint64 sectorSize, qint64 dataOffset)
-    : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)), sectorSize_(sectorSize),
-      dataOffset_(dataOffset)
+    : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)),
+      sectorSize_(sectorSize), dataOffset_(dataOffset)
 {
     struct stat st;
-    if (fd_ >= 0 && fstat(fd_, &st) == 0)
+    if (fd_ >= 0 && (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (fd_ >= 0)
         size_ = qint64(st.st_size) / sectorSize_ * kSector;
 }
 

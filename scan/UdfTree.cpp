@@ -2,6 +2,7 @@
 
 #include "common/TessaroError.h"
 #include "scan/ArchiveLister.h"
+#include "scan/FileNameText.h"
 #include "scan/SectorFile.h"
 
 #include <QDateTime>
@@ -163,7 +164,7 @@ namespace
 {
 QString udfName(const char* mutf8)
 {
-    return mutf8 ? QString::fromUtf8(mutf8) : QString();
+    return mutf8 ? fileNameText(QByteArray(mutf8)) : QString();
 }
 
 struct DirCloser {
@@ -289,8 +290,28 @@ struct UdfTree::Input {
     }
 };
 
+namespace
+{
+// libudfread looks for the file set descriptor block by block through the extent the logical
+// volume records, logging each miss, and never asks the image's size or whether the extent's
+// partition exists: a hostile four-gigabyte extent held it for tens of seconds, out of reach
+// of Stop. The extent must name a partition map and fit in the image.
+bool fileSetExtentFits(const SectorFile& sectors)
+{
+    unsigned char lvd[SectorFile::kSector];
+    if (!newestLogicalVolume(sectors, lvd))
+        return true;
+    const quint32 length = le32(lvd + 248);
+    const unsigned partition = le16(lvd + 256);
+    return partition < le32(lvd + 268) &&
+           length / SectorFile::kSector <= sectors.size() / SectorFile::kSector;
+}
+} // namespace
+
 UdfTree::UdfTree(const QString& image, const SectorFile& sectors) : image_(image), input_(new Input)
 {
+    if (!fileSetExtentFits(sectors))
+        fail(image, QStringLiteral("the UDF file system cannot be read"));
     input_->base = {nullptr, &Input::read, &Input::size};
     input_->sectors = &sectors;
     udf_ = udfread_init();
@@ -311,7 +332,7 @@ UdfTree::~UdfTree()
 QString UdfTree::label() const
 {
     const QString logical = logicalVolumeId(*input_->sectors);
-    return (logical.isNull() ? udfName(udfread_get_volume_id(udf_)) : logical).trimmed();
+    return (logical.isNull() ? QString::fromUtf8(udfread_get_volume_id(udf_)) : logical).trimmed();
 }
 
 bool UdfTree::read(ListedFiles& out, const ImageReading& how, ImageTally& tally)
@@ -389,13 +410,11 @@ bool UdfTree::read(ListedFiles& out, const ImageReading& how, ImageTally& tally)
         out.push_back(std::move(file));
         if (how.archives && ArchiveLister::isArchiveName(name)) {
             UDFFILE* data = opened.get();
-            const ArchiveLister::Reader reader = [data, &how](char* buffer, qint64 size) -> qint64 {
-                if (how.stop())
-                    return -1;
+            const ArchiveLister::Reader reader = [data](char* buffer, qint64 size) -> qint64 {
                 const ssize_t got = udfread_file_read(data, buffer, size_t(size));
                 return got < 0 ? -1 : qint64(got);
             };
-            if (QString why; !how.archives->list(reader, inside, out, &why))
+            if (QString why; !how.archives->list(reader, inside, out, &why, how.going))
                 tally.unlisted.push_back({inside.chopped(1), why});
         }
     }
