@@ -30,6 +30,6 @@ struct Upgrade {
 // Brings a connected catalogue up to date in one transaction: adds the indexes, the search
 // table and its triggers and the disc records table that it lacks, builds the search index of
 // every disc that has none and gives every disc without a record one with its totals. The rows of `cd` and
-// `files` are left as they are.
-Upgrade upgradeCatalogue(Connection& connection);
+// `files` are left as they are. With `reindex` every disc's search index is built again from its rows.
+Upgrade upgradeCatalogue(Connection& connection, bool reindex = false);
 } // namespace Schema

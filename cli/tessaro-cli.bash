@@ -43,6 +43,7 @@ _tessaro_cli()
     add) options+=" --type --drive --root --label --archives --dot-folders --quiet" ;;
     search) options+=" --disc --file --contains --from --to --ext --count --csv --json --null" ;;
     duplicates) options+=" --min-size --count --csv --json --null" ;;
+    upgrade-catalogue) options+=" --reindex" ;;
     info) options+=" --location --notes" ;&
     remove | tree)
         if [[ $cur != -* ]]; then
