@@ -85,6 +85,15 @@ const SchemaObject kObjects[] = {
     {"trigger", "search_index_files_insert",
      "create trigger search_index_files_insert after insert on files begin "
      "delete from search_index where id_cd = new.id_cd; end"},
+    // A row that replaces another (`insert or replace`, `update or replace` of the id) deletes
+    // it without any delete trigger, and the stamp sees no new id: the index of the disc the
+    // replaced row was on goes before it.
+    {"trigger", "search_index_files_replace",
+     "create trigger search_index_files_replace before insert on files begin "
+     "delete from search_index where id_cd = (select id_cd from files where id = new.id); end"},
+    {"trigger", "search_index_files_renumber",
+     "create trigger search_index_files_renumber before update of id on files begin "
+     "delete from search_index where id_cd = (select id_cd from files where id = new.id); end"},
     // A posting taken away or changed would hide pieces from searches: the index goes with it.
     {"trigger", "search_trigram_delete",
      "create trigger search_trigram_delete after delete on search_trigram begin "

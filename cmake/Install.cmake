@@ -28,7 +28,7 @@ install(CODE "
   set(TESSARO_DATAROOTDIR \"${CMAKE_INSTALL_DATAROOTDIR}\")
   include(\"${CMAKE_CURRENT_LIST_DIR}/InstallPrefix.cmake\")")
 
-install(TARGETS tessaro tessaro-cli RUNTIME DESTINATION .)
+install(TARGETS tessaro tessaro-cli tessaro-cli-scan RUNTIME DESTINATION .)
 install(FILES ${TESSARO_HELP_FILE} DESTINATION .)
 
 # man finds share/man beside a folder on PATH; the user's copy of the completion is made below.

@@ -11,6 +11,7 @@
 
 #include <QRandomGenerator>
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <tuple>
 
@@ -119,10 +120,13 @@ qint64 newGeneration()
     return qint64(QRandomGenerator::global()->generate64() >> 1) + 1;
 }
 
-// The keys of the disc's postings, found again from its pieces; none when a piece is unreadable.
+// The keys of the disc's postings, found again from its pieces, in rising order; none when a
+// piece is unreadable.
 std::optional<std::vector<quint32>> keysFromPieces(Connection& connection, qint64 disc)
 {
-    std::vector<quint32> keys{IndexBody::kEveryPiece};
+    // One bit a key: a disc's texts hold millions of stretches, but only a few thousand kinds.
+    std::vector<quint64> seen(IndexBody::kEveryPiece / 64);
+    std::vector<quint32> keys;
     Statement rows(connection, "select piece, generation, body from search_index_piece where id_cd = ?1");
     rows.bind(1, disc);
     while (rows.step()) {
@@ -133,10 +137,17 @@ std::optional<std::vector<quint32>> keysFromPieces(Connection& connection, qint6
             IndexBody::readPiece(rows.blob(2), disc, rows.integer(1), quint32(rows.integer(0)));
         if (!piece)
             return std::nullopt;
+        keys.clear();
         IndexBody::trigramsOf(*piece, keys);
-        std::sort(keys.begin(), keys.end());
-        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        for (quint32 key : keys)
+            seen[key / 64] |= quint64(1) << (key % 64);
     }
+    keys.clear();
+    for (quint32 word = 0; word < seen.size(); ++word) {
+        for (quint64 bits = seen[word]; bits != 0; bits &= bits - 1)
+            keys.push_back(word * 64 + quint32(std::countr_zero(bits)));
+    }
+    keys.push_back(IndexBody::kEveryPiece);
     return keys;
 }
 
