@@ -225,25 +225,21 @@ std::shared_ptr<const DiscIndex> readPiece(const QByteArray& row, qint64 disc, q
     return DiscIndex::fromBytes(row, 0, size);
 }
 
-bool readPosting(const QByteArray& row, qint64 disc, qint64 generation, quint32 key,
-                 std::vector<bool>& pieces)
+bool readPosting(const QByteArray& row, qint64 disc, qint64 generation, quint32 key, quint32 pieceCount,
+                 std::vector<quint64>& words)
 {
+    words.assign((size_t(pieceCount) + 63) / 64, 0);
     const qsizetype size = unsealed(row, Part::Posting, disc, generation, key);
     if (size < 1)
         return false;
     const auto* p = reinterpret_cast<const unsigned char*>(row.constData());
-    const quint64 count = pieces.size();
     if (p[0] == kBitmap) {
-        if (quint64(size) != 1 + (count + 7) / 8)
+        const size_t bytes = (size_t(pieceCount) + 7) / 8;
+        if (size_t(size) != 1 + bytes)
             return false;
-        for (quint64 i = 0; i < (count + 7) / 8 * 8; ++i) {
-            if (!(p[1 + i / 8] & (1 << (i % 8))))
-                continue;
-            if (i >= count)
-                return false;
-            pieces[i] = true;
-        }
-        return true;
+        std::memcpy(words.data(), p + 1, bytes); // the words are little-endian, as the bytes
+        // No piece beyond the last.
+        return pieceCount % 64 == 0 || (words.back() >> (pieceCount % 64)) == 0;
     }
     if (p[0] != kGaps)
         return false;
@@ -259,9 +255,9 @@ bool readPosting(const QByteArray& row, qint64 disc, qint64 generation, quint32 
                 break;
         }
         next += gap;
-        if (next >= count)
+        if (next >= pieceCount)
             return false;
-        pieces[next] = true;
+        words[next / 64] |= quint64(1) << (next % 64);
         ++next;
     }
     return true;

@@ -102,10 +102,11 @@ class Directory
 std::shared_ptr<const DiscIndex> readPiece(const QByteArray& row, qint64 disc, qint64 generation,
                                            quint32 piece);
 
-// Marks in `pieces` (one flag a piece of the index) the pieces a posting row lists; false
-// when the bytes are not the posting of key `key` of the disc's index of that generation.
-bool readPosting(const QByteArray& row, qint64 disc, qint64 generation, quint32 key,
-                 std::vector<bool>& pieces);
+// The pieces a posting row lists, as bits (piece i is bit i % 64 of word i / 64) of `words`
+// for an index of `pieceCount` pieces; false when the bytes are not the posting of key `key`
+// of the disc's index of that generation.
+bool readPosting(const QByteArray& row, qint64 disc, qint64 generation, quint32 key, quint32 pieceCount,
+                 std::vector<quint64>& words);
 
 // The keys of every stretch in the piece's folders and names (as postings list them).
 void trigramsOf(const DiscIndex& piece, std::vector<quint32>& keys);

@@ -529,47 +529,58 @@ std::map<qint64, std::vector<bool>> SearchIndexCache::choose(Connection& connect
                                                              const std::map<qint64, Stamp>& discs,
                                                              const std::vector<quint32>& keys)
 {
-    std::map<qint64, std::vector<bool>> chosen;
+    struct Choice {
+        const Stamp* stamp;
+        std::vector<quint64> pieces; // as bits
+        size_t seen = 0;             // keys whose posting was read
+        bool failed = false;
+    };
+    std::unordered_map<qint64, Choice> choices;
     for (const auto& [disc, stamp] : discs)
-        chosen[disc].assign(stamp.pieceCount, true);
-    std::set<qint64> failed;
+        choices[disc] = {&stamp, std::vector<quint64>((size_t(stamp.pieceCount) + 63) / 64, ~quint64(0))};
     Statement postings(connection, "select id_cd, pieces from search_trigram where trigram = ?1");
-    std::vector<bool> listed;
+    std::vector<quint64> listed;
     // Each key narrows the pieces to those holding it; the pieces every search reads come last.
     std::vector<quint32> order = keys;
     order.push_back(IndexBody::kEveryPiece);
     for (size_t k = 0; k < order.size(); ++k) {
         const bool every = k + 1 == order.size();
-        std::set<qint64> seen;
         postings.bind(1, order[k]);
         while (postings.step()) {
-            const qint64 disc = postings.integer(0);
-            const auto found = discs.find(disc);
-            if (found == discs.end() || failed.count(disc))
+            const auto found = choices.find(postings.integer(0));
+            if (found == choices.end() || found->second.failed)
                 continue;
-            listed.assign(found->second.pieceCount, false);
+            Choice& choice = found->second;
             if (postings.type(1) != Statement::Type::Blob ||
-                !IndexBody::readPosting(postings.blob(1), disc, found->second.generation, order[k], listed)) {
-                failed.insert(disc);
+                !IndexBody::readPosting(postings.blob(1), found->first, choice.stamp->generation, order[k],
+                                        choice.stamp->pieceCount, listed)) {
+                choice.failed = true;
                 continue;
             }
-            seen.insert(disc);
-            std::vector<bool>& pieces = chosen[disc];
-            for (size_t i = 0; i < pieces.size(); ++i)
-                pieces[i] = every ? pieces[i] || listed[i] : pieces[i] && listed[i];
+            ++choice.seen;
+            for (size_t w = 0; w < listed.size(); ++w)
+                choice.pieces[w] = every ? choice.pieces[w] | listed[w] : choice.pieces[w] & listed[w];
         }
         postings.reset();
-        for (auto& [disc, pieces] : chosen) {
-            if (seen.count(disc))
+        for (auto& [disc, choice] : choices) {
+            if (choice.seen == k + 1)
                 continue;
+            choice.seen = k + 1;
             if (every)
-                failed.insert(disc); // every index has this key: its postings are not whole
+                choice.failed = true; // every index has this key: its postings are not whole
             else
-                pieces.assign(pieces.size(), false);
+                std::fill(choice.pieces.begin(), choice.pieces.end(), 0);
         }
     }
-    for (qint64 disc : failed)
-        chosen.erase(disc);
+    std::map<qint64, std::vector<bool>> chosen;
+    for (const auto& [disc, choice] : choices) {
+        if (choice.failed)
+            continue;
+        std::vector<bool>& pieces = chosen[disc];
+        pieces.resize(choice.stamp->pieceCount);
+        for (size_t i = 0; i < pieces.size(); ++i)
+            pieces[i] = (choice.pieces[i / 64] >> (i % 64)) & 1;
+    }
     return chosen;
 }
 
