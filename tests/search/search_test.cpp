@@ -593,6 +593,8 @@ void SearchTest::damagedPiecesAreIgnored_data()
     // Postings that name fewer pieces would hide rows: they are refused, or drop the index.
     QTest::newRow("every posting zeroed")
         << posting + "pieces = zeroblob(length(pieces)) where id_cd = 1" << false;
+    QTest::newRow("every posting emptied, well formed")
+        << posting + "pieces = x'0100000000' where id_cd = 1 and trigram < 16777216" << false;
     QTest::newRow("a posting naming no piece")
         << posting + "pieces = (select pieces from search_trigram where id_cd = 1 and trigram = 16777216) "
                      "where id_cd = 1 and trigram = (select min(trigram) from search_trigram where id_cd = 1)"
