@@ -121,7 +121,7 @@ qint64 newGeneration()
 }
 
 // The keys of the disc's postings, found again from its pieces, in rising order; none when a
-// piece is unreadable.
+// piece is unreadable or there are none.
 std::optional<std::vector<quint32>> keysFromPieces(Connection& connection, qint64 disc)
 {
     // One bit a key: a disc's texts hold millions of stretches, but only a few thousand kinds.
@@ -129,7 +129,9 @@ std::optional<std::vector<quint32>> keysFromPieces(Connection& connection, qint6
     std::vector<quint32> keys;
     Statement rows(connection, "select piece, generation, body from search_index_piece where id_cd = ?1");
     rows.bind(1, disc);
+    bool any = false; // postings without pieces (left by an earlier version's removal) say nothing
     while (rows.step()) {
+        any = true;
         if (!isInteger(rows, 0) || !isInteger(rows, 1) || rows.type(2) != Statement::Type::Blob ||
             rows.integer(0) < 0 || rows.integer(0) > std::numeric_limits<quint32>::max())
             return std::nullopt;
@@ -142,6 +144,8 @@ std::optional<std::vector<quint32>> keysFromPieces(Connection& connection, qint6
         for (quint32 key : keys)
             seen[key / 64] |= quint64(1) << (key % 64);
     }
+    if (!any)
+        return std::nullopt;
     keys.clear();
     for (quint32 word = 0; word < seen.size(); ++word) {
         for (quint64 bits = seen[word]; bits != 0; bits &= bits - 1)
