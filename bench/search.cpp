@@ -16,6 +16,7 @@
 #include "catalogue/Statements.h"
 #include "catalogue/Transaction.h"
 #include "catalogue/searchindex/DiscIndex.h"
+#include "catalogue/searchindex/IndexFilter.h"
 #include "catalogue/searchindex/SearchIndex.h"
 #include "maintenance/DiscCataloguer.h"
 #include "search/FilterLists.h"
@@ -304,16 +305,17 @@ int main(int argc, char* argv[])
             ids.push_back(q.value(0).toLongLong());
         q.close();
         SearchIndexCache cache;
+        const IndexFilter every{IndexFilter::Conditions()};
         qint64 bytes = 0;
         const double load = millis([&] {
             const auto read = SearchIndex::readTransaction(connection);
-            for (const auto& [disc, pieces] : cache.load(connection, ids))
+            for (const auto& [disc, pieces] : cache.load(connection, ids, every))
                 for (const auto& piece : pieces)
                     bytes += piece->byteSize();
         });
         const double again = millis([&] {
             const auto read = SearchIndex::readTransaction(connection);
-            cache.load(connection, ids);
+            cache.load(connection, ids, every);
         });
         std::printf(
             "reading every disc's index (%.1f MB) into memory: %.1f ms; checking it is current: %.2f ms\n",

@@ -3,6 +3,7 @@
 #include "catalogue/Statement.h"
 #include "catalogue/Statements.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/searchindex/SearchIndex.h"
 #include "common/AsciiCase.h"
 
 #include <optional>
@@ -162,12 +163,7 @@ QStringList Catalogue::extensions()
 
 std::map<qint64, qint64> Catalogue::fileCounts()
 {
-    std::map<qint64, qint64> counts;
-    work_.openWith(Statements::FileCounts);
-    for (; !work_.eof(); work_.next())
-        counts[work_.fieldAsInt(QStringLiteral("id_cd"))] = work_.fieldAsInt(QStringLiteral("files"));
-    work_.close();
-    return counts;
+    return SearchIndex::fileCounts(connection_);
 }
 
 void Catalogue::removeDisc(qint64 discId)

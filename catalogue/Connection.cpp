@@ -87,7 +87,9 @@ void Connection::open(const QString& path, bool readOnly, const char* how)
         uri += "?mode=ro";
     if (how)
         uri.append('&').append(how);
-    const int flags = SQLITE_OPEN_URI | (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+    // One thread uses a connection at a time: no mutex around each of SQLite's calls.
+    const int flags =
+        SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(uri.constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {

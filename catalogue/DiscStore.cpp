@@ -35,10 +35,11 @@ qint64 allocateFileId(Query& work)
 
 void removeDisc(Query& work, qint64 discId)
 {
+    const bool stamped = SearchIndex::stampHolds(work.connection());
     work.execWith(Statements::DeleteDiscFiles + QString::number(discId));
     work.execWith(Statements::DeleteDisc + QString::number(discId));
     DiscRecords::remove(work.connection(), discId);
-    SearchIndex::removeDisc(work.connection(), discId);
+    SearchIndex::removeDisc(work.connection(), discId, stamped);
 }
 
 QString DiscRow::label() const

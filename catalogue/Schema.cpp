@@ -59,6 +59,14 @@ const SchemaObject kObjects[] = {
     {"table", "search_index_piece",
      "create table search_index_piece (id_cd integer not null, piece integer not null, "
      "generation integer not null, body blob not null, primary key (id_cd, piece))"},
+    // Postings of the pieces: for each three-byte stretch of a disc's folders and names, the
+    // pieces holding it (see IndexBody), by stretch first, so that a search reads a few runs.
+    {"table", "search_trigram",
+     "create table search_trigram (trigram integer not null, id_cd integer not null, "
+     "pieces blob not null, primary key (trigram, id_cd)) without rowid"},
+    // The highest file id when the program last wrote with every row accounted for (see
+    // SearchIndex).
+    {"table", "search_stamp", "create table search_stamp (highest_file integer not null)"},
     {"trigger", "search_index_files_delete",
      "create trigger search_index_files_delete after delete on files begin "
      "delete from search_index where id_cd = old.id_cd; end"},
@@ -77,6 +85,22 @@ const SchemaObject kObjects[] = {
     {"trigger", "search_index_files_insert",
      "create trigger search_index_files_insert after insert on files begin "
      "delete from search_index where id_cd = new.id_cd; end"},
+    // A row that replaces another (`insert or replace`, `update or replace` of the id) deletes
+    // it without any delete trigger, and the stamp sees no new id: the index of the disc the
+    // replaced row was on goes before it.
+    {"trigger", "search_index_files_replace",
+     "create trigger search_index_files_replace before insert on files begin "
+     "delete from search_index where id_cd = (select id_cd from files where id = new.id); end"},
+    {"trigger", "search_index_files_renumber",
+     "create trigger search_index_files_renumber before update of id on files begin "
+     "delete from search_index where id_cd = (select id_cd from files where id = new.id); end"},
+    // A posting taken away or changed would hide pieces from searches: the index goes with it.
+    {"trigger", "search_trigram_delete",
+     "create trigger search_trigram_delete after delete on search_trigram begin "
+     "delete from search_index where id_cd = old.id_cd; end"},
+    {"trigger", "search_trigram_update",
+     "create trigger search_trigram_update after update on search_trigram begin "
+     "delete from search_index where id_cd in (old.id_cd, new.id_cd); end"},
 };
 
 // A table's or trigger's statement as SQLite keeps it: the leading keywords in capitals.
@@ -128,6 +152,7 @@ void createCatalogue(const QString& path)
         for (const auto& object : kObjects)
             run(db.get(), object.sql);
         run(db.get(), DiscRecords::kCreateTable);
+        run(db.get(), "insert into search_stamp (highest_file) values (0)");
         run(db.get(), "COMMIT");
     } catch (...) {
         db.reset();
@@ -182,7 +207,7 @@ bool ownTable(Connection& connection, const char* name)
     return false;
 }
 
-Upgrade upgradeCatalogue(Connection& connection)
+Upgrade upgradeCatalogue(Connection& connection, bool reindex)
 {
     Upgrade upgrade;
     Transaction transaction(connection);
@@ -208,7 +233,7 @@ Upgrade upgradeCatalogue(Connection& connection)
         upgrade.added.append(QStringLiteral("disc_record.source"));
     }
     upgrade.discsRecorded = DiscRecords::fillMissing(connection);
-    upgrade.discsIndexed = SearchIndex::indexMissing(connection);
+    upgrade.discsIndexed = SearchIndex::indexMissing(connection, reindex);
     transaction.commit();
     return upgrade;
 }

@@ -23,6 +23,10 @@ int cmdDuplicates(const CliContext& context)
     std::vector<DuplicateFinder::Copy> copies;
     {
         Transaction read(context.catalogue.connection(), Transaction::Kind::Deferred);
+        if (writer.form() == FileRowWriter::Form::Count) {
+            writer.end(DuplicateFinder::count(context.catalogue.connection(), minSize));
+            return 0;
+        }
         copies = DuplicateFinder::find(context.catalogue.connection(), minSize);
     }
     writer.begin();

@@ -5,12 +5,15 @@
 #include "cli/Output.h"
 #include "common/TessaroError.h"
 
+#include <QCommandLineParser>
+
 int cmdUpgradeCatalogue(const CliContext& context)
 {
     if (!context.args.isEmpty())
         throw TessaroError(QStringLiteral("upgrade-catalogue takes no arguments"));
     context.catalogue.connect(context.cataloguePath);
-    const Schema::Upgrade upgrade = Schema::upgradeCatalogue(context.catalogue.connection());
+    const Schema::Upgrade upgrade = Schema::upgradeCatalogue(
+        context.catalogue.connection(), context.options->isSet(QStringLiteral("reindex")));
     for (const QString& name : upgrade.added)
         Output::line(QStringLiteral("Added ") + fieldText(name));
     if (upgrade.discsIndexed > 0)

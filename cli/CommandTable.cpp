@@ -313,13 +313,14 @@ const QList<CommandSpec>& commands()
              {QStringLiteral("min-size")}});
         list.append({QStringLiteral("upgrade-catalogue"),
                      cmdUpgradeCatalogue,
-                     QStringLiteral("upgrade-catalogue"),
+                     QStringLiteral("upgrade-catalogue [--reindex]"),
                      QStringLiteral("Adds what an older catalogue lacks (such as the search index), without "
                                     "touching its rows."),
                      {},
                      0,
                      0,
-                     {},
+                     {flag({QStringLiteral("reindex")},
+                           QStringLiteral("build every disc's search index again from its rows"))},
                      {},
                      {}});
         list.append({QStringLiteral("help"),

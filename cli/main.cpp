@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
 #include "cli/Output.h"
+#include "cli/ScanProgram.h"
 #include "cli/UsageError.h"
 #include "common/TessaroError.h"
 
@@ -173,6 +174,7 @@ class Program
 
 int main(int argc, char* argv[])
 {
+    ScanProgram::keepArguments(argv);
     QCoreApplication app(argc, argv);
     // Large outputs go out in large writes; a terminal still sees each line as it comes.
     if (!::isatty(STDOUT_FILENO))

@@ -45,6 +45,7 @@ _tessaro_cli()
     extensions) options+=" --json" ;;
     search) options+=" --disc --file --contains --name --from --to --ext --count --csv --json --null --quiet" ;;
     duplicates) options+=" --min-size --count --csv --json --null" ;;
+    upgrade-catalogue) options+=" --reindex" ;;
     info | tree | remove)
         case $command in
         info) options+=" --location --notes --json" ;;

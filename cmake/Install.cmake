@@ -37,7 +37,7 @@ install(CODE "
   set(TESSARO_ICON_SIZES \"${TESSARO_ICON_SIZES}\")
   include(\"${CMAKE_CURRENT_LIST_DIR}/InstallPrefix.cmake\")")
 
-install(TARGETS tessaro tessaro-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tessaro tessaro-cli tessaro-cli-scan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TESSARO_HELP_FILE)
   install(FILES ${TESSARO_HELP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/tessaro)
 endif()

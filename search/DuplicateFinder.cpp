@@ -5,7 +5,10 @@
 
 #include <QHash>
 #include <algorithm>
+#include <map>
 #include <set>
+#include <string>
+#include <unordered_map>
 
 namespace
 {
@@ -22,75 +25,121 @@ struct Row {
 };
 } // namespace
 
-namespace DuplicateFinder
+namespace
 {
-std::vector<Copy> find(Connection& connection, qint64 minSize)
-{
-    // Sizes first, over the integer columns alone: most files have a size that no file on
-    // another disc has. Only the files of sizes found on two discs or more are then read whole
-    // and grouped by name. (Grouping in SQL would sort the whole table, and joining groups back
-    // to `files` scans it once per group: sizes have no index.)
-    QHash<qint64, qint64> firstDisc; // size -> its first disc, or -1 once a second disc has it
-    {
-        Statement sizes(connection, "select dimensione, id_cd from files where dimensione >= ?1");
-        sizes.bind(1, minSize);
-        while (sizes.step()) {
-            const qint64 size = sizes.integer(0);
-            const qint64 disc = sizes.integer(1);
-            const auto it = firstDisc.find(size);
-            if (it == firstDisc.end())
-                firstDisc.insert(size, disc);
-            else if (it.value() != disc)
-                it.value() = -1;
+// The files of a name and size that two or more discs hold, found in two passes over the
+// table's integer and name columns, in the table's order, without a statement per file.
+struct Groups {
+    struct Key {
+        qint64 size;
+        std::string foldedName;
+        bool operator==(const Key& other) const
+        {
+            return size == other.size && foldedName == other.foldedName;
         }
-    }
-    // Then names, as a hash of the folded bytes per size, without making texts: only the rows
-    // whose (size, name) hash is on two discs or more are read whole, by their ids.
-    struct Seen {
-        qint64 disc;
-        bool shared;
     };
-    QHash<quint64, Seen> byHash;
-    std::vector<std::pair<quint64, qint64>> candidates; // hash, file id
+    struct KeyHash {
+        size_t operator()(const Key& key) const
+        {
+            return std::hash<std::string>()(key.foldedName) ^
+                   size_t(quint64(key.size) * 0x9E3779B97F4A7C15ULL);
+        }
+    };
+    struct Group {
+        qint64 disc; // the first disc holding it
+        bool shared; // a second disc holds it too
+    };
+    std::map<qint64, QString> labels; // of every disc, by id: files of no disc are no copies
+    std::vector<Group> groups;
+    std::vector<std::pair<qint64, quint32>> files; // file id (rising), its group
+
+    Groups(Connection& connection, qint64 minSize)
     {
-        Statement names(connection, "select dimensione, id_cd, nome, id from files where dimensione >= ?1");
+        {
+            Statement discs(connection, "select id, tipo || printf('%04d', id) from cd");
+            while (discs.step())
+                labels[discs.integer(0)] = text(discs, 1);
+        }
+        // Sizes first, over the integer columns alone: most files have a size that no file on
+        // another disc has. Sizes have no index, and grouping in SQL would sort the whole table.
+        QHash<qint64, qint64> firstDisc; // size -> its first disc, or -1 once a second disc has it
+        {
+            Statement sizes(connection, "select dimensione, id_cd from files where dimensione >= ?1");
+            sizes.bind(1, minSize);
+            while (sizes.step()) {
+                const qint64 size = sizes.integer(0);
+                const qint64 disc = sizes.integer(1);
+                if (!labels.count(disc))
+                    continue;
+                const auto it = firstDisc.find(size);
+                if (it == firstDisc.end())
+                    firstDisc.insert(size, disc);
+                else if (it.value() != disc)
+                    it.value() = -1;
+            }
+        }
+        // Then the names of those sizes, folded as the catalogue compares them.
+        std::unordered_map<Key, quint32, KeyHash> numbers;
+        Statement names(connection, "select dimensione, id_cd, nome, id from files where dimensione >= ?1 "
+                                    "order by id");
         names.bind(1, minSize);
-        std::string folded;
+        Key key;
         while (names.step()) {
-            const qint64 size = names.integer(0);
-            if (firstDisc.value(size, 0) != -1)
+            key.size = names.integer(0);
+            if (firstDisc.value(key.size, 0) != -1)
                 continue;
             const qint64 disc = names.integer(1);
-            folded = AsciiCase::lower(names.text(2));
-            const quint64 hash =
-                qHash(QByteArrayView(folded.data(), qsizetype(folded.size())), size_t(size)) ^
-                (quint64(size) * 0x9E3779B97F4A7C15ULL);
-            const auto it = byHash.find(hash);
-            if (it == byHash.end())
-                byHash.insert(hash, {disc, false});
-            else if (it->disc != disc)
-                it->shared = true;
-            candidates.emplace_back(hash, names.integer(3));
+            if (!labels.count(disc))
+                continue;
+            key.foldedName = AsciiCase::lower(names.text(2));
+            const auto [it, added] = numbers.try_emplace(key, quint32(groups.size()));
+            if (added)
+                groups.push_back({disc, false});
+            else if (groups[it->second].disc != disc)
+                groups[it->second].shared = true;
+            files.emplace_back(names.integer(3), it->second);
         }
     }
+};
+} // namespace
+
+namespace DuplicateFinder
+{
+qint64 count(Connection& connection, qint64 minSize)
+{
+    const Groups found(connection, minSize);
+    qint64 copies = 0;
+    for (const auto& [id, group] : found.files)
+        copies += found.groups[group].shared;
+    return copies;
+}
+
+std::vector<Copy> find(Connection& connection, qint64 minSize)
+{
+    const Groups found(connection, minSize);
+    // The copies' rows, read in one more pass in the order of their ids.
     std::vector<Row> rows;
-    QHash<QPair<qint64, QString>, std::vector<std::size_t>> groups;
-    Statement read(connection,
-                   "select cd.tipo || printf('%04d', cd.id), f.path, f.nome, f.data, f.dimensione, "
-                   "f.id_cd from files f join cd on cd.id = f.id_cd where f.id = ?1");
-    for (const auto& [hash, id] : candidates) {
-        if (!byHash.value(hash).shared)
+    QHash<quint32, std::vector<std::size_t>> groups;
+    Statement read(
+        connection,
+        "select id, path, nome, data, dimensione, id_cd from files where dimensione >= ?1 order by id");
+    read.bind(1, minSize);
+    auto next = found.files.begin();
+    while (next != found.files.end() && read.step()) {
+        const qint64 id = read.integer(0);
+        while (next != found.files.end() && next->first < id)
+            ++next;
+        if (next == found.files.end() || next->first != id || !found.groups[next->second].shared)
             continue;
-        read.bind(1, id);
-        if (read.step()) {
-            Row row{{text(read, 0), text(read, 1), text(read, 2), text(read, 3), read.integer(4), 0},
-                    read.integer(5),
-                    {}};
-            row.foldedName = AsciiCase::lower(row.copy.name);
-            groups[{row.copy.size, row.foldedName}].push_back(rows.size());
-            rows.push_back(std::move(row));
-        }
-        read.reset();
+        const auto label = found.labels.find(read.integer(5));
+        if (label == found.labels.end())
+            continue;
+        Row row{{label->second, text(read, 1), text(read, 2), text(read, 3), read.integer(4), 0},
+                read.integer(5),
+                {}};
+        row.foldedName = AsciiCase::lower(row.copy.name);
+        groups[next->second].push_back(rows.size());
+        rows.push_back(std::move(row));
     }
     std::vector<std::vector<std::size_t>> kept;
     for (auto it = groups.begin(); it != groups.end(); ++it) {

@@ -22,4 +22,6 @@ struct Copy {
 // Every copy of every such file of at least minSize bytes, the largest files first, then by
 // name; the copies of a file by disc and folder.
 std::vector<Copy> find(Connection& connection, qint64 minSize);
+// How many copies find() lists, without reading them.
+qint64 count(Connection& connection, qint64 minSize);
 } // namespace DuplicateFinder

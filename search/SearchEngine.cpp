@@ -60,10 +60,7 @@ ResultSnapshot SearchEngine::run(const SearchStatement& statement)
             labels.push_back(list.value(1).toString());
         }
     }
-    const auto indexes =
-        cache_.load(connection_, discs, [&filter](const IndexBody::Directory& directory, quint32 piece) {
-            return filter.mayMatch(directory, piece);
-        });
+    const auto indexes = cache_.load(connection_, discs, filter);
 
     ResultSnapshot snapshot;
     for (size_t d = 0; d < discs.size(); ++d) {

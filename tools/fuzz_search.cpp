@@ -1,10 +1,10 @@
 // libFuzzer target: arbitrary search criteria (pattern, disc label, extension, dates, name form)
 // through the statement builder and the search engine on a small catalogue whose discs are answered from
 // their search index (in pieces of every size, so that the pieces' filters are tried), by the
-// statement alone, or (after a fuzzed file was added) by whichever
-// the engine finds still exact. Every answer must equal what the statement itself returns.
-// The one error allowed is SQLite's refusal of a pattern over 50,000 bytes, with its own words;
-// any other error, a difference in the rows, a crash or a sanitizer report is a finding.
+// statement alone, or (after a fuzzed file was added, with or without the triggers that drop
+// its disc's index) by whichever the engine finds still exact. Every answer must equal what the statement
+// itself returns. The one error allowed is SQLite's refusal of a pattern over 50,000 bytes, with its own
+// words; any other error, a difference in the rows, a crash or a sanitizer report is a finding.
 //
 // Built and run by tools/fuzz.
 #include "catalogue/Connection.h"
@@ -247,30 +247,46 @@ QString visible(const QString& text)
 }
 
 // A cataloguing run builds a disc's index from its rows in the order it writes them: that
-// index (directory and pieces) must be the stored one, built from the rows in the catalogue's
-// order.
+// index (directory, pieces and postings) must be the stored one, built from the rows in the
+// catalogue's order.
 void checkFeed(Connection& connection, qint64 disc, quint32 pieceEntries)
 {
     DiscIndexFeed feed;
-    Statement rows(connection, "select id, path, nome, estensione, dimensione, data from files "
-                               "where id_cd = ?1 order by id");
-    rows.bind(1, disc);
-    while (rows.step())
-        feed.add(rows.integer(0), rows.text(1), rows.text(2), rows.text(3), rows.integer(4), rows.text(5));
+    {
+        Statement rows(connection, "select id, path, nome, estensione, dimensione, data from files "
+                                   "where id_cd = ?1 order by id");
+        rows.bind(1, disc);
+        while (rows.step())
+            feed.add(rows.integer(0), rows.text(1), rows.text(2), rows.text(3), rows.integer(4),
+                     rows.text(5));
+    }
     IndexBody::Builder builder(pieceEntries);
     if (!feed.fill(builder))
         return;
-    QByteArray fed = builder.finishDirectory();
-    for (const QByteArray& piece : builder.pieces())
+    Statement index(connection, "select generation, body from search_index where id_cd = ?1");
+    index.bind(1, disc);
+    const bool stored = index.step();
+    const auto parts = builder.finish(disc, stored ? index.integer(0) : 0);
+    if (!parts)
+        return;
+    QByteArray fed = parts->directory, body;
+    for (const QByteArray& piece : parts->pieces)
         fed += piece;
-    Statement stored(connection, "select body from search_index where id_cd = ?1 union all "
-                                 "select body from (select body from search_index_piece where id_cd = ?1 "
-                                 "order by piece)");
-    stored.bind(1, disc);
-    QByteArray body;
-    while (stored.step())
-        body += stored.blob(0);
-    if (!fed.isEmpty() && fed != body) {
+    for (const auto& [key, posting] : parts->postings)
+        fed += QByteArray::number(key) + posting;
+    if (stored) {
+        body = index.blob(1);
+        Statement pieces(connection, "select body from search_index_piece where id_cd = ?1 order by piece");
+        pieces.bind(1, disc);
+        while (pieces.step())
+            body += pieces.blob(0);
+        Statement postings(connection,
+                           "select trigram, pieces from search_trigram where id_cd = ?1 order by trigram");
+        postings.bind(1, disc);
+        while (postings.step())
+            body += QByteArray::number(postings.integer(0)) + postings.blob(1);
+    }
+    if (fed != body) {
         std::fprintf(stderr,
                      "FINDING: the index built from the rows as written differs from the stored one\n");
         std::abort();
@@ -295,7 +311,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     criteria.byDateTo = input.ConsumeBool();
     criteria.byExtension = input.ConsumeBool();
     const int stretch = input.ConsumeIntegralInRange<int>(0, 7);
-    const int change = input.ConsumeIntegralInRange<int>(0, 2); // none, a file and a new index, a file only
+    // None, a file and a new index, a file only, a file written without the triggers (which
+    // only the stamp tells of), the same and another disc indexed again.
+    const int change = input.ConsumeIntegralInRange<int>(0, 4);
     const auto pieceEntries = input.ConsumeIntegralInRange<quint32>(1, 300);
     criteria.discLabel = text(input, 64);
     criteria.extension = text(input, 64);
@@ -318,8 +336,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (change > 0) {
         connection.exec("BEGIN");
         try {
+            connection.setTriggersEnabled(change < 3);
             for (qint64 disc : {1, 2})
                 addFile(*cat.work, disc, addedPath, addedName, qint64(size), addedDate);
+            connection.setTriggersEnabled(true);
+            if (change == 4)
+                SearchIndex::indexDisc(connection, 3, pieceEntries);
             if (change == 1) {
                 SearchIndex::indexDisc(connection, 1, pieceEntries);
                 checkFeed(connection, 1, pieceEntries);

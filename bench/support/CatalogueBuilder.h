@@ -14,7 +14,7 @@ class CatalogueBuilder
   public:
     explicit CatalogueBuilder(quint32 seed = 42) : seed_(seed) {}
 
-    // Adds `discs` discs of `filesPerDisc` files each, one transaction per disc; with
+    // Adds `discs` discs of `filesPerDisc` files each, discs written a few dozen to a transaction; with
     // `searchIndex` each disc's search index is built before its commit, as a run does.
     void build(Connection& connection, int discs, int filesPerDisc, bool searchIndex);
 

@@ -10,6 +10,8 @@ void DiscIndexFeed::add(qint64 id, std::string_view path, std::string_view name,
                         qint64 size, std::string_view date)
 {
     constexpr size_t kLimit = std::numeric_limits<quint32>::max();
+    lowestId_ = rows_.empty() && !tooLarge_ ? id : std::min(lowestId_, id);
+    highestId_ = rows_.empty() && !tooLarge_ ? id : std::max(highestId_, id);
     if (tooLarge_ || names_.size() + name.size() > kLimit || dates_.size() + date.size() > kLimit ||
         paths_.size() >= kLimit || extension.size() > name.size() ||
         name.substr(name.size() - extension.size()) != extension) {

@@ -19,6 +19,9 @@ class DiscIndexFeed
     void add(qint64 id, std::string_view path, std::string_view name, std::string_view extension, qint64 size,
              std::string_view date);
     qint64 count() const { return qint64(rows_.size()); }
+    // The lowest and highest id fed in (0 when none).
+    qint64 lowestId() const { return lowestId_; }
+    qint64 highestId() const { return highestId_; }
     // Adds the rows to the (new) builder in the catalogue's order; false when a value does not
     // fit in an index.
     bool fill(IndexBody::Builder& builder) const;
@@ -41,4 +44,6 @@ class DiscIndexFeed
     std::string dates_;
     quint32 lastPath_ = 0;
     bool tooLarge_ = false;
+    qint64 lowestId_ = 0;
+    qint64 highestId_ = 0;
 };

@@ -5,19 +5,20 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <zlib.h>
 
 namespace
 {
-constexpr quint32 kMagic = 0x32585354;     // "TSX2" read as a little-endian integer
-constexpr quint32 kOneIndex = 0x31585354;  // "TSX1": a body that is one DiscIndex
-constexpr qsizetype kPieceRecord = 16;     // entries, flags, length
-constexpr quint32 kAnyText = 1;            // the piece's filter cannot be trusted to say no
-constexpr quint32 kInRows = 1;             // layout: the pieces are rows of their own
-constexpr quint32 kMaxFilterWords = 65536; // far beyond what the builder writes
-constexpr quint64 kMaxExtensions = 65536;  // as one DiscIndex holds
-
+constexpr quint32 kMagic = 0x33585354;    // "TSX3" read as a little-endian integer
+constexpr qsizetype kDirectorySize = 20;  // magic, pieces, entries, check
+constexpr quint64 kMaxExtensions = 65536; // as one DiscIndex holds
 // Bytes a directory entry stands for beside its texts, as DiscIndex counts them, and more.
 constexpr quint64 kEntryBytes = 64;
+// What a check covers, so that no part can pass for another kind.
+enum class Part : char { Directory = 'D', Piece = 'P', Posting = 'T' };
+// Posting forms: one bit a piece, or the piece numbers as rising gaps.
+constexpr char kBitmap = 0;
+constexpr char kGaps = 1;
 
 template <typename T> T read(const char* at)
 {
@@ -31,39 +32,88 @@ template <typename T> void put(QByteArray& out, T value)
     out.append(reinterpret_cast<const char*>(&value), sizeof(T));
 }
 
-// The filter bit of three folded bytes.
-quint32 bitOf(unsigned char a, unsigned char b, unsigned char c, quint32 bits)
+// CRC-32 of the bytes together with the place they belong to.
+quint32 check(Part part, qint64 disc, qint64 generation, quint32 key, const char* bytes, qsizetype size)
 {
-    const quint32 key = quint32(a) | (quint32(b) << 8) | (quint32(c) << 16);
-    return quint32((quint64(quint32(key * 0x9E3779B1u)) * bits) >> 32);
+    char place[21];
+    place[0] = char(part);
+    std::memcpy(place + 1, &disc, 8);
+    std::memcpy(place + 9, &generation, 8);
+    std::memcpy(place + 17, &key, 4);
+    uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(place), sizeof(place));
+    return quint32(crc32_z(crc, reinterpret_cast<const Bytef*>(bytes), size_t(size)));
+}
+
+// Appends the check of everything in `out`.
+void seal(QByteArray& out, Part part, qint64 disc, qint64 generation, quint32 key)
+{
+    put(out, check(part, disc, generation, key, out.constData(), out.size()));
+}
+
+// The bytes before the check when it holds; -1 otherwise.
+qsizetype unsealed(const QByteArray& row, Part part, qint64 disc, qint64 generation, quint32 key)
+{
+    const qsizetype size = row.size() - 4;
+    if (size < 0 ||
+        read<quint32>(row.constData() + size) != check(part, disc, generation, key, row.constData(), size))
+        return -1;
+    return size;
+}
+
+void putNumber(QByteArray& out, quint32 value)
+{
+    while (value >= 0x80) {
+        out.append(char(value | 0x80));
+        value >>= 7;
+    }
+    out.append(char(value));
+}
+
+QByteArray encodePosting(const std::vector<quint32>& pieces, quint32 pieceCount)
+{
+    QByteArray gaps;
+    gaps.append(kGaps);
+    quint32 next = 0;
+    for (quint32 piece : pieces) {
+        putNumber(gaps, piece - next);
+        next = piece + 1;
+    }
+    const qsizetype bitmapSize = 1 + qsizetype((pieceCount + 7) / 8);
+    if (gaps.size() <= bitmapSize)
+        return gaps;
+    QByteArray bitmap(bitmapSize, '\0');
+    bitmap[0] = kBitmap;
+    for (quint32 piece : pieces)
+        bitmap[1 + piece / 8] = char(bitmap[1 + piece / 8] | (1 << (piece % 8)));
+    return bitmap;
 }
 } // namespace
 
 namespace IndexBody
 {
-// Eight filter bits an entry: a piece of photos' names sets about a quarter of them.
-Builder::Builder(quint32 pieceEntries)
-    : pieceEntries_(std::max<quint32>(pieceEntries, 1)),
-      filterWords_(std::max<quint32>(pieceEntries_ / 8, 1)), filter_(filterWords_)
+void addTrigrams(std::string_view text, std::vector<quint32>& keys)
 {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t i = 0; i + 2 < text.size(); ++i)
+        keys.push_back(trigram(AsciiCase::fold(p[i]), AsciiCase::fold(p[i + 1]), AsciiCase::fold(p[i + 2])));
 }
+
+void trigramsOf(const DiscIndex& piece, std::vector<quint32>& keys)
+{
+    for (quint32 run = 0; run < piece.runCount(); ++run)
+        addTrigrams(piece.runPath(run), keys);
+    for (quint32 i = 0; i < piece.count(); ++i)
+        addTrigrams(piece.name(i), keys);
+}
+
+Builder::Builder(quint32 pieceEntries) : pieceEntries_(std::max<quint32>(pieceEntries, 1)) {}
 
 bool Builder::spoil()
 {
     spoilt_ = true;
     pieces_.clear();
+    postings_.clear();
     return false;
-}
-
-void Builder::addText(std::string_view text)
-{
-    const quint32 bits = filterWords_ * 64;
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    for (size_t i = 0; i + 2 < text.size(); ++i) {
-        const quint32 bit =
-            bitOf(AsciiCase::fold(p[i]), AsciiCase::fold(p[i + 1]), AsciiCase::fold(p[i + 2]), bits);
-        filter_[bit / 64] |= quint64(1) << (bit % 64);
-    }
 }
 
 bool Builder::add(qint64 id, std::string_view path, std::string_view name, std::string_view extension,
@@ -85,12 +135,12 @@ bool Builder::add(qint64 id, std::string_view path, std::string_view name, std::
         return spoil();
     if (pieceStarts || path != lastPath_) {
         lastPath_.assign(path);
-        addText(path);
+        addTrigrams(path, pieceKeys_);
         // A folder that does not end with "\" runs into its names: text may lie across both.
         if (!path.empty() && path.back() != '\\')
             anyText_ = true;
     }
-    addText(name);
+    addTrigrams(name, pieceKeys_);
     ++count_;
     if (piece_.count() == pieceEntries_ && !closePiece())
         return false;
@@ -102,142 +152,113 @@ bool Builder::closePiece()
     QByteArray bytes = piece_.finish();
     if (bytes.isEmpty())
         return spoil();
-    entries_.push_back(quint32(piece_.count()));
-    flags_.push_back(anyText_ ? kAnyText : 0);
-    filters_.insert(filters_.end(), filter_.begin(), filter_.end());
+    const auto number = quint32(pieces_.size());
+    std::sort(pieceKeys_.begin(), pieceKeys_.end());
+    pieceKeys_.erase(std::unique(pieceKeys_.begin(), pieceKeys_.end()), pieceKeys_.end());
+    for (quint32 key : pieceKeys_)
+        postings_[key].push_back(number);
+    if (anyText_)
+        postings_[kEveryPiece].push_back(number);
     pieces_.push_back(std::move(bytes));
     piece_ = DiscIndex::Builder();
-    std::fill(filter_.begin(), filter_.end(), 0);
+    pieceKeys_.clear();
     anyText_ = false;
     return true;
 }
 
-// Closes the last piece; false when the body would be too long.
-bool Builder::complete()
+std::optional<Parts> Builder::finish(qint64 disc, qint64 generation)
 {
     if (spoilt_ || (piece_.count() > 0 && !closePiece()))
-        return false;
-    if (inlineSize() > DiscIndex::kMaxBytes)
-        return spoil();
-    return true;
-}
-
-quint64 Builder::inlineSize() const
-{
-    quint64 total = quint64(kHeadBytes) + quint64(pieces_.size()) * (kPieceRecord + filterWords_ * 8);
-    for (const QByteArray& piece : pieces_)
-        total += quint64(piece.size());
-    return total;
-}
-
-QByteArray Builder::directory(quint32 layout) const
-{
-    QByteArray out;
-    put(out, kMagic);
-    put(out, quint32(pieces_.size()));
-    put(out, filterWords_);
-    put(out, layout);
-    for (size_t i = 0; i < pieces_.size(); ++i) {
-        put(out, entries_[i]);
-        put(out, flags_[i]);
-        put(out, quint64(pieces_[i].size()));
-    }
-    out.append(reinterpret_cast<const char*>(filters_.data()), qsizetype(filters_.size() * sizeof(quint64)));
-    return out;
-}
-
-QByteArray Builder::finish()
-{
-    if (!complete())
-        return {};
-    QByteArray out = directory(0);
-    out.reserve(qsizetype(inlineSize()));
-    for (const QByteArray& piece : pieces_)
-        out.append(piece);
-    return out;
-}
-
-QByteArray Builder::finishDirectory()
-{
-    if (!complete())
-        return {};
-    return directory(kInRows);
-}
-
-qint64 Directory::sizeFor(const QByteArray& head, qint64 bodySize)
-{
-    if (head.size() < 8 || bodySize < head.size() || quint64(bodySize) > DiscIndex::kMaxBytes)
-        return -1;
-    const quint32 magic = read<quint32>(head.constData());
-    if (magic == kOneIndex)
-        return 8;
-    if (magic != kMagic || head.size() < kHeadBytes)
-        return -1;
-    const quint64 pieces = read<quint32>(head.constData() + 4);
-    const quint64 words = read<quint32>(head.constData() + 8);
-    if (words == 0 || words > kMaxFilterWords)
-        return -1;
-    const quint64 size = quint64(kHeadBytes) + pieces * (quint64(kPieceRecord) + words * 8);
-    return size <= quint64(bodySize) ? qint64(size) : -1;
-}
-
-std::optional<Directory> Directory::parse(const QByteArray& bytes, qint64 bodySize)
-{
-    const qint64 size = sizeFor(bytes.left(kHeadBytes), bodySize);
-    if (size < 0 || bytes.size() < size)
         return std::nullopt;
-    const char* at = bytes.constData();
+    Parts parts;
+    const auto pieceCount = quint32(pieces_.size());
+    put(parts.directory, kMagic);
+    put(parts.directory, pieceCount);
+    put(parts.directory, quint64(count_));
+    seal(parts.directory, Part::Directory, disc, generation, 0);
+    parts.largest = parts.directory.size();
+    for (quint32 i = 0; i < pieceCount; ++i) {
+        QByteArray& row = pieces_[i];
+        seal(row, Part::Piece, disc, generation, i);
+        parts.largest = std::max(parts.largest, row.size());
+    }
+    parts.pieces = std::move(pieces_);
+    // Every disc has the key of the pieces every search reads, also when it lists none.
+    postings_[kEveryPiece];
+    std::vector<quint32> keys;
+    keys.reserve(postings_.size());
+    for (const auto& posting : postings_)
+        keys.push_back(posting.first);
+    std::sort(keys.begin(), keys.end());
+    parts.postings.reserve(keys.size());
+    for (quint32 key : keys) {
+        QByteArray row = encodePosting(postings_[key], pieceCount);
+        seal(row, Part::Posting, disc, generation, key);
+        parts.largest = std::max(parts.largest, row.size());
+        parts.postings.emplace_back(key, std::move(row));
+    }
+    postings_.clear();
+    spoilt_ = true; // the parts are handed out once
+    return parts;
+}
+
+std::optional<Directory> Directory::parse(const QByteArray& bytes, qint64 disc, qint64 generation)
+{
+    if (bytes.size() != kDirectorySize || unsealed(bytes, Part::Directory, disc, generation, 0) < 0 ||
+        read<quint32>(bytes.constData()) != kMagic)
+        return std::nullopt;
     Directory d;
-    if (read<quint32>(at) == kOneIndex) {
-        d.entries_ = read<quint32>(at + 4);
-        d.pieces_.push_back({quint32(d.entries_), 0, bodySize, true});
-        return d;
-    }
-    const quint32 pieces = read<quint32>(at + 4);
-    d.filterWords_ = read<quint32>(at + 8);
-    const quint32 layout = read<quint32>(at + 12);
-    if (layout != 0 && layout != kInRows)
+    d.pieces_ = read<quint32>(bytes.constData() + 4);
+    d.entries_ = read<quint64>(bytes.constData() + 8);
+    if (d.entries_ > std::numeric_limits<quint32>::max() || (d.pieces_ == 0) != (d.entries_ == 0) ||
+        d.pieces_ > d.entries_)
         return std::nullopt;
-    d.piecesInRows_ = layout == kInRows;
-    // Pieces in rows are measured against the most a body could hold.
-    const qint64 end = d.piecesInRows_ ? qint64(DiscIndex::kMaxBytes) : bodySize;
-    qint64 offset = size;
-    for (quint32 i = 0; i < pieces; ++i) {
-        const char* record = at + kHeadBytes + qsizetype(i) * kPieceRecord;
-        Piece piece;
-        piece.entries = read<quint32>(record);
-        const quint32 flags = read<quint32>(record + 4);
-        const quint64 length = read<quint64>(record + 8);
-        if (piece.entries == 0 || (flags & ~kAnyText) != 0 || length > quint64(end - offset))
-            return std::nullopt;
-        piece.anyText = flags & kAnyText;
-        piece.offset = offset;
-        piece.length = qint64(length);
-        offset += piece.length;
-        d.entries_ += piece.entries;
-        d.pieces_.push_back(piece);
-    }
-    if ((d.piecesInRows_ ? size != bodySize : offset != bodySize) ||
-        d.entries_ > std::numeric_limits<quint32>::max())
-        return std::nullopt;
-    const char* filters = at + kHeadBytes + qsizetype(pieces) * kPieceRecord;
-    d.filters_.resize(size_t(pieces) * d.filterWords_);
-    std::memcpy(d.filters_.data(), filters, d.filters_.size() * sizeof(quint64));
     return d;
 }
 
-bool Directory::mayHold(quint32 i, std::string_view folded) const
+std::shared_ptr<const DiscIndex> readPiece(const QByteArray& row, qint64 disc, qint64 generation,
+                                           quint32 piece)
 {
-    const Piece& piece = pieces_[i];
-    if (piece.anyText || filterWords_ == 0)
-        return true;
-    const quint64* words = filters_.data() + size_t(i) * filterWords_;
-    const quint32 bits = filterWords_ * 64;
-    const auto* p = reinterpret_cast<const unsigned char*>(folded.data());
-    for (size_t k = 0; k + 2 < folded.size(); ++k) {
-        const quint32 bit = bitOf(p[k], p[k + 1], p[k + 2], bits);
-        if (!(words[bit / 64] & (quint64(1) << (bit % 64))))
+    const qsizetype size = unsealed(row, Part::Piece, disc, generation, piece);
+    if (size < 0)
+        return nullptr;
+    return DiscIndex::fromBytes(row, 0, size);
+}
+
+bool readPosting(const QByteArray& row, qint64 disc, qint64 generation, quint32 key, quint32 pieceCount,
+                 std::vector<quint64>& words)
+{
+    words.assign((size_t(pieceCount) + 63) / 64, 0);
+    const qsizetype size = unsealed(row, Part::Posting, disc, generation, key);
+    if (size < 1)
+        return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(row.constData());
+    if (p[0] == kBitmap) {
+        const size_t bytes = (size_t(pieceCount) + 7) / 8;
+        if (size_t(size) != 1 + bytes)
             return false;
+        std::memcpy(words.data(), p + 1, bytes); // the words are little-endian, as the bytes
+        // No piece beyond the last.
+        return pieceCount % 64 == 0 || (words.back() >> (pieceCount % 64)) == 0;
+    }
+    if (p[0] != kGaps)
+        return false;
+    quint64 next = 0;
+    for (qsizetype at = 1; at < size;) {
+        quint64 gap = 0;
+        for (int shift = 0;; shift += 7) {
+            if (at == size || shift > 28)
+                return false;
+            const unsigned char c = p[at++];
+            gap |= quint64(c & 0x7F) << shift;
+            if (!(c & 0x80))
+                break;
+        }
+        next += gap;
+        if (next >= pieceCount)
+            return false;
+        words[next / 64] |= quint64(1) << (next % 64);
+        ++next;
     }
     return true;
 }

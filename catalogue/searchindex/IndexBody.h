@@ -4,28 +4,50 @@
 
 #include <QByteArray>
 #include <QtGlobal>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
-// A disc's search index as the catalogue stores it: a directory, then the disc's entries in
-// pieces of a few hundred, each a DiscIndex of its own, in the grid's order. For each
-// piece the directory holds a filter of the three-byte stretches of its folders and names
-// (A-Z folded), so that a search reads and scans only the pieces that can hold its literal
-// text. A filter may let a piece through that holds nothing, never the other way round.
+// A disc's search index as the catalogue stores it, in three parts:
+// - a directory (search_index.body): how many pieces and entries the index has;
+// - the disc's entries in pieces of a few dozen, in the grid's order, each a DiscIndex of its
+//   own in a row of search_index_piece;
+// - postings (rows of search_trigram): for each three-byte stretch (A-Z folded) of the disc's
+//   folders and names, the pieces that hold it, so that a search reads only the pieces that
+//   hold every stretch of its literal text. Key kEveryPiece lists the pieces every search
+//   reads (where a folder without a closing "\" runs into its names); every disc has it.
 //
-// The pieces follow the directory in the body, or (where the catalogue has the table for them)
-// are rows of their own, so that reading one does not mean going through the body to it. A
-// body of the earlier form, one DiscIndex for the whole disc, reads as a single piece that
-// every search takes.
+// Every part carries a CRC-32 over its bytes, its disc, its index's generation and its place
+// (piece number or stretch), so that damaged, stale or moved parts are refused, never read
+// as fewer rows. A posting row deleted by hand is caught by a trigger that drops the index.
 namespace IndexBody
 {
-// Smaller pieces let rare names skip more text; larger ones cost less to read for common ones.
-constexpr quint32 kPieceEntries = 256;
-// Bytes at the start of a body that tell how long its directory is.
-constexpr qsizetype kHeadBytes = 16;
+// Smaller pieces let rare names skip more text; larger ones cost less to store and to read for
+// common ones.
+constexpr quint32 kPieceEntries = 64;
+// Posting key of the pieces every search reads; above every stretch's key.
+constexpr quint32 kEveryPiece = 0x1000000;
+
+// The key of three folded bytes.
+constexpr quint32 trigram(unsigned char a, unsigned char b, unsigned char c)
+{
+    return quint32(a) | (quint32(b) << 8) | (quint32(c) << 16);
+}
+// Appends the keys of the text's three-byte stretches, A-Z folded.
+void addTrigrams(std::string_view text, std::vector<quint32>& keys);
+
+// One disc's index, ready to store.
+struct Parts {
+    QByteArray directory;
+    std::vector<QByteArray> pieces;                       // rows of search_index_piece, by number
+    std::vector<std::pair<quint32, QByteArray>> postings; // rows of search_trigram, by key
+    qsizetype largest = 0;                                // bytes of the longest part
+};
 
 class Builder
 {
@@ -39,23 +61,14 @@ class Builder
              std::string_view date);
     bool spoilt() const { return spoilt_; }
     qint64 count() const { return count_; }
-    // The body with the pieces in it; empty when spoilt.
-    QByteArray finish();
-    // The body for pieces kept in rows of their own: the directory alone; empty when spoilt.
-    // The pieces are then pieces(), and inlineSize() what finish() would have made.
-    QByteArray finishDirectory();
-    const std::vector<QByteArray>& pieces() const { return pieces_; }
-    quint64 inlineSize() const;
+    // The parts for the disc's index of that generation; none when spoilt.
+    std::optional<Parts> finish(qint64 disc, qint64 generation);
 
   private:
     bool spoil();
     bool closePiece();
-    bool complete();
-    QByteArray directory(quint32 layout) const;
-    void addText(std::string_view text);
 
     quint32 pieceEntries_;
-    quint32 filterWords_;
     bool spoilt_ = false;
     qint64 count_ = 0;
     qint64 lowestId_ = 0;
@@ -63,48 +76,38 @@ class Builder
     quint64 bytes_ = 0;
     std::unordered_set<std::string> extensions_;
     DiscIndex::Builder piece_;
-    quint32 pieceCount_ = 0;
     bool anyText_ = false;
     std::string lastPath_;
-    std::vector<quint64> filter_;
+    std::vector<quint32> pieceKeys_;
+    std::unordered_map<quint32, std::vector<quint32>> postings_;
     std::vector<QByteArray> pieces_;
-    std::vector<quint32> entries_;
-    std::vector<quint32> flags_;
-    std::vector<quint64> filters_;
 };
 
-// Where each piece lies in the body, how many entries it has, and what it may hold.
+// The checked directory of a disc's index.
 class Directory
 {
   public:
-    struct Piece {
-        quint32 entries = 0;
-        qint64 offset = 0; // in the body, when the pieces are in it
-        qint64 length = 0;
-        bool anyText = false; // the filter says nothing: a search always reads it
-    };
-
-    // The bytes of the body a directory takes, from its first kHeadBytes (fewer when the body is
-    // shorter); -1 when they cannot begin a body of `bodySize` bytes.
-    static qint64 sizeFor(const QByteArray& head, qint64 bodySize);
-    // The directory from its bytes; none when they do not describe a body of `bodySize` bytes.
-    static std::optional<Directory> parse(const QByteArray& bytes, qint64 bodySize);
-
-    // Whether the pieces are kept in rows of their own (numbered from 0, with the index's
-    // generation) rather than in the body.
-    bool piecesInRows() const { return piecesInRows_; }
-    quint32 pieceCount() const { return quint32(pieces_.size()); }
-    const Piece& piece(quint32 i) const { return pieces_[i]; }
+    // None when the bytes are not the directory of the disc's index of that generation.
+    static std::optional<Directory> parse(const QByteArray& bytes, qint64 disc, qint64 generation);
+    quint32 pieceCount() const { return pieces_; }
     quint64 entries() const { return entries_; }
-    // Whether piece `i` may hold the folded text in one of its folders or names; stretches
-    // shorter than three bytes are held everywhere.
-    bool mayHold(quint32 i, std::string_view folded) const;
 
   private:
-    std::vector<Piece> pieces_;
-    std::vector<quint64> filters_;
-    quint32 filterWords_ = 0;
+    quint32 pieces_ = 0;
     quint64 entries_ = 0;
-    bool piecesInRows_ = false;
 };
+
+// The piece from its row; null unless the bytes are piece `piece` of the disc's index of that
+// generation.
+std::shared_ptr<const DiscIndex> readPiece(const QByteArray& row, qint64 disc, qint64 generation,
+                                           quint32 piece);
+
+// The pieces a posting row lists, as bits (piece i is bit i % 64 of word i / 64) of `words`
+// for an index of `pieceCount` pieces; false when the bytes are not the posting of key `key`
+// of the disc's index of that generation.
+bool readPosting(const QByteArray& row, qint64 disc, qint64 generation, quint32 key, quint32 pieceCount,
+                 std::vector<quint64>& words);
+
+// The keys of every stretch in the piece's folders and names (as postings list them).
+void trigramsOf(const DiscIndex& piece, std::vector<quint32>& keys);
 } // namespace IndexBody

@@ -14,6 +14,9 @@
 
 namespace
 {
+// Each stretch asked for costs a look-up; a dozen narrow the pieces as far as more would.
+constexpr size_t kMostTrigrams = 12;
+
 std::string utf8(const QString& text)
 {
     return text.toStdString();
@@ -66,24 +69,29 @@ class IndexFilter::Rules
             name_.emplace(*conditions.name);
     }
 
-    bool mayMatch(const IndexBody::Directory& directory, quint32 piece) const
+    bool matchesNothing() const { return pattern_ && pattern_->needsInvalidText(); }
+
+    // Every literal stretch of a match lies in a folder or a name, and so do its three-byte
+    // stretches; the longest literals come first.
+    std::vector<quint32> trigrams() const
     {
+        std::vector<quint32> all;
         if (name_) {
-            for (const std::string& anchor : name_->anchors()) {
-                if (!directory.mayHold(piece, anchor))
-                    return false;
-            }
+            for (const std::string& anchor : name_->anchors())
+                IndexBody::addTrigrams(anchor, all);
         }
-        if (!pattern_)
-            return true;
-        if (pattern_->needsInvalidText())
-            return false;
-        // Every literal stretch of a match lies in a folder or a name of the piece.
-        for (const std::string& anchor : pattern_->anchors()) {
-            if (!directory.mayHold(piece, anchor))
-                return false;
+        if (pattern_) {
+            for (const std::string& anchor : pattern_->anchors())
+                IndexBody::addTrigrams(anchor, all);
         }
-        return true;
+        std::vector<quint32> keys;
+        for (quint32 key : all) {
+            if (keys.size() == kMostTrigrams)
+                break;
+            if (std::find(keys.begin(), keys.end(), key) == keys.end())
+                keys.push_back(key);
+        }
+        return keys;
     }
 
     std::vector<quint32> entries(const DiscIndex& index) const
@@ -251,9 +259,14 @@ IndexFilter::IndexFilter(const Conditions& conditions) : rules_(std::make_unique
 
 IndexFilter::~IndexFilter() = default;
 
-bool IndexFilter::mayMatch(const IndexBody::Directory& directory, quint32 piece) const
+bool IndexFilter::matchesNothing() const
 {
-    return rules_->mayMatch(directory, piece);
+    return rules_->matchesNothing();
+}
+
+std::vector<quint32> IndexFilter::trigrams() const
+{
+    return rules_->trigrams();
 }
 
 void IndexFilter::append(const QString& label, const std::shared_ptr<const DiscIndex>& index,

@@ -6,13 +6,10 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class DiscIndex;
 class ResultSnapshot;
-namespace IndexBody
-{
-class Directory;
-}
 
 // A search's conditions answered from a disc's search index exactly as the search statement
 // answers them on the disc's rows: the `like` pattern on folder and name, the date bounds in
@@ -36,8 +33,12 @@ class IndexFilter
     IndexFilter(const IndexFilter&) = delete;
     IndexFilter& operator=(const IndexFilter&) = delete;
 
-    // False when no entry of the piece can meet the conditions, as its filter tells.
-    bool mayMatch(const IndexBody::Directory& directory, quint32 piece) const;
+    // True when no entry of any index can meet the conditions.
+    bool matchesNothing() const;
+    // Keys (IndexBody::trigram) of three-byte stretches that every entry meeting the
+    // conditions holds in its folder or its name, a few of them; none when the conditions
+    // name no such stretch.
+    std::vector<quint32> trigrams() const;
     // Appends the rows of a disc's index (or of a piece of it) that meet the conditions.
     void append(const QString& label, const std::shared_ptr<const DiscIndex>& index,
                 ResultSnapshot& into) const;

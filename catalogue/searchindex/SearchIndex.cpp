@@ -1,18 +1,26 @@
 #include "catalogue/searchindex/SearchIndex.h"
 
-#include "catalogue/BlobReader.h"
 #include "catalogue/Connection.h"
 #include "catalogue/Schema.h"
 #include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
 #include "catalogue/searchindex/DiscIndex.h"
 #include "catalogue/searchindex/DiscIndexFeed.h"
+#include "catalogue/searchindex/IndexFilter.h"
 #include "common/TessaroError.h"
 
+#include <QRandomGenerator>
+#include <algorithm>
+#include <bit>
 #include <limits>
+#include <tuple>
 
 namespace
 {
+// Discs indexed together by indexMissing: their postings go in sorted by key, so that each
+// key's pages are written once for all of them.
+constexpr size_t kBatchDiscs = 64;
+
 bool isText(const Statement& s, int column)
 {
     return s.type(column) == Statement::Type::Text;
@@ -41,18 +49,40 @@ bool buildIndex(Connection& connection, qint64 discId, IndexBody::Builder& build
     return true;
 }
 
-qint64 scalar(Connection& connection, const char* sql, qint64 bound = 0)
+std::optional<qint64> scalar(Connection& connection, const char* sql, qint64 bound = 0)
 {
     Statement one(connection, sql);
     if (one.parameterCount() > 0)
         one.bind(1, bound);
-    return one.step() ? one.integer(0) : 0;
+    if (!one.step() || !isInteger(one, 0))
+        return std::nullopt;
+    return one.integer(0);
+}
+
+qint64 count(Connection& connection, const char* sql, qint64 bound = 0)
+{
+    return scalar(connection, sql, bound).value_or(0);
+}
+
+void run(Connection& connection, const char* sql, qint64 bound)
+{
+    Statement one(connection, sql);
+    one.bind(1, bound);
+    one.step();
 }
 
 bool triggersHold(Connection& connection)
 {
     const Schema::Triggers triggers = Schema::triggers(connection);
     return triggers.allOwn && triggers.foreign.isEmpty();
+}
+
+// The index's three tables, each exactly as the program makes it.
+bool tablesHold(Connection& connection)
+{
+    return Schema::ownTable(connection, "search_index") &&
+           Schema::ownTable(connection, "search_index_piece") &&
+           Schema::ownTable(connection, "search_trigram");
 }
 
 std::unique_ptr<Transaction> transactionUnlessInOne(Connection& connection)
@@ -62,67 +92,242 @@ std::unique_ptr<Transaction> transactionUnlessInOne(Connection& connection)
     return nullptr;
 }
 
-bool piecesInRows(Connection& connection)
+qint64 highestFile(Connection& connection)
 {
-    return Schema::ownTable(connection, "search_index_piece");
+    // Asked alone, max() of the key is one step down the table.
+    return count(connection, "select max(id) from files");
 }
 
-// Pieces of indexes that are gone.
-void dropLeftPieces(Connection& connection)
+std::optional<qint64> readStamp(Connection& connection)
 {
-    if (piecesInRows(connection))
-        connection.exec("delete from search_index_piece where id_cd not in (select id_cd from search_index)");
+    if (!Schema::ownTable(connection, "search_stamp"))
+        return std::nullopt;
+    return scalar(connection, "select highest_file from search_stamp");
 }
 
-void dropPieces(Connection& connection, qint64 discId)
+void writeStamp(Connection& connection, qint64 highest)
 {
-    Statement drop(connection, "delete from search_index_piece where id_cd = ?1");
-    drop.bind(1, discId);
-    drop.step();
+    if (!Schema::ownTable(connection, "search_stamp"))
+        return;
+    connection.exec("delete from search_stamp");
+    Statement stamp(connection, "insert into search_stamp (highest_file) values (?1)");
+    stamp.bind(1, highest);
+    stamp.step();
 }
 
-// Stores the built index (null: none could be built), or drops the disc's index when there is none.
-bool store(Connection& connection, qint64 discId, IndexBody::Builder* built)
+qint64 newGeneration()
 {
-    const bool inRows = piecesInRows(connection);
-    if (inRows)
-        dropPieces(connection, discId);
-    QByteArray body;
-    if (built)
-        body = inRows ? built->finishDirectory() : built->finish();
-    // An index longer than the connection takes could not be stored whole (nor read back).
-    if (!body.isEmpty() && built->inlineSize() > quint64(connection.lengthLimit()))
-        body.clear();
-    if (body.isEmpty()) {
-        Statement drop(connection, "delete from search_index where id_cd = ?1");
-        drop.bind(1, discId);
-        drop.step();
-        return false;
+    return qint64(QRandomGenerator::global()->generate64() >> 1) + 1;
+}
+
+// The keys of the disc's postings, found again from its pieces, in rising order; none when a
+// piece is unreadable or there are none.
+std::optional<std::vector<quint32>> keysFromPieces(Connection& connection, qint64 disc)
+{
+    // One bit a key: a disc's texts hold millions of stretches, but only a few thousand kinds.
+    std::vector<quint64> seen(IndexBody::kEveryPiece / 64);
+    std::vector<quint32> keys;
+    Statement rows(connection, "select piece, generation, body from search_index_piece where id_cd = ?1");
+    rows.bind(1, disc);
+    bool any = false; // postings without pieces (left by an earlier version's removal) say nothing
+    while (rows.step()) {
+        any = true;
+        if (!isInteger(rows, 0) || !isInteger(rows, 1) || rows.type(2) != Statement::Type::Blob ||
+            rows.integer(0) < 0 || rows.integer(0) > std::numeric_limits<quint32>::max())
+            return std::nullopt;
+        const auto piece =
+            IndexBody::readPiece(rows.blob(2), disc, rows.integer(1), quint32(rows.integer(0)));
+        if (!piece)
+            return std::nullopt;
+        keys.clear();
+        IndexBody::trigramsOf(*piece, keys);
+        for (quint32 key : keys)
+            seen[key / 64] |= quint64(1) << (key % 64);
     }
-    Statement store(connection, "insert or replace into search_index (id_cd, generation, entries, body) "
-                                "values (?1, random(), ?2, ?3)");
-    store.bind(1, discId);
-    store.bind(2, built->count());
-    store.bindBlob(3, body);
-    store.step();
-    if (inRows) {
-        Statement piece(connection, "insert into search_index_piece (id_cd, piece, generation, body) "
-                                    "select ?1, ?2, generation, ?3 from search_index where id_cd = ?1");
-        piece.bind(1, discId);
-        for (size_t i = 0; i < built->pieces().size(); ++i) {
+    if (!any)
+        return std::nullopt;
+    keys.clear();
+    for (quint32 word = 0; word < seen.size(); ++word) {
+        for (quint64 bits = seen[word]; bits != 0; bits &= bits - 1)
+            keys.push_back(word * 64 + quint32(std::countr_zero(bits)));
+    }
+    keys.push_back(IndexBody::kEveryPiece);
+    return keys;
+}
+
+// Drops the disc's pieces and postings. Its postings are found from its pieces, or by going
+// through the whole table when a piece cannot say.
+void dropParts(Connection& connection, qint64 disc)
+{
+    const bool posted =
+        scalar(connection, "select 1 from search_trigram where trigram = 16777216 and id_cd = ?1", disc)
+            .has_value();
+    static_assert(IndexBody::kEveryPiece == 16777216);
+    if (posted) {
+        if (const auto keys = keysFromPieces(connection, disc)) {
+            Statement drop(connection, "delete from search_trigram where trigram = ?1 and id_cd = ?2");
+            drop.bind(2, disc);
+            for (quint32 key : *keys) {
+                drop.bind(1, key);
+                drop.step();
+                drop.reset();
+            }
+        } else
+            run(connection, "delete from search_trigram where id_cd = ?1", disc);
+    }
+    run(connection, "delete from search_index_piece where id_cd = ?1", disc);
+}
+
+// Parts of indexes that are gone: the discs that have pieces or postings but no directory.
+void dropLeftParts(Connection& connection)
+{
+    std::set<qint64> discs;
+    {
+        // One step down the key for each disc, instead of a pass over every piece.
+        Statement next(connection,
+                       "select id_cd from search_index_piece where id_cd > ?1 order by id_cd limit 1");
+        qint64 after = std::numeric_limits<qint64>::min();
+        for (;;) {
+            next.bind(1, after);
+            if (!next.step())
+                break;
+            after = next.integer(0);
+            discs.insert(after);
+            next.reset();
+        }
+        Statement posted(connection, "select id_cd from search_trigram where trigram = 16777216");
+        while (posted.step())
+            discs.insert(posted.integer(0));
+    }
+    for (qint64 disc : discs) {
+        if (!scalar(connection, "select 1 from search_index where id_cd = ?1", disc))
+            dropParts(connection, disc);
+    }
+}
+
+// Writes the indexes of a few discs: each built one from its rows (null: none could be built),
+// with the postings of all of them in the order of their keys.
+class BatchWriter
+{
+  public:
+    explicit BatchWriter(Connection& connection) : connection_(connection) {}
+
+    bool store(qint64 disc, IndexBody::Builder* built)
+    {
+        dropParts(connection_, disc);
+        std::optional<IndexBody::Parts> parts;
+        const qint64 generation = newGeneration();
+        if (built)
+            parts = built->finish(disc, generation);
+        // A part longer than the connection takes could not be stored whole (nor read back).
+        if (!parts || parts->largest > connection_.lengthLimit()) {
+            Statement drop(connection_, "delete from search_index where id_cd = ?1");
+            drop.bind(1, disc);
+            drop.step();
+            return false;
+        }
+        Statement index(connection_, "insert or replace into search_index (id_cd, generation, entries, body) "
+                                     "values (?1, ?2, ?3, ?4)");
+        index.bind(1, disc);
+        index.bind(2, generation);
+        index.bind(3, built->count());
+        index.bindBlob(4, parts->directory);
+        index.step();
+        Statement piece(
+            connection_,
+            "insert into search_index_piece (id_cd, piece, generation, body) values (?1, ?2, ?3, ?4)");
+        piece.bind(1, disc);
+        piece.bind(3, generation);
+        for (size_t i = 0; i < parts->pieces.size(); ++i) {
             piece.bind(2, qint64(i));
-            piece.bindBlob(3, built->pieces()[i]);
+            piece.bindBlob(4, parts->pieces[i]);
             piece.step();
             piece.reset();
         }
+        for (auto& [key, row] : parts->postings)
+            postings_.push_back({key, disc, std::move(row)});
+        return true;
     }
-    return true;
+
+    void flush()
+    {
+        std::sort(postings_.begin(), postings_.end(), [](const Posting& a, const Posting& b) {
+            return std::tie(a.key, a.disc) < std::tie(b.key, b.disc);
+        });
+        Statement insert(
+            connection_,
+            "insert or replace into search_trigram (trigram, id_cd, pieces) values (?1, ?2, ?3)");
+        for (const Posting& posting : postings_) {
+            insert.bind(1, posting.key);
+            insert.bind(2, posting.disc);
+            insert.bindBlob(3, posting.row);
+            insert.step();
+            insert.reset();
+        }
+        postings_.clear();
+    }
+
+  private:
+    struct Posting {
+        quint32 key;
+        qint64 disc;
+        QByteArray row;
+    };
+    Connection& connection_;
+    std::vector<Posting> postings_;
+};
+
+// After one disc was indexed from its rows: when the rows above the stamp are all the disc's,
+// the stamp moves up to them.
+void restampAfter(Connection& connection, qint64 disc)
+{
+    const std::optional<qint64> stamp = readStamp(connection);
+    if (!stamp)
+        return;
+    const qint64 highest = highestFile(connection);
+    if (*stamp >= highest)
+        return;
+    Statement others(connection, "select 1 from files where id > ?1 and id_cd is not ?2 limit 1");
+    others.bind(1, *stamp);
+    others.bind(2, disc);
+    if (!others.step())
+        writeStamp(connection, highest);
 }
 
 bool indexOne(Connection& connection, qint64 discId, quint32 pieceEntries)
 {
     IndexBody::Builder builder(pieceEntries);
-    return store(connection, discId, buildIndex(connection, discId, builder) ? &builder : nullptr);
+    BatchWriter writer(connection);
+    const bool stored = writer.store(discId, buildIndex(connection, discId, builder) ? &builder : nullptr);
+    writer.flush();
+    return stored;
+}
+
+// Drops the indexes that do not count their disc's rows (after rows were written with the
+// triggers off); their discs are then indexed again.
+void dropMiscounted(Connection& connection)
+{
+    std::map<qint64, qint64> rows;
+    {
+        Statement counts(connection, "select id_cd, count(*) from files group by id_cd");
+        while (counts.step())
+            rows[counts.integer(0)] = counts.integer(1);
+    }
+    std::vector<qint64> wrong;
+    {
+        Statement indexes(connection, "select id_cd, entries from search_index");
+        while (indexes.step()) {
+            const auto found = rows.find(indexes.integer(0));
+            if (!isInteger(indexes, 1) || indexes.integer(1) != (found == rows.end() ? 0 : found->second))
+                wrong.push_back(indexes.integer(0));
+        }
+    }
+    Statement drop(connection, "delete from search_index where id_cd = ?1");
+    for (qint64 disc : wrong) {
+        drop.bind(1, disc);
+        drop.step();
+        drop.reset();
+    }
 }
 } // namespace
 
@@ -134,10 +339,19 @@ bool present(Connection& connection)
     return table.step();
 }
 
-void removeDisc(Connection& connection, qint64 discId)
+bool stampHolds(Connection& connection)
 {
-    if (piecesInRows(connection))
-        dropPieces(connection, discId);
+    const std::optional<qint64> stamp = readStamp(connection);
+    return stamp && *stamp == highestFile(connection);
+}
+
+void removeDisc(Connection& connection, qint64 discId, bool stampHeld)
+{
+    if (!tablesHold(connection))
+        return;
+    dropParts(connection, discId);
+    if (stampHeld)
+        writeStamp(connection, highestFile(connection));
 }
 
 std::unique_ptr<Transaction> readTransaction(Connection& connection)
@@ -151,11 +365,12 @@ std::unique_ptr<Transaction> readTransaction(Connection& connection)
 
 bool indexDisc(Connection& connection, qint64 discId, quint32 pieceEntries)
 {
-    if (!present(connection))
+    if (!present(connection) || !tablesHold(connection))
         return false;
     auto own = transactionUnlessInOne(connection);
-    dropLeftPieces(connection);
+    dropLeftParts(connection);
     const bool stored = indexOne(connection, discId, pieceEntries);
+    restampAfter(connection, discId);
     if (own)
         own->commit();
     return stored;
@@ -163,29 +378,50 @@ bool indexDisc(Connection& connection, qint64 discId, quint32 pieceEntries)
 
 bool indexDisc(Connection& connection, qint64 discId, const DiscIndexFeed& rows)
 {
-    if (!present(connection))
+    if (!present(connection) || !tablesHold(connection))
         return false;
     IndexBody::Builder builder;
     // Only the stored rows can tell whether a disc the feed could not take fits an index.
     if (!rows.fill(builder))
         return indexDisc(connection, discId);
-    dropLeftPieces(connection);
-    return store(connection, discId, &builder);
+    dropLeftParts(connection);
+    BatchWriter writer(connection);
+    const bool stored = writer.store(discId, &builder);
+    writer.flush();
+    // The run's rows have the ids just above every other row: the stamp held before them when
+    // it is the highest id below them, and then moves up to the run's last.
+    if (const std::optional<qint64> stamp = readStamp(connection); stamp && rows.count() > 0) {
+        const qint64 below = count(connection, "select max(id) from files where id < ?1", rows.lowestId());
+        if (*stamp == below && highestFile(connection) == rows.highestId() &&
+            rows.highestId() - rows.lowestId() + 1 == rows.count())
+            writeStamp(connection, rows.highestId());
+    }
+    return stored;
 }
 
-int indexMissing(Connection& connection)
+int indexMissing(Connection& connection, bool rebuild)
 {
-    if (!present(connection))
+    if (!present(connection) || !tablesHold(connection))
         return 0;
     auto own = transactionUnlessInOne(connection);
     connection.exec("delete from search_index where id_cd not in (select id from cd)");
-    // Indexes of an earlier form (or none at all) are read, but rebuilt here in today's form
-    // ("TSX2", pieces in rows where the catalogue has the table), which lets a search skip the
-    // pieces that cannot hold its text.
-    connection.exec("delete from search_index where substr(body, 1, 4) is not x'54535832'");
-    if (piecesInRows(connection))
-        connection.exec("delete from search_index where substr(body, 13, 4) is not x'01000000'");
-    dropLeftPieces(connection);
+    if (rebuild) {
+        // Every part goes; without the triggers the tables are emptied in one step each.
+        connection.setTriggersEnabled(false);
+        try {
+            connection.exec(
+                "delete from search_trigram; delete from search_index_piece; delete from search_index");
+        } catch (...) {
+            connection.setTriggersEnabled(true);
+            throw;
+        }
+        connection.setTriggersEnabled(true);
+    }
+    // Indexes of an earlier form are not read: they are built again in today's form ("TSX3").
+    connection.exec("delete from search_index where substr(body, 1, 4) is not x'54535833'");
+    if (!stampHolds(connection))
+        dropMiscounted(connection);
+    dropLeftParts(connection);
     std::vector<qint64> discs;
     {
         Statement missing(connection,
@@ -194,13 +430,57 @@ int indexMissing(Connection& connection)
             discs.push_back(missing.integer(0));
     }
     int indexed = 0;
-    for (qint64 disc : discs) {
-        if (indexOne(connection, disc, IndexBody::kPieceEntries))
+    BatchWriter writer(connection);
+    for (size_t i = 0; i < discs.size(); ++i) {
+        IndexBody::Builder builder;
+        if (writer.store(discs[i], buildIndex(connection, discs[i], builder) ? &builder : nullptr))
             ++indexed;
+        if ((i + 1) % kBatchDiscs == 0)
+            writer.flush();
     }
+    writer.flush();
+    writeStamp(connection, highestFile(connection));
     if (own)
         own->commit();
     return indexed;
+}
+
+std::map<qint64, qint64> fileCounts(Connection& connection)
+{
+    std::map<qint64, qint64> counts;
+    std::set<qint64> indexed;
+    if (present(connection) && tablesHold(connection) && triggersHold(connection) && stampHolds(connection)) {
+        Statement indexes(connection, "select id_cd, generation, entries, body from search_index");
+        while (indexes.step()) {
+            if (!isInteger(indexes, 1) || !isInteger(indexes, 2) || indexes.type(3) != Statement::Type::Blob)
+                continue;
+            const auto directory =
+                IndexBody::Directory::parse(indexes.blob(3), indexes.integer(0), indexes.integer(1));
+            if (!directory || directory->entries() != quint64(indexes.integer(2)))
+                continue;
+            indexed.insert(indexes.integer(0));
+            if (directory->entries() > 0)
+                counts[indexes.integer(0)] = qint64(directory->entries());
+        }
+    }
+    if (indexed.empty()) {
+        Statement all(connection, "select id_cd, count(*) from files group by id_cd");
+        while (all.step())
+            counts[all.integer(0)] = all.integer(1);
+        return counts;
+    }
+    Statement discs(connection, "select id from cd");
+    Statement rows(connection, "select count(*) from files where id_cd = ?1");
+    while (discs.step()) {
+        const qint64 disc = discs.integer(0);
+        if (indexed.count(disc))
+            continue;
+        rows.bind(1, disc);
+        if (rows.step() && rows.integer(0) > 0)
+            counts[disc] = rows.integer(0);
+        rows.reset();
+    }
+    return counts;
 }
 } // namespace SearchIndex
 
@@ -214,11 +494,19 @@ void SearchIndexCache::clear()
 void SearchIndexCache::check(Connection& connection, const std::map<qint64, Stamp>& stamps,
                              const std::vector<qint64>& malformed)
 {
-    const qint64 version = scalar(connection, "pragma data_version");
+    const qint64 version = count(connection, "pragma data_version");
     const qint64 changes = connection.totalChanges();
     if (checked_ && version == dataVersion_ && changes == changes_)
         return;
     trusted_.clear();
+    checked_ = true;
+    dataVersion_ = version;
+    changes_ = changes;
+    if (SearchIndex::stampHolds(connection)) {
+        for (const auto& [disc, stamp] : stamps)
+            trusted_.insert(disc);
+        return;
+    }
     // Usually one count settles it: every row belongs to an indexed disc that counted it, or
     // to a disc without an index. Otherwise each index is checked against its disc's rows.
     qint64 accounted = 0;
@@ -232,110 +520,114 @@ void SearchIndexCache::check(Connection& connection, const std::map<qint64, Stam
     }
     others.insert(others.end(), malformed.begin(), malformed.end());
     for (qint64 disc : others)
-        accounted += scalar(connection, "select count(*) from files where id_cd = ?1", disc);
-    const bool allAccounted = scalar(connection, "select count(*) from files") == accounted;
+        accounted += count(connection, "select count(*) from files where id_cd = ?1", disc);
+    const bool allAccounted = count(connection, "select count(*) from files") == accounted;
     for (const auto& [disc, stamp] : stamps) {
         if (allAccounted ||
-            scalar(connection, "select count(*) from files where id_cd = ?1", disc) == stamp.entries)
+            count(connection, "select count(*) from files where id_cd = ?1", disc) == stamp.entries)
             trusted_.insert(disc);
     }
-    checked_ = true;
-    dataVersion_ = version;
-    changes_ = changes;
+}
+
+std::map<qint64, std::vector<bool>> SearchIndexCache::choose(Connection& connection,
+                                                             const std::map<qint64, Stamp>& discs,
+                                                             const std::vector<quint32>& keys)
+{
+    struct Choice {
+        const Stamp* stamp;
+        std::vector<quint64> pieces; // as bits
+        size_t seen = 0;             // keys whose posting was read
+        bool failed = false;
+    };
+    std::unordered_map<qint64, Choice> choices;
+    for (const auto& [disc, stamp] : discs)
+        choices[disc] = {&stamp, std::vector<quint64>((size_t(stamp.pieceCount) + 63) / 64, ~quint64(0))};
+    Statement postings(connection, "select id_cd, pieces from search_trigram where trigram = ?1");
+    std::vector<quint64> listed;
+    // Each key narrows the pieces to those holding it; the pieces every search reads come last.
+    std::vector<quint32> order = keys;
+    order.push_back(IndexBody::kEveryPiece);
+    for (size_t k = 0; k < order.size(); ++k) {
+        const bool every = k + 1 == order.size();
+        postings.bind(1, order[k]);
+        while (postings.step()) {
+            const auto found = choices.find(postings.integer(0));
+            if (found == choices.end() || found->second.failed)
+                continue;
+            Choice& choice = found->second;
+            if (postings.type(1) != Statement::Type::Blob ||
+                !IndexBody::readPosting(postings.blob(1), found->first, choice.stamp->generation, order[k],
+                                        choice.stamp->pieceCount, listed)) {
+                choice.failed = true;
+                continue;
+            }
+            ++choice.seen;
+            for (size_t w = 0; w < listed.size(); ++w)
+                choice.pieces[w] = every ? choice.pieces[w] | listed[w] : choice.pieces[w] & listed[w];
+        }
+        postings.reset();
+        for (auto& [disc, choice] : choices) {
+            if (choice.seen == k + 1)
+                continue;
+            choice.seen = k + 1;
+            if (every)
+                choice.failed = true; // every index has this key: its postings are not whole
+            else
+                std::fill(choice.pieces.begin(), choice.pieces.end(), 0);
+        }
+    }
+    std::map<qint64, std::vector<bool>> chosen;
+    for (const auto& [disc, choice] : choices) {
+        if (choice.failed)
+            continue;
+        std::vector<bool>& pieces = chosen[disc];
+        pieces.resize(choice.stamp->pieceCount);
+        for (size_t i = 0; i < pieces.size(); ++i)
+            pieces[i] = (choice.pieces[i / 64] >> (i % 64)) & 1;
+    }
+    return chosen;
 }
 
 namespace
 {
-// The directory of the disc's body, read through `blob` (already on the disc's row).
-std::optional<IndexBody::Directory> readDirectory(BlobReader& blob)
-{
-    QByteArray bytes;
-    blob.read(0, std::min<qint64>(IndexBody::kHeadBytes, blob.size()), bytes);
-    const qint64 size = IndexBody::Directory::sizeFor(bytes, blob.size());
-    if (size < 0)
-        return std::nullopt;
-    if (size > bytes.size())
-        blob.read(bytes.size(), size - bytes.size(), bytes);
-    return IndexBody::Directory::parse(bytes, blob.size());
-}
-
-// Calls `take(first, end)` for each stretch of neighbouring pieces marked in `marked`, in
-// order; false as soon as one call is.
-template <typename Take> bool eachStretch(const std::vector<bool>& marked, Take take)
-{
-    const auto count = quint32(marked.size());
-    for (quint32 first = 0; first < count;) {
-        if (!marked[first]) {
-            ++first;
-            continue;
-        }
-        quint32 end = first + 1;
-        while (end < count && marked[end])
-            ++end;
-        if (!take(first, end))
-            return false;
-        first = end;
-    }
-    return true;
-}
-
 // Reads the pieces marked in `read` from their rows into `pieces`, each stretch of neighbours
-// with one statement. False when one of them is missing or not a well-formed index of the
-// directory's count.
-bool readPieceRows(Connection& connection, qint64 disc, qint64 generation,
-                   const IndexBody::Directory& directory, const std::vector<bool>& read,
+// with one statement. False when one of them is missing or not the checked piece of the index.
+bool readPieceRows(Connection& connection, qint64 disc, qint64 generation, const std::vector<bool>& read,
                    SearchIndexCache::Pieces& pieces)
 {
     Statement rows(connection, "select piece, body from search_index_piece where id_cd = ?1 and "
                                "piece between ?2 and ?3 and generation = ?4 order by piece");
     rows.bind(1, disc);
     rows.bind(4, generation);
-    return eachStretch(read, [&](quint32 first, quint32 end) {
+    const auto count = quint32(read.size());
+    for (quint32 first = 0; first < count;) {
+        if (!read[first]) {
+            ++first;
+            continue;
+        }
+        quint32 end = first + 1;
+        while (end < count && read[end])
+            ++end;
         rows.reset();
         rows.bind(2, first);
         rows.bind(3, end - 1);
         for (quint32 i = first; i < end; ++i) {
-            const IndexBody::Directory::Piece& piece = directory.piece(i);
             if (!rows.step() || !isInteger(rows, 0) || rows.integer(0) != i ||
                 rows.type(1) != Statement::Type::Blob)
                 return false;
-            std::shared_ptr<const DiscIndex> index;
-            const QByteArray bytes = rows.blob(1);
-            if (bytes.size() == piece.length)
-                index = DiscIndex::fromBytes(bytes);
-            if (!index || index->count() != piece.entries)
+            auto index = IndexBody::readPiece(rows.blob(1), disc, generation, i);
+            if (!index || index->count() == 0)
                 return false;
             pieces[i] = std::move(index);
         }
-        return true;
-    });
-}
-
-// Reads the pieces marked in `read` from the body into `pieces`, each stretch of neighbours in
-// one go. False when one of them is not a well-formed index of the directory's count.
-bool readPieces(BlobReader& blob, const IndexBody::Directory& directory, const std::vector<bool>& read,
-                SearchIndexCache::Pieces& pieces)
-{
-    return eachStretch(read, [&](quint32 first, quint32 end) {
-        const qint64 start = directory.piece(first).offset;
-        const qint64 stop = directory.piece(end - 1).offset + directory.piece(end - 1).length;
-        QByteArray buffer;
-        blob.read(start, stop - start, buffer);
-        for (quint32 i = first; i < end; ++i) {
-            const IndexBody::Directory::Piece& piece = directory.piece(i);
-            auto index =
-                DiscIndex::fromBytes(buffer, qsizetype(piece.offset - start), qsizetype(piece.length));
-            if (!index || index->count() != piece.entries)
-                return false;
-            pieces[i] = std::move(index);
-        }
-        return true;
-    });
+        first = end;
+    }
+    return true;
 }
 } // namespace
 
 std::map<qint64, SearchIndexCache::Pieces>
-SearchIndexCache::load(Connection& connection, const std::vector<qint64>& discs, const Wanted& wanted)
+SearchIndexCache::load(Connection& connection, const std::vector<qint64>& discs, const IndexFilter& filter)
 {
     std::map<qint64, Pieces> found;
     if (connection.path() != path_) {
@@ -344,22 +636,22 @@ SearchIndexCache::load(Connection& connection, const std::vector<qint64>& discs,
     }
     // An index is exact only while every trigger that drops it is in place, and no trigger of
     // someone else's could put a dropped one back.
-    if (!SearchIndex::present(connection) || !triggersHold(connection)) {
+    if (!SearchIndex::present(connection) || !tablesHold(connection) || !triggersHold(connection)) {
         clear();
         return found;
     }
     std::map<qint64, Stamp> stamps;
-    std::vector<qint64> malformed; // counts no index can have: the disc is searched without it
+    std::vector<qint64> malformed; // indexes that cannot be read: their discs are searched without them
     {
-        Statement rows(connection,
-                       "select id_cd, generation, entries, typeof(body) = 'blob' from search_index");
+        Statement rows(connection, "select id_cd, generation, entries, body from search_index");
         while (rows.step()) {
-            const bool counted = isInteger(rows, 2); // asked before any conversion of the value
             const qint64 disc = rows.integer(0);
-            const qint64 entries = rows.integer(2);
-            if (counted && entries >= 0 && entries <= std::numeric_limits<quint32>::max() &&
-                rows.integer(3) == 1)
-                stamps.emplace(disc, Stamp{rows.integer(1), entries});
+            std::optional<IndexBody::Directory> directory;
+            // Types are asked before any conversion of the values.
+            if (isInteger(rows, 1) && isInteger(rows, 2) && rows.type(3) == Statement::Type::Blob)
+                directory = IndexBody::Directory::parse(rows.blob(3), disc, rows.integer(1));
+            if (directory && directory->entries() == quint64(rows.integer(2)))
+                stamps.emplace(disc, Stamp{rows.integer(1), rows.integer(2), directory->pieceCount()});
             else
                 malformed.push_back(disc);
         }
@@ -372,62 +664,34 @@ SearchIndexCache::load(Connection& connection, const std::vector<qint64>& discs,
         else
             ++it;
     }
-    std::optional<BlobReader> blob;
-    std::optional<qint64> blobDisc;
-    // The body of the disc, ready to read; false when it cannot be opened.
-    auto onDisc = [&](qint64 disc) {
-        if (!blob)
-            blob.emplace(connection, "search_index", "body");
-        if (blobDisc != disc)
-            blobDisc = blob->open(disc) ? std::optional<qint64>(disc) : std::nullopt;
-        return blobDisc == disc;
-    };
-    std::optional<bool> rowsReadable; // the pieces' table is there, and the program's own
+    std::map<qint64, Stamp> usable;
     for (qint64 disc : discs) {
         const auto stamp = stamps.find(disc);
-        if (stamp == stamps.end() || !trusted_.count(disc))
-            continue;
+        if (stamp != stamps.end() && trusted_.count(disc))
+            usable.insert(*stamp);
+    }
+    if (filter.matchesNothing()) {
+        for (const auto& [disc, stamp] : usable)
+            found[disc];
+        return found;
+    }
+    for (auto& [disc, wanted] : choose(connection, usable, filter.trigrams())) {
+        const Stamp& stamp = usable[disc];
         auto slot = slots_.find(disc);
-        const bool fresh = slot == slots_.end();
-        if (fresh)
-            slot = slots_.emplace(disc, Slot{stamp->second.generation, std::nullopt, {}}).first;
-        Slot& s = slot->second;
-        if (fresh) {
-            if (onDisc(disc))
-                s.directory = readDirectory(*blob);
-            if (s.directory && s.directory->piecesInRows() && !rowsReadable)
-                rowsReadable = piecesInRows(connection);
-            if (s.directory && (s.directory->entries() != quint64(stamp->second.entries) ||
-                                (s.directory->piecesInRows() && !*rowsReadable)))
-                s.directory.reset();
-            if (s.directory)
-                s.pieces.resize(s.directory->pieceCount());
-        }
-        if (!s.directory)
+        if (slot == slots_.end())
+            slot = slots_.emplace(disc, Slot{stamp.generation, Pieces(stamp.pieceCount)}).first;
+        Pieces& cached = slot->second.pieces;
+        std::vector<bool> read(wanted.size());
+        for (size_t i = 0; i < wanted.size(); ++i)
+            read[i] = wanted[i] && !cached[i];
+        if (!readPieceRows(connection, disc, stamp.generation, read, cached)) {
+            slots_.erase(slot);
             continue;
-        const IndexBody::Directory& directory = *s.directory;
-        std::vector<bool> take(directory.pieceCount());
-        std::vector<bool> read(directory.pieceCount());
-        bool reading = false;
-        for (quint32 i = 0; i < directory.pieceCount(); ++i) {
-            take[i] = !wanted || wanted(directory, i);
-            read[i] = take[i] && !s.pieces[i];
-            reading = reading || read[i];
-        }
-        if (reading) {
-            const bool whole = directory.piecesInRows()
-                                   ? readPieceRows(connection, disc, s.generation, directory, read, s.pieces)
-                                   : onDisc(disc) && readPieces(*blob, directory, read, s.pieces);
-            if (!whole) {
-                s.directory.reset();
-                s.pieces.clear();
-                continue;
-            }
         }
         Pieces& pieces = found[disc];
-        for (quint32 i = 0; i < directory.pieceCount(); ++i) {
-            if (take[i])
-                pieces.push_back(s.pieces[i]);
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            if (wanted[i])
+                pieces.push_back(cached[i]);
         }
     }
     return found;

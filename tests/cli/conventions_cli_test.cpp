@@ -391,6 +391,7 @@ void ConventionsCliTest::bellOnlyOnATerminal()
     QTemporaryDir beside;
     const QString program = beside.filePath(QStringLiteral("tessaro-cli"));
     QVERIFY(QFile::copy(cli_, program));
+    QVERIFY(QFile::copy(cli_ + QStringLiteral("-scan"), program + QStringLiteral("-scan"))); // runs add
     QSettings ini(beside.filePath(QStringLiteral("tessaro.ini")), QSettings::IniFormat);
     ini.setValue(QStringLiteral("Software/Quillomat/Tessaro/Drives/q"),
                  beside.filePath(QStringLiteral("none")));

@@ -111,6 +111,8 @@ void OutputCliTest::namesAreEscapedEverywhere()
         // The drive table comes from tessaro.ini beside the executable: a copy gets its own.
         program = beside.filePath(QStringLiteral("tessaro-cli"));
         QVERIFY(QFile::copy(cli_, program));
+        QVERIFY(
+            QFile::copy(cli_ + QStringLiteral("-scan"), program + QStringLiteral("-scan"))); // runs drives
         const QString root = beside.filePath(QStringLiteral("mnt\x1b[2J\\x0A"));
         QVERIFY(QDir().mkpath(root));
         QSettings ini(beside.filePath(QStringLiteral("tessaro.ini")), QSettings::IniFormat);

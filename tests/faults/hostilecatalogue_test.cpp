@@ -101,9 +101,9 @@ void HostileCatalogueTest::discTheIndexCannotHoldIsStillFound_data()
            "'\\', '.txt', i, '2020-01-01 00:00:00' from n where i <= 3"
         << 0 << "*far3.txt" << 3;
     QTest::newRow("index larger than the longest blob the connection takes")
-        << "select 1000 + i, 3, 'long name of file number ' || i || '.txt', '\\folder ' || (i / 10) "
-           "|| '\\', '.txt', i, '2020-01-01 00:00:00' from n where i <= 1000"
-        << 20000 << "*number 777.txt" << 1000;
+        << "select 1000 + i, 3, 'long name of file number ' || i || '.' || hex(zeroblob(200)) || '.txt', "
+           "'\\folder ' || (i / 10) || '\\', '.txt', i, '2020-01-01 00:00:00' from n where i <= 1000"
+        << 20000 << "*number 777.0*" << 1000;
 }
 
 void HostileCatalogueTest::discTheIndexCannotHoldIsStillFound()

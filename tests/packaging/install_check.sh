@@ -35,6 +35,7 @@ expect_files() { # ROOT PREFIX (without the leading /)
   {
     echo "$p/bin/tessaro"
     echo "$p/bin/tessaro-cli"
+    echo "$p/bin/tessaro-cli-scan"
     echo "$p/share/tessaro/help.chm"
     echo "$p/share/applications/tessaro.desktop"
     echo "$p/share/icons/hicolor/scalable/apps/tessaro.svg"

@@ -1,0 +1,13 @@
+// In tessaro-cli, the commands that read drives and discs run in tessaro-cli-scan.
+#include "cli/Commands.h"
+#include "cli/ScanProgram.h"
+
+int cmdAdd(const CliContext&)
+{
+    return ScanProgram::run();
+}
+
+int cmdDrives(const CliContext&)
+{
+    return ScanProgram::run();
+}
