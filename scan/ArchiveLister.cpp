@@ -139,6 +139,23 @@ struct ArchiveLister::Source {
     std::unique_ptr<char[]> unpackedBuffer{new char[kBlock]};
 };
 
+namespace
+{
+// The reason an archive is left unlisted, where the caller asked for one.
+bool refuse(QString* why, const QString& reason)
+{
+    if (why)
+        *why = reason;
+    return false;
+}
+
+QString unreadable(archive* a)
+{
+    const char* message = a ? archive_error_string(a) : nullptr;
+    return message ? QString::fromLocal8Bit(message) : QStringLiteral("it cannot be read");
+}
+} // namespace
+
 bool ArchiveLister::isArchiveName(const QString& name)
 {
     static const QStringList suffixes = {
