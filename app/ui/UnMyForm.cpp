@@ -130,6 +130,18 @@ void TPersonalForm::buildLayout()
     connect(GridRequisiti, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { ShowDiscDetails(index.row()); });
     connect(GridRequisiti, &QWidget::customContextMenuRequested, this, &TPersonalForm::GridContextMenu);
+    // Shift+F10 opens the menu at the current row, as the Menu key does (the window system
+    // turns that key into a context menu request of its own).
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), GridRequisiti);
+    menuKey->setObjectName(QStringLiteral("GridMenuShortcut"));
+    menuKey->setContext(Qt::WidgetShortcut);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        const QModelIndex current = GridRequisiti->currentIndex();
+        if (!current.isValid())
+            return;
+        GridRequisiti->scrollTo(current);
+        GridContextMenu(GridRequisiti->visualRect(current).center());
+    });
     connect(Panel4->SpeedButton1, &QToolButton::clicked, this, &TPersonalForm::SpeedButton1Click);
     // Enter in the pattern box runs the search, as the find button does.
     connect(Panel4->Edit2, &QLineEdit::returnPressed, this, &TPersonalForm::SpeedButton1Click);
@@ -385,8 +397,10 @@ void TPersonalForm::GridContextMenu(const QPoint& at)
     const QModelIndex index = GridRequisiti->indexAt(at);
     if (!index.isValid())
         return;
-    QMenu menu(GridRequisiti);
+    // The window's colours and face, as the Help menu has them, never the desktop theme's.
+    QMenu menu(this);
     menu.setObjectName(QStringLiteral("GridMenu"));
+    menu.setAttribute(Qt::WA_WindowPropagation);
     QAction* details = menu.addAction(QStringLiteral("Disc details\u2026"));
     QAction* copy = menu.addAction(QStringLiteral("Copy"));
     QAction* copies = menu.addAction(QStringLiteral("Find copies"));

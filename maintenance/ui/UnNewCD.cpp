@@ -2,6 +2,7 @@
 
 #include "catalogue/Catalogue.h"
 #include "common/IMessages.h"
+#include "common/ShownDate.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
 #include "maintenance/IDiscDrive.h"
@@ -145,7 +146,7 @@ void TfrmNewCD::startRun()
     if (const auto same = run.lookalike(drive_.GetVolumeLabel(letter))) {
         if (!messages_.confirm(
                 QStringLiteral("This disc looks like %1, catalogued on %2; catalogue it again?")
-                    .arg(same->label(), same->date.toString())))
+                    .arg(same->label(), ShownDate::text(same->date.toString()))))
             return;
     }
     try {

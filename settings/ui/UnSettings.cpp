@@ -55,7 +55,7 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
     DriveComboBox1->setGeometry(66, 36, 145, 19);
     setHint(DriveComboBox1, QStringLiteral("CDROM Drive"));
 
-    ArchivesCheckBox = new QCheckBox(QStringLiteral("List archive contents"), Panel1);
+    ArchivesCheckBox = new QCheckBox(QStringLiteral("List &archive contents"), Panel1);
     ArchivesCheckBox->setObjectName(QStringLiteral("ArchivesCheckBox"));
     ArchivesCheckBox->setGeometry(66, 57, 145, 16);
     setHint(ArchivesCheckBox, QStringLiteral("Catalogue the files inside archives"));
