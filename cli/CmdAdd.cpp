@@ -197,6 +197,11 @@ int cmdAdd(const CliContext& context)
         progress.clear();
         throw;
     }
+    // A Ctrl+C during the count ends it (it pumps events): nothing was written.
+    if (run.searcher().Stopped) {
+        progress.clear();
+        return kInterrupted;
+    }
     const auto volumeLabel = [&]() -> QString {
         if (options.label)
             return *options.label;

@@ -23,6 +23,10 @@ class DiscCataloguer
         std::function<void()> runStarted;           // the walk begins
         std::function<void(int position)> progress; // the bar position changed
         std::function<void(bool stopped)> runEnded; // the walk ended (not after an error)
+        // The walk is over and the disc is being written (record, search index, commit): called
+        // before each of these steps, so that a window can show it waits and repaint. No Stop
+        // may be handled from here on.
+        std::function<void()> finishing;
     };
 
     explicit DiscCataloguer(Catalogue& catalogue, TFileSearcher::DriveResolver resolver = {});
@@ -37,7 +41,9 @@ class DiscCataloguer
     void reset();
 
     // The counting pass over the drive folder ("d:\"); sets TotalFiles and clears FilesAdded.
-    // The run that follows fails when it finds fewer files or folders than this pass did.
+    // The run that follows fails when it finds fewer files or folders than this pass did. It
+    // pumps events as a walk does; stop() from there ends it with nothing counted and
+    // searcher().Stopped set.
     qint64 countFiles(const QString& folder);
 
     // Writes the disc and walks the folder. Returns true when the walk ran to its end: the disc
@@ -55,7 +61,8 @@ class DiscCataloguer
 
     // Called while the walk pumps events: ends the walk and removes what the run wrote.
     void stop();
-    bool running() const { return transaction_.has_value(); }
+    // While counting and while walking.
+    bool running() const { return counting_ || transaction_.has_value(); }
 
     // Removes the committed disc of the last run (Cancel after a completed run) when the catalogue
     // still holds that very disc; otherwise forgets it and throws "Disc C0002 is no longer in the
@@ -103,6 +110,7 @@ class DiscCataloguer
     // The run's rows, for the disc's search index.
     DiscIndexFeed indexFeed_;
     bool discRowWritten_ = false;
+    bool counting_ = false;
     int lastPosition_ = -1;
     QString discDate_; // the disc row's date, as written
     std::optional<WalkTally> counted_;

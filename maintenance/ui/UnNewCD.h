@@ -59,6 +59,9 @@ class TfrmNewCD : public MaintenanceDialog
     void stopRun();
     void RunStarted();
     void RunEnded();
+    void RunFinishing();
+    // Ends the wait of RunFinishing, if any.
+    void endWait();
     void runFailed();
     void showUnreadable(qint64 folders);
 
@@ -70,4 +73,5 @@ class TfrmNewCD : public MaintenanceDialog
     std::function<bool()> listArchives_;
     std::function<bool()> readDotFolders_;
     std::unique_ptr<DiscCataloguer> cataloguer_;
+    bool waiting_ = false;
 };
