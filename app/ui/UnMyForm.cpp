@@ -1,6 +1,7 @@
 #include "app/ui/UnMyForm.h"
 
 #include "app/AppInfo.h"
+#include "app/DesktopViewer.h"
 #include "app/ui/SystemDiscDrive.h"
 #include "app/ui/UnAbout.h"
 #include "app/ui/UnLoading.h"
@@ -297,6 +298,13 @@ void TPersonalForm::ToolButton3Click()
 
 void TPersonalForm::ToolButton5Click()
 {
+    // Without a viewer the desktop would fail out of sight.
+    if (!DesktopViewer::installedFor(helpFile_)) {
+        messages_.showMessage(
+            QStringLiteral("No program to view the help file %1 is installed (xchm views it)")
+                .arg(QDir::toNativeSeparators(helpFile_)));
+        return;
+    }
     // Whether the file exists is the desktop's business, as when it is opened by hand.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile_)))
         messages_.showMessage(
