@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QHeaderView>
@@ -319,6 +320,14 @@ void TPersonalForm::Guidainlinea1Click()
 void TPersonalForm::Informazionisu1Click()
 {
     frmAbout->exec();
+    // The box opened from the Help button's menu and kept the pointer's leaving from it: the
+    // button would stay drawn raised until the pointer next crossed it.
+    if (!ToolButton5->rect().contains(ToolButton5->mapFromGlobal(QCursor::pos()))) {
+        ToolButton5->setAttribute(Qt::WA_UnderMouse, false);
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(ToolButton5, &leave);
+        ToolButton5->update();
+    }
 }
 
 void TPersonalForm::SpeedButton1Click()
