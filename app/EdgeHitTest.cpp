@@ -56,6 +56,17 @@ QPoint centredTopLeft(QSize window, const QRect& area)
             area.top() + (area.height() - window.height()) / 2};
 }
 
+QPoint centredClientTopLeft(const QRect& client, const QRect& frame, const QRect& area)
+{
+    constexpr int kWidestBorder = 100;
+    QMargins border(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
+    for (const int side : {border.left(), border.top(), border.right(), border.bottom()})
+        if (side < 0 || side > kWidestBorder)
+            border = {};
+    return centredTopLeft(client.size().grownBy(border), area) + QPoint(border.left(), border.top());
+}
+
 QRect draggedGeometry(const QRect& start, QPoint delta, Qt::Edges edges, QSize minimum)
 {
     if (!edges)

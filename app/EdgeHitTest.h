@@ -33,6 +33,12 @@ int captionLabelLeft(int windowWidth, int labelWidth);
 // Top-left corner that centres a window of the given size in an area.
 QPoint centredTopLeft(QSize window, const QRect& area);
 
+// Where a framed window's own area (client) goes so that the window with its frame is centred
+// in an area. While the window manager is still making the frame, the window system may report
+// a frame smaller than the window or a border wider than any frame has: the window then counts
+// as unframed until the frame is known.
+QPoint centredClientTopLeft(const QRect& client, const QRect& frame, const QRect& area);
+
 // The geometry a window sized by hand gets: the start geometry with the dragged edges moved
 // by delta, never smaller than minimum (the opposite edges stay put). Empty edges move it.
 QRect draggedGeometry(const QRect& start, QPoint delta, Qt::Edges edges, QSize minimum);

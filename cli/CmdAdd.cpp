@@ -241,6 +241,16 @@ int cmdAdd(const CliContext& context)
         progress.counting(0);
     try {
         run.countFiles(drive);
+        // A Ctrl+C or a signal during the count ends it (it pumps events): nothing was written.
+        if (run.searcher().Stopped) {
+            progress.clear();
+            if (g_terminated) {
+                context.catalogue.disconnect();
+                std::signal(g_terminated, SIG_DFL);
+                std::raise(g_terminated);
+            }
+            return kInterrupted;
+        }
         // The same disc again is more likely than another with the same label and totals; a
         // script that adds every image of a folder may run twice.
         if (!options.again) {

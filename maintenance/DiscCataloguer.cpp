@@ -75,7 +75,20 @@ void DiscCataloguer::reset()
 qint64 DiscCataloguer::countFiles(const QString& folder)
 {
     counted_.reset();
-    const WalkTally tally = searcher_.Count(folder, Pattern, true);
+    TotalFiles = 0;
+    FilesAdded = 0;
+    searcher_.Stopped = false;
+    counting_ = true;
+    WalkTally tally;
+    try {
+        tally = searcher_.Count(folder, Pattern, true);
+    } catch (...) {
+        counting_ = false;
+        throw;
+    }
+    counting_ = false;
+    if (searcher_.Stopped)
+        return 0;
     counted_ = tally;
     countedFolder_ = folder;
     TotalFiles = tally.files + tally.members;
@@ -136,13 +149,21 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
         // A stop during the walk has already removed the disc and ended the transaction.
         if (searcher_.Stopped || !transaction_)
             return false;
+        const auto finishing = [this] {
+            if (events_.finishing)
+                events_.finishing();
+        };
+        finishing();
         checkWhole(counted);
+        finishing();
         DiscRecords::writeCatalogued(catalogue_.connection(), {NewDiscId, typeLetter, discDate_, label},
                                      searcher_.LastRun.folders, {FilesAdded, bytesAdded_},
                                      DiscMediumReader::read(searcher_.LastRoot));
         // The disc's search index is built in one go from its rows, inside the run's transaction.
+        finishing();
         SearchIndex::indexDisc(catalogue_.connection(), NewDiscId, indexFeed_);
         indexFeed_ = {};
+        finishing();
         transaction_->commit();
         transaction_.reset();
         discRowWritten_ = false;
@@ -279,10 +300,10 @@ std::optional<DiscStore::DiscRow> DiscCataloguer::lookalike(const QString& volum
                                   counted_->files + counted_->members, counted_->folders);
 }
 
-QString DiscCataloguer::lookalikeQuestion(const DiscStore::DiscRow& same)
+QString DiscCataloguer::lookalikeQuestion(const DiscStore::DiscRow& same, const QString& shownDate)
 {
     return QStringLiteral("This disc looks like %1, catalogued on %2; catalogue it again?")
-        .arg(same.label(), same.date.toString());
+        .arg(same.label(), shownDate.isNull() ? same.date.toString() : shownDate);
 }
 
 void DiscCataloguer::stop()

@@ -25,6 +25,10 @@ class DiscCataloguer
         std::function<void(bool stopped)> runEnded; // the walk ended (not after an error)
         // Another run holds the catalogue's write lock: this one waits for it (once per run).
         std::function<void()> waiting;
+        // The walk is over and the disc is being written (record, search index, commit): called
+        // before each of these steps, so that a window can show it waits and repaint. No Stop
+        // may be handled from here on.
+        std::function<void()> finishing;
     };
 
     explicit DiscCataloguer(Catalogue& catalogue, TFileSearcher::DriveResolver resolver = {});
@@ -39,7 +43,9 @@ class DiscCataloguer
     void reset();
 
     // The counting pass over the drive folder ("d:\"); sets TotalFiles and clears FilesAdded.
-    // The run that follows fails when it finds fewer files or folders than this pass did.
+    // The run that follows fails when it finds fewer files or folders than this pass did. It
+    // pumps events as a walk does; stop() from there ends it with nothing counted and
+    // searcher().Stopped set.
     qint64 countFiles(const QString& folder);
 
     // Writes the disc and walks the folder. Returns true when the walk ran to its end: the disc
@@ -54,13 +60,15 @@ class DiscCataloguer
     // After a counting pass: the catalogued disc that the disc in the drive looks like (the same
     // volume label, file-system identifier and numbers of files and folders), if any.
     std::optional<DiscStore::DiscRow> lookalike(const QString& volumeLabel);
-    // What is asked before such a disc is catalogued again, and said when it is refused.
-    static QString lookalikeQuestion(const DiscStore::DiscRow& same);
+    // What is asked before such a disc is catalogued again, and said when it is refused; a window
+    // gives the date as it shows dates, the command line keeps the catalogue's form.
+    static QString lookalikeQuestion(const DiscStore::DiscRow& same, const QString& shownDate = QString());
 
     // Called while the walk pumps events: ends the walk and removes what the run wrote. While
     // the run waits for another run's lock, ends the wait.
     void stop();
-    bool running() const { return transaction_.has_value() || waiting_; }
+    // While counting, waiting for another run's lock and walking.
+    bool running() const { return counting_ || transaction_.has_value() || waiting_; }
 
     // Removes the committed disc of the last run (Cancel after a completed run) when the catalogue
     // still holds that very disc; otherwise forgets it and throws "Disc C0002 is no longer in the
@@ -111,6 +119,7 @@ class DiscCataloguer
     bool discRowWritten_ = false;
     bool waiting_ = false;
     bool stopRequested_ = false;
+    bool counting_ = false;
     int lastPosition_ = -1;
     QString discDate_; // the disc row's date, as written
     std::optional<WalkTally> counted_;

@@ -44,7 +44,9 @@ void FolderWalk::fail(const QString& what, int error, bool file) const
 
 bool FolderWalk::stopped() const
 {
-    return searcher_ && searcher_->Stopped;
+    if (searcher_)
+        return searcher_->Stopped;
+    return Going && !Going();
 }
 
 WalkTally FolderWalk::run(const QString& path)

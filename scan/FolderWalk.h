@@ -53,6 +53,9 @@ class FolderWalk
 
     // Called after each folder read with the tally so far: how a count shows its progress.
     std::function<void(const WalkTally&)> OnFolderRead;
+    // A count asks it between entries, as a walk tests its searcher's stop: it may pump events
+    // and answers false once the count is to end.
+    std::function<bool()> Going;
 
   private:
     struct DirCloser {

@@ -6,6 +6,7 @@
 #include "scan/FileLimit.h"
 #include "scan/ListedWalk.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <ctime>
 
@@ -89,10 +90,22 @@ WalkTally TFileSearcher::Count(const QString& folder, const QString& pattern, bo
     const Start start = resolve(folder);
     const ArchiveLister archives(Limits);
     const ArchiveLister* lister = ListArchives ? &archives : nullptr;
-    if (DiscImage::isImage(start.root))
-        return ListedWalk::image(nullptr, start.root, {lister, DotFolders, {}}, start.drive, start.path,
+    // The caller's pump runs every few milliseconds, not for each entry, which would slow the
+    // count down; a Stop it handles ends the count.
+    QElapsedTimer sincePump;
+    const auto going = [this, &sincePump] {
+        if (OnPump && (!sincePump.isValid() || sincePump.elapsed() >= 10)) {
+            OnPump();
+            sincePump.start();
+        }
+        return !Stopped;
+    };
+    if (DiscImage::isImage(start.root)) {
+        return ListedWalk::image(nullptr, start.root, {lister, DotFolders, going}, start.drive, start.path,
                                  pattern, recursive);
+    }
     FolderWalk walk(nullptr, pattern, {recursive, DotFolders}, start.drive, start.folder, lister);
+    walk.Going = going;
     if (OnCounting)
         walk.OnFolderRead = [this](const WalkTally& tally) { OnCounting(tally.files + tally.members); };
     return walk.run(start.path);

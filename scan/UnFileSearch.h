@@ -57,8 +57,8 @@ class TFileSearcher
     StartEvent OnStart;
     FileEvent OnFile;
     EndEvent OnEnd;
-    // Called after every file reported, where the windows hand events on (their Stop button,
-    // repaints); none by default.
+    // Called after every file reported, and every few milliseconds of a count, where the windows
+    // hand events on (their Stop button, repaints); none by default. Stop ends a count too.
     PumpEvent OnPump;
     // Called during the counting pass of a folder after each folder, with the files counted so far.
     std::function<void(qint64 counted)> OnCounting;

@@ -1,55 +1,12 @@
 #include "search/ResultModel.h"
 
+#include "common/ShownDate.h"
 #include "search/ResultOrder.h"
 #include "search/ResultSet.h"
 
 #include <QDate>
 #include <QTime>
 #include <limits>
-
-namespace
-{
-// Qt's long time format ends in a time-zone field ("t"); a catalogue date has no zone.
-QString withoutTimeZone(const QString& format)
-{
-    QString out;
-    bool quoted = false;
-    for (QChar c : format) {
-        if (c == QLatin1Char('\''))
-            quoted = !quoted;
-        if (!quoted && c == QLatin1Char('t'))
-            continue;
-        out += c;
-    }
-    return out.simplified();
-}
-
-QString dateFormat(const QLocale& locale)
-{
-    return locale.dateFormat(QLocale::ShortFormat);
-}
-
-QString timeFormat(const QLocale& locale)
-{
-    return withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
-}
-
-QString formatDate(const QString& text, const QLocale& locale, const QString& dateFmt, const QString& timeFmt)
-{
-    // Date and time apart: a wall-clock time that a daylight-saving change skipped is still
-    // the time the catalogue holds.
-    if (text.size() != 19 || text[10] != QLatin1Char(' '))
-        return text;
-    const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-    const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
-    if (!date.isValid() || !time.isValid())
-        return text;
-    const QString day = locale.toString(date, dateFmt);
-    if (time == QTime(0, 0, 0))
-        return day;
-    return day + QLatin1Char(' ') + locale.toString(time, timeFmt);
-}
-} // namespace
 
 ResultModel::ResultModel(const ResultSet& result, QObject* parent)
     : QAbstractTableModel(parent), result_(&result)
@@ -72,8 +29,8 @@ ResultModel::ResultModel(const ResultSet& result, QObject* parent)
 void ResultModel::readLocale()
 {
     locale_ = QLocale();
-    dateFormat_ = dateFormat(locale_);
-    timeFormat_ = timeFormat(locale_);
+    dateFormat_ = ShownDate::dateFormat(locale_);
+    timeFormat_ = ShownDate::timeFormat(locale_);
     days_.clear();
     times_.clear();
 }
@@ -83,7 +40,7 @@ QString ResultModel::dateOf(qsizetype row) const
     const ResultSnapshot& rows = result_->rows();
     const qint64 packed = rows.packedData(row);
     if (packed < 0)
-        return formatDate(rows.data(row), locale_, dateFormat_, timeFormat_);
+        return ShownDate::text(rows.data(row), locale_, dateFormat_, timeFormat_);
     const qint64 day = packed / 1000000;
     const int clock = int(packed % 1000000);
     auto known = days_.constFind(day);
@@ -105,7 +62,8 @@ QString ResultModel::dateOf(qsizetype row) const
 
 QString ResultModel::dateText(const QString& catalogueDate, const QLocale& locale)
 {
-    return formatDate(catalogueDate, locale, dateFormat(locale), timeFormat(locale));
+    return ShownDate::text(catalogueDate, locale, ShownDate::dateFormat(locale),
+                           ShownDate::timeFormat(locale));
 }
 
 int ResultModel::rowCount(const QModelIndex& parent) const

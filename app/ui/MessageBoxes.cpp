@@ -40,16 +40,23 @@ class CentredBox : public QMessageBox
         // Qt's own placement guesses a frame from the other windows, which have none.
         QMessageBox::showEvent(event);
         centre();
-        // The window manager adds its frame once the box is mapped: centre the whole again.
-        auto* poll = new QTimer(this);
-        poll->setInterval(20);
-        connect(poll, &QTimer::timeout, this, [this, poll, tries = 0]() mutable {
-            if (frameGeometry() != geometry() || ++tries > 25) {
-                poll->deleteLater();
-                centre();
+        // The window manager frames the box once it is mapped, and some place it themselves
+        // meanwhile: for a while the box is centred again whenever it is not, frame included.
+        auto* settle = new QTimer(this);
+        settle->setInterval(20);
+        connect(settle, &QTimer::timeout, this, [this, settle, ticks = 0]() mutable {
+            centre();
+            // Qt reads the frame again only when the window system reports a configure, and a
+            // manager may add the frame without one: a move there and back brings one.
+            if (++ticks % 5 == 0 && frameGeometry() == geometry()) {
+                const QRect at = geometry();
+                setGeometry(at.translated(1, 0));
+                setGeometry(at);
             }
+            if (ticks >= 40)
+                settle->deleteLater();
         });
-        poll->start();
+        settle->start();
     }
 
   private:
@@ -59,8 +66,11 @@ class CentredBox : public QMessageBox
         QScreen* screen = anchor && anchor != this ? anchor->screen() : this->screen();
         if (!screen)
             return;
-        const QSize frame = frameGeometry().size();
-        move(centredTopLeft(frame, screen->availableGeometry()));
+        // Qt's move() would place the frame by a frame size that may still be wrong: the box's
+        // own area is placed instead.
+        const QPoint at = centredClientTopLeft(geometry(), frameGeometry(), screen->availableGeometry());
+        if (at != geometry().topLeft())
+            setGeometry(QRect(at, size()));
     }
 };
 

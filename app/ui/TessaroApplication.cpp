@@ -4,6 +4,7 @@
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
+#include "common/ui/ProgramStyle.h"
 #include "resources/Art.h"
 #include "search/ui/ExtensionIcons.h"
 
@@ -16,6 +17,8 @@ TessaroApplication::TessaroApplication(int& argc, char** argv, IMessages& messag
     // box included.
     setApplicationName(QStringLiteral("Tessaro"));
     setQuitOnLastWindowClosed(true);
+    // First: a new style would bring its own palette.
+    setStyle(new ProgramStyle);
     // The windows are laid out in fixed pixels for one small face and painted in fixed
     // colours; popups, menus and message boxes take them from here.
     setFont(Panels::windowFont());

@@ -1,6 +1,7 @@
 #include "app/ui/UnMyForm.h"
 
 #include "app/AppInfo.h"
+#include "app/DesktopViewer.h"
 #include "app/ui/BalloonHintFilter.h"
 #include "app/ui/SystemDiscDrive.h"
 #include "app/ui/UnAbout.h"
@@ -32,6 +33,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -153,6 +155,18 @@ void TPersonalForm::buildLayout()
         ShowDiscDetails(int(GridRequisiti->resultModel()->resultRow(index.row())));
     });
     connect(GridRequisiti, &QWidget::customContextMenuRequested, this, &TPersonalForm::GridContextMenu);
+    // Shift+F10 opens the menu at the current row, as the Menu key does (the window system
+    // turns that key into a context menu request of its own).
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), GridRequisiti);
+    menuKey->setObjectName(QStringLiteral("GridMenuShortcut"));
+    menuKey->setContext(Qt::WidgetShortcut);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        const QModelIndex current = GridRequisiti->currentIndex();
+        if (!current.isValid())
+            return;
+        GridRequisiti->scrollTo(current);
+        GridContextMenu(GridRequisiti->visualRect(current).center());
+    });
     connect(Panel4->SpeedButton1, &QToolButton::clicked, this, &TPersonalForm::SpeedButton1Click);
     // Enter in the pattern box runs the search, as the find button does.
     connect(Panel4->Edit2, &QLineEdit::returnPressed, this, &TPersonalForm::SpeedButton1Click);
@@ -380,6 +394,13 @@ void TPersonalForm::ToolButton3Click()
 
 void TPersonalForm::ToolButton5Click()
 {
+    // Without a viewer the desktop would fail out of sight.
+    if (!DesktopViewer::installedFor(helpFile_)) {
+        messages_.showMessage(
+            QStringLiteral("No program to view the help file %1 is installed (xchm views it)")
+                .arg(QDir::toNativeSeparators(helpFile_)));
+        return;
+    }
     // Whether the file exists is the desktop's business, as when it is opened by hand.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile_)))
         messages_.showMessage(
@@ -394,6 +415,14 @@ void TPersonalForm::Guidainlinea1Click()
 void TPersonalForm::Informazionisu1Click()
 {
     frmAbout->exec();
+    // The box opened from the Help button's menu and kept the pointer's leaving from it: the
+    // button would stay drawn raised until the pointer next crossed it.
+    if (!ToolButton5->rect().contains(ToolButton5->mapFromGlobal(QCursor::pos()))) {
+        ToolButton5->setAttribute(Qt::WA_UnderMouse, false);
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(ToolButton5, &leave);
+        ToolButton5->update();
+    }
 }
 
 void TPersonalForm::SpeedButton1Click()
@@ -529,8 +558,10 @@ void TPersonalForm::GridContextMenu(const QPoint& at)
     if (!index.isValid())
         return;
     const int row = int(GridRequisiti->resultModel()->resultRow(index.row()));
-    QMenu menu(GridRequisiti);
+    // The window's colours and face, as the Help menu has them, never the desktop theme's.
+    QMenu menu(this);
     menu.setObjectName(QStringLiteral("GridMenu"));
+    menu.setAttribute(Qt::WA_WindowPropagation);
     QAction* details = menu.addAction(QStringLiteral("Disc details\u2026"));
     QAction* copy = menu.addAction(QStringLiteral("Copy"));
     QAction* copies = menu.addAction(QStringLiteral("Find copies"));

@@ -2,11 +2,13 @@
 
 #include "catalogue/Catalogue.h"
 #include "common/IMessages.h"
+#include "common/ShownDate.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
 #include "maintenance/DiscRoot.h"
 #include "maintenance/IDiscDrive.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -89,8 +91,14 @@ TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters,
     DiscCataloguer::Events events;
     events.runStarted = [this] { RunStarted(); };
     events.progress = [this](int position) { JvXPProgressBar1->setValue(position); };
-    events.runEnded = [this](bool) { RunEnded(); };
+    events.runEnded = [this](bool stopped) {
+        // A walk that ran to its end is followed by writing the disc: the bar and the caption
+        // are reset once that is over.
+        if (stopped)
+            RunEnded();
+    };
     events.waiting = [this] { Waiting(); };
+    events.finishing = [this] { RunFinishing(); };
     cataloguer_->setEvents(std::move(events));
     // The Stop button and the bar's repaints are handled between files.
     cataloguer_->searcher().OnPump = [] { QCoreApplication::processEvents(); };
@@ -172,11 +180,22 @@ void TfrmNewCD::startRun()
     NotListedLabel->hide();
     showUnreadable(0);
     run.searcher().DotFolders = readDotFolders_ && readDotFolders_();
-    // A failing count has written nothing; the default error box reports it.
-    run.countFiles(root);
+    // The count pumps events like the walk: its Stop ends it. A failing count has written
+    // nothing; the default error box reports it.
+    SpeedButton3->setText(kStop);
+    try {
+        run.countFiles(root);
+    } catch (...) {
+        SpeedButton3->setText(kStart);
+        throw;
+    }
+    SpeedButton3->setText(kStart);
+    if (run.searcher().Stopped)
+        return;
     // The same disc put in again is more likely than a new one with the same label and totals.
     if (const auto same = run.lookalike(volumeLabel(letter))) {
-        if (!messages_.confirm(DiscCataloguer::lookalikeQuestion(*same)))
+        if (!messages_.confirm(
+                DiscCataloguer::lookalikeQuestion(*same, ShownDate::text(same->date.toString()))))
             return;
     }
     try {
@@ -184,6 +203,7 @@ void TfrmNewCD::startRun()
         const bool completed = run.catalogue(
             type, root, [this, letter] { return volumeLabel(letter); },
             [this] { ComboBox1->setEnabled(false); });
+        endWait();
         if (!completed)
             return;
         SpeedButton3->setEnabled(false);
@@ -204,9 +224,34 @@ void TfrmNewCD::startRun()
     }
 }
 
+void TfrmNewCD::RunFinishing()
+{
+    // Writing the disc takes a moment after the walk: the bar stays full, the run button cannot
+    // be clicked (Stop could no longer undo anything) and the pointer waits, and the window
+    // repaints between the steps.
+    if (!waiting_) {
+        waiting_ = true;
+        SpeedButton3->setEnabled(false);
+        JvXPProgressBar1->setValue(JvXPProgressBar1->maximum());
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TfrmNewCD::endWait()
+{
+    if (!waiting_)
+        return;
+    waiting_ = false;
+    QApplication::restoreOverrideCursor();
+    SpeedButton3->setEnabled(true);
+    RunEnded();
+}
+
 void TfrmNewCD::runFailed()
 {
     WaitingLabel->hide();
+    endWait();
     // The cataloguer has already removed the disc.
     cataloguer_->NewDiscId = 0;
     ComboBox1->setEnabled(true);

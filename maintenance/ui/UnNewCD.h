@@ -69,6 +69,9 @@ class TfrmNewCD : public MaintenanceDialog
     void RunStarted();
     void Waiting();
     void RunEnded();
+    void RunFinishing();
+    // Ends the wait of RunFinishing, if any.
+    void endWait();
     void runFailed();
     void showUnreadable(qint64 folders);
     QString volumeLabel(QChar letter);
@@ -82,4 +85,5 @@ class TfrmNewCD : public MaintenanceDialog
     std::function<bool()> readDotFolders_;
     std::unique_ptr<DiscCataloguer> cataloguer_;
     QString root_;
+    bool waiting_ = false;
 };

@@ -4,6 +4,7 @@
 #include "catalogue/DiscLabel.h"
 #include "catalogue/DiscRecord.h"
 #include "catalogue/Transaction.h"
+#include "common/ShownDate.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
 #include "search/DiscTree.h"
@@ -54,6 +55,8 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
     MemoNotes = new QPlainTextEdit(Panel1);
     MemoNotes->setObjectName(QStringLiteral("MemoNotes"));
     MemoNotes->setFixedHeight(48);
+    // Tab moves on, as in every other field; the notes are plain lines.
+    MemoNotes->setTabChangesFocus(true);
     TreeFolders = new QTreeWidget(Panel1);
     TreeFolders->setObjectName(QStringLiteral("TreeFolders"));
     TreeFolders->setHeaderLabels(
@@ -68,13 +71,19 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
             [this](QTreeWidgetItem* item) { loadFiles(item); });
     LabelError = new QLabel(Panel1);
     LabelError->setObjectName(QStringLiteral("LabelError"));
-    ButtonOK = new QPushButton(QStringLiteral("OK"), Panel1);
+    // The buttons of the other windows: their size, mnemonics and hints, and no default button,
+    // so that Enter and Escape close nothing.
+    ButtonOK = new QPushButton(QStringLiteral("&OK"), Panel1);
     ButtonOK->setObjectName(QStringLiteral("ButtonOK"));
-    ButtonCancel = new QPushButton(QStringLiteral("Cancel"), Panel1);
+    ButtonCancel = new QPushButton(QStringLiteral("&Cancel"), Panel1);
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
-    for (QPushButton* button : {ButtonOK, ButtonCancel}) {
+    for (auto [button, hint] : {std::pair{ButtonOK, QStringLiteral("Confirm")},
+                                std::pair{ButtonCancel, QStringLiteral("Cancel")}}) {
         button->setAutoDefault(false);
-        button->setFixedSize(75, 25);
+        button->setDefault(false);
+        button->setFixedSize(51, 22);
+        button->setToolTip(hint);
+        button->setStatusTip(hint);
     }
     connect(ButtonOK, &QPushButton::clicked, this, &TfrmDiscDetails::okClick);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -87,8 +96,8 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
     grid->addWidget(MemoNotes, 3, 1, 1, 3);
     grid->addWidget(TreeFolders, 4, 0, 1, 4);
     grid->addWidget(LabelError, 5, 0, 1, 2);
-    grid->addWidget(ButtonOK, 5, 2);
-    grid->addWidget(ButtonCancel, 5, 3);
+    grid->addWidget(ButtonCancel, 5, 2);
+    grid->addWidget(ButtonOK, 5, 3);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(4, 1);
 }
@@ -108,7 +117,7 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
                            ? disc.label()
                            : QStringLiteral("%1   %2").arg(disc.label(), disc.volumeLabel));
     QString facts = QStringLiteral("%1, catalogued %2\n%3 folders, %4 files, %5 bytes")
-                        .arg(discTypeName(disc.type), disc.date.toString())
+                        .arg(discTypeName(disc.type), ShownDate::text(disc.date.toString()))
                         .arg(record ? record->folders : qint64(tree.folders().size()))
                         .arg(root.allFiles)
                         .arg(bytes(root.allBytes));
@@ -187,7 +196,8 @@ void TfrmDiscDetails::loadFiles(QTreeWidgetItem* folder)
         QList<QTreeWidgetItem*> files;
         for (const DiscTree::File& file :
              DiscTree::files(catalogue_.connection(), disc_.id, tree_.path(at))) {
-            auto* item = new QTreeWidgetItem({file.name, QString(), bytes(file.size), file.date});
+            auto* item =
+                new QTreeWidgetItem({file.name, QString(), bytes(file.size), ShownDate::text(file.date)});
             item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
             files.append(item);
         }

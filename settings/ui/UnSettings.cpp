@@ -60,7 +60,7 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
     setHint(DriveComboBox1, QStringLiteral("CDROM Drive"));
     connect(DriveComboBox1, &DrivePicker::mapRequested, this, &TfrmSettings::mapRoot);
 
-    ArchivesCheckBox = new QCheckBox(QStringLiteral("List archive contents"), Panel1);
+    ArchivesCheckBox = new QCheckBox(QStringLiteral("List &archive contents"), Panel1);
     ArchivesCheckBox->setObjectName(QStringLiteral("ArchivesCheckBox"));
     ArchivesCheckBox->setGeometry(66, 57, 145, 16);
     setHint(ArchivesCheckBox, QStringLiteral("Catalogue the files inside archives"));

@@ -37,6 +37,8 @@ class HitTestTest : public QObject
     void captionCentring();
     void sizingByHand_data();
     void sizingByHand();
+    void framedWindowCentring_data();
+    void framedWindowCentring();
 };
 
 void HitTestTest::hitTest_data()
@@ -166,6 +168,31 @@ void HitTestTest::sizingByHand()
     QFETCH(QPoint, delta);
     QFETCH(QRect, expected);
     QCOMPARE(draggedGeometry(QRect(100, 100, 593, 367), delta, Qt::Edges(edges), QSize(568, 195)), expected);
+}
+
+// A message box is centred with the frame the window manager gives it; a frame still being made
+// (kwin reports a 1x1 frame for a moment) must not put the box's corner at the screen's centre.
+void HitTestTest::framedWindowCentring_data()
+{
+    QTest::addColumn<QRect>("client");
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QPoint>("expected");
+    const QRect box(0, 0, 224, 71);
+    QTest::newRow("no frame") << box << box << QPoint(528, 364);
+    QTest::newRow("title bar and borders")
+        << box.translated(5, 29) << QRect(0, 0, 234, 105) << QPoint(528, 376);
+    QTest::newRow("frame of 1x1 being made")
+        << box.translated(528, 364) << QRect(528, 364, 1, 1) << QPoint(528, 364);
+    QTest::newRow("frame far wider than any")
+        << box.translated(400, 300) << QRect(0, 0, 1280, 800) << QPoint(528, 364);
+}
+
+void HitTestTest::framedWindowCentring()
+{
+    QFETCH(QRect, client);
+    QFETCH(QRect, frame);
+    QFETCH(QPoint, expected);
+    QCOMPARE(centredClientTopLeft(client, frame, QRect(0, 0, 1280, 800)), expected);
 }
 
 QTEST_MAIN(HitTestTest)

@@ -5,7 +5,9 @@
 #  - the list of every combo box and the calendar of every date picker, on the main window and
 #    on the settings dialog, open at their control, and a balloon hint beside the pointer;
 #  - the first edge resize and the first move of the main window follow the pointer, and a
-#    double-click on a caption bar maximises and restores the window.
+#    double-click on a caption bar maximises and restores the window;
+#  - message boxes (New CD's Start with no disc in the drive) open centred on the screen,
+#    frame included.
 #
 #   tests/wm/wm_check.sh MANAGER BIN_DIR [STARTS]
 # MANAGER is openbox, xfwm4 or kwin; BIN_DIR holds tessaro and tessaro-cli; STARTS (default
@@ -55,6 +57,8 @@ mkdir -p "$work/app" "$work/disc/photos"
 cp "$bin/tessaro" "$work/app/tessaro"
 for i in 1 2 3; do echo x >"$work/disc/photos/img$i.jpg"; done
 "$bin/tessaro-cli" --catalogue "$work/app/archive.mdb" create-catalogue >/dev/null || exit 1
+# The drive is a folder that is not there: New CD's Start says "No disc in the drive".
+printf '[Software]\nQuillomat\\Tessaro\\Drive=q\nQuillomat\\Tessaro\\Drives\\q=%s\n' "$work/no-disc" >"$work/app/tessaro.ini"
 "$bin/tessaro-cli" --catalogue "$work/app/archive.mdb" add --type CD --root "$work/disc" >/dev/null || exit 1
 sqlite3 "$work/app/archive.mdb" "begin; insert into cd (id, etichetta, tipo, data) values (2, 'MANY', 'D', '2021-07-01 10:00:00');
   with recursive n(i) as (select 1 union all select i + 1 from n where i < 8000)
@@ -159,8 +163,8 @@ shot() { [ -n "$shots" ] && [ "$start" = 1 ] && import -window root "$shots/$man
 
 # Opens the popup of the control at (left, top, width, height) in the window at (wx, wy), clicking
 # near its right end where the arrow is, and checks where its list or calendar opens: its left
-# edge within the control's width, and reaching from above or over the control to just below it
-# (a long list is moved up to stay on the screen).
+# edge within the control's width, and just below the control (or, where the screen ends, just
+# above it), never over it.
 check_popup() { # name wx wy left top width height
   local name=$1 cx=$(($2 + $4)) cy=$(($3 + $5)) w=$6 h=$7 id g px py
   before=$(visible_ids)
@@ -172,7 +176,9 @@ check_popup() { # name wx wy left top width height
   sleep 0.2
   read -r px py _ ph <<<"$(geometry "$id")"
   shot "popup-${name// /-}"
-  if [ "$px" -ge $((cx - 4)) ] && [ "$px" -le $((cx + w)) ] && [ $((py + ph)) -ge $((cy - 8)) ] && [ "$py" -le $((cy + h + 8)) ]; then
+  if [ "$px" -ge $((cx - 4)) ] && [ "$px" -le $((cx + w)) ] &&
+    { { [ "$py" -ge $((cy + h - 2)) ] && [ "$py" -le $((cy + h + 8)) ]; } ||
+      { [ $((py + ph)) -le $((cy + 2)) ] && [ $((py + ph)) -ge $((cy - 8)) ]; }; }; then
     ok
   else
     fail "$name: popup at $px,$py (height $ph), its control at $cx,$cy ${w}x$h"
@@ -180,6 +186,20 @@ check_popup() { # name wx wy left top width height
   xdotool key Escape
   for _ in $(seq 30); do viewable "$id" || break; sleep 0.1; done
   sleep 0.2
+}
+
+# Checks that the window, with the frame the manager reports, is centred on the 1280x800 screen.
+check_centred() { # name id
+  local bx by bw bh l=0 r=0 t=0 b=0 ext
+  read -r bx by bw bh <<<"$(geometry "$2")"
+  ext=$(xprop -id "$2" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p')
+  [ -n "$ext" ] && IFS=', ' read -r l r t b <<<"$ext"
+  # Twice the centre, so that an odd size leaves no fraction.
+  if near $((2 * (bx - l) + bw + l + r)) 1280 4 && near $((2 * (by - t) + bh + t + b)) 800 4; then
+    ok
+  else
+    fail "$1: ${bw}x$bh+$bx+$by with frame $l,$r,$t,$b is not centred"
+  fi
 }
 
 # Double-clicks the caption bar of the window, checks it fills the screen, then restores it.
@@ -278,6 +298,32 @@ for start in $(seq 1 "$starts"); do
     viewable "$settings" && fail "Settings: Cancel did not close it"
   else
     fail "Settings: never shown"
+  fi
+
+  # Message boxes: Start in New CD with no disc in the drive, three times over.
+  xdotool mousemove --sync $((x + 15)) $((y + 35)) click 1
+  if newcd=$(find_window "New CD"); then
+    sleep 0.5
+    read -r nx ny _ _ <<<"$(geometry "$newcd")"
+    for try in 1 2 3; do
+      before=$(visible_ids)
+      xdotool mousemove --sync $((nx + 169)) $((ny + 47)) click 1
+      if box=$(new_window); then
+        sleep 1 # the box settles within 0.8 s
+        [ "$try" = 1 ] && shot message-box
+        check_centred "message box $try" "$box"
+        xdotool key Return
+        for _ in $(seq 30); do viewable "$box" || break; sleep 0.1; done
+        viewable "$box" && fail "message box $try: Enter did not close it"
+      else
+        fail "message box $try: none after Start with no disc"
+      fi
+    done
+    xdotool mousemove --sync $((nx + 41)) $((ny + 114)) click 1
+    for _ in $(seq 30); do viewable "$newcd" || break; sleep 0.1; done
+    viewable "$newcd" && fail "New CD: Cancel did not close it"
+  else
+    fail "New CD: never shown"
   fi
 
   # The first edge resize and the first move of the main window, in turn first.

@@ -2,6 +2,7 @@
 #include "app/ui/CaptionButton.h"
 #include "app/ui/UnAbout.h"
 #include "app/ui/UnMyForm.h"
+#include "search/ui/GridRequisiti.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 #include <functional>
 
@@ -73,6 +75,7 @@ class AboutTest : public QObject
     void altOClosesIt();
     void exitButtonClosesItAndEnterOrEscapeDoNot();
     void linkOpensTheHomePage();
+    void helpButtonIsFlatAgainOnceItCloses();
 
   private:
     std::unique_ptr<TestCatalogue> cat_;
@@ -195,6 +198,22 @@ void AboutTest::linkOpensTheHomePage()
     QVERIFY(outcome.seen);
     QVERIFY(!outcome.leftOpen);
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl(AppInfo::HomePage)});
+}
+
+// The box opens from the Help button's menu and takes the pointer with it: once it closes with
+// the pointer elsewhere, the button no longer counts as under the pointer (drawn raised).
+void AboutTest::helpButtonIsFlatAgainOnceItCloses()
+{
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QToolButton* help = form_->ToolButton5;
+    help->setAttribute(Qt::WA_UnderMouse, true); // as when the menu was opened from it
+    QCursor::setPos(form_->GridRequisiti->mapToGlobal(form_->GridRequisiti->rect().center()));
+    Outcome outcome;
+    whenAboutShows([](TfrmAbout* about) { about->Button1->click(); }, &outcome);
+    form_->Informazionisu1->trigger();
+    QVERIFY(outcome.seen);
+    QVERIFY(!help->underMouse());
 }
 
 QTEST_MAIN(AboutTest)

@@ -7,12 +7,16 @@
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -26,6 +30,7 @@ class FindButtonTest : public QObject
     void failedSearchReportsClosesAndKeepsTheCount();
     void rowsStayUntilTheNextFind();
     void enterInThePatternFindsAndF1OpensHelp();
+    void helpSaysWhenNoViewerIsInstalled();
 
   private:
     int rows() const { return form_->GridRequisiti->model()->rowCount(); }
@@ -137,6 +142,40 @@ void FindButtonTest::rowsStayUntilTheNextFind()
 
 namespace
 {
+// The desktop's list of programs by file type, as xdg-mime reads it, in a folder of its own:
+// with a viewer for help files or with none.
+class FakeDesktop
+{
+  public:
+    explicit FakeDesktop(bool helpViewer)
+    {
+        const QString apps = dir_.filePath(QStringLiteral("applications"));
+        QDir().mkpath(apps);
+        if (helpViewer) {
+            QFile cache(apps + QStringLiteral("/mimeinfo.cache"));
+            if (cache.open(QIODevice::WriteOnly))
+                cache.write("[MIME Cache]\napplication/vnd.ms-htmlhelp=helpviewer.desktop;\n");
+        }
+        for (const char* name : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
+            saved_.append({name, qgetenv(name)});
+            qputenv(name, dir_.path().toLocal8Bit());
+        }
+        for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION"}) {
+            saved_.append({name, qgetenv(name)});
+            qunsetenv(name);
+        }
+    }
+    ~FakeDesktop()
+    {
+        for (const auto& [name, value] : saved_)
+            value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+
+  private:
+    QTemporaryDir dir_;
+    QList<std::pair<const char*, QByteArray>> saved_;
+};
+
 class UrlCatcher : public QObject
 {
     Q_OBJECT
@@ -166,6 +205,7 @@ void FindButtonTest::enterInThePatternFindsAndF1OpensHelp()
         QCOMPARE(count(), QLatin1String(k.count));
     }
 
+    const FakeDesktop desktop(true);
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
     QTest::keyClick(panel.Edit2, Qt::Key_F1);
@@ -174,6 +214,21 @@ void FindButtonTest::enterInThePatternFindsAndF1OpensHelp()
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(catcher.urls, QList<QUrl>(2, QUrl::fromLocalFile(form_->helpFile())));
     QVERIFY(messages_.messages.isEmpty());
+}
+
+// Without a program for help files the desktop would fail out of sight: the window says so.
+void FindButtonTest::helpSaysWhenNoViewerIsInstalled()
+{
+    const FakeDesktop desktop(false);
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    form_->ToolButton5->click();
+    form_->Guidainlinea1->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QVERIFY(catcher.urls.isEmpty());
+    const QString said = QStringLiteral("No program to view the help file %1 is installed (xchm views it)")
+                             .arg(QDir::toNativeSeparators(form_->helpFile()));
+    QCOMPARE(messages_.messages, QStringList(2, said));
 }
 
 QTEST_MAIN(FindButtonTest)

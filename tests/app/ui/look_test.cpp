@@ -3,6 +3,7 @@
 #include "app/ui/WindowChrome.h"
 #include "maintenance/ui/UnDelCD.h"
 #include "maintenance/ui/UnNewCD.h"
+#include "search/ui/DiscDetails.h"
 #include "search/ui/FilterPanel.h"
 #include "search/ui/GridRequisiti.h"
 #include "settings/ui/DrivePicker.h"
@@ -123,6 +124,7 @@ class LookTest : public QObject
     void captionsKeepTheirRoomBeforeTheNextControl();
     void filterPanelKeepsItsPlaceAtEverySize_data();
     void filterPanelKeepsItsPlaceAtEverySize();
+    void dialogsShareButtonsAndKeys();
 
   private:
     QPalette palette_;
@@ -355,6 +357,38 @@ void LookTest::filterPanelKeepsItsPlaceAtEverySize()
     // The find button is not covered at the smallest size either.
     const QRect find(p->SpeedButton1->mapTo(&form, QPoint(0, 0)), p->SpeedButton1->size());
     QVERIFY(!find.intersects(form.GridRequisiti->geometry().translated(form.Panel1->pos())));
+}
+
+// Every dialog's OK and Cancel are alike (size, mnemonic, hint), and neither Enter nor Escape
+// closes a dialog, whichever of its fields has the focus.
+void LookTest::dialogsShareButtonsAndKeys()
+{
+    TestCatalogue cat;
+    Windows windows(cat.path());
+    TfrmDiscDetails* details = windows.form.frmDiscDetails;
+    const auto same = [](const QPushButton* a, const QPushButton* b) {
+        return a->text() == b->text() && a->size() == b->size() && a->toolTip() == b->toolTip() &&
+               a->statusTip() == b->statusTip() && a->isDefault() == b->isDefault() &&
+               a->autoDefault() == b->autoDefault();
+    };
+    QVERIFY(same(details->ButtonOK, windows.form.frmNewCD->Button2));
+    QVERIFY(same(details->ButtonCancel, windows.form.frmNewCD->Button1));
+
+    const QList<QWidget*> dialogs = {windows.form.frmNewCD, windows.form.frmDelCD, windows.form.frmSettings,
+                                     details};
+    for (QWidget* dialog : dialogs) {
+        dialog->show();
+        for (QWidget* field : dialog->findChildren<QWidget*>()) {
+            if (!(field->focusPolicy() & Qt::TabFocus) || !field->isVisible() || !field->isEnabled())
+                continue;
+            for (const int key : {int(Qt::Key_Escape), int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+                QTest::keyClick(field, Qt::Key(key));
+                QVERIFY2(dialog->isVisible(),
+                         qPrintable(dialog->objectName() + QLatin1Char('/') + field->objectName() +
+                                    QLatin1Char(' ') + QString::number(key, 16)));
+            }
+        }
+    }
 }
 
 QTEST_MAIN(LookTest)

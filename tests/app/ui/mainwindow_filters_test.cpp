@@ -80,6 +80,7 @@ class MainWindowFiltersTest : public QObject
     void listsFollowOtherProcesses();
     void firstSearchesOfAPartOfAName_data();
     void firstSearchesOfAPartOfAName();
+    void gridMenuFromTheKeyboardInTheWindowsFace();
 };
 
 void MainWindowFiltersTest::startupFillsTheLists()
@@ -435,6 +436,46 @@ void MainWindowFiltersTest::firstSearchesOfAPartOfAName()
         QVERIFY(!BalloonHintFilter::install()->balloon());
     }
     QVERIFY(messages.messages.isEmpty());
+}
+
+// Shift+F10 opens the grid's menu at the current row; the menu takes the window's face as the
+// Help menu does, even when the desktop theme gives menus a face of their own.
+void MainWindowFiltersTest::gridMenuFromTheKeyboardInTheWindowsFace()
+{
+    TestCatalogue cat;
+    fill(cat);
+    RecordingMessages messages;
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QFont before = QApplication::font("QMenu");
+    QFont theme(QStringLiteral("DejaVu Serif"));
+    theme.setPointSize(16);
+    QApplication::setFont(theme, "QMenu");
+    form.Panel4->CheckBox2->setChecked(true);
+    form.Panel4->Edit2->setText(QStringLiteral("*.jpg"));
+    form.SpeedButton1Click();
+    TGridRequisiti* grid = form.GridRequisiti;
+    QCOMPARE(grid->model()->rowCount(), 1);
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    QFont shownFont;
+    QRect shownAt;
+    QTimer::singleShot(50, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            shownFont = menu->font();
+            shownAt = menu->geometry();
+            menu->close();
+        }
+    });
+    QTest::keyClick(grid, Qt::Key_F10, Qt::ShiftModifier);
+    QApplication::setFont(before, "QMenu");
+    QVERIFY(shownAt.isValid());
+    const QRect row = grid->visualRect(grid->currentIndex());
+    QVERIFY(row.contains(grid->viewport()->mapFromGlobal(shownAt.topLeft())));
+    QCOMPARE(shownFont, form.PopupMenu1->font());
+    QVERIFY(shownFont != theme);
 }
 
 QTEST_MAIN(MainWindowFiltersTest)

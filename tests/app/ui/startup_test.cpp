@@ -3,9 +3,14 @@
 #include "app/ui/TessaroApplication.h"
 #include "app/ui/UnMyForm.h"
 #include "common/TessaroError.h"
+#include "maintenance/ui/UnDelCD.h"
+#include "maintenance/ui/UnNewCD.h"
+#include "settings/ui/UnSettings.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
@@ -43,6 +48,7 @@ class StartupTest : public QObject
     void goodCatalogueStartsConnected();
     void uncaughtErrorShowsTheErrorBoxAndTheLoopGoesOn();
     void messageBoxesLookAsTheProgramSays();
+    void dropDownListsOpenBelowTheirFields();
 };
 
 void StartupTest::errorBoxTextRule_data()
@@ -167,6 +173,43 @@ void StartupTest::messageBoxesLookAsTheProgramSays()
     boxes.showError(QStringLiteral("database is locked"));
     QCOMPARE(text, QStringLiteral("database is locked."));
     QCOMPARE(icon, QMessageBox::Critical);
+}
+
+// Every drop-down list of every window opens below its field, never over it.
+void StartupTest::dropDownListsOpenBelowTheirFields()
+{
+    TestCatalogue cat;
+    const qint64 disc = cat.addDisc(QStringLiteral("C"));
+    cat.addFile(disc, QStringLiteral("\\"), QStringLiteral("a.txt"));
+    cat.addFile(disc, QStringLiteral("\\"), QStringLiteral("b.jpg"));
+    RecordingMessages messages;
+    Catalogue session;
+    TPersonalForm form(messages, session, cat.path());
+    form.show();
+    form.frmDelCD->FillDiscList();
+    int lists = 0;
+    for (QWidget* window : {static_cast<QWidget*>(&form), static_cast<QWidget*>(form.frmNewCD),
+                            static_cast<QWidget*>(form.frmDelCD), static_cast<QWidget*>(form.frmSettings)}) {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        for (QComboBox* list : window->findChildren<QComboBox*>()) {
+            if (list->count() == 0)
+                continue;
+            list->setCurrentIndex(list->count() - 1);
+            list->showPopup();
+            QWidget* popup = list->view()->window();
+            QTRY_VERIFY(popup->isVisible());
+            const int fieldBottom = list->mapToGlobal(QPoint(0, list->height())).y();
+            QVERIFY2(popup->geometry().top() >= fieldBottom - 1,
+                     qPrintable(QStringLiteral("%1: list at %2, field ends at %3")
+                                    .arg(list->objectName())
+                                    .arg(popup->geometry().top())
+                                    .arg(fieldBottom)));
+            list->hidePopup();
+            ++lists;
+        }
+    }
+    QVERIFY(lists >= 4);
 }
 
 int main(int argc, char** argv)

@@ -1,10 +1,13 @@
 #include "catalogue/Transaction.h"
+#include "common/ShownDate.h"
 #include "common/TessaroError.h"
 #include "maintenance/ui/UnNewCD.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -71,6 +74,9 @@ class NewCdTest : public QObject
     void sameDiscAgainAsksFirst();
     void waitsForAnotherRunsLock_data();
     void waitsForAnotherRunsLock();
+    void countingAnswersItsButtons_data();
+    void countingAnswersItsButtons();
+    void writingTheDiscShowsAWait();
 };
 
 void NewCdTest::controlsSitAtTheirPlaces()
@@ -361,8 +367,9 @@ void NewCdTest::sameDiscAgainAsksFirst()
     rig.messages.messages.clear();
     rig.messages.answers.push_back(answer);
     rig.dialog.SpeedButton3->click();
-    const QString date =
-        rig.host.catalogue.scalar(QStringLiteral("select data from cd where id = 1")).toString();
+    // The date as the grid shows it, in the locale's form.
+    const QString date = ShownDate::text(
+        rig.host.catalogue.scalar(QStringLiteral("select data from cd where id = 1")).toString());
     QCOMPARE(
         rig.messages.questions,
         QStringList{
@@ -419,6 +426,68 @@ void NewCdTest::waitsForAnotherRunsLock()
     QCOMPARE(rig.messages.messages,
              (QStringList{QStringLiteral("New CD ID: C0001"), QStringLiteral("3 files found")}));
     QCOMPARE(rig.count("files"), 3);
+}
+
+// The counting pass pumps events as the walk does: a click during it is handled there, and
+// Stop, OK and Cancel end it before a single file is walked or a row written.
+void NewCdTest::countingAnswersItsButtons_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Stop") << "SpeedButton3" << false;
+    QTest::newRow("OK") << "Button2" << true;
+    QTest::newRow("Cancel") << "Button1" << true;
+}
+
+void NewCdTest::countingAnswersItsButtons()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, closes);
+    Rig rig;
+    for (const char* name : {"a", "b", "c", "sub/d"})
+        rig.drive.addFile(QLatin1String(name));
+    auto* target = rig.dialog.findChild<QAbstractButton*>(button);
+    QVERIFY(target);
+    QString captionThen;
+    QTimer::singleShot(0, target, [&] {
+        captionThen = rig.dialog.SpeedButton3->text();
+        target->click();
+    });
+    rig.dialog.SpeedButton3->click();
+    QCOMPARE(captionThen, QStringLiteral("Stop"));
+    QVERIFY(rig.dialog.cataloguer().searcher().FoundFiles.isEmpty());
+    QVERIFY(!rig.dialog.cataloguer().running());
+    QCOMPARE(rig.count("cd"), 0);
+    QVERIFY(rig.messages.messages.isEmpty());
+    QCOMPARE(rig.dialog.isVisible(), !closes);
+    QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
+    QVERIFY(rig.dialog.SpeedButton3->isEnabled());
+}
+
+// Between the walk's end and the commit the window repaints and shows that it waits: the bar
+// full, the run button disabled, the wait pointer; all gone once the disc is written.
+void NewCdTest::writingTheDiscShowsAWait()
+{
+    Rig rig;
+    for (const char* name : {"a", "b"})
+        rig.drive.addFile(QLatin1String(name));
+    bool waitSeen = false;
+    QTimer sampler;
+    sampler.setInterval(0);
+    connect(&sampler, &QTimer::timeout, this, [&] {
+        const QCursor* cursor = QApplication::overrideCursor();
+        if (cursor && cursor->shape() == Qt::WaitCursor && !rig.dialog.SpeedButton3->isEnabled() &&
+            rig.dialog.JvXPProgressBar1->value() == 100 && rig.dialog.cataloguer().running())
+            waitSeen = true;
+    });
+    sampler.start();
+    rig.dialog.SpeedButton3->click();
+    sampler.stop();
+    QVERIFY(waitSeen);
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(rig.count("cd"), 1);
+    QCOMPARE(rig.dialog.JvXPProgressBar1->value(), 0);
+    QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
 }
 
 QTEST_MAIN(NewCdTest)

@@ -1,4 +1,5 @@
 #include "catalogue/DiscRecord.h"
+#include "search/ResultModel.h"
 #include "search/ui/DiscDetails.h"
 #include "tests/support/TestCatalogue.h"
 
@@ -28,6 +29,7 @@ class DiscDetailsTest : public QObject
     void opensAtTheRowsFolder_data();
     void opensAtTheRowsFolder();
     void okSavesLocationAndNotes();
+    void datesAsTheGridShowsThemAndTabMovesOn();
 };
 
 void DiscDetailsTest::opensAtTheRowsFolder_data()
@@ -100,6 +102,39 @@ void DiscDetailsTest::okSavesLocationAndNotes()
     QCOMPARE(record->notes, QStringLiteral("first\nsecond"));
     window.showDisc(disc);
     QCOMPARE(window.EditLocation->text(), QStringLiteral("Shelf 4"));
+}
+
+// The window's dates are the grid's, in whatever locale; Tab in the notes moves to the next
+// field instead of typing a tab.
+void DiscDetailsTest::datesAsTheGridShowsThemAndTabMovesOn()
+{
+    const QLocale before;
+    for (const QLocale& locale :
+         {QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::English, QLocale::UnitedStates)}) {
+        QLocale::setDefault(locale);
+        TestCatalogue cat;
+        const qint64 id = cat.addDisc(QStringLiteral("C"));
+        cat.addFile(id, QStringLiteral("\\"), QStringLiteral("a.txt"), 1,
+                    QStringLiteral("2021-03-04 17:05:09"));
+        const DiscStore::DiscRow disc = cat.session.discs().front();
+        TfrmDiscDetails window(cat.session);
+        window.showDisc(disc, QStringLiteral("\\"), QStringLiteral("a.txt"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTreeWidgetItem* file = window.TreeFolders->currentItem();
+        QVERIFY(file);
+        QCOMPARE(file->text(3), ResultModel::dateText(QStringLiteral("2021-03-04 17:05:09"), locale));
+        const QString catalogued = ResultModel::dateText(disc.date.toString(), locale);
+        QVERIFY2(window.LabelFacts->text().contains(QStringLiteral("catalogued ") + catalogued),
+                 qPrintable(window.LabelFacts->text()));
+
+        window.activateWindow();
+        window.MemoNotes->setFocus();
+        QTest::keyClick(window.MemoNotes, Qt::Key_Tab);
+        QCOMPARE(window.MemoNotes->toPlainText(), QString());
+        QVERIFY(window.focusWidget() && window.focusWidget() != window.MemoNotes);
+    }
+    QLocale::setDefault(before);
 }
 
 QTEST_MAIN(DiscDetailsTest)
