@@ -129,7 +129,7 @@ const QList<CommandSpec>& commands()
             {QStringLiteral("add"),
              cmdAdd,
              QStringLiteral("add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] [--label TEXT] "
-                            "[--archives | --no-archives] [--dot-folders] [--again] [--quiet]"),
+                            "[--archives | --no-archives] [--dot-folders] [--hash] [--again] [--quiet]"),
              QStringLiteral("Catalogues the disc in the configured drive, in the given drive, or a folder or "
                             "disc image as a disc, and prints \"New CD ID: C0001\" and \"N files found\"."),
              {},
@@ -149,6 +149,8 @@ const QList<CommandSpec>& commands()
                    QStringLiteral("do not list the contents of archives, whatever the setting")),
               flag({QStringLiteral("dot-folders")},
                    QStringLiteral("also enter folders whose names begin with .")),
+              flag({QStringLiteral("hash")},
+                   QStringLiteral("read every file and keep a hash of its content (XXH3, 128 bits)")),
               flag({QStringLiteral("again")},
                    QStringLiteral("catalogue a disc that looks like one already catalogued")),
               flag({QStringLiteral("q"), QStringLiteral("quiet")},
@@ -160,7 +162,10 @@ const QList<CommandSpec>& commands()
                  "(exit status 130). A disc whose volume label, file system id and numbers of files and "
                  "folders are those of a catalogued disc (from the same image or folder, if it came from "
                  "one) is refused with exit status 1 unless --again is given. Archives left unlisted are "
-                 "named on standard error, one line each with the reason."),
+                 "named on standard error, one line each with the reason. With --hash (or Hashes=true in "
+                 "tessaro.ini) a file whose content cannot be read is catalogued without a hash and named "
+                 "on standard error, and the exit status is 3; files on disc images and archive members "
+                 "get no hash."),
              {QStringLiteral("type"), QStringLiteral("drive"), QStringLiteral("root"),
               QStringLiteral("label")}});
         list.append({QStringLiteral("remove"),

@@ -192,6 +192,8 @@ void FolderWalk::handle(Level& level, const dirent* entry)
     if (searcher_->OnFile)
         searcher_->OnFile(drive_, level.path, name_, qint64(st.st_size),
                           LocalDateTime::fromTime(st.st_mtim.tv_sec));
+    if (searcher_->OnContent && searcher_->OnFile)
+        searcher_->OnContent(fd, name, st);
     if (searcher_->OnPump)
         searcher_->OnPump();
     if (archives_)
