@@ -2,6 +2,7 @@
 #include "catalogue/DiscLabel.h"
 #include "catalogue/DiscRecord.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/Verifications.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
 #include "cli/JsonText.h"
@@ -37,8 +38,10 @@ int cmdInfo(const CliContext& context)
         DiscRecords::setTexts(catalogue.connection(), disc, location, notes);
 
     DiscRecord record;
+    std::optional<Verification> verified;
     {
         Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
+        verified = Verifications::last(catalogue.connection(), disc);
         if (const auto stored = DiscRecords::find(catalogue.connection(), disc)) {
             record = *stored;
         } else {
@@ -64,6 +67,8 @@ int cmdInfo(const CliContext& context)
                          .text("location", record.location)
                          .text("notes", record.notes)
                          .text("source", record.source)
+                         .text("verified", verified ? verified->verified : QString())
+                         .text("verification", verified ? verified->problems() : QString())
                          .line());
         return 0;
     }
@@ -81,6 +86,7 @@ int cmdInfo(const CliContext& context)
         {"location", record.location},
         {"notes", record.notes},
         {"source", record.source},
+        {"verified", verified ? verified->verified + QStringLiteral(", ") + verified->problems() : QString()},
     };
     for (const auto& [key, value] : lines)
         Output::line(QLatin1String(key) + QStringLiteral(": ") + fieldText(value));

@@ -181,7 +181,7 @@ const QList<CommandSpec>& commands()
         list.append(
             {QStringLiteral("discs"),
              cmdDiscs,
-             QStringLiteral("discs [--count | --json]"),
+             QStringLiteral("discs [--count | --json] [--attention [--before YYYY-MM-DD]]"),
              QStringLiteral("Lists the discs, highest first: label, volume label, date, number of "
                             "files and location."),
              {},
@@ -189,9 +189,13 @@ const QList<CommandSpec>& commands()
              0,
              {flag({QStringLiteral("count")}, QStringLiteral("print only the number of discs")),
               flag({QStringLiteral("json")},
-                   QStringLiteral("print JSON Lines: disc, volume_label, catalogued, files, location"))},
+                   QStringLiteral("print JSON Lines: disc, volume_label, catalogued, files, location")),
+              flag({QStringLiteral("attention")},
+                   QStringLiteral("only discs never verified, or whose last verification found problems")),
+              valued(QStringLiteral("before"), QStringLiteral("YYYY-MM-DD"),
+                     QStringLiteral("with --attention: also discs last verified before this day"))},
              {},
-             {}});
+             {QStringLiteral("before")}});
         list.append(
             {QStringLiteral("extensions"),
              cmdExtensions,
@@ -303,6 +307,33 @@ const QList<CommandSpec>& commands()
              QStringLiteral(
                  "Output: as search writes it; the copies of one file follow each other, by disc."),
              {QStringLiteral("min-size")}});
+        list.append(
+            {QStringLiteral("verify"),
+             cmdVerify,
+             QStringLiteral("verify LABEL [--drive LETTER | --root FOLDER|IMAGE] [--json]"),
+             QStringLiteral(
+                 "Reads every file of a disc's medium to its end and compares it with the catalogue: "
+                 "presence, size, date and, where kept, the hash of its content."),
+             QStringLiteral("LABEL"),
+             1,
+             1,
+             {valued(QStringLiteral("drive"), QStringLiteral("LETTER"),
+                     QStringLiteral("the drive letter instead of the configured one")),
+              valued(QStringLiteral("root"), QStringLiteral("FOLDER|IMAGE"),
+                     QStringLiteral("a folder or a disc image file as the disc")),
+              flag({QStringLiteral("json")},
+                   QStringLiteral("print JSON Lines: one object per problem (kind, disc, path, name, date, "
+                                  "size, detail), then the summary"))},
+             QStringLiteral(
+                 "An I/O error ends the reading of that file, never the run. One line per problem, before "
+                 "the summary: the kind (changed, unreadable, missing or new), then the file as search "
+                 "writes "
+                 "it, then what changed or the system's reason and how far the file could be read. Then "
+                 "\"N files verified: N ok, N changed, N unreadable, N missing, N new; N MB/s\". Every "
+                 "verification is kept in the catalogue (info shows the last one); Ctrl+C stops the run and "
+                 "keeps nothing of it (exit status 130). Exit status 0 when all is well, 1 when anything was "
+                 "found. Files on disc images and archive members are compared by name, size and date only."),
+             {QStringLiteral("drive"), QStringLiteral("root")}});
         list.append({QStringLiteral("upgrade-catalogue"),
                      cmdUpgradeCatalogue,
                      QStringLiteral("upgrade-catalogue"),

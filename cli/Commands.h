@@ -30,3 +30,4 @@ int cmdInfo(const CliContext& context);
 int cmdTree(const CliContext& context);
 int cmdDuplicates(const CliContext& context);
 int cmdUpgradeCatalogue(const CliContext& context);
+int cmdVerify(const CliContext& context);
