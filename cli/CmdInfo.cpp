@@ -67,9 +67,12 @@ int cmdInfo(const CliContext& context)
                          .text("location", record.location)
                          .text("notes", record.notes)
                          .text("source", record.source)
-                         .text("verified", verified ? verified->verified : QString())
-                         .text("verification", verified ? verified->problems() : QString())
-                         .line());
+                         .line()
+                         .chopped(1) +
+                     // Only a disc verified at least once has these members.
+                     (verified ? QStringLiteral(",\"verified\":%1,\"verification\":%2}")
+                                     .arg(jsonText(verified->verified), jsonText(verified->problems()))
+                               : QStringLiteral("}")));
         return 0;
     }
     const std::pair<const char*, QString> lines[] = {
@@ -86,9 +89,12 @@ int cmdInfo(const CliContext& context)
         {"location", record.location},
         {"notes", record.notes},
         {"source", record.source},
-        {"verified", verified ? verified->verified + QStringLiteral(", ") + verified->problems() : QString()},
     };
     for (const auto& [key, value] : lines)
         Output::line(QLatin1String(key) + QStringLiteral(": ") + fieldText(value));
+    // A disc never verified has no such line.
+    if (verified)
+        Output::line(QStringLiteral("verified: ") + verified->verified + QStringLiteral(", ") +
+                     verified->problems());
     return 0;
 }

@@ -334,6 +334,45 @@ const QList<CommandSpec>& commands()
                  "keeps nothing of it (exit status 130). Exit status 0 when all is well, 1 when anything was "
                  "found. Files on disc images and archive members are compared by name, size and date only."),
              {QStringLiteral("drive"), QStringLiteral("root")}});
+        list.append(
+            {QStringLiteral("coverage"),
+             cmdCoverage,
+             QStringLiteral(
+                 "coverage [LABEL...] [--json] | --only-here LABEL [--count | --csv | --json | --null] | "
+                 "--discardable [--json]"),
+             QStringLiteral(
+                 "Tells how many of each disc's files and bytes have a copy on another disc, and on "
+                 "what evidence."),
+             QStringLiteral("[LABEL...]"),
+             0,
+             1000000,
+             {valued(QStringLiteral("only-here"), QStringLiteral("LABEL"),
+                     QStringLiteral(
+                         "list the disc's files that have no copy on any other disc, as search does")),
+              flag({QStringLiteral("discardable")},
+                   QStringLiteral(
+                       "list the discs every counted file of which has a copy on other discs: "
+                       "label, files, the evidence all copies have at least, the discs holding them")),
+              valued(QStringLiteral("common"), QStringLiteral("DISCS"),
+                     QStringLiteral("names on more than this many discs prove nothing without a hash (10)")),
+              flag({QStringLiteral("count")},
+                   QStringLiteral("with --only-here: print only the number of files")),
+              flag({QStringLiteral("csv")}, QStringLiteral("with --only-here: print CSV with a header line")),
+              flag({QStringLiteral("json")}, QStringLiteral("print JSON Lines")),
+              flag({QStringLiteral("0"), QStringLiteral("null")},
+                   QStringLiteral("with --only-here: print disc label and full name, ended by a NUL"))},
+             QStringLiteral(
+                 "Evidence, strongest first: hash (the same size and content hash; both files hashed), "
+                 "name+size+date and name+size (names compared as the catalogue compares them). Where both "
+                 "files have hashes the hashes decide: the same name, size and date with another content is "
+                 "no "
+                 "copy. A file counts at a level when its best evidence is that level or stronger. Zero-byte "
+                 "files, and files without a hash whose name is on more than DISCS discs (Thumbs.db), are "
+                 "left "
+                 "out of the shares and counted apart. One line per disc: label, files (counted, empty, "
+                 "common "
+                 "names), then per level the files and bytes with a copy and their share of those counted."),
+             {QStringLiteral("only-here"), QStringLiteral("common")}});
         list.append({QStringLiteral("upgrade-catalogue"),
                      cmdUpgradeCatalogue,
                      QStringLiteral("upgrade-catalogue"),

@@ -31,3 +31,4 @@ int cmdTree(const CliContext& context);
 int cmdDuplicates(const CliContext& context);
 int cmdUpgradeCatalogue(const CliContext& context);
 int cmdVerify(const CliContext& context);
+int cmdCoverage(const CliContext& context);

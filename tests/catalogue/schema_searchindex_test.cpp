@@ -78,10 +78,11 @@ void SchemaSearchIndexTest::newCatalogueHasTheSearchIndex()
 {
     TestCatalogue cat;
     QCOMPARE(objects(cat.connection),
-             QStringList({"cd", "disc_record", "files", "files_disc_path_name", "files_extension",
-                          "search_index", "search_index_cd_delete", "search_index_cd_insert",
-                          "search_index_cd_update", "search_index_files_delete", "search_index_files_insert",
-                          "search_index_files_update", "search_index_piece"}));
+             QStringList({"cd", "disc_record", "file_hash", "file_hash_disc", "files", "files_disc_path_name",
+                          "files_extension", "search_index", "search_index_cd_delete",
+                          "search_index_cd_insert", "search_index_cd_update", "search_index_files_delete",
+                          "search_index_files_insert", "search_index_files_update", "search_index_piece",
+                          "verification", "verification_disc"}));
     QVERIFY(SearchIndex::present(cat.connection));
     const Schema::Upgrade nothing = Schema::upgradeCatalogue(cat.connection);
     QVERIFY(nothing.added.isEmpty());
@@ -99,11 +100,11 @@ void SchemaSearchIndexTest::upgradeAddsWhatIsMissingAndKeepsTheRows()
     const QString rows = dump(connection);
 
     const Schema::Upgrade upgrade = Schema::upgradeCatalogue(connection);
-    QCOMPARE(
-        upgrade.added,
-        QStringList({"files_extension", "search_index", "search_index_piece", "search_index_files_delete",
-                     "search_index_files_update", "search_index_cd_insert", "search_index_cd_delete",
-                     "search_index_cd_update", "search_index_files_insert", "disc_record"}));
+    QCOMPARE(upgrade.added,
+             QStringList({"files_extension", "search_index", "search_index_piece",
+                          "search_index_files_delete", "search_index_files_update", "search_index_cd_insert",
+                          "search_index_cd_delete", "search_index_cd_update", "search_index_files_insert",
+                          "disc_record", "file_hash", "verification"}));
     QCOMPARE(upgrade.discsIndexed, 3);
     QCOMPARE(dump(connection), rows);
     Query q(connection);
