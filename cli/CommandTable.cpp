@@ -308,6 +308,29 @@ const QList<CommandSpec>& commands()
                  "Output: as search writes it; the copies of one file follow each other, by disc."),
              {QStringLiteral("min-size")}});
         list.append(
+            {QStringLiteral("hash"),
+             cmdHash,
+             QStringLiteral("hash LABEL [--drive LETTER | --root FOLDER]"),
+             QStringLiteral(
+                 "Adds content hashes to a disc catalogued without them, reading its files from the "
+                 "same medium."),
+             QStringLiteral("LABEL"),
+             1,
+             1,
+             {valued(QStringLiteral("drive"), QStringLiteral("LETTER"),
+                     QStringLiteral("the drive letter instead of the configured one")),
+              valued(QStringLiteral("root"), QStringLiteral("FOLDER"),
+                     QStringLiteral("a folder as the disc"))},
+             QStringLiteral(
+                 "Only files without a hash are read. A file whose size or date no longer matches its row, "
+                 "that "
+                 "is not on the medium or cannot be read gets no hash and is named on standard error; the "
+                 "exit "
+                 "status is then 3. Hashes are committed every 256 files: Ctrl+C (exit status 130) or a kill "
+                 "keeps what was hashed, and the next run goes on with the rest. Disc images are not read; "
+                 "mount them and give the folder."),
+             {QStringLiteral("drive"), QStringLiteral("root")}});
+        list.append(
             {QStringLiteral("verify"),
              cmdVerify,
              QStringLiteral("verify LABEL [--drive LETTER | --root FOLDER|IMAGE] [--json]"),

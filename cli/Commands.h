@@ -32,3 +32,4 @@ int cmdDuplicates(const CliContext& context);
 int cmdUpgradeCatalogue(const CliContext& context);
 int cmdVerify(const CliContext& context);
 int cmdCoverage(const CliContext& context);
+int cmdHash(const CliContext& context);

@@ -188,7 +188,7 @@ void VerifyCliTest::unreadableFilesAreCataloguedWithoutHash()
     const QString disc = dir_.filePath(QStringLiteral("unhashed/disc"));
     const QString catalogue = dir_.filePath(QStringLiteral("unhashed/archive.mdb"));
     for (const char* name : kFiles)
-        writeFile(disc + QLatin1Char('/') + QLatin1String(name), "content");
+        writeFile(disc + QLatin1Char('/') + QLatin1String(name), name);
     const QStringList at = {QStringLiteral("--catalogue"), catalogue};
     QCOMPARE(CliRun::of(at + QStringList{QStringLiteral("create-catalogue")}).status, 0);
     // A catalogue from before the tables gets them from upgrade-catalogue.
@@ -215,6 +215,22 @@ void VerifyCliTest::unreadableFilesAreCataloguedWithoutHash()
         count(catalogue,
               "select count(*) from file_hash h join files f on f.id = h.id_file where f.nome <> 'c.txt'"),
         3);
+
+    // hash goes on with the file that has none; its hashes are those add --hash writes.
+    const CliRun later = cli(
+        at + QStringList{QStringLiteral("hash"), QStringLiteral("C0001"), QStringLiteral("--root"), disc});
+    QCOMPARE(later.status, 0);
+    QCOMPARE(later.out, QByteArray("C0001: 1 files hashed, 3 hashed before, 0 not hashed\n"));
+    QCOMPARE(cli(at + QStringList{QStringLiteral("add"), QStringLiteral("--root"), disc,
+                                  QStringLiteral("--hash"), QStringLiteral("--again"), QStringLiteral("-q")})
+                 .status,
+             0);
+    QCOMPARE(count(catalogue,
+                   "select count(*) from file_hash a join files f on f.id = a.id_file and f.id_cd = 1 "
+                   "join files g on g.id_cd = 2 and g.path = f.path and g.nome = f.nome join file_hash b "
+                   "on b.id_file = g.id and b.hash = a.hash"),
+             4);
+    QCOMPARE(count(catalogue, "select count(distinct hash) from file_hash"), 4);
 }
 
 QTEST_GUILESS_MAIN(VerifyCliTest)
