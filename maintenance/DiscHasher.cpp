@@ -6,6 +6,7 @@
 #include "catalogue/Transaction.h"
 #include "common/LocalDateTime.h"
 #include "common/TessaroError.h"
+#include "scan/ArchiveLister.h"
 
 namespace
 {
@@ -36,6 +37,7 @@ DiscHasher::Outcome DiscHasher::run(const QString& root)
             QStringLiteral("The catalogue cannot keep file hashes; run tessaro-cli upgrade-catalogue"));
     outcome_ = {};
     rows_.clear();
+    archives_.clear();
     {
         Transaction read(connection, Transaction::Kind::Deferred);
         Statement rows(connection,
@@ -44,6 +46,8 @@ DiscHasher::Outcome DiscHasher::run(const QString& root)
                        "h.dimensione = f.dimensione where f.id_cd = ?1");
         rows.bind(1, disc_.id);
         while (rows.step()) {
+            if (ArchiveLister::isArchiveName(text(rows, 2)))
+                archives_.insert(text(rows, 1) + text(rows, 2) + QLatin1Char('\\'));
             if (rows.integer(5) != 0) {
                 ++outcome_.hadHash;
                 continue;
@@ -71,10 +75,20 @@ DiscHasher::Outcome DiscHasher::run(const QString& root)
     outcome_.stopped = searcher_.Stopped;
     if (!outcome_.stopped) {
         for (auto it = rows_.cbegin(); it != rows_.cend(); ++it)
-            if (!it->seen)
+            if (!it->seen && !insideArchive(it.key()))
                 outcome_.skipped.push_back({it.key(), QStringLiteral("not on the medium")});
     }
     return outcome_;
+}
+
+// Archive members are listed, never read: they have no content of their own to hash.
+bool DiscHasher::insideArchive(const QString& name) const
+{
+    for (qsizetype at = name.indexOf(QLatin1Char('\\'), 1); at > 0;
+         at = name.indexOf(QLatin1Char('\\'), at + 1))
+        if (archives_.contains(name.left(at + 1)))
+            return true;
+    return false;
 }
 
 void DiscHasher::onFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date)

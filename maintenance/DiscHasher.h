@@ -6,6 +6,7 @@
 #include "scan/UnFileSearch.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -52,12 +53,14 @@ class DiscHasher
     void onContent(int folderFd, const char* name, const struct stat& status);
     void keep(qint64 id, qint64 size, const QByteArray& hash);
     void commit();
+    bool insideArchive(const QString& name) const;
 
     Catalogue& catalogue_;
     DiscStore::DiscRow disc_;
     TFileSearcher searcher_;
     ContentReader reader_;
     QHash<QString, Row> rows_;
+    QSet<QString> archives_; // each archive of the disc as a folder: "\backup\photos.zip\"
     Row* current_ = nullptr;
     QString currentName_;
     std::optional<Transaction> batch_;

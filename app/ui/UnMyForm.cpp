@@ -20,6 +20,7 @@
 #include "search/ui/GridRequisiti.h"
 #include "search/ui/PanelCriteria.h"
 #include "settings/DotFolderSetting.h"
+#include "settings/HashSetting.h"
 #include "settings/ui/UnSettings.h"
 
 #include <QApplication>
@@ -82,6 +83,8 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
         catalogue_, [this] { RefreshFilters(); }, messages_,
         [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); }, *discDrive_, this);
     frmNewCD->setArchiveListing([drive = discDrive_.get()] { return drive->setting().ListArchives(); });
+    frmNewCD->setContentHashing(
+        [drive = discDrive_.get()] { return HashSetting(drive->setting().path()).hashContents(); });
     frmNewCD->setDotFolders(
         [drive = discDrive_.get()] { return DotFolderSetting(drive->setting().path()).enterDotFolders(); });
     frmDelCD = new TfrmDelCD(
