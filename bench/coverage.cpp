@@ -3,7 +3,9 @@
 // files hashed, a copy's hash the same), against one plain read of every file's name and size
 // as the reference.
 //
-//     bench_coverage [DISCS [FILES_PER_DISC [ROUNDS]]]
+//     bench_coverage [DISCS [FILES_PER_DISC [ROUNDS [CATALOGUE]]]]
+//
+// A CATALOGUE file that exists is used as it is; one that does not is built and kept there.
 #include "search/Coverage.h"
 #include "bench/support/CatalogueBuilder.h"
 #include "bench/support/Timing.h"
@@ -12,6 +14,7 @@
 #include "catalogue/Statement.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <vector>
@@ -28,17 +31,21 @@ int main(int argc, char** argv)
     const int rounds = args.size() > 3 ? args.at(3).toInt() : 5;
 
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("archive.mdb"));
-    Schema::createCatalogue(path);
+    const QString path = args.size() > 4 ? args.at(4) : dir.filePath(QStringLiteral("archive.mdb"));
+    const bool build = !QFileInfo::exists(path);
+    if (build)
+        Schema::createCatalogue(path);
     Catalogue catalogue;
     catalogue.connect(path);
-    std::printf("building %d discs of %d files...\n", discs, perDisc);
-    CatalogueBuilder().build(catalogue.connection(), discs, perDisc, false);
-    // A third of the files hashed; the same name and size make the same hash, so copies agree.
-    catalogue.connection().exec(
-        "insert into file_hash select id, id_cd, dimensione, cast(substr(lower(nome) || "
-        "'#' || dimensione || '################', 1, 16) as blob) from files where id % "
-        "3 = 0");
+    if (build) {
+        std::printf("building %d discs of %d files...\n", discs, perDisc);
+        CatalogueBuilder().build(catalogue.connection(), discs, perDisc, false);
+        // A third of the files hashed; the same name and size make the same hash, so copies agree.
+        catalogue.connection().exec(
+            "insert into file_hash select id, id_cd, dimensione, cast(substr(lower(nome) || "
+            "'#' || dimensione || '################', 1, 16) as blob) from files where id % "
+            "3 = 0");
+    }
 
     std::vector<double> reference, all, one;
     std::size_t onlyHere = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/searchindex/ResultSnapshot.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -51,4 +53,7 @@ std::vector<DiscCoverage> discs(Connection& connection, const Options& options =
 // The file ids of the disc's counted files that have no copy on any other disc, at any level,
 // in the catalogue's order of folder and name.
 std::vector<qint64> onlyHere(Connection& connection, qint64 discId, const Options& options = {});
+// The same files as rows of the grid, under the disc's label; in a read transaction of its own.
+ResultSnapshot onlyHereRows(Connection& connection, qint64 discId, const QString& label,
+                            const Options& options = {});
 } // namespace Coverage

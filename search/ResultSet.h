@@ -20,6 +20,8 @@ class ResultSet : public QObject
     void open(const SearchStatement& statement);
     // Closes, then finds the copies of a file on other discs (see CopySearch).
     void openCopies(const QString& disc, const QString& name, qint64 size);
+    // Closes, then finds the disc's files that have no copy on any other disc (see Coverage).
+    void openOnlyHere(qint64 discId, const QString& label);
     void close();
     bool active() const { return active_; }
     qsizetype rowCount() const { return rows_.rowCount(); }
@@ -33,6 +35,7 @@ class ResultSet : public QObject
   private:
     template <typename Run> void replaceRows(Run run);
 
+    Connection& connection_;
     SearchEngine engine_;
     ResultSnapshot rows_;
     bool active_ = false;

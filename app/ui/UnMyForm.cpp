@@ -321,6 +321,26 @@ void TPersonalForm::FindCopies(int row)
     showResults([&] { ResultQuery->openCopies(disc, name, size); });
 }
 
+void TPersonalForm::FindOnlyHere(int row)
+{
+    const ResultSnapshot& rows = ResultQuery->rows();
+    if (row < 0 || row >= rows.rowCount())
+        return;
+    const QString label = rows.cdid(row);
+    std::optional<DiscStore::DiscRow> disc;
+    try {
+        disc = catalogue_.findDisc(label);
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+        return;
+    }
+    if (!disc) {
+        messages_.showError(DiscStore::noLongerThere(label));
+        return;
+    }
+    showResults([&] { ResultQuery->openOnlyHere(disc->id, label); });
+}
+
 void TPersonalForm::showResults(const std::function<void()>& search)
 {
     QString failure;
@@ -393,6 +413,7 @@ void TPersonalForm::GridContextMenu(const QPoint& at)
     QAction* details = menu.addAction(QStringLiteral("Disc details\u2026"));
     QAction* copy = menu.addAction(QStringLiteral("Copy"));
     QAction* copies = menu.addAction(QStringLiteral("Find copies"));
+    QAction* onlyHere = menu.addAction(QStringLiteral("Only on this disc"));
     QAction* chosen = menu.exec(GridRequisiti->viewport()->mapToGlobal(at));
     if (chosen == details)
         ShowDiscDetails(index.row());
@@ -400,4 +421,6 @@ void TPersonalForm::GridContextMenu(const QPoint& at)
         QGuiApplication::clipboard()->setText(GridRequisiti->selectedRowsText());
     else if (chosen == copies)
         FindCopies(index.row());
+    else if (chosen == onlyHere)
+        FindOnlyHere(index.row());
 }
