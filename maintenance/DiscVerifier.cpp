@@ -85,6 +85,10 @@ void DiscVerifier::load()
 
 std::optional<Verification> DiscVerifier::run(const QString& root)
 {
+    // Said before the medium is read for minutes, not after.
+    if (!Verifications::present(catalogue_.connection()))
+        throw TessaroError(
+            QStringLiteral("The catalogue cannot keep verifications; run tessaro-cli upgrade-catalogue"));
     load();
     tally_ = {};
     tally_.verified = LocalDateTime::now().toText();
