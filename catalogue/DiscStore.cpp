@@ -2,8 +2,10 @@
 
 #include "catalogue/DiscLabel.h"
 #include "catalogue/DiscRecord.h"
+#include "catalogue/FileHashes.h"
 #include "catalogue/Query.h"
 #include "catalogue/Statements.h"
+#include "catalogue/Verifications.h"
 #include "catalogue/searchindex/SearchIndex.h"
 
 #include <algorithm>
@@ -39,6 +41,8 @@ void removeDisc(Query& work, qint64 discId)
     work.execWith(Statements::DeleteDiscFiles + QString::number(discId));
     work.execWith(Statements::DeleteDisc + QString::number(discId));
     DiscRecords::remove(work.connection(), discId);
+    FileHashes::removeDisc(work.connection(), discId);
+    Verifications::removeDisc(work.connection(), discId);
     SearchIndex::removeDisc(work.connection(), discId, stamped);
 }
 

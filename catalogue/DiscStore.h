@@ -14,7 +14,8 @@ namespace DiscStore
 // never below 1, also when a hand-edited catalogue holds only ids below that.
 qint64 allocateDiscId(Query& work);
 qint64 allocateFileId(Query& work);
-// File rows first, then the disc row, then its record; the id is part of the statement text.
+// File rows first, then the disc row, then its record, hashes and verifications; the id is part
+// of the statement text.
 // Every removal of a disc goes through here.
 void removeDisc(Query& work, qint64 discId);
 

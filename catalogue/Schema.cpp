@@ -2,8 +2,10 @@
 
 #include "catalogue/Connection.h"
 #include "catalogue/DiscRecord.h"
+#include "catalogue/FileHashes.h"
 #include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/Verifications.h"
 #include "catalogue/searchindex/SearchIndex.h"
 #include "common/TessaroError.h"
 
@@ -103,6 +105,10 @@ const SchemaObject kObjects[] = {
      "delete from search_index where id_cd in (old.id_cd, new.id_cd); end"},
 };
 
+// Tables of facts beside the rows (content hashes, verifications), each with its index.
+const char* const kSideTables[] = {FileHashes::kCreateTable, FileHashes::kCreateIndex,
+                                   Verifications::kCreateTable, Verifications::kCreateIndex};
+
 // A table's or trigger's statement as SQLite keeps it: the leading keywords in capitals.
 QString storedSql(const char* sql)
 {
@@ -153,6 +159,8 @@ void createCatalogue(const QString& path)
             run(db.get(), object.sql);
         run(db.get(), DiscRecords::kCreateTable);
         run(db.get(), "insert into search_stamp (highest_file) values (0)");
+        for (const char* sql : kSideTables)
+            run(db.get(), sql);
         run(db.get(), "COMMIT");
     } catch (...) {
         db.reset();
@@ -231,6 +239,17 @@ Upgrade upgradeCatalogue(Connection& connection, bool reindex)
         upgrade.added.append(QString::fromLatin1(DiscRecords::kTable));
     } else if (DiscRecords::addSource(connection)) {
         upgrade.added.append(QStringLiteral("disc_record.source"));
+    }
+    if (!FileHashes::present(connection)) {
+        connection.exec(FileHashes::kCreateTable);
+        connection.exec(FileHashes::kCreateIndex);
+        upgrade.added.append(QString::fromLatin1(FileHashes::kTable));
+    }
+    FileHashes::dropOrphans(connection);
+    if (!Verifications::present(connection)) {
+        connection.exec(Verifications::kCreateTable);
+        connection.exec(Verifications::kCreateIndex);
+        upgrade.added.append(QString::fromLatin1(Verifications::kTable));
     }
     upgrade.discsRecorded = DiscRecords::fillMissing(connection);
     upgrade.discsIndexed = SearchIndex::indexMissing(connection, reindex);

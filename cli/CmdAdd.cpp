@@ -10,6 +10,7 @@
 #include "scan/UnVolumeInfo.h"
 #include "settings/DotFolderSetting.h"
 #include "settings/DriveSetting.h"
+#include "settings/HashSetting.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -29,6 +30,8 @@
 namespace
 {
 constexpr int kInterrupted = 130;
+// The disc is in, but some files' content could not be read for their hashes.
+constexpr int kNotAllHashed = 3;
 
 // Ctrl+C before the run writes anything ends the program at once; once the run has begun it
 // is handed to the event pump of the walk, which stops the run as the dialog's Stop button does.
@@ -71,6 +74,7 @@ struct Options {
     std::optional<QString> label;
     std::optional<bool> archives; // --archives or --no-archives, else the setting
     bool dotFolders = false;
+    bool hash = false;
     bool again = false;
     bool quiet = false;
 };
@@ -108,6 +112,7 @@ Options parse(const QCommandLineParser& parser)
         options.archives = parser.isSet(QStringLiteral("archives"));
     options.again = parser.isSet(QStringLiteral("again"));
     options.dotFolders = parser.isSet(QStringLiteral("dot-folders"));
+    options.hash = parser.isSet(QStringLiteral("hash"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     if (!options.drive.isNull() && options.root)
         throw UsageError(QStringLiteral("add takes --drive or --root, not both"));
@@ -179,6 +184,7 @@ int cmdAdd(const CliContext& context)
         run.searcher().mapDrive(letter, rootFolder);
     run.searcher().ListArchives = options.archives.value_or(setting.ListArchives());
     run.searcher().DotFolders = options.dotFolders || DotFolderSetting(setting.path()).enterDotFolders();
+    run.HashContents = options.hash || HashSetting(setting.path()).hashContents();
     // Ctrl+C reaches the run through the notifier below, handled between files. A look every
     // few milliseconds is soon enough and spares a system call per file.
     QElapsedTimer sincePump;
@@ -286,8 +292,16 @@ int cmdAdd(const CliContext& context)
         run.removeCommitted();
     if (!completed || g_interrupted)
         return kInterrupted;
+    // Never silent, not even with --quiet: the files named have no hash.
+    for (const DiscCataloguer::Unhashed& file : run.UnhashedFiles)
+        std::fprintf(stderr, "%s: not hashed (%s)\n", fieldText(file.name).toLocal8Bit().constData(),
+                     fieldText(file.reason).toLocal8Bit().constData());
+    const int status = run.UnhashedFiles.empty() ? 0 : kNotAllHashed;
+    if (!run.UnhashedFiles.empty())
+        std::fprintf(stderr, "%lld %s not hashed\n", static_cast<long long>(run.UnhashedFiles.size()),
+                     run.UnhashedFiles.size() == 1 ? "file" : "files");
     if (options.quiet)
-        return 0;
+        return status;
     Output::line(QStringLiteral("New CD ID: ") + run.newDiscLabel());
     Output::line(QStringLiteral("%1 files found").arg(run.FilesAdded));
     // Like search's count: notes on standard error, next to the rows on standard output. The disc
@@ -301,5 +315,7 @@ int cmdAdd(const CliContext& context)
         std::fprintf(stderr, "%lld %s could not be read (permission denied)\n",
                      static_cast<long long>(run.UnreadableFolders),
                      run.UnreadableFolders == 1 ? "folder" : "folders");
-    return 0;
+    if (run.HashContents && DiscImage::isImage(run.searcher().LastRoot))
+        std::fprintf(stderr, "Files on disc images get no hash\n");
+    return status;
 }

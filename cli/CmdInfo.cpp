@@ -2,6 +2,7 @@
 #include "catalogue/DiscLabel.h"
 #include "catalogue/DiscRecord.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/Verifications.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
 #include "cli/JsonText.h"
@@ -39,8 +40,10 @@ int cmdInfo(const CliContext& context)
         DiscRecords::setTexts(catalogue.connection(), disc, location, notes);
 
     DiscRecord record;
+    std::optional<Verification> verified;
     {
         Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
+        verified = Verifications::last(catalogue.connection(), disc);
         if (const auto stored = DiscRecords::find(catalogue.connection(), disc)) {
             record = *stored;
         } else {
@@ -66,7 +69,12 @@ int cmdInfo(const CliContext& context)
                          .text("location", record.location)
                          .text("notes", record.notes)
                          .text("source", record.source)
-                         .line());
+                         .line()
+                         .chopped(1) +
+                     // Only a disc verified at least once has these members.
+                     (verified ? QStringLiteral(",\"verified\":%1,\"verification\":%2}")
+                                     .arg(jsonText(verified->verified), jsonText(verified->problems()))
+                               : QStringLiteral("}")));
         return 0;
     }
     const std::pair<const char*, QString> lines[] = {
@@ -86,5 +94,9 @@ int cmdInfo(const CliContext& context)
     };
     for (const auto& [key, value] : lines)
         Output::line(QLatin1String(key) + QStringLiteral(": ") + fieldText(value));
+    // A disc never verified has no such line.
+    if (verified)
+        Output::line(QStringLiteral("verified: ") + verified->verified + QStringLiteral(", ") +
+                     verified->problems());
     return 0;
 }

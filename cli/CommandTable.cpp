@@ -133,7 +133,7 @@ const QList<CommandSpec>& commands()
             {QStringLiteral("add"),
              cmdAdd,
              QStringLiteral("add [--type CD|DVD] [--drive LETTER | --root FOLDER|IMAGE] [--label TEXT] "
-                            "[--archives | --no-archives] [--dot-folders] [--again] [--quiet]"),
+                            "[--archives | --no-archives] [--dot-folders] [--hash] [--again] [--quiet]"),
              QStringLiteral("Catalogues the disc in the configured drive, in the given drive, or a folder or "
                             "disc image as a disc, and prints \"New CD ID: C0001\" and \"N files found\"."),
              {},
@@ -153,6 +153,8 @@ const QList<CommandSpec>& commands()
                    QStringLiteral("do not list the contents of archives, whatever the setting")),
               flag({QStringLiteral("dot-folders")},
                    QStringLiteral("also enter folders whose names begin with .")),
+              flag({QStringLiteral("hash")},
+                   QStringLiteral("read every file and keep a hash of its content (XXH3, 128 bits)")),
               flag({QStringLiteral("again")},
                    QStringLiteral("catalogue a disc that looks like one already catalogued")),
               flag({QStringLiteral("q"), QStringLiteral("quiet")},
@@ -164,7 +166,10 @@ const QList<CommandSpec>& commands()
                  "(exit status 130). A disc whose volume label, file system id and numbers of files and "
                  "folders are those of a catalogued disc (from the same image or folder, if it came from "
                  "one) is refused with exit status 1 unless --again is given. Archives left unlisted are "
-                 "named on standard error, one line each with the reason."),
+                 "named on standard error, one line each with the reason. With --hash (or Hashes=true in "
+                 "tessaro.ini) a file whose content cannot be read is catalogued without a hash and named "
+                 "on standard error, and the exit status is 3; files on disc images and archive members "
+                 "get no hash."),
              {QStringLiteral("type"), QStringLiteral("drive"), QStringLiteral("root"),
               QStringLiteral("label")}});
         list.append({QStringLiteral("remove"),
@@ -180,7 +185,7 @@ const QList<CommandSpec>& commands()
         list.append(
             {QStringLiteral("discs"),
              cmdDiscs,
-             QStringLiteral("discs [--count | --json]"),
+             QStringLiteral("discs [--count | --json] [--attention [--before YYYY-MM-DD]]"),
              QStringLiteral("Lists the discs, highest first: label, volume label, date, number of "
                             "files and location."),
              {},
@@ -188,9 +193,13 @@ const QList<CommandSpec>& commands()
              0,
              {flag({QStringLiteral("count")}, QStringLiteral("print only the number of discs")),
               flag({QStringLiteral("json")},
-                   QStringLiteral("print JSON Lines: disc, volume_label, catalogued, files, location"))},
+                   QStringLiteral("print JSON Lines: disc, volume_label, catalogued, files, location")),
+              flag({QStringLiteral("attention")},
+                   QStringLiteral("only discs never verified, or whose last verification found problems")),
+              valued(QStringLiteral("before"), QStringLiteral("YYYY-MM-DD"),
+                     QStringLiteral("with --attention: also discs last verified before this day"))},
              {},
-             {}});
+             {QStringLiteral("before")}});
         list.append(
             {QStringLiteral("extensions"),
              cmdExtensions,
@@ -311,6 +320,95 @@ const QList<CommandSpec>& commands()
              QStringLiteral(
                  "Output: as search writes it; the copies of one file follow each other, by disc."),
              {QStringLiteral("min-size")}});
+        list.append(
+            {QStringLiteral("hash"),
+             cmdHash,
+             QStringLiteral("hash LABEL [--drive LETTER | --root FOLDER]"),
+             QStringLiteral(
+                 "Adds content hashes to a disc catalogued without them, reading its files from the "
+                 "same medium."),
+             QStringLiteral("LABEL"),
+             1,
+             1,
+             {valued(QStringLiteral("drive"), QStringLiteral("LETTER"),
+                     QStringLiteral("the drive letter instead of the configured one")),
+              valued(QStringLiteral("root"), QStringLiteral("FOLDER"),
+                     QStringLiteral("a folder as the disc"))},
+             QStringLiteral(
+                 "Only files without a hash are read. A file whose size or date no longer matches its row, "
+                 "that "
+                 "is not on the medium or cannot be read gets no hash and is named on standard error; the "
+                 "exit "
+                 "status is then 3. Hashes are committed every 256 files: Ctrl+C (exit status 130) or a kill "
+                 "keeps what was hashed, and the next run goes on with the rest. Disc images are not read; "
+                 "mount them and give the folder."),
+             {QStringLiteral("drive"), QStringLiteral("root")}});
+        list.append(
+            {QStringLiteral("verify"),
+             cmdVerify,
+             QStringLiteral("verify LABEL [--drive LETTER | --root FOLDER|IMAGE] [--json]"),
+             QStringLiteral(
+                 "Reads every file of a disc's medium to its end and compares it with the catalogue: "
+                 "presence, size, date and, where kept, the hash of its content."),
+             QStringLiteral("LABEL"),
+             1,
+             1,
+             {valued(QStringLiteral("drive"), QStringLiteral("LETTER"),
+                     QStringLiteral("the drive letter instead of the configured one")),
+              valued(QStringLiteral("root"), QStringLiteral("FOLDER|IMAGE"),
+                     QStringLiteral("a folder or a disc image file as the disc")),
+              flag({QStringLiteral("json")},
+                   QStringLiteral("print JSON Lines: one object per problem (kind, disc, path, name, date, "
+                                  "size, detail), then the summary"))},
+             QStringLiteral(
+                 "An I/O error ends the reading of that file, never the run. One line per problem, before "
+                 "the summary: the kind (changed, unreadable, missing or new), then the file as search "
+                 "writes "
+                 "it, then what changed or the system's reason and how far the file could be read. Then "
+                 "\"N files verified: N ok, N changed, N unreadable, N missing, N new; N MB/s\". Every "
+                 "verification is kept in the catalogue (info shows the last one); Ctrl+C stops the run and "
+                 "keeps nothing of it (exit status 130). Exit status 0 when all is well, 1 when anything was "
+                 "found. Files on disc images and archive members are compared by name, size and date only."),
+             {QStringLiteral("drive"), QStringLiteral("root")}});
+        list.append(
+            {QStringLiteral("coverage"),
+             cmdCoverage,
+             QStringLiteral(
+                 "coverage [LABEL...] [--json] | --only-here LABEL [--count | --csv | --json | --null] | "
+                 "--discardable [--json]"),
+             QStringLiteral(
+                 "Tells how many of each disc's files and bytes have a copy on another disc, and on "
+                 "what evidence."),
+             QStringLiteral("[LABEL...]"),
+             0,
+             1000000,
+             {valued(QStringLiteral("only-here"), QStringLiteral("LABEL"),
+                     QStringLiteral(
+                         "list the disc's files that have no copy on any other disc, as search does")),
+              flag({QStringLiteral("discardable")},
+                   QStringLiteral(
+                       "list the discs every counted file of which has a copy on other discs: "
+                       "label, files, the evidence all copies have at least, the discs holding them")),
+              valued(QStringLiteral("common"), QStringLiteral("DISCS"),
+                     QStringLiteral("names on more than this many discs prove nothing without a hash (10)")),
+              flag({QStringLiteral("count")},
+                   QStringLiteral("with --only-here: print only the number of files")),
+              flag({QStringLiteral("csv")}, QStringLiteral("with --only-here: print CSV with a header line")),
+              flag({QStringLiteral("json")}, QStringLiteral("print JSON Lines")),
+              flag({QStringLiteral("0"), QStringLiteral("null")},
+                   QStringLiteral("with --only-here: print disc label and full name, ended by a NUL"))},
+             QStringLiteral(
+                 "Evidence, strongest first: hash (the same size and content hash; both files hashed), "
+                 "name+size+date and name+size (names compared as the catalogue compares them). Where both "
+                 "files have hashes the hashes decide: the same name, size and date with another content is "
+                 "no "
+                 "copy. A file counts at a level when its best evidence is that level or stronger. Zero-byte "
+                 "files, and files without a hash whose name is on more than DISCS discs (Thumbs.db), are "
+                 "left "
+                 "out of the shares and counted apart. One line per disc: label, files (counted, empty, "
+                 "common "
+                 "names), then per level the files and bytes with a copy and their share of those counted."),
+             {QStringLiteral("only-here"), QStringLiteral("common")}});
         list.append({QStringLiteral("upgrade-catalogue"),
                      cmdUpgradeCatalogue,
                      QStringLiteral("upgrade-catalogue [--reindex]"),

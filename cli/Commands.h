@@ -30,3 +30,6 @@ int cmdInfo(const CliContext& context);
 int cmdTree(const CliContext& context);
 int cmdDuplicates(const CliContext& context);
 int cmdUpgradeCatalogue(const CliContext& context);
+int cmdVerify(const CliContext& context);
+int cmdCoverage(const CliContext& context);
+int cmdHash(const CliContext& context);

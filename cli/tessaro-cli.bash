@@ -3,7 +3,7 @@ _tessaro_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="create-catalogue drives add remove discs extensions search info tree duplicates upgrade-catalogue help"
+    local commands="create-catalogue drives add remove discs extensions search info tree duplicates hash verify coverage upgrade-catalogue help"
     local command= catalogue=() i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
@@ -28,11 +28,11 @@ _tessaro_cli()
         COMPREPLY=($(compgen -W "$("${COMP_WORDS[0]}" drives 2>/dev/null | cut -f1)" -- "$cur"))
         return
         ;;
-    --disc)
+    --disc | --only-here)
         COMPREPLY=($(compgen -W "$("${COMP_WORDS[0]}" "${catalogue[@]}" discs 2>/dev/null | cut -f1)" -- "${cur^^}"))
         return
         ;;
-    --file | --contains | --from | --to | --ext | --label | --location | --notes | --min-size)
+    --file | --contains | --from | --to | --ext | --label | --location | --notes | --min-size | --before | --common)
         return
         ;;
     esac
@@ -40,14 +40,17 @@ _tessaro_cli()
     local options="--catalogue --help"
     case $command in
     "") options="--catalogue --help --version" ;;
-    add) options+=" --type --drive --root --label --archives --no-archives --dot-folders --again --quiet" ;;
-    discs) options+=" --count --json" ;;
+    add) options+=" --type --drive --root --label --archives --no-archives --dot-folders --hash --again --quiet" ;;
+    discs) options+=" --count --json --attention --before" ;;
     extensions) options+=" --json" ;;
     search) options+=" --disc --file --contains --name --from --to --ext --count --csv --json --null --quiet" ;;
     duplicates) options+=" --min-size --count --csv --json --null" ;;
     upgrade-catalogue) options+=" --reindex" ;;
-    info | tree | remove)
+    info | tree | remove | hash | verify | coverage)
         case $command in
+        hash) options+=" --drive --root" ;;
+        verify) options+=" --drive --root --json" ;;
+        coverage) options+=" --only-here --discardable --common --count --csv --json --null" ;;
         info) options+=" --location --notes --json" ;;
         tree) options+=" --json" ;;
         esac

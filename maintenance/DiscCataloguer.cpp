@@ -4,6 +4,7 @@
 #include "catalogue/DiscLabel.h"
 #include "catalogue/DiscRecord.h"
 #include "catalogue/DiscStore.h"
+#include "catalogue/FileHashes.h"
 #include "catalogue/Query.h"
 #include "catalogue/Statements.h"
 #include "catalogue/searchindex/SearchIndex.h"
@@ -120,6 +121,14 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
     lastPathText_.clear();
     bytesAdded_ = 0;
     stopRequested_ = false;
+    UnhashedFiles.clear();
+    FilesHashed = 0;
+    lastFileId_ = 0;
+    searcher_.OnContent = nullptr;
+    if (HashContents)
+        searcher_.OnContent = [this](int folderFd, const char* name, const struct stat& status) {
+            hashContent(folderFd, name, status);
+        };
     try {
         // A run's pages stay in memory until its commit instead of spilling into the log
         // file while the transaction is still open.
@@ -143,8 +152,19 @@ bool DiscCataloguer::catalogue(const QString& typeLetter, const QString& folder,
         {
             const TriggersOff walk(catalogue_.connection());
             prepareFileInsert();
+            if (HashContents) {
+                if (!FileHashes::present(catalogue_.connection()))
+                    throw TessaroError(QStringLiteral(
+                        "The catalogue cannot keep file hashes; run tessaro-cli upgrade-catalogue"));
+                insertHash_.emplace(catalogue_.connection(),
+                                    "insert or replace into file_hash (id_file, id_cd, dimensione, hash) "
+                                    "values (?1, ?2, ?3, ?4)");
+                if (!reader_)
+                    reader_ = std::make_unique<ContentReader>();
+            }
             searcher_.Execute(folder, Pattern, true);
             insertFile_.reset();
+            insertHash_.reset();
         }
         // A stop during the walk has already removed the disc and ended the transaction.
         if (searcher_.Stopped || !transaction_)
@@ -277,6 +297,8 @@ void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 si
         throw;
     }
     insert.reset();
+    lastFileId_ = id;
+    lastFileSize_ = size;
     if (bytesAdded_ && __builtin_add_overflow(*bytesAdded_, size, &*bytesAdded_))
         bytesAdded_.reset();
     indexFeed_.add(id, std::string_view(pathText.constData(), size_t(pathText.size())),
@@ -289,6 +311,36 @@ void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 si
         if (events_.progress)
             events_.progress(now);
     }
+}
+
+// Right after the file's row: its content read to the end and hashed. A file that cannot be read
+// keeps its row without a hash and is named; links and special files have no content to hash.
+void DiscCataloguer::hashContent(int folderFd, const char* name, const struct stat& status)
+{
+    if (!insertHash_ || !reader_ || lastFileId_ <= 0 || !S_ISREG(status.st_mode))
+        return;
+    const ContentReader::Result read = reader_->read(folderFd, name);
+    if (!read.complete || read.bytesRead != lastFileSize_) {
+        const QString reason =
+            read.complete ? QStringLiteral("the file changed while it was read")
+                          : QStringLiteral("%1 after %2 bytes").arg(read.reason()).arg(read.bytesRead);
+        UnhashedFiles.push_back(
+            {searcher_.FoundFiles.isEmpty() ? QString() : searcher_.FoundFiles.last(), reason});
+        return;
+    }
+    Statement& insert = *insertHash_;
+    insert.bind(1, lastFileId_);
+    insert.bind(2, NewDiscId);
+    insert.bind(3, lastFileSize_);
+    insert.bindBlob(4, read.hash);
+    try {
+        insert.step();
+    } catch (...) {
+        insert.reset();
+        throw;
+    }
+    insert.reset();
+    ++FilesHashed;
 }
 
 std::optional<DiscStore::DiscRow> DiscCataloguer::lookalike(const QString& volumeLabel)
@@ -317,6 +369,7 @@ void DiscCataloguer::stop()
 void DiscCataloguer::undo() noexcept
 {
     insertFile_.reset();
+    insertHash_.reset();
     indexFeed_ = {};
     // SQLite may have rolled the transaction back by itself (a full disk): then the disc is
     // already gone, and deleting by id outside the transaction could hit another instance's disc.

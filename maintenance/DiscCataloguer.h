@@ -4,11 +4,14 @@
 #include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
 #include "catalogue/searchindex/DiscIndexFeed.h"
+#include "maintenance/ContentReader.h"
 #include "scan/UnFileSearch.h"
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class Catalogue;
 
@@ -81,6 +84,15 @@ class DiscCataloguer
     QString TypeLetter;
     // Folders of the last completed run skipped because the user may not read them.
     qint64 UnreadableFolders = 0;
+    // Read every file of a real folder and keep a hash of its content; off by default.
+    bool HashContents = false;
+    // Files of the last run whose content could not be read, catalogued without a hash.
+    struct Unhashed {
+        QString name; // drive-relative, "\docs\a.txt"
+        QString reason;
+    };
+    std::vector<Unhashed> UnhashedFiles;
+    qint64 FilesHashed = 0;
 
     // The disc label of NewDiscId.
     QString newDiscLabel() const;
@@ -95,6 +107,7 @@ class DiscCataloguer
     void undo() noexcept;
     bool begin();
     void prepareFileInsert();
+    void hashContent(int folderFd, const char* name, const struct stat& status);
     qint64 nextFileId();
     void checkWhole(const std::optional<WalkTally>& before);
 
@@ -107,6 +120,11 @@ class DiscCataloguer
     struct FileParams {
         int id, disc, name, path, extension, size, date;
     } fileParams_{};
+    // The hash insert of a run that hashes, and the file row it belongs to.
+    std::optional<Statement> insertHash_;
+    std::unique_ptr<ContentReader> reader_;
+    qint64 lastFileId_ = 0;
+    qint64 lastFileSize_ = 0;
     // The sizes of the run's rows added up; none once the sum left 64 bits.
     std::optional<qint64> bytesAdded_;
     // The last file's folder and its UTF-8 form.

@@ -197,6 +197,8 @@ void FolderWalk::handle(Level& level, const dirent* entry)
     if (searcher_->OnFile)
         searcher_->OnFile(drive_, path_, name_, qint64(st.st_size),
                           LocalDateTime::fromTime(st.st_mtim.tv_sec));
+    if (searcher_->OnContent && searcher_->OnFile)
+        searcher_->OnContent(fd, name, st);
     if (searcher_->OnPump)
         searcher_->OnPump();
     // A FIFO, a device or a link named like an archive is the file it is: opening a FIFO to

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <sys/stat.h>
 #include <vector>
 
 // Walks a drive folder ("d:\" or "d:\docs\") and everything below it, reporting every file whose
@@ -23,6 +24,9 @@ class TFileSearcher
     using StartEvent = std::function<void(const QString& folder, const QString& pattern, bool recursive)>;
     using FileEvent = std::function<void(const QString& drive, const QString& path, const QString& name,
                                          qint64 size, const LocalDateTime& date)>;
+    // A file of a real folder (not of an image, not an archive member) just reported by OnFile:
+    // its folder open as folderFd, its own name there and its status, for reading its content.
+    using ContentEvent = std::function<void(int folderFd, const char* name, const struct stat& status)>;
     using EndEvent = std::function<void(bool stopped)>;
     using PumpEvent = std::function<void()>;
 
@@ -56,6 +60,7 @@ class TFileSearcher
     QStringList FoundFiles; // drive-relative full names of the last run, in the order found
     StartEvent OnStart;
     FileEvent OnFile;
+    ContentEvent OnContent;
     EndEvent OnEnd;
     // Called after every file reported, and every few milliseconds of a count, where the windows
     // hand events on (their Stop button, repaints); none by default. Stop ends a count too.

@@ -1,8 +1,12 @@
 #include "search/ResultSet.h"
 
 #include "search/CopySearch.h"
+#include "search/Coverage.h"
 
-ResultSet::ResultSet(Connection& connection, QObject* parent) : QObject(parent), engine_(connection) {}
+ResultSet::ResultSet(Connection& connection, QObject* parent)
+    : QObject(parent), connection_(connection), engine_(connection)
+{
+}
 
 template <typename Run> void ResultSet::replaceRows(Run run)
 {
@@ -32,6 +36,11 @@ void ResultSet::openCopies(const QString& disc, const QString& name, qint64 size
 void ResultSet::restore(ResultSnapshot rows)
 {
     replaceRows([&] { return std::move(rows); });
+}
+
+void ResultSet::openOnlyHere(qint64 discId, const QString& label)
+{
+    replaceRows([&] { return Coverage::onlyHereRows(connection_, discId, label); });
 }
 
 void ResultSet::close()

@@ -22,6 +22,8 @@ class ResultSet : public QObject
     void openCopies(const QString& disc, const QString& name, qint64 size);
     // Shows rows kept from an earlier result again (going back to it).
     void restore(ResultSnapshot rows);
+    // Closes, then finds the disc's files that have no copy on any other disc (see Coverage).
+    void openOnlyHere(qint64 discId, const QString& label);
     void close();
     bool active() const { return active_; }
     qsizetype rowCount() const { return rows_.rowCount(); }
@@ -35,6 +37,7 @@ class ResultSet : public QObject
   private:
     template <typename Run> void replaceRows(Run run);
 
+    Connection& connection_;
     SearchEngine engine_;
     ResultSnapshot rows_;
     bool active_ = false;

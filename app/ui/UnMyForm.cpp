@@ -26,6 +26,7 @@
 #include "search/ui/GridRequisiti.h"
 #include "search/ui/PanelCriteria.h"
 #include "settings/DotFolderSetting.h"
+#include "settings/HashSetting.h"
 #include "settings/NameSearchSetting.h"
 #include "settings/ui/UnSettings.h"
 
@@ -101,6 +102,8 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
         catalogue_, [this] { RefreshFilters(); }, messages_,
         [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); }, *discDrive_, this);
     frmNewCD->setArchiveListing([drive = discDrive_.get()] { return drive->setting().ListArchives(); });
+    frmNewCD->setContentHashing(
+        [drive = discDrive_.get()] { return HashSetting(drive->setting().path()).hashContents(); });
     frmNewCD->setDotFolders(
         [drive = discDrive_.get()] { return DotFolderSetting(drive->setting().path()).enterDotFolders(); });
     frmDelCD = new TfrmDelCD(
@@ -469,6 +472,26 @@ void TPersonalForm::FindCopies(int row)
                 });
 }
 
+void TPersonalForm::FindOnlyHere(int row)
+{
+    const ResultSnapshot& rows = ResultQuery->rows();
+    if (row < 0 || row >= rows.rowCount())
+        return;
+    const QString label = rows.cdid(row);
+    std::optional<DiscStore::DiscRow> disc;
+    try {
+        disc = catalogue_.findDisc(label);
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+        return;
+    }
+    if (!disc) {
+        messages_.showError(DiscStore::noLongerThere(label));
+        return;
+    }
+    showResults([&] { ResultQuery->openOnlyHere(disc->id, label); });
+}
+
 bool TPersonalForm::PreviousResults()
 {
     if (previous_.empty())
@@ -565,6 +588,7 @@ void TPersonalForm::GridContextMenu(const QPoint& at)
     QAction* details = menu.addAction(QStringLiteral("Disc details\u2026"));
     QAction* copy = menu.addAction(QStringLiteral("Copy"));
     QAction* copies = menu.addAction(QStringLiteral("Find copies"));
+    QAction* onlyHere = menu.addAction(QStringLiteral("Only on this disc"));
     QAction* chosen = menu.exec(GridRequisiti->viewport()->mapToGlobal(at));
     if (chosen == details)
         ShowDiscDetails(row);
@@ -572,4 +596,6 @@ void TPersonalForm::GridContextMenu(const QPoint& at)
         QGuiApplication::clipboard()->setText(GridRequisiti->selectedRowsText());
     else if (chosen == copies)
         FindCopies(row);
+    else if (chosen == onlyHere)
+        FindOnlyHere(row);
 }

@@ -83,7 +83,10 @@ class TPersonalForm : public QWidget
     void ShowDiscDetails(int row);
     // The grid shows the copies of a row's file on other discs: same name and size.
     void FindCopies(int row);
-    // The grid's context menu: "Disc details…", "Copy" and "Find copies".
+    // Fills the grid with the files of the row's disc that have no copy on any other disc.
+    void FindOnlyHere(int row);
+    // The grid's context menu: "Disc details…", "Copy", "Find copies" and "Only on this
+    // disc".
     void GridContextMenu(const QPoint& at);
     // New CD for a folder or disc image in place of the drive.
     void NewCdFor(const QString& root);

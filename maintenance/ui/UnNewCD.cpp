@@ -177,6 +177,7 @@ void TfrmNewCD::startRun()
     }
     const QString root = QString(letter) + QStringLiteral(":\\");
     run.searcher().ListArchives = listArchives_ && listArchives_();
+    run.HashContents = hashContents_ && hashContents_();
     NotListedLabel->hide();
     showUnreadable(0);
     run.searcher().DotFolders = readDotFolders_ && readDotFolders_();
@@ -207,9 +208,18 @@ void TfrmNewCD::startRun()
         if (!completed)
             return;
         SpeedButton3->setEnabled(false);
-        if (run.searcher().NotListed > 0) {
-            NotListedLabel->setText(QString::number(run.searcher().NotListed) +
-                                    QStringLiteral(" archives not listed"));
+        // Never silent: files whose content could not be read have no hash.
+        QStringList notes;
+        if (run.searcher().NotListed > 0)
+            notes << QString::number(run.searcher().NotListed) + QStringLiteral(" archives not listed");
+        if (!run.UnhashedFiles.empty())
+            notes << QString::number(run.UnhashedFiles.size()) + QStringLiteral(" files not hashed");
+        if (!notes.isEmpty()) {
+            NotListedLabel->setText(notes.join(QStringLiteral(", ")));
+            QStringList unhashed;
+            for (const DiscCataloguer::Unhashed& file : run.UnhashedFiles)
+                unhashed << file.name + QStringLiteral(": ") + file.reason;
+            NotListedLabel->setToolTip(unhashed.mid(0, 20).join(QLatin1Char('\n')));
             NotListedLabel->show();
         }
         showUnreadable(run.UnreadableFolders);

@@ -27,6 +27,8 @@ class TfrmNewCD : public MaintenanceDialog
 
     // Whether runs list archive members, read afresh for every run; off when never set.
     void setArchiveListing(std::function<bool()> listArchives) { listArchives_ = std::move(listArchives); }
+    // Whether runs hash every file's content, read afresh for every run; off when never set.
+    void setContentHashing(std::function<bool()> hash) { hashContents_ = std::move(hash); }
 
     // Ready for a new showing: type CD, run button enabled, no disc, empty bar, the configured
     // drive.
@@ -42,7 +44,7 @@ class TfrmNewCD : public MaintenanceDialog
     QProgressBar* JvXPProgressBar1;
     QPushButton* Button1;   // &Cancel
     QPushButton* Button2;   // &OK
-    QLabel* NotListedLabel; // shown only after a run that left archives unlisted
+    QLabel* NotListedLabel; // shown only after a run that left archives unlisted or files unhashed
 
     // Shown in the status bar after a run that had to skip folders the user may not read.
     QLabel* UnreadableLabel;
@@ -82,6 +84,7 @@ class TfrmNewCD : public MaintenanceDialog
     std::function<QChar()> readDriveSetting_;
     IDiscDrive& drive_;
     std::function<bool()> listArchives_;
+    std::function<bool()> hashContents_;
     std::function<bool()> readDotFolders_;
     std::unique_ptr<DiscCataloguer> cataloguer_;
     QString root_;

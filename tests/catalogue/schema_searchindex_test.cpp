@@ -77,13 +77,29 @@ class SchemaSearchIndexTest : public QObject
 void SchemaSearchIndexTest::newCatalogueHasTheSearchIndex()
 {
     TestCatalogue cat;
-    QCOMPARE(
-        objects(cat.connection),
-        QStringList({"cd", "disc_record", "files", "files_disc_path_name", "files_extension", "search_index",
-                     "search_index_cd_delete", "search_index_cd_insert", "search_index_cd_update",
-                     "search_index_files_delete", "search_index_files_insert", "search_index_files_renumber",
-                     "search_index_files_replace", "search_index_files_update", "search_index_piece",
-                     "search_stamp", "search_trigram", "search_trigram_delete", "search_trigram_update"}));
+    QCOMPARE(objects(cat.connection), QStringList({"cd",
+                                                   "disc_record",
+                                                   "file_hash",
+                                                   "file_hash_disc",
+                                                   "files",
+                                                   "files_disc_path_name",
+                                                   "files_extension",
+                                                   "search_index",
+                                                   "search_index_cd_delete",
+                                                   "search_index_cd_insert",
+                                                   "search_index_cd_update",
+                                                   "search_index_files_delete",
+                                                   "search_index_files_insert",
+                                                   "search_index_files_renumber",
+                                                   "search_index_files_replace",
+                                                   "search_index_files_update",
+                                                   "search_index_piece",
+                                                   "search_stamp",
+                                                   "search_trigram",
+                                                   "search_trigram_delete",
+                                                   "search_trigram_update",
+                                                   "verification",
+                                                   "verification_disc"}));
     QVERIFY(SearchIndex::present(cat.connection));
     const Schema::Upgrade nothing = Schema::upgradeCatalogue(cat.connection);
     QVERIFY(nothing.added.isEmpty());
@@ -101,13 +117,13 @@ void SchemaSearchIndexTest::upgradeAddsWhatIsMissingAndKeepsTheRows()
     const QString rows = dump(connection);
 
     const Schema::Upgrade upgrade = Schema::upgradeCatalogue(connection);
-    QCOMPARE(
-        upgrade.added,
-        QStringList({"files_extension", "search_index", "search_index_piece", "search_trigram",
-                     "search_stamp", "search_index_files_delete", "search_index_files_update",
-                     "search_index_cd_insert", "search_index_cd_delete", "search_index_cd_update",
-                     "search_index_files_insert", "search_index_files_replace", "search_index_files_renumber",
-                     "search_trigram_delete", "search_trigram_update", "disc_record"}));
+    QCOMPARE(upgrade.added,
+             QStringList({"files_extension", "search_index", "search_index_piece", "search_trigram",
+                          "search_stamp", "search_index_files_delete", "search_index_files_update",
+                          "search_index_cd_insert", "search_index_cd_delete", "search_index_cd_update",
+                          "search_index_files_insert", "search_index_files_replace",
+                          "search_index_files_renumber", "search_trigram_delete", "search_trigram_update",
+                          "disc_record", "file_hash", "verification"}));
     QCOMPARE(upgrade.discsIndexed, 3);
     QCOMPARE(dump(connection), rows);
     Query q(connection);

@@ -190,6 +190,7 @@ void MainWindowFiltersTest::gridRowOpensDiscDetailsAndFindsCopies()
     fill(cat);
     const qint64 eight = cat.addDisc(QStringLiteral("C"), QStringLiteral("BACKUP"));
     cat.addFile(eight, QStringLiteral("\\old\\"), QStringLiteral("A.jpg"));
+    cat.addFile(eight, QStringLiteral("\\old\\"), QStringLiteral("B.png"), 7);
     RecordingMessages messages;
     Catalogue session;
     TPersonalForm form(messages, session, cat.path());
@@ -234,7 +235,7 @@ void MainWindowFiltersTest::gridRowOpensDiscDetailsAndFindsCopies()
         return offered;
     };
     QCOMPARE(chooseFromMenu(QStringLiteral("Find copies")),
-             QStringLiteral("Disc details\u2026|Copy|Find copies|"));
+             QStringLiteral("Disc details\u2026|Copy|Find copies|Only on this disc|"));
     QCOMPARE(grid->model()->rowCount(), 1);
     QCOMPARE(form.resultQuery().rows().cdid(0) + form.resultQuery().rows().file(0),
              QStringLiteral("C0008\\old\\A.jpg"));
@@ -260,6 +261,12 @@ void MainWindowFiltersTest::gridRowOpensDiscDetailsAndFindsCopies()
     QTest::keyClick(&form, Qt::Key_Left, Qt::AltModifier);
     QCOMPARE(grid->model()->index(0, 0).data().toString(), QStringLiteral("C0008"));
     QCOMPARE(titles->sortIndicatorSection(), 0);
+    // "Only on this disc": the empty A.jpg proves nothing either way; B.png is nowhere else.
+    chooseFromMenu(QStringLiteral("Only on this disc"));
+    QCOMPARE(grid->model()->rowCount(), 1);
+    QCOMPARE(form.resultQuery().rows().cdid(0) + form.resultQuery().rows().file(0),
+             QStringLiteral("C0008\\old\\B.png"));
+    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("1 files found"));
     QVERIFY(messages.messages.isEmpty());
 }
 

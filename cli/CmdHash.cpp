@@ -1,0 +1,93 @@
+#include "catalogue/Catalogue.h"
+#include "cli/Commands.h"
+#include "cli/FieldText.h"
+#include "cli/NamedDisc.h"
+#include "cli/Output.h"
+#include "cli/UsageError.h"
+#include "common/TessaroError.h"
+#include "maintenance/DiscHasher.h"
+#include "scan/DiscImage.h"
+#include "settings/DriveSetting.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <csignal>
+#include <cstdio>
+
+namespace
+{
+constexpr int kInterrupted = 130;
+constexpr int kNotAllHashed = 3;
+volatile sig_atomic_t g_stop = 0;
+
+void onInterrupt(int)
+{
+    g_stop = 1;
+}
+
+QString mediumRoot(const QCommandLineParser& options, const DriveSetting& setting)
+{
+    if (options.isSet(QStringLiteral("drive")) && options.isSet(QStringLiteral("root")))
+        throw UsageError(QStringLiteral("hash takes --drive or --root, not both"));
+    if (options.isSet(QStringLiteral("root"))) {
+        const QString given = options.value(QStringLiteral("root"));
+        if (given.isEmpty())
+            throw UsageError(QStringLiteral("--root takes a folder; the empty name is none"));
+        if (!QFileInfo::exists(given))
+            throw TessaroError(
+                QStringLiteral("Cannot read the folder %1: No such file or directory").arg(given));
+        return QFileInfo(given).absoluteFilePath();
+    }
+    QChar letter = setting.ReadDriveSetting();
+    if (options.isSet(QStringLiteral("drive"))) {
+        const QString text = options.value(QStringLiteral("drive"));
+        if (text.isEmpty() || !text.at(0).isLetter() || text.at(0).unicode() > 127 ||
+            (text.size() > 1 && text.mid(1) != QLatin1String(":")))
+            throw UsageError(QStringLiteral("--drive takes a drive letter"));
+        letter = text.at(0).toLower();
+    }
+    const QString found = setting.driveTable().rootOf(letter);
+    if (found.isEmpty())
+        throw TessaroError(QStringLiteral("No disc in the drive"));
+    return found;
+}
+} // namespace
+
+int cmdHash(const CliContext& context)
+{
+    const DriveSetting setting(context.settingsPath);
+    const QString root = mediumRoot(*context.options, setting);
+    if (DiscImage::isImage(root))
+        throw TessaroError(
+            QStringLiteral("Files on disc images cannot be hashed yet; mount the image and give "
+                           "its folder"));
+    Catalogue& catalogue = context.catalogue;
+    catalogue.connect(context.cataloguePath);
+    int status = 0;
+    for (const QString& label : context.args) {
+        const DiscStore::DiscRow disc = namedDisc(catalogue, label);
+        DiscHasher hasher(catalogue, disc);
+        struct sigaction action = {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, nullptr);
+        hasher.searcher().OnPump = [&hasher] {
+            if (g_stop)
+                hasher.stop();
+        };
+        const DiscHasher::Outcome outcome = hasher.run(root);
+        for (const DiscHasher::Skipped& file : outcome.skipped)
+            std::fprintf(stderr, "%s: not hashed (%s)\n", fieldText(file.name).toLocal8Bit().constData(),
+                         fieldText(file.reason).toLocal8Bit().constData());
+        Output::line(QStringLiteral("%1: %2 files hashed, %3 hashed before, %4 not hashed")
+                         .arg(disc.label())
+                         .arg(outcome.hashed)
+                         .arg(outcome.hadHash)
+                         .arg(outcome.skipped.size()));
+        if (outcome.stopped)
+            return kInterrupted;
+        if (!outcome.skipped.empty())
+            status = kNotAllHashed;
+    }
+    return status;
+}

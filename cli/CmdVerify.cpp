@@ -1,0 +1,149 @@
+#include "catalogue/Catalogue.h"
+#include "cli/Commands.h"
+#include "cli/FieldText.h"
+#include "cli/JsonText.h"
+#include "cli/NamedDisc.h"
+#include "cli/Output.h"
+#include "cli/UsageError.h"
+#include "common/TessaroError.h"
+#include "maintenance/DiscVerifier.h"
+#include "scan/DiscImage.h"
+#include "settings/DriveSetting.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace
+{
+constexpr int kInterrupted = 130;
+volatile sig_atomic_t g_stop = 0;
+
+void onInterrupt(int)
+{
+    g_stop = 1;
+}
+
+// The medium to read: a folder or image given, a drive letter given, else the configured drive.
+QString mediumRoot(const QCommandLineParser& options, const DriveSetting& setting)
+{
+    const bool drive = options.isSet(QStringLiteral("drive"));
+    const bool root = options.isSet(QStringLiteral("root"));
+    if (drive && root)
+        throw UsageError(QStringLiteral("verify takes --drive or --root, not both"));
+    if (root) {
+        const QString given = options.value(QStringLiteral("root"));
+        if (given.isEmpty())
+            throw UsageError(QStringLiteral("--root takes a folder; the empty name is none"));
+        if (!QFileInfo::exists(given))
+            throw TessaroError(
+                QStringLiteral("Cannot read the folder %1: No such file or directory").arg(given));
+        return QFileInfo(given).absoluteFilePath();
+    }
+    QChar letter = setting.ReadDriveSetting();
+    if (drive) {
+        const QString text = options.value(QStringLiteral("drive"));
+        if (text.isEmpty() || !text.at(0).isLetter() || text.at(0).unicode() > 127 ||
+            (text.size() > 1 && text.mid(1) != QLatin1String(":")))
+            throw UsageError(QStringLiteral("--drive takes a drive letter"));
+        letter = text.at(0).toLower();
+    }
+    const QString found = setting.driveTable().rootOf(letter);
+    if (found.isEmpty())
+        throw TessaroError(QStringLiteral("No disc in the drive"));
+    return found;
+}
+
+QString megabytesPerSecond(const Verification& v)
+{
+    const double rate = v.seconds > 0 ? double(v.bytes) / 1e6 / v.seconds : 0.0;
+    return QString::number(rate, 'f', 1) + QStringLiteral(" MB/s");
+}
+} // namespace
+
+int cmdVerify(const CliContext& context)
+{
+    const QCommandLineParser& options = *context.options;
+    const bool json = options.isSet(QStringLiteral("json"));
+    const DriveSetting setting(context.settingsPath);
+    const QString root = mediumRoot(options, setting);
+    Catalogue& catalogue = context.catalogue;
+    catalogue.connect(context.cataloguePath);
+    const DiscStore::DiscRow disc = namedDisc(catalogue, context.args.first());
+
+    DiscVerifier verifier(catalogue, disc);
+    verifier.OnProblem = [&](const DiscVerifier::Problem& problem) {
+        const QString kind = DiscVerifier::Problem::kindName(problem.kind);
+        if (json)
+            Output::line(JsonObject()
+                             .text("kind", kind)
+                             .text("disc", disc.label())
+                             .text("path", problem.path)
+                             .text("name", problem.name)
+                             .text("date", problem.date)
+                             .number("size", problem.size)
+                             .text("detail", problem.detail)
+                             .line());
+        else
+            Output::line(QStringList{kind, fieldText(disc.label()), fieldText(problem.path + problem.name),
+                                     fieldText(problem.date), QString::number(problem.size),
+                                     fieldText(problem.detail)}
+                             .join(QLatin1Char('\t')));
+    };
+    // Ctrl+C is looked for between files; the run then ends and keeps no record.
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    verifier.searcher().OnPump = [&verifier] {
+        if (g_stop)
+            verifier.stop();
+    };
+    const bool terminal = ::isatty(STDERR_FILENO);
+    QElapsedTimer sinceLine;
+    sinceLine.start();
+    if (terminal)
+        verifier.OnProgress = [&sinceLine](qint64 files, qint64 bytes) {
+            if (sinceLine.elapsed() < 250)
+                return;
+            sinceLine.restart();
+            std::fprintf(stderr, "\r\033[KVerifying: %lld files, %lld MB read", static_cast<long long>(files),
+                         static_cast<long long>(bytes / 1000000));
+        };
+    const std::optional<Verification> done = verifier.run(root);
+    if (terminal)
+        std::fputs("\r\033[K", stderr);
+    if (!done)
+        return kInterrupted;
+    const Verification& v = *done;
+    if (json)
+        Output::line(JsonObject()
+                         .text("kind", QStringLiteral("summary"))
+                         .text("disc", disc.label())
+                         .number("files", v.files)
+                         .number("ok", v.ok)
+                         .number("changed", v.changed)
+                         .number("unreadable", v.unreadable)
+                         .number("missing", v.missing)
+                         .number("new", v.added)
+                         .number("bytes", v.bytes)
+                         .text("source", v.source)
+                         .line());
+    else
+        Output::line(
+            QStringLiteral("%1 files verified: %2 ok, %3 changed, %4 unreadable, %5 missing, %6 new; %7")
+                .arg(v.files)
+                .arg(v.ok)
+                .arg(v.changed)
+                .arg(v.unreadable)
+                .arg(v.missing)
+                .arg(v.added)
+                .arg(megabytesPerSecond(v)));
+    if (DiscImage::isImage(root))
+        std::fprintf(stderr, "Files on disc images are compared by name, size and date only\n");
+    return v.clean() ? 0 : 1;
+}

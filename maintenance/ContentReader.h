@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+#include <memory>
+
+struct XXH3_state_s;
+
+// Reads files to their end in large pieces and hashes their content with 128-bit XXH3. One
+// reader keeps its buffer and hash state from file to file.
+class ContentReader
+{
+  public:
+    struct Result {
+        bool complete = false;  // read to its end without an error
+        QByteArray hash;        // 16 bytes, most significant first; empty unless complete
+        qint64 bytesRead = 0;   // how far it got
+        int error = 0;          // errno of the failure, 0 when none
+        QString reason() const; // the system's text of the error
+    };
+
+    ContentReader();
+    ~ContentReader();
+    ContentReader(const ContentReader&) = delete;
+    ContentReader& operator=(const ContentReader&) = delete;
+
+    // The file `name` in the folder open as `folderFd` (never following a link).
+    Result read(int folderFd, const char* name);
+    // An open descriptor, from where it stands; the descriptor stays open.
+    Result readOpen(int fd);
+
+    // The hash of bytes in memory, as read() gives it for a file holding them.
+    static QByteArray hashOf(QByteArrayView bytes);
+
+  private:
+    struct FreeState {
+        void operator()(XXH3_state_s* state) const;
+    };
+    std::unique_ptr<XXH3_state_s, FreeState> state_;
+    std::unique_ptr<char[]> buffer_;
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "catalogue/DiscStore.h"
+#include "catalogue/Verifications.h"
+#include "maintenance/ContentReader.h"
+#include "scan/UnFileSearch.h"
+
+#include <QHash>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class Catalogue;
+
+// Reads a disc's medium against its catalogued files, for media that are dying: every file of a
+// real folder is read to its end and compared by presence, size, date and, where one was kept,
+// the hash of its content. An I/O error ends the reading of that file, never the run. Files on
+// disc images and archive members are compared by presence, size and date only.
+class DiscVerifier
+{
+  public:
+    struct Problem {
+        enum class Kind { Changed, Unreadable, Missing, New };
+        Kind kind = Kind::Changed;
+        QString path; // drive-relative folder, "\docs\"
+        QString name;
+        QString date; // catalogued; found on the medium for a new file
+        qint64 size = 0;
+        QString detail; // what changed, or why and how far a file could not be read
+        static QString kindName(Kind kind);
+    };
+
+    DiscVerifier(Catalogue& catalogue, DiscStore::DiscRow disc);
+
+    TFileSearcher& searcher() { return searcher_; }
+    // Each problem as it is found.
+    std::function<void(const Problem&)> OnProblem;
+    // After each file looked at: files so far, bytes read so far.
+    std::function<void(qint64 files, qint64 bytes)> OnProgress;
+
+    // Reads the medium whose root is the folder or image `root`, keeps the verification in the
+    // catalogue and returns it; none when stop() ended the run (nothing is kept then).
+    std::optional<Verification> run(const QString& root);
+    // From the walk's event pump: ends the run without a record.
+    void stop() { searcher_.Stop(); }
+
+  private:
+    struct Row {
+        QString path, name, date;
+        qint64 size = 0;
+        QByteArray hash; // empty when none was kept
+        bool seen = false;
+    };
+    struct Pending {
+        int row = -1;
+        qint64 size = 0;
+        QString date;
+        std::optional<ContentReader::Result> read;
+    };
+    void load();
+    void onFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date);
+    void onContent(int folderFd, const char* name, const struct stat& status);
+    void finishPending();
+    void report(Problem::Kind kind, const Row& row, const QString& detail);
+
+    Catalogue& catalogue_;
+    DiscStore::DiscRow disc_;
+    TFileSearcher searcher_;
+    ContentReader reader_;
+    std::vector<Row> rows_;
+    QHash<QString, int> byName_;
+    std::optional<Pending> pending_;
+    Verification tally_;
+    qint64 looked_ = 0;
+    bool hasMembers_ = false;
+    bool hasDotFolders_ = false;
+};
