@@ -11,3 +11,13 @@ int cmdDrives(const CliContext&)
 {
     return ScanProgram::run();
 }
+
+int cmdHash(const CliContext&)
+{
+    return ScanProgram::run();
+}
+
+int cmdVerify(const CliContext&)
+{
+    return ScanProgram::run();
+}
