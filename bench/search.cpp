@@ -114,7 +114,7 @@ std::vector<Case> cases(const QString& oneDisc)
     list.push_back({"broad *a*", c});
     c = {};
     c.name =
-        NamePattern::Spec{NamePattern::Syntax::Like, NamePattern::Scope::Name, QStringLiteral("%report%")};
+        NamePattern::Terms{NamePattern::Syntax::Like, NamePattern::Scope::Name, QStringLiteral("%report%")};
     list.push_back({"names anywhere", c});
     c.name->text = QStringLiteral("%img_123%");
     list.push_back({"rare anywhere", c});

@@ -1,16 +1,15 @@
 #include "catalogue/Catalogue.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/MediumRoot.h"
 #include "cli/NamedDisc.h"
 #include "cli/Output.h"
-#include "cli/UsageError.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscHasher.h"
 #include "scan/DiscImage.h"
 #include "settings/DriveSetting.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <csignal>
 #include <cstdio>
 
@@ -24,39 +23,12 @@ void onInterrupt(int)
 {
     g_stop = 1;
 }
-
-QString mediumRoot(const QCommandLineParser& options, const DriveSetting& setting)
-{
-    if (options.isSet(QStringLiteral("drive")) && options.isSet(QStringLiteral("root")))
-        throw UsageError(QStringLiteral("hash takes --drive or --root, not both"));
-    if (options.isSet(QStringLiteral("root"))) {
-        const QString given = options.value(QStringLiteral("root"));
-        if (given.isEmpty())
-            throw UsageError(QStringLiteral("--root takes a folder; the empty name is none"));
-        if (!QFileInfo::exists(given))
-            throw TessaroError(
-                QStringLiteral("Cannot read the folder %1: No such file or directory").arg(given));
-        return QFileInfo(given).absoluteFilePath();
-    }
-    QChar letter = setting.ReadDriveSetting();
-    if (options.isSet(QStringLiteral("drive"))) {
-        const QString text = options.value(QStringLiteral("drive"));
-        if (text.isEmpty() || !text.at(0).isLetter() || text.at(0).unicode() > 127 ||
-            (text.size() > 1 && text.mid(1) != QLatin1String(":")))
-            throw UsageError(QStringLiteral("--drive takes a drive letter"));
-        letter = text.at(0).toLower();
-    }
-    const QString found = setting.driveTable().rootOf(letter);
-    if (found.isEmpty())
-        throw TessaroError(QStringLiteral("No disc in the drive"));
-    return found;
-}
 } // namespace
 
 int cmdHash(const CliContext& context)
 {
     const DriveSetting setting(context.settingsPath);
-    const QString root = mediumRoot(*context.options, setting);
+    const QString root = mediumRoot(*context.options, setting, "hash");
     if (DiscImage::isImage(root))
         throw TessaroError(
             QStringLiteral("Files on disc images cannot be hashed yet; mount the image and give "

@@ -58,12 +58,12 @@ int cmdSearch(const CliContext& context)
     }
     if (options.isSet(QStringLiteral("contains")) || positional) {
         const QString text = positional ? context.args.first() : options.value(QStringLiteral("contains"));
-        criteria.name = NamePattern::Spec{NamePattern::Syntax::Text, NamePattern::Scope::WholeName,
-                                          withBackslashes(text)};
+        criteria.name = NamePattern::Terms{NamePattern::Syntax::Text, NamePattern::Scope::WholeName,
+                                           withBackslashes(text)};
     }
     if (options.isSet(QStringLiteral("name")))
-        criteria.name = NamePattern::Spec{NamePattern::Syntax::Glob, NamePattern::Scope::Name,
-                                          withBackslashes(options.value(QStringLiteral("name")))};
+        criteria.name = NamePattern::Terms{NamePattern::Syntax::Glob, NamePattern::Scope::Name,
+                                           withBackslashes(options.value(QStringLiteral("name")))};
     if (options.isSet(QStringLiteral("from"))) {
         criteria.byDateFrom = true;
         criteria.dateFrom =

@@ -2,10 +2,9 @@
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
 #include "cli/JsonText.h"
+#include "cli/MediumRoot.h"
 #include "cli/NamedDisc.h"
 #include "cli/Output.h"
-#include "cli/UsageError.h"
-#include "common/TessaroError.h"
 #include "maintenance/DiscVerifier.h"
 #include "scan/DiscImage.h"
 #include "settings/DriveSetting.h"
@@ -13,7 +12,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -28,36 +26,6 @@ void onInterrupt(int)
     g_stop = 1;
 }
 
-// The medium to read: a folder or image given, a drive letter given, else the configured drive.
-QString mediumRoot(const QCommandLineParser& options, const DriveSetting& setting)
-{
-    const bool drive = options.isSet(QStringLiteral("drive"));
-    const bool root = options.isSet(QStringLiteral("root"));
-    if (drive && root)
-        throw UsageError(QStringLiteral("verify takes --drive or --root, not both"));
-    if (root) {
-        const QString given = options.value(QStringLiteral("root"));
-        if (given.isEmpty())
-            throw UsageError(QStringLiteral("--root takes a folder; the empty name is none"));
-        if (!QFileInfo::exists(given))
-            throw TessaroError(
-                QStringLiteral("Cannot read the folder %1: No such file or directory").arg(given));
-        return QFileInfo(given).absoluteFilePath();
-    }
-    QChar letter = setting.ReadDriveSetting();
-    if (drive) {
-        const QString text = options.value(QStringLiteral("drive"));
-        if (text.isEmpty() || !text.at(0).isLetter() || text.at(0).unicode() > 127 ||
-            (text.size() > 1 && text.mid(1) != QLatin1String(":")))
-            throw UsageError(QStringLiteral("--drive takes a drive letter"));
-        letter = text.at(0).toLower();
-    }
-    const QString found = setting.driveTable().rootOf(letter);
-    if (found.isEmpty())
-        throw TessaroError(QStringLiteral("No disc in the drive"));
-    return found;
-}
-
 QString megabytesPerSecond(const Verification& v)
 {
     const double rate = v.seconds > 0 ? double(v.bytes) / 1e6 / v.seconds : 0.0;
@@ -70,7 +38,7 @@ int cmdVerify(const CliContext& context)
     const QCommandLineParser& options = *context.options;
     const bool json = options.isSet(QStringLiteral("json"));
     const DriveSetting setting(context.settingsPath);
-    const QString root = mediumRoot(options, setting);
+    const QString root = mediumRoot(options, setting, "verify");
     Catalogue& catalogue = context.catalogue;
     catalogue.connect(context.cataloguePath);
     const DiscStore::DiscRow disc = namedDisc(catalogue, context.args.first());

@@ -26,8 +26,8 @@ void findAnywhere(SearchCriteria& criteria)
         text.contains(QLatin1Char('\\')))
         return;
     criteria.byFile = false;
-    criteria.name = NamePattern::Spec{NamePattern::Syntax::Like, NamePattern::Scope::Name,
-                                      QLatin1Char('%') + text + QLatin1Char('%')};
+    criteria.name = NamePattern::Terms{NamePattern::Syntax::Like, NamePattern::Scope::Name,
+                                       QLatin1Char('%') + text + QLatin1Char('%')};
 }
 
 QString suggestion(const SearchCriteria& criteria)

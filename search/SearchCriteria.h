@@ -21,5 +21,5 @@ struct SearchCriteria {
     QStringList moreExtensions; // further extensions, any of which matches as well
     // A name condition of our own, beside the five (the command line's --contains and --name,
     // "Find names anywhere"): letters of every script compared without case.
-    std::optional<NamePattern::Spec> name;
+    std::optional<NamePattern::Terms> name;
 };

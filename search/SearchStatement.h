@@ -30,7 +30,7 @@ class SearchStatement
     const std::optional<QString>& extension() const { return extension_; }
     // Every extension that matches, each with its dot; empty when the filter adds no condition.
     const QStringList& extensions() const { return extensions_; }
-    const std::optional<NamePattern::Spec>& name() const { return name_; }
+    const std::optional<NamePattern::Terms>& name() const { return name_; }
 
     // Leading and trailing blanks and control characters removed, every "*" made "%".
     static QString patternValue(const QString& typed);
@@ -45,5 +45,5 @@ class SearchStatement
     std::optional<QString> dateTo_;
     std::optional<QString> extension_;
     QStringList extensions_;
-    std::optional<NamePattern::Spec> name_;
+    std::optional<NamePattern::Terms> name_;
 };

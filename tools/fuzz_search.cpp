@@ -328,7 +328,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         criteria.moreExtensions.append(text(input, 64));
     // A name condition of the program's own, in any of its forms.
     if (input.ConsumeBool())
-        criteria.name = NamePattern::Spec{
+        criteria.name = NamePattern::Terms{
             NamePattern::Syntax(input.ConsumeIntegralInRange<int>(0, 2)),
             input.ConsumeBool() ? NamePattern::Scope::WholeName : NamePattern::Scope::Name, text(input, 256)};
 

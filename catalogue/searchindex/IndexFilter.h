@@ -24,7 +24,7 @@ class IndexFilter
         std::optional<QString> dateFrom;
         std::optional<QString> dateTo;
         QStringList extensions; // any of them, each with its dot
-        std::optional<NamePattern::Spec> name;
+        std::optional<NamePattern::Terms> name;
     };
 
     // Refuses a pattern SQLite refuses, with SQLite's words.

@@ -26,21 +26,21 @@ void nameMatch(sqlite3_context* context, int, sqlite3_value** argv)
     const int code = sqlite3_value_int(argv[0]);
     auto* pattern = static_cast<const NamePattern*>(sqlite3_get_auxdata(context, 1));
     std::unique_ptr<NamePattern> unkept;
-    if (!pattern || pattern->spec().code() != code) {
+    if (!pattern || pattern->terms().code() != code) {
         const std::string_view bytes = text(argv[1]);
-        const auto spec =
-            NamePattern::Spec::fromCode(code, QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));
-        if (!spec) {
+        const auto terms =
+            NamePattern::Terms::fromCode(code, QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));
+        if (!terms) {
             sqlite3_result_error(context, "tessaro_name_match: unknown form", -1);
             return;
         }
-        unkept = std::make_unique<NamePattern>(*spec);
+        unkept = std::make_unique<NamePattern>(*terms);
         pattern = unkept.get();
         sqlite3_set_auxdata(context, 1, unkept.release(),
                             [](void* p) { delete static_cast<NamePattern*>(p); });
         // SQLite may have let it go at once (out of memory): then it is made again next time.
         if (sqlite3_get_auxdata(context, 1) != pattern) {
-            unkept = std::make_unique<NamePattern>(*spec);
+            unkept = std::make_unique<NamePattern>(*terms);
             pattern = unkept.get();
         }
     }

@@ -75,16 +75,16 @@ void markFolders(const DiscIndex& index, const std::string& anchor, std::vector<
 }
 } // namespace
 
-int NamePattern::Spec::code() const
+int NamePattern::Terms::code() const
 {
     return int(syntax) * 2 + (scope == Scope::WholeName ? 1 : 0);
 }
 
-std::optional<NamePattern::Spec> NamePattern::Spec::fromCode(int code, const QString& text)
+std::optional<NamePattern::Terms> NamePattern::Terms::fromCode(int code, const QString& text)
 {
     if (code < 0 || code > int(Syntax::Text) * 2 + 1)
         return std::nullopt;
-    return Spec{Syntax(code / 2), code % 2 ? Scope::WholeName : Scope::Name, text};
+    return Terms{Syntax(code / 2), code % 2 ? Scope::WholeName : Scope::Name, text};
 }
 
 char32_t NamePattern::fold(char32_t c)
@@ -112,10 +112,10 @@ bool NamePattern::Set::accepts(char32_t c, char32_t folded) const
     return hit != negated;
 }
 
-NamePattern::NamePattern(const Spec& spec) : spec_(spec)
+NamePattern::NamePattern(const Terms& terms) : terms_(terms)
 {
-    const std::vector<char32_t> chars = characters(spec.text);
-    switch (spec.syntax) {
+    const std::vector<char32_t> chars = characters(terms.text);
+    switch (terms.syntax) {
     case Syntax::Like:
         for (const char32_t c : chars) {
             if (c == U'%')
@@ -195,7 +195,7 @@ void NamePattern::findAnchors()
     bool allLiteral = true;
     for (const Token& token : tokens_) {
         const bool literal = token.kind == Token::Char && token.c != 0 && foldsAlone(token.c) &&
-                             !(spec_.scope == Scope::WholeName && token.c == U'\\');
+                             !(terms_.scope == Scope::WholeName && token.c == U'\\');
         allLiteral = allLiteral && (literal || token.kind == Token::Any);
         if (literal)
             piece.push_back(char(token.c));
@@ -223,7 +223,7 @@ bool NamePattern::matches(std::string_view path, std::string_view name) const
 
 bool NamePattern::matchesWhole(std::string_view path, std::string_view name, std::string& whole) const
 {
-    if (spec_.scope == Scope::Name)
+    if (terms_.scope == Scope::Name)
         return matchesText(name);
     whole.assign(path);
     whole.append(name);
@@ -278,7 +278,7 @@ std::vector<bool> NamePattern::matching(const DiscIndex& index) const
     std::vector<bool> candidate(count, anchors_.empty());
     if (!anchors_.empty()) {
         markNames(index, anchors_.front(), candidate);
-        if (spec_.scope == Scope::WholeName)
+        if (terms_.scope == Scope::WholeName)
             markFolders(index, anchors_.front(), candidate);
     }
     std::vector<bool> match(count);
@@ -287,7 +287,7 @@ std::vector<bool> NamePattern::matching(const DiscIndex& index) const
         const std::string_view path = index.runPath(run);
         // Where a folder does not end with "\\", every entry is a candidate: each is tried.
         const bool decided =
-            anchorDecides_ && (spec_.scope == Scope::Name || path.empty() || path.back() == '\\');
+            anchorDecides_ && (terms_.scope == Scope::Name || path.empty() || path.back() == '\\');
         const quint32 end = run + 1 < index.runCount() ? index.runFirst(run + 1) : count;
         for (quint32 i = index.runFirst(run); i < end; ++i)
             match[i] = candidate[i] && (decided || matchesWhole(path, index.name(i), whole));

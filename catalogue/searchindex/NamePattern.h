@@ -25,19 +25,19 @@ class NamePattern
     enum class Scope { Name, WholeName };
 
     // What a statement binds: the syntax and the scope as one number, and the text.
-    struct Spec {
+    struct Terms {
         Syntax syntax = Syntax::Text;
         Scope scope = Scope::Name;
         QString text;
 
         int code() const;
-        static std::optional<Spec> fromCode(int code, const QString& text);
-        bool operator==(const Spec&) const = default;
+        static std::optional<Terms> fromCode(int code, const QString& text);
+        bool operator==(const Terms&) const = default;
     };
 
-    explicit NamePattern(const Spec& spec);
+    explicit NamePattern(const Terms& terms);
 
-    const Spec& spec() const { return spec_; }
+    const Terms& terms() const { return terms_; }
     bool matches(std::string_view path, std::string_view name) const;
     // Which entries of a disc's index (or of a piece of it) match, by entry.
     std::vector<bool> matching(const DiscIndex& index) const;
@@ -68,7 +68,7 @@ class NamePattern
     void parseGlob(const std::vector<char32_t>& chars);
     void findAnchors();
 
-    Spec spec_;
+    Terms terms_;
     std::vector<Token> tokens_;
     std::vector<Set> sets_;
     std::vector<std::string> anchors_;

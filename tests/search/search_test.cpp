@@ -43,22 +43,22 @@ const QString kDay = QStringLiteral("2021-03-28 ");
 
 // The name forms as regular expressions: PCRE2's caseless matching of every script stands
 // beside the program's own folding.
-QRegularExpression expressionOf(const NamePattern::Spec& spec)
+QRegularExpression expressionOf(const NamePattern::Terms& terms)
 {
-    const QList<uint> chars = spec.text.toUcs4();
+    const QList<uint> chars = terms.text.toUcs4();
     auto literal = [](uint c) { return QStringLiteral("\\x{%1}").arg(c, 0, 16); };
     QString re;
-    if (spec.syntax == NamePattern::Syntax::Text)
+    if (terms.syntax == NamePattern::Syntax::Text)
         re = QStringLiteral(".*");
     for (qsizetype i = 0; i < chars.size(); ++i) {
         const uint c = chars[i];
-        if (spec.syntax == NamePattern::Syntax::Text)
+        if (terms.syntax == NamePattern::Syntax::Text)
             re += literal(c);
-        else if (c == (spec.syntax == NamePattern::Syntax::Like ? '%' : '*'))
+        else if (c == (terms.syntax == NamePattern::Syntax::Like ? '%' : '*'))
             re += QStringLiteral(".*");
-        else if (c == (spec.syntax == NamePattern::Syntax::Like ? '_' : '?'))
+        else if (c == (terms.syntax == NamePattern::Syntax::Like ? '_' : '?'))
             re += QLatin1Char('.');
-        else if (spec.syntax == NamePattern::Syntax::Glob && c == '[' && chars.indexOf(']', i + 2) > i) {
+        else if (terms.syntax == NamePattern::Syntax::Glob && c == '[' && chars.indexOf(']', i + 2) > i) {
             qsizetype j = i + 1;
             QString set = QStringLiteral("[");
             if (chars[j] == '!' || chars[j] == '^') {
@@ -78,7 +78,7 @@ QRegularExpression expressionOf(const NamePattern::Spec& spec)
         } else
             re += literal(c);
     }
-    if (spec.syntax == NamePattern::Syntax::Text)
+    if (terms.syntax == NamePattern::Syntax::Text)
         re += QStringLiteral(".*");
     return QRegularExpression(QRegularExpression::anchoredPattern(re),
                               QRegularExpression::CaseInsensitiveOption |
@@ -87,9 +87,9 @@ QRegularExpression expressionOf(const NamePattern::Spec& spec)
 
 // Every file of the catalogue whose name (or folder and name) the expression matches, in the
 // statement's order and form.
-QStringList referenceRows(Connection& connection, const NamePattern::Spec& spec)
+QStringList referenceRows(Connection& connection, const NamePattern::Terms& terms)
 {
-    const QRegularExpression expression = expressionOf(spec);
+    const QRegularExpression expression = expressionOf(terms);
     Q_ASSERT(expression.isValid());
     QStringList rows;
     Query query(connection);
@@ -101,7 +101,7 @@ QStringList referenceRows(Connection& connection, const NamePattern::Spec& spec)
          !query.eof(); query.next()) {
         const QString path = query.value(1).toString();
         const QString name = query.value(2).toString();
-        const QString text = spec.scope == NamePattern::Scope::WholeName ? path + name : name;
+        const QString text = terms.scope == NamePattern::Scope::WholeName ? path + name : name;
         if (expression.match(text).hasMatch())
             rows << row({query.value(0).toString(), path + name, query.value(3).toString(),
                          query.value(4).toString(), query.value(5).toString()});
@@ -493,8 +493,8 @@ void SearchTest::nameFormsFoldEveryScript()
     TestCatalogue cat;
     fillNames(cat);
     SearchCriteria c;
-    c.name = NamePattern::Spec{NamePattern::Syntax(syntax),
-                               whole ? NamePattern::Scope::WholeName : NamePattern::Scope::Name, text};
+    c.name = NamePattern::Terms{NamePattern::Syntax(syntax),
+                                whole ? NamePattern::Scope::WholeName : NamePattern::Scope::Name, text};
     const SearchStatement statement(c);
     const QStringList expected = referenceRows(cat.connection, *c.name);
     QCOMPARE(expected.size(), 2 * found);
