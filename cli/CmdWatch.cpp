@@ -73,7 +73,8 @@ class Watch
         });
 
         MediaWatcher watcher;
-        QObject::connect(&watcher, &MediaWatcher::appeared, [this](const Medium& medium) { appeared(medium); });
+        QObject::connect(&watcher, &MediaWatcher::appeared,
+                         [this](const Medium& medium) { appeared(medium); });
         QObject::connect(&watcher, &MediaWatcher::gone, [this](const Medium& medium) { gone(medium); });
         QObject::connect(&watcher, &MediaWatcher::serviceChanged, [this](bool up) {
             if (!up)
@@ -129,8 +130,9 @@ class Watch
                 line.text("disc", disc);
             Output::line(line.line());
         } else {
-            Output::line(QStringList{event, letter.isEmpty() ? QStringLiteral("-") : letter, fieldText(medium.device),
-                                     fieldText(medium.label), fieldText(medium.fileSystemId),
+            Output::line(QStringList{event, letter.isEmpty() ? QStringLiteral("-") : letter,
+                                     fieldText(medium.device), fieldText(medium.label),
+                                     fieldText(medium.fileSystemId),
                                      disc.isEmpty() ? QStringLiteral("new") : fieldText(disc)}
                              .join(QLatin1Char('\t')));
         }

@@ -13,7 +13,8 @@ QString text(const Statement& statement, int column)
 }
 } // namespace
 
-std::optional<DiscStore::DiscRow> MediumMatcher::match(const QString& label, const QString& fileSystemId) const
+std::optional<DiscStore::DiscRow> MediumMatcher::match(const QString& label,
+                                                       const QString& fileSystemId) const
 {
     Connection& connection = catalogue_.connection();
     if (fileSystemId.isEmpty() || !DiscRecords::present(connection))

@@ -186,7 +186,8 @@ void MediaWatcher::onPropertiesChanged(const QDBusMessage& message)
         return;
     QVariantMap changed;
     args.at(1).value<QDBusArgument>() >> changed;
-    tell(set_.changeProperties(message.path(), args.at(0).toString(), plainMap(changed), args.at(2).toStringList()));
+    tell(set_.changeProperties(message.path(), args.at(0).toString(), plainMap(changed),
+                               args.at(2).toStringList()));
 }
 
 void MediaWatcher::tell(const std::vector<MediumSet::Event>& events)

@@ -40,7 +40,8 @@ std::vector<MediumSet::Event> MediumSet::addInterfaces(const QString& object, co
     return update();
 }
 
-std::vector<MediumSet::Event> MediumSet::removeInterfaces(const QString& object, const QStringList& interfaces)
+std::vector<MediumSet::Event> MediumSet::removeInterfaces(const QString& object,
+                                                          const QStringList& interfaces)
 {
     const auto found = objects_.find(object);
     if (found == objects_.end())
@@ -88,10 +89,10 @@ std::map<QString, Medium> MediumSet::currentMedia() const
         }
         const bool optical = drive.value(QStringLiteral("Optical")).toBool();
         // A disk inside the machine is no medium a person puts in, whatever it holds.
-        const bool removable = optical || drive.value(QStringLiteral("Removable")).toBool() ||
-                               drive.value(QStringLiteral("MediaRemovable")).toBool() ||
-                               (b.contains(QStringLiteral("HintSystem")) &&
-                                !b.value(QStringLiteral("HintSystem")).toBool());
+        const bool removable =
+            optical || drive.value(QStringLiteral("Removable")).toBool() ||
+            drive.value(QStringLiteral("MediaRemovable")).toBool() ||
+            (b.contains(QStringLiteral("HintSystem")) && !b.value(QStringLiteral("HintSystem")).toBool());
         if (!removable)
             continue;
         Medium medium;

@@ -9,9 +9,9 @@
 // A medium as UDisks2 describes it: a block device holding a file system that a person put in
 // (a disc in an optical drive, a USB stick or disk), never a system disk.
 struct Medium {
-    QString object;      // UDisks2's object path of the block device
-    QString device;      // "/dev/sr0"
-    QString label;       // the file system's label; empty when it has none
+    QString object;       // UDisks2's object path of the block device
+    QString device;       // "/dev/sr0"
+    QString label;        // the file system's label; empty when it has none
     QString fileSystemId; // the file system's UUID or serial number, as udev names it
     QString fileSystemType;
     QStringList mountPoints; // empty while nobody mounted it

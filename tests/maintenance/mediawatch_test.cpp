@@ -41,26 +41,32 @@ class MediaWatchTest : public QObject
     void followsMediaAcrossTheServiceGoingAway()
     {
         TestCatalogue catalogue;
-        catalogued(catalogue, QStringLiteral("PHOTOS"), QStringLiteral("AB-CD"));  // C0001
-        catalogued(catalogue, QStringLiteral("CDROM"), QString());                  // no id: never matched
+        catalogued(catalogue, QStringLiteral("PHOTOS"), QStringLiteral("AB-CD")); // C0001
+        catalogued(catalogue, QStringLiteral("CDROM"), QString());                // no id: never matched
         catalogued(catalogue, QStringLiteral("FOLDER"), QStringLiteral("77"), QStringLiteral("/srv/f"));
         catalogued(catalogue, QStringLiteral("PHOTOS"), QStringLiteral("AB-CD")); // the latest wins: C0004
         const MediumMatcher matcher(catalogue.session);
 
-        QVERIFY2(mock_->startService(QStringLiteral(
-                     R"({"optical_drives": ["sr0"], "media": [{"name": "sdb1", "label": "PHOTOS", "uuid": "AB-CD"}]})")),
-                 qPrintable(mock_->error()));
+        QVERIFY2(
+            mock_->startService(QStringLiteral(
+                R"({"optical_drives": ["sr0"], "media": [{"name": "sdb1", "label": "PHOTOS", "uuid": "AB-CD"}]})")),
+            qPrintable(mock_->error()));
         MediaWatcher watcher;
         QStringList told;
         const auto line = [&](const QString& event, const Medium& medium) {
             const auto disc = matcher.match(medium.label, medium.fileSystemId);
-            told << QStringList{event, medium.device, medium.label, disc ? disc->label() : QStringLiteral("new")}.join(
-                        QLatin1Char(' '));
+            told << QStringList{event, medium.device, medium.label,
+                                disc ? disc->label() : QStringLiteral("new")}
+                        .join(QLatin1Char(' '));
         };
-        connect(&watcher, &MediaWatcher::appeared, this, [&](const Medium& m) { line(QStringLiteral("appeared"), m); });
-        connect(&watcher, &MediaWatcher::gone, this, [&](const Medium& m) { line(QStringLiteral("gone"), m); });
-        connect(&watcher, &MediaWatcher::mountChanged, this,
-                [&](const Medium& m) { told << QStringLiteral("mounted ") + m.device + QLatin1Char(' ') + m.mountPoints.join(QLatin1Char(',')); });
+        connect(&watcher, &MediaWatcher::appeared, this,
+                [&](const Medium& m) { line(QStringLiteral("appeared"), m); });
+        connect(&watcher, &MediaWatcher::gone, this,
+                [&](const Medium& m) { line(QStringLiteral("gone"), m); });
+        connect(&watcher, &MediaWatcher::mountChanged, this, [&](const Medium& m) {
+            told << QStringLiteral("mounted ") + m.device + QLatin1Char(' ') +
+                        m.mountPoints.join(QLatin1Char(','));
+        });
         QList<bool> service;
         connect(&watcher, &MediaWatcher::serviceChanged, this, [&](bool up) { service << up; });
         QVERIFY2(watcher.start(), qPrintable(watcher.error()));
@@ -91,10 +97,11 @@ class MediaWatchTest : public QObject
         QTRY_COMPARE(service, (QList<bool>{true, false}));
         QCOMPARE(told.size(), 4);
         QCOMPARE(watcher.media().size(), size_t(2));
-        QVERIFY2(mock_->startService(QStringLiteral(
-                     R"({"optical_drives": ["sr0"], "media": [{"name": "sr0", "label": "FOLDER", "uuid": "77", "optical": true},
+        QVERIFY2(
+            mock_->startService(QStringLiteral(
+                R"({"optical_drives": ["sr0"], "media": [{"name": "sr0", "label": "FOLDER", "uuid": "77", "optical": true},
                          {"name": "sdd1", "label": "PHOTOS", "uuid": "AB-CD", "mount_point": "/media/photos"}]})")),
-                 qPrintable(mock_->error()));
+            qPrintable(mock_->error()));
         QTRY_COMPARE(service, (QList<bool>{true, false, true}));
         QTRY_COMPARE(told.size(), 6);
         QCOMPARE(told.mid(4), (QStringList{QStringLiteral("gone /dev/sdc1 CDROM new"),

@@ -20,8 +20,8 @@ class MockUDisks
     MockUDisks()
     {
         bus_.setProgram(QStringLiteral("dbus-daemon"));
-        bus_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                           QStringLiteral("--print-address=1")});
+        bus_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
+                           QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
         bus_.start();
         if (!bus_.waitForStarted(10000)) {
             error_ = QStringLiteral("cannot start dbus-daemon: ") + bus_.errorString();
@@ -33,7 +33,8 @@ class MockUDisks
             bus_.waitForReadyRead(100);
         address_ = QString::fromUtf8(bus_.readLine()).trimmed();
         if (address_.isEmpty()) {
-            error_ = QStringLiteral("dbus-daemon gave no address: ") + QString::fromUtf8(bus_.readAllStandardError());
+            error_ = QStringLiteral("dbus-daemon gave no address: ") +
+                     QString::fromUtf8(bus_.readAllStandardError());
             return;
         }
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", address_.toUtf8());
@@ -63,8 +64,8 @@ class MockUDisks
             return false;
         service_.setProgram(QStringLiteral("/usr/bin/python3"));
         service_.setArguments({QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                               QStringLiteral(TESSARO_TEST_SUPPORT_DIR "/udisks2_mock.py"), QStringLiteral("-p"),
-                               parameters});
+                               QStringLiteral(TESSARO_TEST_SUPPORT_DIR "/udisks2_mock.py"),
+                               QStringLiteral("-p"), parameters});
         service_.setProcessChannelMode(QProcess::MergedChannels);
         service_.start();
         if (!service_.waitForStarted(10000)) {
@@ -110,9 +111,9 @@ class MockUDisks
   private:
     bool call(const QString& method, const QVariantList& args)
     {
-        QDBusMessage message =
-            QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.UDisks2"), QStringLiteral("/org/freedesktop/UDisks2"),
-                                           QStringLiteral("org.freedesktop.DBus.Mock"), method);
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.UDisks2"), QStringLiteral("/org/freedesktop/UDisks2"),
+            QStringLiteral("org.freedesktop.DBus.Mock"), method);
         message.setArguments(args);
         const QDBusMessage reply = control_->call(message, QDBus::Block, 10000);
         if (reply.type() == QDBusMessage::ReplyMessage)
