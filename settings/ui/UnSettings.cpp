@@ -5,6 +5,7 @@
 #include "common/ui/Panels.h"
 #include "settings/DriveMapping.h"
 #include "settings/DriveSetting.h"
+#include "settings/MediaNoticeSetting.h"
 #include "settings/NameSearchSetting.h"
 #include "settings/ui/DrivePicker.h"
 #include "settings/ui/RootChooser.h"
@@ -90,6 +91,15 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
     setFixedSize(width(), height() + kRow);
     Panel1->resize(Panel1->width(), Panel1->height() + kRow);
     StatusBar1->move(StatusBar1->x(), StatusBar1->y() + kRow);
+
+    // One more row below, the same way.
+    MediaCheckBox = new QCheckBox(QStringLiteral("Notice &inserted discs"), Panel1);
+    MediaCheckBox->setObjectName(QStringLiteral("MediaCheckBox"));
+    MediaCheckBox->setGeometry(66, NamesCheckBox->y() + kRow, 145, 16);
+    setHint(MediaCheckBox, QStringLiteral("Offer to catalogue or update a disc when it is put in"));
+    setFixedSize(width(), height() + kRow);
+    Panel1->resize(Panel1->width(), Panel1->height() + kRow);
+    StatusBar1->move(StatusBar1->x(), StatusBar1->y() + kRow);
 }
 
 QChar TfrmSettings::ReadDriveSetting() const
@@ -121,6 +131,12 @@ void TfrmSettings::FormShow()
     try {
         DriveComboBox1->setDrive(ReadDriveSetting());
     } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+    }
+    try {
+        MediaCheckBox->setChecked(MediaNoticeSetting(setting_.path()).on());
+    } catch (const TessaroError& error) {
+        MediaCheckBox->setChecked(false);
         messages_.showError(error.message());
     }
 }
@@ -161,6 +177,9 @@ void TfrmSettings::Button2Click()
         const NameSearchSetting names(setting_.path());
         if (NamesCheckBox->isChecked() != names.namesAnywhere())
             names.writeNamesAnywhere(NamesCheckBox->isChecked());
+        const MediaNoticeSetting media(setting_.path());
+        if (MediaCheckBox->isChecked() != media.on())
+            media.write(MediaCheckBox->isChecked());
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
         return;

@@ -39,6 +39,7 @@ class TfrmSettings : public QDialog
     DrivePicker* DriveComboBox1;
     QCheckBox* ArchivesCheckBox; // members of archives catalogued as files
     QCheckBox* NamesCheckBox;    // File patterns without * or \ found anywhere in the names
+    QCheckBox* MediaCheckBox;    // the main window notices inserted discs
     QPushButton* Button1;        // "&Cancel"
     QPushButton* Button2;        // "&OK"
     QStatusBar* StatusBar1;

@@ -38,7 +38,9 @@ void WatchCliTest::addCataloguesNewMediaAndEndsOnSigterm()
     QTemporaryDir dir;
     const QString catalogue = dir.filePath(QStringLiteral("archive.mdb"));
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/tessaro-cli");
-    QCOMPARE(QProcess::execute(cli, {QStringLiteral("--catalogue"), catalogue, QStringLiteral("create-catalogue")}), 0);
+    QCOMPARE(QProcess::execute(
+                 cli, {QStringLiteral("--catalogue"), catalogue, QStringLiteral("create-catalogue")}),
+             0);
     const QString disc = dir.filePath(QStringLiteral("disc"));
     QVERIFY(QDir().mkpath(disc + QStringLiteral("/docs")));
     for (const char* name : {"a.txt", "docs/b.txt", "docs/c.txt"}) {
@@ -49,8 +51,8 @@ void WatchCliTest::addCataloguesNewMediaAndEndsOnSigterm()
 
     // Started before the service, which it waits for.
     QProcess watch;
-    watch.start(cli, {QStringLiteral("--catalogue"), catalogue, QStringLiteral("watch"), QStringLiteral("--add"),
-                      QStringLiteral("--type"), QStringLiteral("DVD")});
+    watch.start(cli, {QStringLiteral("--catalogue"), catalogue, QStringLiteral("watch"),
+                      QStringLiteral("--add"), QStringLiteral("--type"), QStringLiteral("DVD")});
     QVERIFY(watch.waitForStarted());
     QTest::qWait(500);
     QVERIFY2(mock.startService(QStringLiteral(R"({"optical_drives": ["sr0"], "media": [{"name": "sdb1",
@@ -58,12 +60,14 @@ void WatchCliTest::addCataloguesNewMediaAndEndsOnSigterm()
                                    .arg(disc)),
              qPrintable(mock.error()));
     QByteArray out;
-    QCOMPARE(linesOf(watch, out, 2), (QStringList{QStringLiteral("appeared\t-\t/dev/sdb1\tPHOTOS\tAB-12\tnew"),
-                                                  QStringLiteral("added\t-\t/dev/sdb1\tPHOTOS\tAB-12\tD0001")}));
+    QCOMPARE(linesOf(watch, out, 2),
+             (QStringList{QStringLiteral("appeared\t-\t/dev/sdb1\tPHOTOS\tAB-12\tnew"),
+                          QStringLiteral("added\t-\t/dev/sdb1\tPHOTOS\tAB-12\tD0001")}));
 
     // Taken out and put in again: the look-alike check refuses it, and the watch goes on.
     QVERIFY(mock.remove(QStringLiteral("sdb1")));
-    QVERIFY(mock.insert(QStringLiteral("sdb1"), QStringLiteral("PHOTOS"), QStringLiteral("AB-12"), false, disc));
+    QVERIFY(
+        mock.insert(QStringLiteral("sdb1"), QStringLiteral("PHOTOS"), QStringLiteral("AB-12"), false, disc));
     // A disc that cannot be mounted is named with the reason.
     QVERIFY(mock.insert(QStringLiteral("sr0"), QStringLiteral("BACKUP"), QStringLiteral("2019"), true));
     QCOMPARE(linesOf(watch, out, 5).mid(2),

@@ -84,9 +84,9 @@ class SettingsDialogTest : public QObject
         const DriveSetting setting(freshPath());
         TfrmSettings form(messages, setting, source());
         QCOMPARE(form.windowTitle(), QStringLiteral("Settings"));
-        // One row more than 127 for the "Find names anywhere" box.
-        QCOMPARE(form.size(), QSize(228, 147));
-        QCOMPARE(form.Panel1->geometry(), QRect(0, 0, 228, 147));
+        // A row more than 127 for each of the "Find names anywhere" and "Notice inserted discs" boxes.
+        QCOMPARE(form.size(), QSize(228, 167));
+        QCOMPARE(form.Panel1->geometry(), QRect(0, 0, 228, 167));
         QCOMPARE(form.findChild<DrivePicker*>(QStringLiteral("DriveComboBox1")), form.DriveComboBox1);
         QCOMPARE(form.DriveComboBox1->geometry(), QRect(66, 36, 145, 19));
         QCOMPARE(form.Button1->geometry(), QRect(22, 75, 51, 22));
@@ -96,8 +96,8 @@ class SettingsDialogTest : public QObject
         QCOMPARE(form.Button1->text(), QStringLiteral("&Cancel"));
         QCOMPARE(form.Button2->text(), QStringLiteral("&OK"));
         QCOMPARE(form.StatusBar1->height(), 19);
-        QVERIFY(form.StatusBar1->geometry().bottom() < 147);
-        QVERIFY(form.StatusBar1->geometry().bottom() >= 147 - 4);
+        QVERIFY(form.StatusBar1->geometry().bottom() < 167);
+        QVERIFY(form.StatusBar1->geometry().bottom() >= 167 - 4);
         QCOMPARE(form.DriveComboBox1->toolTip(), QStringLiteral("CDROM Drive"));
         QCOMPARE(form.Button1->toolTip(), QStringLiteral("Cancel"));
         QCOMPARE(form.Button2->toolTip(), QStringLiteral("Confirm"));
