@@ -3,6 +3,7 @@
 #include "app/AppInfo.h"
 #include "app/DesktopViewer.h"
 #include "app/ui/BalloonHintFilter.h"
+#include "app/ui/MediaNotice.h"
 #include "app/ui/SystemDiscDrive.h"
 #include "app/ui/UnAbout.h"
 #include "app/ui/UnLoading.h"
@@ -13,6 +14,7 @@
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
+#include "maintenance/MediumMatcher.h"
 #include "maintenance/ui/UnDelCD.h"
 #include "maintenance/ui/UnNewCD.h"
 #include "resources/Art.h"
@@ -27,6 +29,7 @@
 #include "search/ui/PanelCriteria.h"
 #include "settings/DotFolderSetting.h"
 #include "settings/HashSetting.h"
+#include "settings/MediaNoticeSetting.h"
 #include "settings/NameSearchSetting.h"
 #include "settings/ui/UnSettings.h"
 
@@ -116,6 +119,7 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
     WindowChrome::attachDialog(frmSettings);
     frmDiscDetails = new TfrmDiscDetails(catalogue_, this);
     WindowChrome::attachDialog(frmDiscDetails);
+    noticeMedia();
     // Where names are found anywhere, typing a part of one is searching for it.
     connect(Panel4->Edit2, &QLineEdit::textEdited, this, [this] {
         if (namesAnywhere())
@@ -393,6 +397,55 @@ void TPersonalForm::ToolButton2Click()
 void TPersonalForm::ToolButton3Click()
 {
     frmSettings->exec();
+    noticeMedia();
+}
+
+void TPersonalForm::noticeMedia()
+{
+    bool on = false;
+    try {
+        on = MediaNoticeSetting(discDrive_->setting().path()).on();
+    } catch (const TessaroError& error) {
+        std::fprintf(stderr, "tessaro: %s\n", error.message().toLocal8Bit().constData());
+    }
+    if (on && !mediaNotice_) {
+        MediaNotice::Lookup lookup;
+        lookup.letter = [drive = discDrive_.get()](const Medium& medium) {
+            const DriveTable drives = drive->setting().driveTable();
+            const DriveEntry* entry = drives.findMedium(medium.device, medium.mountPoints);
+            return entry ? entry->letter : QChar();
+        };
+        lookup.disc = [this](const Medium& medium) -> std::optional<DiscStore::DiscRow> {
+            if (!catalogue_.connected())
+                return std::nullopt;
+            try {
+                return MediumMatcher(catalogue_).match(medium.label, medium.fileSystemId);
+            } catch (const TessaroError& error) {
+                std::fprintf(stderr, "tessaro: %s\n", error.message().toLocal8Bit().constData());
+                return std::nullopt;
+            }
+        };
+        mediaNotice_ = new MediaNotice(std::move(lookup), StatusBar1);
+        StatusBar1->addPermanentWidget(mediaNotice_);
+        connect(mediaNotice_, &MediaNotice::catalogueRequested, this, [this](QChar drive) {
+            frmNewCD->ResetDialog();
+            frmNewCD->setDrive(drive);
+            frmNewCD->exec();
+        });
+        // Until updating has a window of its own: the disc's details, where it is kept.
+        connect(mediaNotice_, &MediaNotice::updateRequested, this,
+                [this](const DiscStore::DiscRow& disc, QChar) {
+                    try {
+                        frmDiscDetails->showDisc(disc);
+                    } catch (const TessaroError& error) {
+                        messages_.showError(error.message());
+                        return;
+                    }
+                    frmDiscDetails->exec();
+                });
+    }
+    if (mediaNotice_)
+        mediaNotice_->follow(on);
 }
 
 void TPersonalForm::ToolButton5Click()

@@ -107,6 +107,16 @@ class MockUDisks
         return call(QStringLiteral("InsertMedium"), {name, label, uuid, optical, mountPoint});
     }
     bool remove(const QString& name) { return call(QStringLiteral("RemoveMedium"), {name}); }
+    // Mounts the medium as a desktop's automounter does, through the service's own Mount.
+    bool mount(const QString& name)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.UDisks2"),
+            QStringLiteral("/org/freedesktop/UDisks2/block_devices/") + name,
+            QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("Mount"));
+        message.setArguments({QVariantMap()});
+        return check(QStringLiteral("Mount"), control_->call(message, QDBus::Block, 10000));
+    }
 
   private:
     bool call(const QString& method, const QVariantList& args)
@@ -115,7 +125,11 @@ class MockUDisks
             QStringLiteral("org.freedesktop.UDisks2"), QStringLiteral("/org/freedesktop/UDisks2"),
             QStringLiteral("org.freedesktop.DBus.Mock"), method);
         message.setArguments(args);
-        const QDBusMessage reply = control_->call(message, QDBus::Block, 10000);
+        return check(method, control_->call(message, QDBus::Block, 10000));
+    }
+
+    bool check(const QString& method, const QDBusMessage& reply)
+    {
         if (reply.type() == QDBusMessage::ReplyMessage)
             return true;
         error_ = method + QStringLiteral(": ") + reply.errorMessage();

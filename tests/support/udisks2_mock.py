@@ -7,7 +7,8 @@ Filesystem.Mount answers with the mount point the medium was given, or fails whe
 a mount point written "slow:/path" is answered after 3 s, as a drive spinning up.
 
 Parameters (JSON): {"optical_drives": ["sr0", ...], "media": [MEDIUM, ...]}: empty optical
-drives, and the media present at start, each as InsertMedium takes them.
+drives, and the media present at start, each as InsertMedium takes them (name, label, uuid,
+optical, mount_point), and "mounted": true for one already mounted there.
 
 Driven through org.freedesktop.DBus.Mock on /org/freedesktop/UDisks2:
   InsertMedium(name, label, uuid, optical, mount_point)  name such as "sr0" or "sdb1"
@@ -99,10 +100,10 @@ def _add_drive(mock, name, optical):
     return path
 
 
-def _insert(mock, name, label, uuid, optical, mount_point):
+def _insert(mock, name, label, uuid, optical, mount_point, mounted=False):
     drive = _add_drive(mock, name, optical)
     path = _block_path(name)
-    filesystem = {'MountPoints': dbus.Array([], signature='ay')}
+    filesystem = {'MountPoints': dbus.Array([_bytes(mount_point)] if mounted else [], signature='ay')}
     if optical and path in mockobject.objects:
         # The drive's block device stays; the disc shows in its properties.
         block = mockobject.objects[path]
@@ -146,7 +147,7 @@ def load(mock, parameters):
         mock.object_manager_emit_added(path)
     for medium in parameters.get('media', []):
         _insert(mock, medium['name'], medium.get('label', ''), medium.get('uuid', ''),
-                medium.get('optical', False), medium.get('mount_point', ''))
+                medium.get('optical', False), medium.get('mount_point', ''), medium.get('mounted', False))
 
 
 @dbus.service.method(MOCK, in_signature='sssbs', out_signature='')
