@@ -77,9 +77,10 @@ void MediaNoticeTest::noticeOffersWhatFitsTheMedium()
     const qint64 id = cat.addDisc(QStringLiteral("C"), QStringLiteral("PHOTOS"));
     DiscMedium medium;
     medium.fileSystemId = QStringLiteral("AB-CD");
-    DiscRecords::writeCatalogued(cat.connection,
-                                 {id, QStringLiteral("C"), QStringLiteral("2024-05-01 10:00:00"), QStringLiteral("PHOTOS")},
-                                 0, {}, medium);
+    DiscRecords::writeCatalogued(
+        cat.connection,
+        {id, QStringLiteral("C"), QStringLiteral("2024-05-01 10:00:00"), QStringLiteral("PHOTOS")}, 0, {},
+        medium);
     // The media's mount points are folders mapped to drive letters m and n.
     const QString known = cat.dir.filePath(QStringLiteral("known"));
     const QString fresh = cat.dir.filePath(QStringLiteral("fresh"));
@@ -95,7 +96,8 @@ void MediaNoticeTest::noticeOffersWhatFitsTheMedium()
         settings.setValue(QStringLiteral("Software/Quillomat/Tessaro/Drives/n"), fresh);
     }
     QVERIFY2(mock.startService(
-                 QStringLiteral(R"({"media": [{"name": "sdb1", "label": "PHOTOS", "uuid": "AB-CD", "mount_point": "%1",
+                 QStringLiteral(
+                     R"({"media": [{"name": "sdb1", "label": "PHOTOS", "uuid": "AB-CD", "mount_point": "%1",
                                    "mounted": true}]})")
                      .arg(known)),
              qPrintable(mock.error()));
@@ -117,7 +119,8 @@ void MediaNoticeTest::noticeOffersWhatFitsTheMedium()
     QCOMPARE(text->text(), QStringLiteral("C0001 is in drive m:"));
     QVERIFY(link(form, "MediaNoticeUpdate")->isVisible() && link(form, "MediaNoticeIgnore")->isVisible());
     // No verifying from the window yet: not offered.
-    QVERIFY(!link(form, "MediaNoticeVerify")->isVisible() && !link(form, "MediaNoticeCatalogue")->isVisible());
+    QVERIFY(!link(form, "MediaNoticeVerify")->isVisible() &&
+            !link(form, "MediaNoticeCatalogue")->isVisible());
 
     QString shown;
     whenShown<TfrmDiscDetails>([&](TfrmDiscDetails* dialog) {
@@ -128,7 +131,8 @@ void MediaNoticeTest::noticeOffersWhatFitsTheMedium()
     QVERIFY2(shown.contains(QLatin1String("C0001")), qPrintable(shown));
 
     // A new disc comes in, then the desktop mounts it: it has a drive letter only then.
-    QVERIFY(mock.insert(QStringLiteral("sdc1"), QStringLiteral("HOLIDAY"), QStringLiteral("12-34"), false, fresh));
+    QVERIFY(mock.insert(QStringLiteral("sdc1"), QStringLiteral("HOLIDAY"), QStringLiteral("12-34"), false,
+                        fresh));
     QTest::qWait(200);
     QCOMPARE(text->text(), QStringLiteral("C0001 is in drive m:"));
     QVERIFY2(mock.mount(QStringLiteral("sdc1")), qPrintable(mock.error()));
@@ -142,7 +146,8 @@ void MediaNoticeTest::noticeOffersWhatFitsTheMedium()
     });
     QTest::mouseClick(link(form, "MediaNoticeCatalogue"), Qt::LeftButton);
     QCOMPARE(drive, QStringLiteral("n:"));
-    QVERIFY2(messages.messages.contains(QStringLiteral("New CD ID: C0002")), qPrintable(messages.messages.join('|')));
+    QVERIFY2(messages.messages.contains(QStringLiteral("New CD ID: C0002")),
+             qPrintable(messages.messages.join('|')));
     QCOMPARE(cat.scalar(QStringLiteral("select count(*) from files where id_cd = 2")).toInt(), 1);
 
     // Taken out: the catalogued disc is offered again, until ignored.
