@@ -4,6 +4,7 @@
 #include "scan/DiscImage.h"
 #include "scan/FileNameText.h"
 #include "scan/UnFileSearch.h"
+#include "tests/faults/RawTree.h"
 #include "tests/maintenance/ImageFixture.h"
 
 #include <QProcess>
@@ -160,6 +161,7 @@ class ReadersTest : public QObject
     Q_OBJECT
   private Q_SLOTS:
     void initTestCase();
+    void cleanupTestCase();
     void namesReadAlikeInEveryReader_data();
     void namesReadAlikeInEveryReader();
     void cutArchiveIsNotListedFromFileOrImage_data();
@@ -387,6 +389,12 @@ void ReadersTest::fifoIsNeverOpenedToBeRead()
         QVERIFY2(!rescue.finish(), "the image reader opened the FIFO and waited for a writer");
         QVERIFY2(error.endsWith(QStringLiteral("it is not a regular file")), qPrintable(error));
     }
+}
+
+// QDir cannot remove names that are not UTF-8.
+void ReadersTest::cleanupTestCase()
+{
+    rawtree::empty(dir_.path());
 }
 
 // libcdio's default handler calls exit() on any error it logs while reading an image.
