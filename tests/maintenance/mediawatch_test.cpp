@@ -47,10 +47,10 @@ class MediaWatchTest : public QObject
         catalogued(catalogue, QStringLiteral("PHOTOS"), QStringLiteral("AB-CD")); // the latest wins: C0004
         const MediumMatcher matcher(catalogue.session);
 
-        QVERIFY2(
-            mock_->startService(QStringLiteral(
-                R"({"optical_drives": ["sr0"], "media": [{"name": "sdb1", "label": "PHOTOS", "uuid": "AB-CD"}]})")),
-            qPrintable(mock_->error()));
+        QVERIFY2(mock_->startService(QStringLiteral(
+                     R"({"system_disks": ["nvme0n1p2"], "optical_drives": ["sr0"],
+                        "media": [{"name": "sdb1", "label": "PHOTOS", "uuid": "AB-CD"}]})")),
+                 qPrintable(mock_->error()));
         MediaWatcher watcher;
         QStringList told;
         const auto line = [&](const QString& event, const Medium& medium) {

@@ -6,9 +6,10 @@ drive's block device and adds its Filesystem interface; a USB stick adds objects
 Filesystem.Mount answers with the mount point the medium was given, or fails when it has none;
 a mount point written "slow:/path" is answered after 3 s, as a drive spinning up.
 
-Parameters (JSON): {"optical_drives": ["sr0", ...], "media": [MEDIUM, ...]}: empty optical
-drives, and the media present at start, each as InsertMedium takes them (name, label, uuid,
-optical, mount_point), and "mounted": true for one already mounted there.
+Parameters (JSON): {"system_disks": ["sda1", ...], "optical_drives": ["sr0", ...], "media":
+[MEDIUM, ...]}: disks of the machine (mounted at /), empty optical drives, and the media
+present at start, each as InsertMedium takes them (name, label, uuid, optical, mount_point),
+and "mounted": true for one already mounted there.
 
 Driven through org.freedesktop.DBus.Mock on /org/freedesktop/UDisks2:
   InsertMedium(name, label, uuid, optical, mount_point)  name such as "sr0" or "sdb1"
@@ -139,8 +140,25 @@ def _remove(mock, name):
     mock.RemoveObject(path)
 
 
+def _add_system_disk(mock, name):
+    # A disk inside the machine, with a file system: never a medium.
+    drive = _drive_path(name)
+    mock.AddObject(drive, DRIVE, {'Optical': False, 'Removable': False, 'MediaRemovable': False,
+                                  'MediaAvailable': True, 'Model': 'Mock disk ' + name}, [])
+    mock.object_manager_emit_added(drive)
+    properties = _empty_block(name, drive, False)
+    properties.update(_medium_properties('ROOT', 'system-' + name, False))
+    properties['HintSystem'] = True
+    path = _block_path(name)
+    mock.AddObject(path, BLOCK, properties, [])
+    mockobject.objects[path].props[FILESYSTEM] = {'MountPoints': dbus.Array([_bytes('/')], signature='ay')}
+    mock.object_manager_emit_added(path)
+
+
 def load(mock, parameters):
     mock.AddProperties(MAIN_IFACE, {'Version': '2.9.4'})
+    for name in parameters.get('system_disks', []):
+        _add_system_disk(mock, name)
     for name in parameters.get('optical_drives', []):
         path = _block_path(name)
         mock.AddObject(path, BLOCK, _empty_block(name, _add_drive(mock, name, True), True), [])
