@@ -1,12 +1,37 @@
 #include "app/ui/MediaNotice.h"
 
+#include "catalogue/Catalogue.h"
+#include "common/TessaroError.h"
+#include "maintenance/MediumMatcher.h"
 #include "scan/MediaWatcher.h"
+#include "settings/DriveSetting.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMetaMethod>
 #include <QToolButton>
 #include <cstdio>
+
+MediaNotice::Lookup MediaNotice::systemLookup(const DriveSetting& setting, Catalogue& catalogue)
+{
+    Lookup lookup;
+    lookup.letter = [&setting](const Medium& medium) {
+        const DriveTable drives = setting.driveTable();
+        const DriveEntry* entry = drives.findMedium(medium.device, medium.mountPoints);
+        return entry ? entry->letter : QChar();
+    };
+    lookup.disc = [&catalogue](const Medium& medium) -> std::optional<DiscStore::DiscRow> {
+        if (!catalogue.connected())
+            return std::nullopt;
+        try {
+            return MediumMatcher(catalogue).match(medium.label, medium.fileSystemId);
+        } catch (const TessaroError& error) {
+            std::fprintf(stderr, "tessaro: %s\n", error.message().toLocal8Bit().constData());
+            return std::nullopt;
+        }
+    };
+    return lookup;
+}
 
 MediaNotice::MediaNotice(Lookup lookup, QWidget* parent) : QWidget(parent), lookup_(std::move(lookup))
 {

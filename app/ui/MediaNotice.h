@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+class Catalogue;
+class DriveSetting;
 class MediaWatcher;
 class QLabel;
 class QToolButton;
@@ -26,6 +28,10 @@ class MediaNotice : public QWidget
         std::function<QChar(const Medium&)> letter; // the drive letter now; null when it has none
         std::function<std::optional<DiscStore::DiscRow>(const Medium&)> disc; // the catalogued disc
     };
+    // The machine's drive table and the catalogue's discs; a catalogue that cannot be read
+    // matches nothing (said on standard error).
+    static Lookup systemLookup(const DriveSetting& setting, Catalogue& catalogue);
+
     explicit MediaNotice(Lookup lookup, QWidget* parent = nullptr);
     ~MediaNotice() override;
 

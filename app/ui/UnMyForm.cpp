@@ -14,7 +14,6 @@
 #include "common/IMessages.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
-#include "maintenance/MediumMatcher.h"
 #include "maintenance/ui/UnDelCD.h"
 #include "maintenance/ui/UnNewCD.h"
 #include "resources/Art.h"
@@ -129,11 +128,12 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
 
 TPersonalForm::~TPersonalForm()
 {
-    // The dialogs use the drive, which goes before the window's children.
+    // The dialogs and the notice use the drive, which goes before the window's children.
     delete frmNewCD;
     delete frmDelCD;
     delete frmSettings;
     delete frmDiscDetails;
+    delete mediaNotice_;
     FormDestroy();
 }
 
@@ -409,23 +409,8 @@ void TPersonalForm::noticeMedia()
         std::fprintf(stderr, "tessaro: %s\n", error.message().toLocal8Bit().constData());
     }
     if (on && !mediaNotice_) {
-        MediaNotice::Lookup lookup;
-        lookup.letter = [drive = discDrive_.get()](const Medium& medium) {
-            const DriveTable drives = drive->setting().driveTable();
-            const DriveEntry* entry = drives.findMedium(medium.device, medium.mountPoints);
-            return entry ? entry->letter : QChar();
-        };
-        lookup.disc = [this](const Medium& medium) -> std::optional<DiscStore::DiscRow> {
-            if (!catalogue_.connected())
-                return std::nullopt;
-            try {
-                return MediumMatcher(catalogue_).match(medium.label, medium.fileSystemId);
-            } catch (const TessaroError& error) {
-                std::fprintf(stderr, "tessaro: %s\n", error.message().toLocal8Bit().constData());
-                return std::nullopt;
-            }
-        };
-        mediaNotice_ = new MediaNotice(std::move(lookup), StatusBar1);
+        mediaNotice_ =
+            new MediaNotice(MediaNotice::systemLookup(discDrive_->setting(), catalogue_), StatusBar1);
         StatusBar1->addPermanentWidget(mediaNotice_);
         connect(mediaNotice_, &MediaNotice::catalogueRequested, this, [this](QChar drive) {
             frmNewCD->ResetDialog();
