@@ -1,5 +1,6 @@
 // tessaro-cli watch against a mock UDisks2 on a private bus: the lines it prints, cataloguing
 // with --add (look-alike refused, a failing mount), and its end by SIGTERM.
+#include "tests/support/CliRun.h"
 #include "tests/support/MockUDisks.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@ class WatchCliTest : public QObject
     Q_OBJECT
   private Q_SLOTS:
     void addCataloguesNewMediaAndEndsOnSigterm();
+    void sigtermDuringARunLeavesTheDiscWholeOrNone();
 };
 
 namespace
@@ -96,6 +98,50 @@ void WatchCliTest::addCataloguesNewMediaAndEndsOnSigterm()
     const QList<QByteArray> rows = discs.readAllStandardOutput().trimmed().split('\n');
     QCOMPARE(rows.size(), 1);
     QVERIFY2(rows.first().startsWith("D0001\tPHOTOS\t"), rows.first().constData());
+    mock.stopService();
+}
+
+// SIGTERM as soon as the medium is told, while it is being catalogued: the watch ends, and the
+// catalogue holds the whole disc (when the run had already finished) or nothing of it.
+void WatchCliTest::sigtermDuringARunLeavesTheDiscWholeOrNone()
+{
+    MockUDisks mock;
+    QVERIFY2(mock.ok(), qPrintable(mock.error()));
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(QStringLiteral("archive.mdb"));
+    const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/tessaro-cli");
+    QCOMPARE(
+        CliRun::of({QStringLiteral("--catalogue"), catalogue, QStringLiteral("create-catalogue")}).status, 0);
+    const QString disc = dir.filePath(QStringLiteral("disc"));
+    constexpr int kFiles = 3000;
+    for (int folder = 0; folder < 30; ++folder) {
+        const QString path = disc + QStringLiteral("/f%1").arg(folder);
+        QVERIFY(QDir().mkpath(path));
+        for (int i = 0; i < kFiles / 30; ++i) {
+            QFile file(path + QStringLiteral("/%1.txt").arg(i));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+    }
+    QVERIFY2(mock.startService(), qPrintable(mock.error()));
+    QProcess watch;
+    watch.start(cli,
+                {QStringLiteral("--catalogue"), catalogue, QStringLiteral("watch"), QStringLiteral("--add")});
+    QVERIFY(watch.waitForStarted());
+    QTest::qWait(500);
+    QVERIFY(mock.insert(QStringLiteral("sdb1"), QStringLiteral("SHELF"), QStringLiteral("77"), false, disc));
+    QByteArray out;
+    QCOMPARE(linesOf(watch, out, 1).size(), 1);
+    ::kill(pid_t(watch.processId()), SIGTERM);
+    QVERIFY(watch.waitForFinished(30000));
+    QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(watch.exitCode(), 0);
+    out += watch.readAllStandardOutput();
+    const bool added = out.contains("\nadded\t");
+    QProcess count;
+    count.start(cli, {QStringLiteral("--catalogue"), catalogue, QStringLiteral("search"),
+                      QStringLiteral("--count"), QStringLiteral("--file"), QStringLiteral("*")});
+    QVERIFY(count.waitForFinished());
+    QCOMPARE(count.readAllStandardOutput().trimmed(), added ? QByteArray::number(kFiles) : QByteArray("0"));
     mock.stopService();
 }
 
