@@ -40,9 +40,8 @@ void WatchCliTest::addCataloguesNewMediaAndEndsOnSigterm()
     QTemporaryDir dir;
     const QString catalogue = dir.filePath(QStringLiteral("archive.mdb"));
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/tessaro-cli");
-    QCOMPARE(QProcess::execute(
-                 cli, {QStringLiteral("--catalogue"), catalogue, QStringLiteral("create-catalogue")}),
-             0);
+    QCOMPARE(
+        CliRun::of({QStringLiteral("--catalogue"), catalogue, QStringLiteral("create-catalogue")}).status, 0);
     const QString disc = dir.filePath(QStringLiteral("disc"));
     QVERIFY(QDir().mkpath(disc + QStringLiteral("/docs")));
     for (const char* name : {"a.txt", "docs/b.txt", "docs/c.txt"}) {
