@@ -74,8 +74,9 @@ class Watch
 
         MediaWatcher watcher;
         QObject::connect(&watcher, &MediaWatcher::appeared,
-                         [this](const Medium& medium) { appeared(medium); });
-        QObject::connect(&watcher, &MediaWatcher::gone, [this](const Medium& medium) { gone(medium); });
+                         [this](const Medium& medium) { guarded([&] { appeared(medium); }); });
+        QObject::connect(&watcher, &MediaWatcher::gone,
+                         [this](const Medium& medium) { guarded([&] { gone(medium); }); });
         QObject::connect(&watcher, &MediaWatcher::serviceChanged, [this](bool up) {
             if (!up)
                 note(QStringLiteral("UDisks2 went away; waiting for it to come back"));
@@ -86,11 +87,32 @@ class Watch
         if (!watcher.start())
             throw TessaroError(QStringLiteral("Cannot reach the system bus: ") + watcher.error());
         loop_.exec();
+        if (closed_)
+            throw Output::Closed();
+        if (!failure_.isEmpty())
+            throw TessaroError(failure_);
         Output::finish();
         return 0;
     }
 
   private:
+    // Nothing may leave a slot through Qt's event delivery: a closed output or a catalogue that
+    // cannot be read ends the watch, with the error, once the loop is left.
+    template <typename Work> void guarded(const Work& work)
+    {
+        try {
+            work();
+        } catch (const Output::Closed&) {
+            closed_ = true;
+            stopping_ = true;
+            loop_.quit();
+        } catch (const TessaroError& error) {
+            failure_ = error.message();
+            stopping_ = true;
+            loop_.quit();
+        }
+    }
+
     void appeared(const Medium& medium)
     {
         const DriveTable drives = setting_.driveTable();
@@ -101,7 +123,7 @@ class Watch
         tell(QStringLiteral("appeared"), letter, medium, disc ? disc->label() : QString());
         if (add_ && !disc) {
             pending_.push_back(medium);
-            QTimer::singleShot(0, [this] { addNext(); });
+            QTimer::singleShot(0, [this] { guarded([this] { addNext(); }); });
         }
     }
 
@@ -151,13 +173,17 @@ class Watch
             addMedium(medium);
         } catch (const TessaroError& error) {
             note(QStringLiteral("%1 not added: %2").arg(medium.device, error.message()));
+        } catch (...) {
+            cataloguer_.reset();
+            adding_ = false;
+            throw;
         }
         cataloguer_.reset();
         adding_ = false;
         if (stopping_)
             loop_.quit();
         else if (!pending_.empty())
-            QTimer::singleShot(0, [this] { addNext(); });
+            QTimer::singleShot(0, [this] { guarded([this] { addNext(); }); });
     }
 
     // As add catalogues a disc, the look-alike check included, with the medium's own label.
@@ -210,6 +236,8 @@ class Watch
     bool adding_ = false;
     bool stopping_ = false;
     bool wentAway_ = false;
+    bool closed_ = false;
+    QString failure_;
 };
 } // namespace
 
