@@ -328,20 +328,24 @@ int main(int argc, char* argv[])
     };
     const auto interleaved = [&](const QStringList& ours, const QStringList& theirs, const char* name,
                                  const char* target) {
-        std::vector<double> a, b;
+        std::vector<double> a, b, ac, bc;
         // One warm-up round first.
         for (int round = -1; round < rounds; ++round) {
-            const double x = processMillis(ours), y = processMillis(theirs);
-            if (x < 0 || y < 0) {
+            const Timing::ProcessTime x = Timing::processTime(ours), y = Timing::processTime(theirs);
+            if (!x.ok() || !y.ok()) {
                 std::fprintf(stderr, "bench_tenmillion: a run of %s failed\n", name);
                 return false;
             }
             if (round >= 0) {
-                a.push_back(x);
-                b.push_back(y);
+                a.push_back(x.wall);
+                b.push_back(y.wall);
+                ac.push_back(x.cpu);
+                bc.push_back(y.cpu);
             }
         }
         ratioLine(name, median(a), median(b), target);
+        std::printf("  %-24s processor   %8.1f ms  reference %8.1f ms  ratio %.2f\n", "", median(ac),
+                    median(bc), median(ac) / median(bc));
         return true;
     };
     std::printf("whole processes, median of %d runs each, interleaved with the reference:\n", rounds);
