@@ -358,11 +358,6 @@ std::unique_ptr<Transaction> readTransaction(Connection& connection)
 {
     if (!connection.connected())
         connection.raise();
-    // Searches read the catalogue through a memory map (SQLite's largest, 2 GB): a page is then
-    // used where it lies instead of being read into SQLite's cache with a system call. At ten
-    // million files the first search reads about 70 MB of pieces, and those copies were a third
-    // of its time.
-    connection.exec("PRAGMA mmap_size=2147418112");
     if (!connection.inTransaction())
         return std::make_unique<Transaction>(connection, Transaction::Kind::Deferred);
     return nullptr;
