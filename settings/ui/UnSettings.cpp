@@ -83,7 +83,7 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
 
     // A row of its own under the buttons: the window grows by it, the status bar stays at the bottom.
     constexpr int kRow = 20;
-    namesAnywhere_ = new QCheckBox(QStringLiteral("Find names anywhere"), panel_);
+    namesAnywhere_ = new QCheckBox(QStringLiteral("Find &names anywhere"), panel_);
     namesAnywhere_->setObjectName(QStringLiteral("NamesCheckBox"));
     namesAnywhere_->setGeometry(66, statusBar_->y() - 3, 145, 16);
     setHint(namesAnywhere_, QStringLiteral("Find a File pattern without * or \\ anywhere in the names"));

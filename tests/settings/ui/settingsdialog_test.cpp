@@ -5,8 +5,11 @@
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/WindowChild.h"
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -296,6 +299,19 @@ class SettingsDialogTest : public QObject
         QTest::keyClick(&form, Qt::Key_Escape);
         QTest::keyClick(&form, Qt::Key_Return);
         QVERIFY(form.isVisible());
+        // Every button and tick box answers a mnemonic of its own.
+        QSet<QChar> keys;
+        for (const QAbstractButton* button : form.findChildren<QAbstractButton*>()) {
+            const QString text = button->text();
+            const qsizetype amp = text.indexOf(QLatin1Char('&'));
+            QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+            QVERIFY2(!keys.contains(text.at(amp + 1).toLower()), qPrintable(text));
+            keys.insert(text.at(amp + 1).toLower());
+        }
+        QCheckBox* names = windowChild<QCheckBox>(form, "NamesCheckBox");
+        const bool ticked = names->isChecked();
+        QTest::keyClick(&form, Qt::Key_N, Qt::AltModifier);
+        QTRY_COMPARE(names->isChecked(), !ticked);
         windowChild<DrivePicker>(form, "DriveComboBox1")->setCurrentIndex(4);
         QTest::keyClick(&form, Qt::Key_O, Qt::AltModifier);
         // A mnemonic presses the button visibly: the click comes a moment later.
