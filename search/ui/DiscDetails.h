@@ -6,11 +6,9 @@
 #include <QDialog>
 
 class Catalogue;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -28,21 +26,18 @@ class TfrmDiscDetails : public QDialog
     // catalogue cannot be read.
     void showDisc(const DiscStore::DiscRow& disc, const QString& path = {}, const QString& name = {});
 
-    QFrame* Panel1;
-    QLabel* LabelDisc;
-    QLabel* LabelFacts;
-    QLineEdit* EditLocation;
-    QPlainTextEdit* MemoNotes;
-    QTreeWidget* TreeFolders;
-    QPushButton* ButtonOK;
-    QPushButton* ButtonCancel;
-    QLabel* LabelError;
-
   private:
     void loadFiles(QTreeWidgetItem* folder);
-    void okClick();
+    // OK: keeps the location and the notes.
+    void confirm();
 
     Catalogue& catalogue_;
     DiscStore::DiscRow disc_;
-    DiscTree tree_; // the disc's folders, which the folder items stand for by index
+    DiscTree tree_;    // the disc's folders, which the folder items stand for by index
+    QLabel* discName_; // label and volume label
+    QLabel* facts_;
+    QLineEdit* location_;
+    QPlainTextEdit* notes_;
+    QTreeWidget* folders_;
+    QLabel* error_;
 };

@@ -10,6 +10,7 @@
 #include "tests/support/MockUDisks.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -55,10 +56,10 @@ QToolButton* link(QWidget& form, const char* name)
 void setNotice(QWidget& form, bool on)
 {
     whenShown<TfrmSettings>([on](TfrmSettings* dialog) {
-        dialog->findChild<QCheckBox*>(QStringLiteral("MediaCheckBox"))->setChecked(on);
-        dialog->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+        windowChild<QCheckBox>(*dialog, "MediaCheckBox")->setChecked(on);
+        windowChild<QPushButton>(*dialog, "Button2")->click();
     });
-    form.findChild<QToolButton*>(QStringLiteral("ToolButton3"))->click();
+    windowChild<QToolButton>(form, "ToolButton3")->click();
 }
 } // namespace
 
@@ -124,7 +125,7 @@ void MediaNoticeTest::noticeOffersWhatFitsTheMedium()
 
     QString shown;
     whenShown<TfrmDiscDetails>([&](TfrmDiscDetails* dialog) {
-        shown = dialog->findChild<QLabel*>(QStringLiteral("LabelDisc"))->text();
+        shown = windowChild<QLabel>(*dialog, "LabelDisc")->text();
         dialog->reject();
     });
     QTest::mouseClick(link(form, "MediaNoticeUpdate"), Qt::LeftButton);
@@ -140,9 +141,9 @@ void MediaNoticeTest::noticeOffersWhatFitsTheMedium()
     QVERIFY(link(form, "MediaNoticeCatalogue")->isVisible() && !link(form, "MediaNoticeUpdate")->isVisible());
     QString drive;
     whenShown<TfrmNewCD>([&](TfrmNewCD* dialog) {
-        drive = dialog->findChild<QLabel*>(QStringLiteral("RootLabel"))->text();
-        dialog->findChild<QToolButton*>(QStringLiteral("SpeedButton3"))->click();
-        dialog->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+        drive = windowChild<QLabel>(*dialog, "RootLabel")->text();
+        windowChild<QToolButton>(*dialog, "SpeedButton3")->click();
+        windowChild<QPushButton>(*dialog, "Button2")->click();
     });
     QTest::mouseClick(link(form, "MediaNoticeCatalogue"), Qt::LeftButton);
     QCOMPARE(drive, QStringLiteral("n:"));
