@@ -409,6 +409,36 @@ const QList<CommandSpec>& commands()
                  "common "
                  "names), then per level the files and bytes with a copy and their share of those counted."),
              {QStringLiteral("only-here"), QStringLiteral("common")}});
+        list.append(
+            {QStringLiteral("watch"),
+             cmdWatch,
+             QStringLiteral("watch [--add [--type CD|DVD]] [--json]"),
+             QStringLiteral(
+                 "Runs until stopped and prints a line for each medium that is put in or taken out: "
+                 "appeared or gone, drive letter, device, volume label, file system id and the "
+                 "catalogued disc it is, or new."),
+             {},
+             0,
+             0,
+             {flag({QStringLiteral("add")},
+                   QStringLiteral(
+                       "catalogue every new medium as add does and print an added line with its label")),
+              valued(QStringLiteral("type"), QStringLiteral("CD|DVD"),
+                     QStringLiteral("with --add: the kind of disc (CD)")),
+              flag({QStringLiteral("json")},
+                   QStringLiteral(
+                       "print JSON Lines: event, drive, device, label, fs_id, disc (null when new)"))},
+             QStringLiteral(
+                 "Media are followed through UDisks2 on the system bus: discs in optical drives, USB sticks "
+                 "and disks, never the disks of the machine. A medium is a catalogued disc when its volume "
+                 "label and file system id are those the disc was catalogued with; a medium without a file "
+                 "system id is always new. A drive letter shows as - when the medium has none (not mounted). "
+                 "With --add a new medium is mounted when it is not, and catalogued with the settings add "
+                 "uses; one that looks like a catalogued disc is refused with a note on standard error, and "
+                 "the watch goes on. Ctrl+C or SIGTERM ends the watch (exit status 0); a run in progress is "
+                 "stopped and leaves nothing of its disc. When UDisks2 goes away the watch waits for it and "
+                 "then tells only what changed meanwhile."),
+             {QStringLiteral("type")}});
         list.append({QStringLiteral("upgrade-catalogue"),
                      cmdUpgradeCatalogue,
                      QStringLiteral("upgrade-catalogue [--reindex]"),

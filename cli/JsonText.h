@@ -40,6 +40,7 @@ class JsonObject
     {
         return add(key, value ? QString::number(*value) : QStringLiteral("null"));
     }
+    JsonObject& null(const char* key) { return add(key, QStringLiteral("null")); }
     QString line() const { return QLatin1Char('{') + members_ + QLatin1Char('}'); }
 
   private:

@@ -9,8 +9,12 @@ class IDiscDrive
 {
   public:
     virtual ~IDiscDrive() = default;
-    // False, after one beep, when no readable medium is in the drive.
+    // False, after one beep, when no readable medium is in the drive. A disc not yet mounted is
+    // mounted, which may take a while: the event loop runs meanwhile.
     virtual bool DiskInDrive(QChar letter) = 0;
+    // Ends the wait of DiskInDrive for a mount (Stop), from the event loop it runs; it then
+    // returns false without a beep.
+    virtual void stopWaiting() {}
     virtual QString GetVolumeLabel(QChar letter) = 0;
     // Empty when the drive has no root folder.
     virtual QString rootOf(QChar letter) = 0;

@@ -326,6 +326,23 @@ const DriveEntry* DriveTable::find(QChar letter) const
     return nullptr;
 }
 
+const DriveEntry* DriveTable::findMedium(const QString& device, const QStringList& mountPoints) const
+{
+    const auto real = [](const QString& path) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        return canonical.isEmpty() ? QDir::cleanPath(path) : canonical;
+    };
+    const QString wanted = device.isEmpty() ? QString() : real(device);
+    for (const DriveEntry& d : drives_) {
+        if (!wanted.isEmpty() && !d.device.isEmpty() && real(d.device) == wanted)
+            return &d;
+        for (const QString& folder : mountPoints)
+            if (!d.root.isEmpty() && real(d.root) == real(folder))
+                return &d;
+    }
+    return nullptr;
+}
+
 QString DriveTable::rootOf(QChar letter) const
 {
     const DriveEntry* d = find(letter);

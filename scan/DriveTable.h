@@ -4,6 +4,7 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <map>
 #include <optional>
@@ -53,6 +54,9 @@ class DriveTable
     // Either case; null when the letter names no drive.
     const DriveEntry* find(QChar letter) const;
     QString rootOf(QChar letter) const;
+    // The drive of a block device (the same device file or a link to it), or of a medium
+    // mounted at one of the folders; null when it has no letter.
+    const DriveEntry* findMedium(const QString& device, const QStringList& mountPoints = {}) const;
 
     // The kind a mounted file system counts as; none for pseudo file systems and unknown kinds.
     static std::optional<DriveKind> classify(const MountEntry& mount, const Sources& sources);

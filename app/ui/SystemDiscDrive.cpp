@@ -6,9 +6,32 @@
 
 #include <QApplication>
 
+SystemDiscDrive::SystemDiscDrive(DriveSetting setting) : setting_(std::move(setting))
+{
+    mounter_.OnWaiting = [](bool waiting) {
+        if (waiting)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+}
+
 bool SystemDiscDrive::DiskInDrive(QChar letter)
 {
-    return ::DiskInDrive(setting_.driveTable(), letter, [] { QApplication::beep(); });
+    stopped_ = false;
+    return ::DiskInDrive(
+        setting_.driveTable(), letter,
+        [this] {
+            if (!stopped_)
+                QApplication::beep();
+        },
+        mounter_);
+}
+
+void SystemDiscDrive::stopWaiting()
+{
+    stopped_ = true;
+    mounter_.stop();
 }
 
 QString SystemDiscDrive::GetVolumeLabel(QChar letter)

@@ -3,6 +3,7 @@
 #include "app/AppInfo.h"
 #include "app/DesktopViewer.h"
 #include "app/ui/BalloonHintFilter.h"
+#include "app/ui/MediaNotice.h"
 #include "app/ui/SystemDiscDrive.h"
 #include "app/ui/UnAbout.h"
 #include "app/ui/UnLoading.h"
@@ -27,6 +28,7 @@
 #include "search/ui/PanelCriteria.h"
 #include "settings/DotFolderSetting.h"
 #include "settings/HashSetting.h"
+#include "settings/MediaNoticeSetting.h"
 #include "settings/NameSearchSetting.h"
 #include "settings/ui/UnSettings.h"
 
@@ -116,6 +118,7 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
     WindowChrome::attachDialog(settingsDialog_);
     discDetails_ = new TfrmDiscDetails(catalogue_, this);
     WindowChrome::attachDialog(discDetails_);
+    noticeMedia();
     // Where names are found anywhere, typing a part of one is searching for it.
     connect(filters_->filePattern(), &QLineEdit::textEdited, this, [this] {
         if (namesAnywhere())
@@ -125,11 +128,12 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
 
 TPersonalForm::~TPersonalForm()
 {
-    // The dialogs use the drive, which goes before the window's children.
+    // The dialogs and the notice use the drive, which goes before the window's children.
     delete newDiscDialog_;
     delete removeDiscDialog_;
     delete settingsDialog_;
     delete discDetails_;
+    delete mediaNotice_;
     FormDestroy();
 }
 
@@ -393,6 +397,40 @@ void TPersonalForm::removeDisc()
 void TPersonalForm::showSettings()
 {
     settingsDialog_->exec();
+    noticeMedia();
+}
+
+void TPersonalForm::noticeMedia()
+{
+    bool on = false;
+    try {
+        on = MediaNoticeSetting(discDrive_->setting().path()).on();
+    } catch (const TessaroError& error) {
+        std::fprintf(stderr, "tessaro: %s\n", error.message().toLocal8Bit().constData());
+    }
+    if (on && !mediaNotice_) {
+        mediaNotice_ =
+            new MediaNotice(MediaNotice::systemLookup(discDrive_->setting(), catalogue_), statusBar_);
+        statusBar_->addPermanentWidget(mediaNotice_);
+        connect(mediaNotice_, &MediaNotice::catalogueRequested, this, [this](QChar drive) {
+            newDiscDialog_->ResetDialog();
+            newDiscDialog_->setDrive(drive);
+            newDiscDialog_->exec();
+        });
+        // Until updating has a window of its own: the disc's details, where it is kept.
+        connect(mediaNotice_, &MediaNotice::updateRequested, this,
+                [this](const DiscStore::DiscRow& disc, QChar) {
+                    try {
+                        discDetails_->showDisc(disc);
+                    } catch (const TessaroError& error) {
+                        messages_.showError(error.message());
+                        return;
+                    }
+                    discDetails_->exec();
+                });
+    }
+    if (mediaNotice_)
+        mediaNotice_->follow(on);
 }
 
 void TPersonalForm::showHelp()

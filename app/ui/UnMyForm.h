@@ -31,6 +31,7 @@ class TfrmDelCD;
 class TfrmNewCD;
 class TfrmSettings;
 class SystemDiscDrive;
+class MediaNotice;
 
 // The main window: connects the catalogue session it is given and owns the result query, lays
 // out the toolbar, the filter panel, the results grid and the status bar, and dispatches the
@@ -131,6 +132,9 @@ class TPersonalForm : public QWidget
     WindowChrome* chrome_ = nullptr;
     std::unique_ptr<SystemDiscDrive> discDrive_;
     CatalogueWatch* watch_ = nullptr;
+    // Shown in the status bar only while "Notice inserted discs" is on.
+    MediaNotice* mediaNotice_ = nullptr;
+    void noticeMedia();
     bool refreshPending_ = false;
     struct ShownResult {
         ResultSnapshot rows;

@@ -125,9 +125,19 @@ void TfrmNewCD::ResetDialog()
     setRoot({});
 }
 
+void TfrmNewCD::setDrive(QChar letter)
+{
+    setRoot({});
+    chosenDrive_ = letter.toLower();
+    rootLabel_->setText(QString(chosenDrive_) + QLatin1Char(':'));
+    rootLabel_->setToolTip(QStringLiteral("Drive ") + chosenDrive_ + QLatin1Char(':'));
+    rootLabel_->setVisible(true);
+}
+
 void TfrmNewCD::setRoot(const QString& root)
 {
     root_ = root;
+    chosenDrive_ = QChar();
     const QString name = QFileInfo(root).fileName();
     rootLabel_->setText(rootLabel_->fontMetrics().elidedText(
         QDir::toNativeSeparators(name.isEmpty() ? root : name), Qt::ElideMiddle, rootLabel_->maximumWidth()));
@@ -170,12 +180,24 @@ void TfrmNewCD::startRun()
         return;
     }
     // A folder or image stands in for a drive letter of its own; it is read, not mounted.
-    const QChar letter = root_.isEmpty() ? readDriveSetting_() : QLatin1Char('d');
-    if (!root_.isEmpty())
+    const QChar letter =
+        !root_.isEmpty() ? QLatin1Char('d') : (chosenDrive_.isNull() ? readDriveSetting_() : chosenDrive_);
+    if (!root_.isEmpty()) {
         DiscRoot::readable(root_);
-    else if (!drive_.DiskInDrive(letter)) {
-        messages_.showMessage(QStringLiteral("No disc in the drive"));
-        return;
+    } else {
+        // Mounting a disc waits for the drive to spin up, with the window alive: Stop ends it.
+        mounting_ = true;
+        runButton_->setText(kStop);
+        const bool inDrive = drive_.DiskInDrive(letter);
+        const bool stopped = !mounting_;
+        mounting_ = false;
+        runButton_->setText(kStart);
+        if (stopped)
+            return;
+        if (!inDrive) {
+            messages_.showMessage(QStringLiteral("No disc in the drive"));
+            return;
+        }
     }
     const QString root = QString(letter) + QStringLiteral(":\\");
     run.searcher().ListArchives = listArchives_ && listArchives_();
@@ -273,6 +295,11 @@ void TfrmNewCD::runFailed()
 
 void TfrmNewCD::stopRun()
 {
+    if (mounting_) {
+        mounting_ = false;
+        drive_.stopWaiting();
+        return;
+    }
     cataloguer_->stop();
     discType_->setEnabled(true);
 }
@@ -301,7 +328,7 @@ void TfrmNewCD::RunEnded()
 void TfrmNewCD::confirm()
 {
     // While a run is going, OK stops it first: no file row may outlive its disc.
-    if (cataloguer_->running())
+    if (cataloguer_->running() || mounting_)
         stopRun();
     try {
         refreshFilters_();
@@ -314,7 +341,7 @@ void TfrmNewCD::confirm()
 
 void TfrmNewCD::cancel()
 {
-    if (cataloguer_->running())
+    if (cataloguer_->running() || mounting_)
         stopRun();
     if (cataloguer_->NewDiscId <= 0) {
         closeDialog();

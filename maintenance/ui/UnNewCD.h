@@ -37,6 +37,9 @@ class TfrmNewCD : public MaintenanceDialog
     // the configured drive; the status bar names it.
     void setRoot(const QString& root);
     const QString& root() const { return root_; }
+    // Until the next ResetDialog, runs read this drive in place of the configured one (a disc
+    // just put in); the status bar names it.
+    void setDrive(QChar letter);
 
     DiscCataloguer& cataloguer() { return *cataloguer_; }
     // Whether runs enter folders whose names begin with "."; read afresh for every run.
@@ -75,7 +78,10 @@ class TfrmNewCD : public MaintenanceDialog
     std::function<bool()> readDotFolders_;
     std::unique_ptr<DiscCataloguer> cataloguer_;
     QString root_;
+    QChar chosenDrive_;
     bool waiting_ = false;
+    // While a disc is being mounted: Stop ends the wait.
+    bool mounting_ = false;
     QComboBox* discType_;    // CD, DVD
     QToolButton* runButton_; // Start / Stop
     QProgressBar* progress_;

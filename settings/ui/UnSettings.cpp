@@ -5,6 +5,7 @@
 #include "common/ui/Panels.h"
 #include "settings/DriveMapping.h"
 #include "settings/DriveSetting.h"
+#include "settings/MediaNoticeSetting.h"
 #include "settings/NameSearchSetting.h"
 #include "settings/ui/DrivePicker.h"
 #include "settings/ui/RootChooser.h"
@@ -90,6 +91,15 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
     setFixedSize(width(), height() + kRow);
     panel_->resize(panel_->width(), panel_->height() + kRow);
     statusBar_->move(statusBar_->x(), statusBar_->y() + kRow);
+
+    // One more row below, the same way.
+    noticeMedia_ = new QCheckBox(QStringLiteral("Notice &inserted discs"), panel_);
+    noticeMedia_->setObjectName(QStringLiteral("MediaCheckBox"));
+    noticeMedia_->setGeometry(66, namesAnywhere_->y() + kRow, 145, 16);
+    setHint(noticeMedia_, QStringLiteral("Offer to catalogue or update a disc when it is put in"));
+    setFixedSize(width(), height() + kRow);
+    panel_->resize(panel_->width(), panel_->height() + kRow);
+    statusBar_->move(statusBar_->x(), statusBar_->y() + kRow);
 }
 
 QChar TfrmSettings::ReadDriveSetting() const
@@ -121,6 +131,12 @@ void TfrmSettings::FormShow()
     try {
         drivePicker_->setDrive(ReadDriveSetting());
     } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+    }
+    try {
+        noticeMedia_->setChecked(MediaNoticeSetting(setting_.path()).on());
+    } catch (const TessaroError& error) {
+        noticeMedia_->setChecked(false);
         messages_.showError(error.message());
     }
 }
@@ -161,6 +177,9 @@ void TfrmSettings::confirm()
         const NameSearchSetting names(setting_.path());
         if (namesAnywhere_->isChecked() != names.namesAnywhere())
             names.writeNamesAnywhere(namesAnywhere_->isChecked());
+        const MediaNoticeSetting media(setting_.path());
+        if (noticeMedia_->isChecked() != media.on())
+            media.write(noticeMedia_->isChecked());
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
         return;

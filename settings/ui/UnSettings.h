@@ -55,5 +55,6 @@ class TfrmSettings : public QDialog
     DrivePicker* drivePicker_;
     QCheckBox* listArchives_;  // members of archives catalogued as files
     QCheckBox* namesAnywhere_; // File patterns without * or \ found anywhere in the names
+    QCheckBox* noticeMedia_;   // the main window notices inserted discs
     QStatusBar* statusBar_;
 };

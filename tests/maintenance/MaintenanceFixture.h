@@ -4,6 +4,7 @@
 #include "tests/support/TestCatalogue.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <functional>
@@ -32,9 +33,23 @@ class FakeDrive : public IDiscDrive
     bool DiskInDrive(QChar letter) override
     {
         asked.append(letter);
+        if (slowMount) {
+            // A drive spinning up: the event loop runs until stopWaiting.
+            waitingForMount = true;
+            QEventLoop wait;
+            stopMount = [&wait] { wait.quit(); };
+            wait.exec();
+            waitingForMount = false;
+            return false;
+        }
         if (!present)
             ++beeps;
         return present;
+    }
+    void stopWaiting() override
+    {
+        if (stopMount)
+            stopMount();
     }
     QString GetVolumeLabel(QChar) override { return label; }
     QString rootOf(QChar letter) override { return letter == QLatin1Char('e') ? disc.path() : QString(); }
@@ -59,6 +74,9 @@ class FakeDrive : public IDiscDrive
     QString label = QStringLiteral("MY_DISC");
     QString asked;
     int beeps = 0;
+    bool slowMount = false;
+    bool waitingForMount = false;
+    std::function<void()> stopMount;
 };
 
 inline const QChar kDrive = QLatin1Char('e');

@@ -79,6 +79,8 @@ class NewCdTest : public QObject
     void countingAnswersItsButtons_data();
     void countingAnswersItsButtons();
     void writingTheDiscShowsAWait();
+    void mountOfTheChosenDriveAnswersStop_data();
+    void mountOfTheChosenDriveAnswersStop();
 };
 
 void NewCdTest::controlsSitAtTheirPlaces()
@@ -495,6 +497,48 @@ void NewCdTest::writingTheDiscShowsAWait()
     QCOMPARE(rig.count("cd"), 1);
     QCOMPARE(windowChild<QProgressBar>(rig.dialog, "JvXPProgressBar1")->value(), 0);
     QCOMPARE(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text(), QStringLiteral("Start"));
+}
+
+void NewCdTest::mountOfTheChosenDriveAnswersStop_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Stop") << QStringLiteral("SpeedButton3") << false;
+    QTest::newRow("Cancel") << QStringLiteral("Button1") << true;
+    QTest::newRow("OK") << QStringLiteral("Button2") << true;
+}
+
+// A disc being mounted keeps the window alive: the run button reads Stop, and Stop, Cancel or
+// OK end the wait with nothing said and nothing written.
+void NewCdTest::mountOfTheChosenDriveAnswersStop()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, closes);
+    Rig rig;
+    rig.drive.slowMount = true;
+    rig.dialog.setDrive(QLatin1Char('X'));
+    QCOMPARE(windowChild<QLabel>(rig.dialog, "RootLabel")->text(), QStringLiteral("x:"));
+    QString during;
+    QTimer::singleShot(50, &rig.dialog, [&] {
+        during = windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text();
+        windowChild<QAbstractButton>(rig.dialog, qPrintable(button))->click();
+    });
+    QTimer::singleShot(5000, &rig.dialog, [&] { rig.drive.stopMount(); }); // a hang fails below
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
+    QVERIFY(!rig.drive.waitingForMount);
+    QCOMPARE(during, QStringLiteral("Stop"));
+    QCOMPARE(rig.drive.asked, QStringLiteral("x"));
+    QCOMPARE(rig.driveReads, 0);
+    QCOMPARE(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text(), QStringLiteral("Start"));
+    QCOMPARE(rig.dialog.isVisible(), !closes);
+    QVERIFY2(rig.messages.messages.isEmpty(), qPrintable(rig.messages.messages.join('|')));
+    QCOMPARE(rig.drive.beeps, 0);
+    QCOMPARE(rig.count("cd"), 0);
+    // Ready again: the next Start reads the chosen drive once more.
+    rig.drive.slowMount = false;
+    rig.dialog.show();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
+    QCOMPARE(rig.drive.asked, QStringLiteral("xx"));
 }
 
 QTEST_MAIN(NewCdTest)

@@ -88,9 +88,9 @@ class SettingsDialogTest : public QObject
         const DriveSetting setting(freshPath());
         TfrmSettings form(messages, setting, source());
         QCOMPARE(form.windowTitle(), QStringLiteral("Settings"));
-        // One row more than 127 for the "Find names anywhere" box.
-        QCOMPARE(form.size(), QSize(228, 147));
-        QCOMPARE(windowChild<QFrame>(form, "Panel1")->geometry(), QRect(0, 0, 228, 147));
+        // A row more than 127 for each of the "Find names anywhere" and "Notice inserted discs" boxes.
+        QCOMPARE(form.size(), QSize(228, 167));
+        QCOMPARE(windowChild<QFrame>(form, "Panel1")->geometry(), QRect(0, 0, 228, 167));
         QCOMPARE(form.findChild<DrivePicker*>(QStringLiteral("DriveComboBox1")),
                  windowChild<DrivePicker>(form, "DriveComboBox1"));
         QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->geometry(), QRect(66, 36, 145, 19));
@@ -101,8 +101,8 @@ class SettingsDialogTest : public QObject
         QCOMPARE(windowChild<QPushButton>(form, "Button1")->text(), QStringLiteral("&Cancel"));
         QCOMPARE(windowChild<QPushButton>(form, "Button2")->text(), QStringLiteral("&OK"));
         QCOMPARE(windowChild<QStatusBar>(form, "StatusBar1")->height(), 19);
-        QVERIFY(windowChild<QStatusBar>(form, "StatusBar1")->geometry().bottom() < 147);
-        QVERIFY(windowChild<QStatusBar>(form, "StatusBar1")->geometry().bottom() >= 147 - 4);
+        QVERIFY(windowChild<QStatusBar>(form, "StatusBar1")->geometry().bottom() < 167);
+        QVERIFY(windowChild<QStatusBar>(form, "StatusBar1")->geometry().bottom() >= 167 - 4);
         QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->toolTip(), QStringLiteral("CDROM Drive"));
         QCOMPARE(windowChild<QPushButton>(form, "Button1")->toolTip(), QStringLiteral("Cancel"));
         QCOMPARE(windowChild<QPushButton>(form, "Button2")->toolTip(), QStringLiteral("Confirm"));
