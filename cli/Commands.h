@@ -33,3 +33,4 @@ int cmdUpgradeCatalogue(const CliContext& context);
 int cmdVerify(const CliContext& context);
 int cmdCoverage(const CliContext& context);
 int cmdHash(const CliContext& context);
+int cmdUpdate(const CliContext& context);

@@ -21,3 +21,8 @@ int cmdVerify(const CliContext&)
 {
     return ScanProgram::run();
 }
+
+int cmdUpdate(const CliContext&)
+{
+    return ScanProgram::run();
+}

@@ -3,7 +3,7 @@ _tessaro_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="create-catalogue drives add remove discs extensions search info tree duplicates hash verify coverage upgrade-catalogue help"
+    local commands="create-catalogue drives add remove discs extensions search info tree duplicates hash update verify coverage upgrade-catalogue help"
     local command= catalogue=() i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
@@ -46,9 +46,10 @@ _tessaro_cli()
     search) options+=" --disc --file --contains --name --from --to --ext --count --csv --json --null --quiet" ;;
     duplicates) options+=" --min-size --count --csv --json --null" ;;
     upgrade-catalogue) options+=" --reindex" ;;
-    info | tree | remove | hash | verify | coverage)
+    info | tree | remove | hash | update | verify | coverage)
         case $command in
         hash) options+=" --drive --root" ;;
+        update) options+=" --drive --root --dry-run --yes --force --list" ;;
         verify) options+=" --drive --root --json" ;;
         coverage) options+=" --only-here --discardable --common --count --csv --json --null" ;;
         info) options+=" --location --notes --json" ;;
