@@ -115,8 +115,9 @@ int cmdUpdate(const CliContext& context)
 
     if (options.isSet(QStringLiteral("list"))) {
         for (const DiscUpdater::Change& change : comparison->changes)
-            Output::line(QStringList{change.sign(), fieldText(disc.label()), fieldText(change.path + change.name),
-                                     fieldText(change.date), QString::number(change.size)}
+            Output::line(QStringList{change.sign(), fieldText(disc.label()),
+                                     fieldText(change.path + change.name), fieldText(change.date),
+                                     QString::number(change.size)}
                              .join(QLatin1Char('\t')));
     }
     Output::line(comparison->counts());

@@ -40,8 +40,8 @@ DiscUpdater::Medium DiscUpdater::Medium::drive(QChar letter, const QString& root
 DiscUpdater::Medium DiscUpdater::Medium::path(const QString& root, const QString& volumeLabel)
 {
     const bool image = !QFileInfo(root).isDir();
-    return {root, volumeLabel, (image ? QStringLiteral("the image %1") : QStringLiteral("the folder %1")).arg(root),
-            true};
+    return {root, volumeLabel,
+            (image ? QStringLiteral("the image %1") : QStringLiteral("the folder %1")).arg(root), true};
 }
 
 QChar DiscUpdater::Change::sign() const
@@ -120,15 +120,16 @@ void DiscUpdater::load()
     DiscRecords::requireSameDisc(connection, disc_);
     record_ = DiscRecords::find(connection, disc_);
     if (!record_)
-        throw TessaroError(QStringLiteral("Disc %1 has no record; run tessaro-cli upgrade-catalogue")
-                               .arg(disc_.label()));
+        throw TessaroError(
+            QStringLiteral("Disc %1 has no record; run tessaro-cli upgrade-catalogue").arg(disc_.label()));
     HashesKept = false;
     if (FileHashes::present(connection)) {
         Statement hashes(connection, "select 1 from file_hash where id_cd = ?1 limit 1");
         hashes.bind(1, disc_.id);
         HashesKept = hashes.step();
     }
-    Statement rows(connection, "select id, path, nome, data, dimensione from files where id_cd = ?1 order by id");
+    Statement rows(connection,
+                   "select id, path, nome, data, dimensione from files where id_cd = ?1 order by id");
     rows.bind(1, disc_.id);
     std::set<QString> folders;
     std::vector<QString> archives;
@@ -198,8 +199,8 @@ std::optional<DiscUpdater::Comparison> DiscUpdater::compare(const Medium& medium
     for (const Found& file : found_) {
         const bool added = file.row < 0;
         (added ? comparison.added : comparison.changed) += 1;
-        comparison.changes.push_back(
-            {added ? Change::Kind::Added : Change::Kind::Changed, file.path, file.name, file.date, file.size});
+        comparison.changes.push_back({added ? Change::Kind::Added : Change::Kind::Changed, file.path,
+                                      file.name, file.date, file.size});
     }
     comparison.unchanged = walked_ - comparison.added - comparison.changed;
     for (const Row& row : rows_) {

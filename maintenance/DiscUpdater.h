@@ -55,7 +55,7 @@ class DiscUpdater
 
     struct Events {
         std::function<void(int position)> progress; // the bar position changed, 0..100
-        std::function<void()> waiting;               // another run holds the catalogue
+        std::function<void()> waiting;              // another run holds the catalogue
     };
 
     DiscUpdater(Catalogue& catalogue, DiscStore::DiscRow disc);
