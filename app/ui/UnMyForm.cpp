@@ -3,6 +3,7 @@
 #include "app/AppInfo.h"
 #include "app/DesktopViewer.h"
 #include "app/ui/BalloonHintFilter.h"
+#include "app/ui/DiscUpdateAction.h"
 #include "app/ui/SystemDiscDrive.h"
 #include "app/ui/UnAbout.h"
 #include "app/ui/UnLoading.h"
@@ -116,6 +117,8 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
     WindowChrome::attachDialog(frmSettings);
     frmDiscDetails = new TfrmDiscDetails(catalogue_, this);
     WindowChrome::attachDialog(frmDiscDetails);
+    frmDiscDetails->setUpdateAction(
+        discUpdateAction(catalogue_, messages_, *discDrive_, frmDiscDetails, [this] { RefreshFilters(); }));
     // Where names are found anywhere, typing a part of one is searching for it.
     connect(Panel4->Edit2, &QLineEdit::textEdited, this, [this] {
         if (namesAnywhere())

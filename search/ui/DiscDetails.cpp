@@ -85,6 +85,24 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
         button->setToolTip(hint);
         button->setStatusTip(hint);
     }
+    ButtonUpdate = new QPushButton(QStringLiteral("&Update\u2026"), Panel1);
+    ButtonUpdate->setObjectName(QStringLiteral("ButtonUpdate"));
+    ButtonUpdate->setAutoDefault(false);
+    ButtonUpdate->setFixedSize(64, 22);
+    ButtonUpdate->setToolTip(QStringLiteral("Update the disc from its medium"));
+    ButtonUpdate->setStatusTip(ButtonUpdate->toolTip());
+    ButtonUpdate->hide();
+    connect(ButtonUpdate, &QPushButton::clicked, this, [this] {
+        if (!update_ || !update_(disc_))
+            return;
+        // The label and the volume label stay; the rows, totals and update date are new.
+        try {
+            if (const std::optional<DiscStore::DiscRow> now = catalogue_.findDisc(disc_.label()))
+                showDisc(*now);
+        } catch (const TessaroError& error) {
+            LabelError->setText(error.message());
+        }
+    });
     connect(ButtonOK, &QPushButton::clicked, this, &TfrmDiscDetails::okClick);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -95,7 +113,8 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
     grid->addWidget(new QLabel(QStringLiteral("Notes:"), Panel1), 3, 0, Qt::AlignTop);
     grid->addWidget(MemoNotes, 3, 1, 1, 3);
     grid->addWidget(TreeFolders, 4, 0, 1, 4);
-    grid->addWidget(LabelError, 5, 0, 1, 2);
+    grid->addWidget(LabelError, 5, 0);
+    grid->addWidget(ButtonUpdate, 5, 1, Qt::AlignRight);
     grid->addWidget(ButtonCancel, 5, 2);
     grid->addWidget(ButtonOK, 5, 3);
     grid->setColumnStretch(1, 1);
@@ -112,12 +131,16 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
     const DiscTree& tree = tree_;
     const std::optional<DiscRecord> record = DiscRecords::find(catalogue_.connection(), disc);
     const DiscTree::Folder& root = tree.folders().front();
+    // Only an updated disc says when: the window of one never updated is as it always was.
+    const QString updated = record && !record->updated.isEmpty()
+                                ? QStringLiteral(", updated %1").arg(ShownDate::text(record->updated))
+                                : QString();
 
     LabelDisc->setText(disc.volumeLabel.isEmpty()
                            ? disc.label()
                            : QStringLiteral("%1   %2").arg(disc.label(), disc.volumeLabel));
-    QString facts = QStringLiteral("%1, catalogued %2\n%3 folders, %4 files, %5 bytes")
-                        .arg(discTypeName(disc.type), ShownDate::text(disc.date.toString()))
+    QString facts = QStringLiteral("%1, catalogued %2%3\n%4 folders, %5 files, %6 bytes")
+                        .arg(discTypeName(disc.type), ShownDate::text(disc.date.toString()), updated)
                         .arg(record ? record->folders : qint64(tree.folders().size()))
                         .arg(root.allFiles)
                         .arg(bytes(root.allBytes));
@@ -141,6 +164,7 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
     const bool canSave = DiscRecords::present(catalogue_.connection()) && !catalogue_.connection().readOnly();
     EditLocation->setReadOnly(!canSave);
     MemoNotes->setReadOnly(!canSave);
+    ButtonUpdate->setEnabled(!catalogue_.connection().readOnly());
 
     // Every folder at once; files only as their folder opens.
     std::vector<QTreeWidgetItem*> items(tree.folders().size(), nullptr);
@@ -181,6 +205,12 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
     }
     TreeFolders->setCurrentItem(current);
     TreeFolders->scrollToItem(current);
+}
+
+void TfrmDiscDetails::setUpdateAction(std::function<bool(const DiscStore::DiscRow&)> update)
+{
+    update_ = std::move(update);
+    ButtonUpdate->setVisible(bool(update_));
 }
 
 void TfrmDiscDetails::loadFiles(QTreeWidgetItem* folder)

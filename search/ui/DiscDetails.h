@@ -4,6 +4,7 @@
 #include "search/DiscTree.h"
 
 #include <QDialog>
+#include <functional>
 
 class Catalogue;
 class QFrame;
@@ -27,6 +28,10 @@ class TfrmDiscDetails : public QDialog
     // (the root when the folder is not on the disc). Raises the program error when the
     // catalogue cannot be read.
     void showDisc(const DiscStore::DiscRow& disc, const QString& path = {}, const QString& name = {});
+    // What "Update…" does with the disc shown (the maintenance windows, which this window cannot
+    // see, are handed in by the main window); true when it changed the disc, which is then shown
+    // anew. Without it there is no such button.
+    void setUpdateAction(std::function<bool(const DiscStore::DiscRow&)> update);
 
     QFrame* Panel1;
     QLabel* LabelDisc;
@@ -37,6 +42,7 @@ class TfrmDiscDetails : public QDialog
     QPushButton* ButtonOK;
     QPushButton* ButtonCancel;
     QLabel* LabelError;
+    QPushButton* ButtonUpdate;
 
   private:
     void loadFiles(QTreeWidgetItem* folder);
@@ -45,4 +51,5 @@ class TfrmDiscDetails : public QDialog
     Catalogue& catalogue_;
     DiscStore::DiscRow disc_;
     DiscTree tree_; // the disc's folders, which the folder items stand for by index
+    std::function<bool(const DiscStore::DiscRow&)> update_;
 };

@@ -67,8 +67,8 @@ void writeDisc(const QString& root)
     writeFile(root + QStringLiteral("/pack/one.txt"), "one");
     writeFile(root + QStringLiteral("/pack/two.txt"), "two");
     QCOMPARE(ImageFixture::run(QStringLiteral("tar"),
-                               {QStringLiteral("-cf"), QStringLiteral("../pack.tar"), QStringLiteral("one.txt"),
-                                QStringLiteral("two.txt")},
+                               {QStringLiteral("-cf"), QStringLiteral("../pack.tar"),
+                                QStringLiteral("one.txt"), QStringLiteral("two.txt")},
                                root + QStringLiteral("/pack")),
              QString());
     QVERIFY(QDir(root + QStringLiteral("/pack")).removeRecursively());
@@ -93,7 +93,7 @@ QStringList rows(const QString& catalogue, const QString& sql)
             const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, c));
             const QByteArray value(bytes, sqlite3_column_bytes(statement, c));
             columns << (sqlite3_column_type(statement, c) == SQLITE_BLOB ? QString::fromLatin1(value.toHex())
-                                                                           : QString::fromUtf8(value));
+                                                                         : QString::fromUtf8(value));
         }
         out << columns.join(QLatin1Char('|'));
     }
@@ -105,7 +105,8 @@ QStringList rows(const QString& catalogue, const QString& sql)
 void exec(const QString& catalogue, const QString& sql)
 {
     const QStringList result = rows(catalogue, sql);
-    QVERIFY2(result.isEmpty() || !result.first().startsWith(QLatin1String("error")), qPrintable(result.join(',')));
+    QVERIFY2(result.isEmpty() || !result.first().startsWith(QLatin1String("error")),
+             qPrintable(result.join(',')));
 }
 
 // Every table, every row: what "nothing was written" means.
@@ -123,10 +124,11 @@ QStringList everything(const QString& catalogue)
 // and its record's totals.
 QStringList disc(const QString& catalogue, int id)
 {
-    return rows(catalogue, QStringLiteral("select f.path, f.nome, f.estensione, f.dimensione, f.data, h.hash from "
-                                          "files f left join file_hash h on h.id_file = f.id where f.id_cd = %1 "
-                                          "order by f.path, f.nome")
-                               .arg(id)) +
+    return rows(catalogue,
+                QStringLiteral("select f.path, f.nome, f.estensione, f.dimensione, f.data, h.hash from "
+                               "files f left join file_hash h on h.id_file = f.id where f.id_cd = %1 "
+                               "order by f.path, f.nome")
+                    .arg(id)) +
            rows(catalogue, QStringLiteral("select folders, files, bytes, fs_id, total_space, free_space from "
                                           "disc_record where id_cd = %1")
                                .arg(id));
@@ -135,10 +137,11 @@ QStringList disc(const QString& catalogue, int id)
 // The disc as searches see it, through its index, the label left out.
 QStringList searched(const QString& catalogue, const QString& label)
 {
-    QStringList lines = QString::fromUtf8(CliRun::of(at(catalogue, {QStringLiteral("search"), QStringLiteral("--disc"),
-                                                                     label, QStringLiteral("-q")}))
-                                              .out)
-                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList lines =
+        QString::fromUtf8(CliRun::of(at(catalogue, {QStringLiteral("search"), QStringLiteral("--disc"), label,
+                                                    QStringLiteral("-q")}))
+                              .out)
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (QString& line : lines)
         line = line.section(QLatin1Char('\t'), 1);
     lines.sort();
@@ -168,18 +171,15 @@ void UpdateCliTest::updateEqualsAFreshAdd_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<QString>("counts");
-    const QStringList kinds = {"file added",     "file removed",    "file grown",      "file touched",
-                               "folder added",   "folder removed",  "renamed by case", "archive rewritten",
-                               "nothing"};
-    const QStringList counts = {"1 added, 0 removed, 0 changed, 22 unchanged",
-                                "0 added, 1 removed, 0 changed, 21 unchanged",
-                                "0 added, 0 removed, 1 changed, 21 unchanged",
-                                "0 added, 0 removed, 1 changed, 21 unchanged",
-                                "2 added, 0 removed, 0 changed, 22 unchanged",
-                                "0 added, 3 removed, 0 changed, 19 unchanged",
-                                "1 added, 1 removed, 0 changed, 21 unchanged",
-                                "1 added, 1 removed, 2 changed, 19 unchanged",
-                                "0 added, 0 removed, 0 changed, 22 unchanged"};
+    const QStringList kinds = {"file added",      "file removed",      "file grown",
+                               "file touched",    "folder added",      "folder removed",
+                               "renamed by case", "archive rewritten", "nothing"};
+    const QStringList counts = {
+        "1 added, 0 removed, 0 changed, 22 unchanged", "0 added, 1 removed, 0 changed, 21 unchanged",
+        "0 added, 0 removed, 1 changed, 21 unchanged", "0 added, 0 removed, 1 changed, 21 unchanged",
+        "2 added, 0 removed, 0 changed, 22 unchanged", "0 added, 3 removed, 0 changed, 19 unchanged",
+        "1 added, 1 removed, 0 changed, 21 unchanged", "1 added, 1 removed, 2 changed, 19 unchanged",
+        "0 added, 0 removed, 0 changed, 22 unchanged"};
     for (int i = 0; i < kinds.size(); ++i)
         QTest::newRow(qPrintable(kinds[i])) << kinds[i] << counts[i];
 }
@@ -199,9 +199,12 @@ void UpdateCliTest::updateEqualsAFreshAdd()
     writeFile(other + QStringLiteral("/x.txt"), "x");
     QCOMPARE(CliRun::of(at(catalogue, {"create-catalogue"})).status, 0);
     for (const QString& folder : {root, other})
-        QCOMPARE(CliRun::of(at(catalogue, {"add", "--root", folder, "--hash", "--archives", "-q"})).status, 0);
-    QCOMPARE(CliRun::of(at(catalogue, {"info", "C0001", "--location", "Box 7", "--notes", "kept"})).status, 0);
-    const QString uuid = rows(catalogue, QStringLiteral("select uuid from disc_record where id_cd = 1")).value(0);
+        QCOMPARE(CliRun::of(at(catalogue, {"add", "--root", folder, "--hash", "--archives", "-q"})).status,
+                 0);
+    QCOMPARE(CliRun::of(at(catalogue, {"info", "C0001", "--location", "Box 7", "--notes", "kept"})).status,
+             0);
+    const QString uuid =
+        rows(catalogue, QStringLiteral("select uuid from disc_record where id_cd = 1")).value(0);
     const QStringList otherBefore = disc(catalogue, 2);
 
     if (change == QLatin1String("file added")) {
@@ -211,7 +214,8 @@ void UpdateCliTest::updateEqualsAFreshAdd()
     } else if (change == QLatin1String("file grown")) {
         writeFile(root + QStringLiteral("/f4.txt"), QByteArray(50, 'g'));
     } else if (change == QLatin1String("file touched")) {
-        writeFile(root + QStringLiteral("/f5.txt"), QByteArray(15, 'f'), QStringLiteral("2022-01-01 00:00:00"));
+        writeFile(root + QStringLiteral("/f5.txt"), QByteArray(15, 'f'),
+                  QStringLiteral("2022-01-01 00:00:00"));
     } else if (change == QLatin1String("folder added")) {
         writeFile(root + QStringLiteral("/new/a.txt"), "a");
         writeFile(root + QStringLiteral("/new/deeper/b.txt"), "b");
@@ -241,19 +245,22 @@ void UpdateCliTest::updateEqualsAFreshAdd()
     }
     QCOMPARE(run.out, (counts + QStringLiteral("\nUpdated C0001\n")).toUtf8());
 
-    QCOMPARE(CliRun::of(at(catalogue, {"add", "--root", root, "--hash", "--archives", "--again", "-q"})).status,
-             0);
+    QCOMPARE(
+        CliRun::of(at(catalogue, {"add", "--root", root, "--hash", "--archives", "--again", "-q"})).status,
+        0);
     QCOMPARE(disc(catalogue, 1), disc(catalogue, 3));
     QCOMPARE(searched(catalogue, QStringLiteral("C0001")), searched(catalogue, QStringLiteral("C0003")));
     QCOMPARE(disc(catalogue, 2), otherBefore);
-    QCOMPARE(rows(catalogue, QStringLiteral("select c.etichetta, c.tipo, r.uuid, r.location, r.notes, r.generation, "
-                                            "r.updated is not null from cd c join disc_record r on r.id_cd = c.id "
-                                            "where c.id = 1")),
+    QCOMPARE(rows(catalogue,
+                  QStringLiteral("select c.etichetta, c.tipo, r.uuid, r.location, r.notes, r.generation, "
+                                 "r.updated is not null from cd c join disc_record r on r.id_cd = c.id "
+                                 "where c.id = 1")),
              QStringList{QStringLiteral("|C|%1|Box 7|kept|2|1").arg(uuid)});
     // Its index was built again and the stamp counts every row.
     QCOMPARE(rows(catalogue, QStringLiteral("select count(*) from search_index where id_cd = 1")),
              QStringList{QStringLiteral("1")});
-    QCOMPARE(rows(catalogue, QStringLiteral("select (select highest_file from search_stamp) = max(id) from files")),
+    QCOMPARE(rows(catalogue,
+                  QStringLiteral("select (select highest_file from search_stamp) = max(id) from files")),
              QStringList{QStringLiteral("1")});
     const QString info = QString::fromUtf8(CliRun::of(at(catalogue, {"info", "C0001"})).out);
     QVERIFY2(info.contains(QStringLiteral("\nuuid: %1\nupdated: 2").arg(uuid)), qPrintable(info));
@@ -271,19 +278,22 @@ void UpdateCliTest::refusalsChangeNothing_data()
         << "update cd set etichetta = 'PHOTOS_2018'" << QStringList{"C0001", "--root", "DISC", "--yes"} << 1
         << "tessaro-cli: The folder DISC is not C0001: its volume label is empty, C0001's is PHOTOS_2018\n";
     QTest::newRow("another file-system id")
-        << "update disc_record set fs_id = '1A2B-3C4D'" << QStringList{"C0001", "--root", "DISC", "--yes"} << 1
+        << "update disc_record set fs_id = '1A2B-3C4D'" << QStringList{"C0001", "--root", "DISC", "--yes"}
+        << 1
         << "tessaro-cli: The folder DISC is not C0001: its file-system id is empty, C0001's is 1A2B-3C4D\n";
-    QTest::newRow("another path") << "" << QStringList{"C0001", "--root", "OTHER", "--yes"} << 1
-                                  << "tessaro-cli: The folder OTHER is not C0001: C0001 was catalogued from DISC\n";
-    QTest::newRow("most files differ")
-        << "replace" << QStringList{"C0001", "--root", "DISC", "--yes"} << 1
-        << "tessaro-cli: Most files differ: is this the right disc? Nothing was changed; --force updates it\n";
+    QTest::newRow("another path")
+        << "" << QStringList{"C0001", "--root", "OTHER", "--yes"} << 1
+        << "tessaro-cli: The folder OTHER is not C0001: C0001 was catalogued from DISC\n";
+    QTest::newRow("most files differ") << "replace" << QStringList{"C0001", "--root", "DISC", "--yes"} << 1
+                                       << "tessaro-cli: Most files differ: is this the right disc? Nothing "
+                                          "was changed; --force updates it\n";
     QTest::newRow("not asked, no --yes") << "grow" << QStringList{"C0001", "--root", "DISC"} << 1
                                          << "Nothing was changed; --yes updates the disc without asking\n";
     QTest::newRow("dry run") << "grow" << QStringList{"C0001", "--root", "DISC", "--dry-run", "--force"} << 0
                              << "";
-    QTest::newRow("folder unreadable") << "eio" << QStringList{"C0001", "--root", "DISC", "--yes"} << 1
-                                       << "tessaro-cli: Cannot read the folder d:\\docs\\: Input/output error\n";
+    QTest::newRow("folder unreadable")
+        << "eio" << QStringList{"C0001", "--root", "DISC", "--yes"} << 1
+        << "tessaro-cli: Cannot read the folder d:\\docs\\: Input/output error\n";
     QTest::newRow("not upgraded") << "alter table disc_record drop column generation"
                                   << QStringList{"C0001", "--root", "DISC", "--yes"} << 1
                                   << "tessaro-cli: The catalogue cannot keep updates; run tessaro-cli "
@@ -298,7 +308,8 @@ void UpdateCliTest::refusalsChangeNothing()
     QFETCH(QStringList, args);
     QFETCH(int, status);
     QFETCH(QString, err);
-    const QString base = dir_.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), '_'));
+    const QString base =
+        dir_.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), '_'));
     const QString root = base + QStringLiteral("/disc");
     const QString other = base + QStringLiteral("/other");
     const QString catalogue = base + QStringLiteral("/archive.mdb");
@@ -313,7 +324,8 @@ void UpdateCliTest::refusalsChangeNothing()
         QVERIFY(QDir(root).removeRecursively());
         writeDisc(root);
         for (int i = 0; i < 12; ++i)
-            writeFile(QStringLiteral("%1/f%2.txt").arg(root).arg(i), "changed", QStringLiteral("2023-01-01 00:00:00"));
+            writeFile(QStringLiteral("%1/f%2.txt").arg(root).arg(i), "changed",
+                      QStringLiteral("2023-01-01 00:00:00"));
     } else if (fault == QLatin1String("grow")) {
         writeFile(root + QStringLiteral("/f1.txt"), "grown to a new size");
     } else if (!fault.isEmpty() && fault != QLatin1String("eio")) {
@@ -327,18 +339,20 @@ void UpdateCliTest::refusalsChangeNothing()
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
         process.setProcessEnvironment(env);
-        process.start(strace_, QStringList{"-f", "-qq", "-o", "/dev/null", "-P", root + QStringLiteral("/docs"),
-                                           "-e", "trace=getdents64", "-e", "inject=getdents64:error=EIO",
-                                           QCoreApplication::applicationDirPath() + QStringLiteral("/tessaro-cli"),
-                                           "--catalogue", catalogue} +
-                                   command);
+        process.start(strace_,
+                      QStringList{"-f", "-qq", "-o", "/dev/null", "-P", root + QStringLiteral("/docs"), "-e",
+                                  "trace=getdents64", "-e", "inject=getdents64:error=EIO",
+                                  QCoreApplication::applicationDirPath() + QStringLiteral("/tessaro-cli"),
+                                  "--catalogue", catalogue} +
+                          command);
         QVERIFY(process.waitForFinished(120000));
         run = {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
     } else {
         run = CliRun::of(at(catalogue, command));
     }
     QCOMPARE(run.status, status);
-    QCOMPARE(QString::fromUtf8(run.err), QString(err).replace(QStringLiteral("DISC"), root).replace(QStringLiteral("OTHER"), other));
+    QCOMPARE(QString::fromUtf8(run.err),
+             QString(err).replace(QStringLiteral("DISC"), root).replace(QStringLiteral("OTHER"), other));
     QCOMPARE(everything(catalogue), before);
 }
 
@@ -351,7 +365,8 @@ void UpdateCliTest::killedUpdatesLeaveTheOldOrTheNewDisc()
     const QString old = base + QStringLiteral("/old.mdb");
     for (int folder = 0; folder < 30; ++folder)
         for (int i = 0; i < 100; ++i)
-            writeFile(QStringLiteral("%1/folder%2/file%3.txt").arg(root).arg(folder).arg(i), QByteArray(i, 'x'));
+            writeFile(QStringLiteral("%1/folder%2/file%3.txt").arg(root).arg(folder).arg(i),
+                      QByteArray(i, 'x'));
     QCOMPARE(CliRun::of(at(old, {"create-catalogue"})).status, 0);
     QCOMPARE(CliRun::of(at(old, {"add", "--root", root, "--hash", "-q"})).status, 0);
     // A third of the files goes, a fifth comes, a tenth changes.
@@ -361,7 +376,8 @@ void UpdateCliTest::killedUpdatesLeaveTheOldOrTheNewDisc()
         writeFile(QStringLiteral("%1/new%2/file%3.dat").arg(root).arg(i % 7).arg(i), "new");
     for (int folder = 10; folder < 13; ++folder)
         for (int i = 0; i < 100; ++i)
-            writeFile(QStringLiteral("%1/folder%2/file%3.txt").arg(root).arg(folder).arg(i), QByteArray(i + 1, 'y'));
+            writeFile(QStringLiteral("%1/folder%2/file%3.txt").arg(root).arg(folder).arg(i),
+                      QByteArray(i + 1, 'y'));
 
     const auto state = [](const QString& catalogue) {
         QStringList all = disc(catalogue, 1);
@@ -401,9 +417,10 @@ void UpdateCliTest::killedUpdatesLeaveTheOldOrTheNewDisc()
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
         process.setProcessEnvironment(env);
-        process.start(strace_, QStringList{"-f", "-qq", "-o", "/dev/null", "-e", injection,
-                                           QCoreApplication::applicationDirPath() + QStringLiteral("/tessaro-cli"),
-                                           "--catalogue", work, "update", "C0001", "--root", root, "--yes"});
+        process.start(strace_,
+                      QStringList{"-f", "-qq", "-o", "/dev/null", "-e", injection,
+                                  QCoreApplication::applicationDirPath() + QStringLiteral("/tessaro-cli"),
+                                  "--catalogue", work, "update", "C0001", "--root", root, "--yes"});
         QVERIFY(process.waitForFinished(120000));
         check(injection);
     }
@@ -440,25 +457,29 @@ void UpdateCliTest::upgradeGivesEveryDiscItsOwnUuid()
     }
     QCOMPARE(CliRun::of(at(catalogue, {"info", "C0002", "--notes", "before"})).status, 0);
     // The table as the previous version made it.
-    exec(catalogue, QStringLiteral(
-                        "create table earlier (id_cd integer primary key, tipo text not null, data text, location "
-                        "text not null default '', notes text not null default '', total_space integer, "
-                        "free_space integer, folders integer not null default 0, files integer not null default "
-                        "0, bytes integer not null default 0, fs_id text not null default '', source text not "
-                        "null default '')"));
-    exec(catalogue, QStringLiteral("insert into earlier select id_cd, tipo, data, location, notes, total_space, "
-                                   "free_space, folders, files, bytes, fs_id, source from disc_record"));
+    exec(catalogue,
+         QStringLiteral(
+             "create table earlier (id_cd integer primary key, tipo text not null, data text, location "
+             "text not null default '', notes text not null default '', total_space integer, "
+             "free_space integer, folders integer not null default 0, files integer not null default "
+             "0, bytes integer not null default 0, fs_id text not null default '', source text not "
+             "null default '')"));
+    exec(catalogue,
+         QStringLiteral("insert into earlier select id_cd, tipo, data, location, notes, total_space, "
+                        "free_space, folders, files, bytes, fs_id, source from disc_record"));
     exec(catalogue, QStringLiteral("drop table disc_record"));
     exec(catalogue, QStringLiteral("alter table earlier rename to disc_record"));
     const QStringList kept = rows(catalogue, QStringLiteral("select * from disc_record order by id_cd"));
     const CliRun upgrade = CliRun::of(at(catalogue, {"upgrade-catalogue"}));
     QCOMPARE(upgrade.status, 0);
     QVERIFY2(upgrade.out.contains("disc_record.uuid"), upgrade.out.constData());
-    QCOMPARE(rows(catalogue, QStringLiteral("select id_cd, tipo, data, location, notes, total_space, free_space, "
-                                            "folders, files, bytes, fs_id, source from disc_record order by id_cd")),
+    QCOMPARE(rows(catalogue,
+                  QStringLiteral("select id_cd, tipo, data, location, notes, total_space, free_space, "
+                                 "folders, files, bytes, fs_id, source from disc_record order by id_cd")),
              kept);
 
-    const QRegularExpression v4(QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$"));
+    const QRegularExpression v4(
+        QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$"));
     QSet<QString> seen;
     QMap<QString, QString> uuidOf;
     for (const QString& label : {QStringLiteral("C0001"), QStringLiteral("C0002"), QStringLiteral("C0003")}) {
@@ -471,7 +492,8 @@ void UpdateCliTest::upgradeGivesEveryDiscItsOwnUuid()
     }
     QCOMPARE(seen.size(), 3);
     QCOMPARE(CliRun::of(at(catalogue, {"info", "C0002", "--notes", "after"})).status, 0);
-    QVERIFY(CliRun::of(at(catalogue, {"info", "C0002"})).out.contains(("\nuuid: " + uuidOf["C0002"]).toUtf8()));
+    QVERIFY(
+        CliRun::of(at(catalogue, {"info", "C0002"})).out.contains(("\nuuid: " + uuidOf["C0002"]).toUtf8()));
 
     // Every JSON line that names a disc gives that disc's UUID.
     const QString disc1 = base + QStringLiteral("/disc1");
@@ -501,7 +523,8 @@ void UpdateCliTest::upgradeGivesEveryDiscItsOwnUuid()
     QCOMPARE(CliRun::of(at(catalogue, {"remove", "C0003"})).status, 0);
     writeFile(base + QStringLiteral("/disc3/other.txt"), "other");
     QCOMPARE(CliRun::of(at(catalogue, {"add", "--root", base + QStringLiteral("/disc3"), "-q"})).status, 0);
-    const QString later = rows(catalogue, QStringLiteral("select uuid from disc_record where id_cd = 3")).value(0);
+    const QString later =
+        rows(catalogue, QStringLiteral("select uuid from disc_record where id_cd = 3")).value(0);
     QVERIFY(v4.match(later).hasMatch());
     QVERIFY(!seen.contains(later));
 }
