@@ -71,7 +71,9 @@ int cmdUpdate(const CliContext& context)
         throw UsageError(QStringLiteral("update takes --drive or --root, not both"));
     const DriveSetting setting(context.settingsPath);
     Catalogue& catalogue = context.catalogue;
-    catalogue.connect(context.cataloguePath);
+    // A dry run only reads: the catalogue is not even switched to its log mode.
+    catalogue.connect(context.cataloguePath,
+                      dryRun ? Connection::Access::ReadOnly : Connection::Access::ReadWrite);
     const DiscStore::DiscRow disc = namedDisc(catalogue, context.args.first());
     const DiscUpdater::Medium from = medium(options, setting);
 
