@@ -9,7 +9,8 @@ std::function<bool(const DiscStore::DiscRow&)> discUpdateAction(Catalogue& catal
                                                                 SystemDiscDrive& drive, QWidget* parent,
                                                                 std::function<void()> updated)
 {
-    return [&catalogue, &messages, &drive, parent, updated = std::move(updated)](const DiscStore::DiscRow& disc) {
+    return [&catalogue, &messages, &drive, parent,
+            updated = std::move(updated)](const DiscStore::DiscRow& disc) {
         DiscUpdateWindow window(
             catalogue, messages, drive, [&drive] { return drive.setting().ReadDriveSetting(); }, parent);
         window.setArchiveListing([&drive] { return drive.setting().ListArchives(); });

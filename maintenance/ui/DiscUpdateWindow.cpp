@@ -36,7 +36,7 @@ DiscUpdateWindow::DiscUpdateWindow(Catalogue& catalogue, IMessages& messages, ID
     discLabel_ = addLabel("LabelDisc", QString(), 16, 30);
     discLabel_->setFixedWidth(368);
     progress_ = addProgressBar("ProgressBar", 16, 53, 311, 17);
-    startStop_ = new QToolButton(Panel1);
+    startStop_ = new QToolButton(panel());
     startStop_->setObjectName(QStringLiteral("ButtonStartStop"));
     startStop_->setGeometry(333, 50, 51, 22);
     startStop_->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -51,12 +51,13 @@ DiscUpdateWindow::DiscUpdateWindow(Catalogue& catalogue, IMessages& messages, ID
     warning_->setFont(bold);
     warning_->adjustSize();
     warning_->hide();
-    changes_ = new QTreeWidget(Panel1);
+    changes_ = new QTreeWidget(panel());
     changes_->setObjectName(QStringLiteral("ListChanges"));
     changes_->setGeometry(16, 113, 368, 150);
     changes_->setRootIsDecorated(false);
     changes_->setUniformRowHeights(true);
-    changes_->setHeaderLabels({QString(), QStringLiteral("File"), QStringLiteral("Date"), QStringLiteral("Size")});
+    changes_->setHeaderLabels(
+        {QString(), QStringLiteral("File"), QStringLiteral("Date"), QStringLiteral("Size")});
     changes_->header()->setStretchLastSection(false);
     changes_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     changes_->setColumnWidth(0, 22);
@@ -115,8 +116,9 @@ void DiscUpdateWindow::read()
         const std::optional<DiscUpdater::Medium> from = medium();
         if (!from)
             return;
-        discLabel_->setText(discLabel_->fontMetrics().elidedText(
-            QStringLiteral("%1 from %2").arg(disc_.label(), from->name), Qt::ElideMiddle, discLabel_->width()));
+        discLabel_->setText(
+            discLabel_->fontMetrics().elidedText(QStringLiteral("%1 from %2").arg(disc_.label(), from->name),
+                                                 Qt::ElideMiddle, discLabel_->width()));
         discLabel_->setToolTip(from->root);
         updater_ = std::make_unique<DiscUpdater>(catalogue_, disc_);
         updater_->ListArchives = listArchives_ && listArchives_();
@@ -163,14 +165,14 @@ void DiscUpdateWindow::showComparison(const DiscUpdater::Comparison& comparison)
     for (const DiscUpdater::Change& change : comparison.changes) {
         if (std::size_t(items.size()) == kListed)
             break;
-        auto* item = new QTreeWidgetItem({change.sign(), change.path + change.name, ShownDate::text(change.date),
-                                          QLocale::c().toString(change.size)});
+        auto* item = new QTreeWidgetItem({change.sign(), change.path + change.name,
+                                          ShownDate::text(change.date), QLocale::c().toString(change.size)});
         item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
         items.append(item);
     }
     changes_->addTopLevelItems(items);
     if (!updater_->UnhashedFiles.empty())
-        StatusBar1->showMessage(QStringLiteral("%1 files not hashed").arg(updater_->UnhashedFiles.size()));
+        statusBar()->showMessage(QStringLiteral("%1 files not hashed").arg(updater_->UnhashedFiles.size()));
 }
 
 void DiscUpdateWindow::startStopClick()

@@ -20,14 +20,15 @@ class MaintenanceDialog : public QDialog
     static constexpr int CaptionBarHeight = 20;
     static constexpr int StatusBarHeight = 19;
 
-    QFrame* Panel1;
-    QStatusBar* StatusBar1;
-
     // Escape and a close request come here.
     void reject() override;
 
   protected:
     MaintenanceDialog(const QString& caption, int clientWidth, int clientHeight, QWidget* parent);
+
+    // The outer panel the controls go on, and the status bar along its bottom.
+    QFrame* panel() const { return panel_; }
+    QStatusBar* statusBar() const { return statusBar_; }
 
     // What the exit button does; closeDialog() when the dialog may close.
     virtual void exitRequested() = 0;
@@ -46,5 +47,7 @@ class MaintenanceDialog : public QDialog
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    QFrame* panel_;
+    QStatusBar* statusBar_;
     bool closing_ = false;
 };

@@ -7,7 +7,6 @@
 #include <functional>
 
 class Catalogue;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -33,23 +32,20 @@ class TfrmDiscDetails : public QDialog
     // anew. Without it there is no such button.
     void setUpdateAction(std::function<bool(const DiscStore::DiscRow&)> update);
 
-    QFrame* Panel1;
-    QLabel* LabelDisc;
-    QLabel* LabelFacts;
-    QLineEdit* EditLocation;
-    QPlainTextEdit* MemoNotes;
-    QTreeWidget* TreeFolders;
-    QPushButton* ButtonOK;
-    QPushButton* ButtonCancel;
-    QLabel* LabelError;
-    QPushButton* ButtonUpdate;
-
   private:
     void loadFiles(QTreeWidgetItem* folder);
-    void okClick();
+    // OK: keeps the location and the notes.
+    void confirm();
 
     Catalogue& catalogue_;
     DiscStore::DiscRow disc_;
-    DiscTree tree_; // the disc's folders, which the folder items stand for by index
-    std::function<bool(const DiscStore::DiscRow&)> update_;
+    DiscTree tree_;    // the disc's folders, which the folder items stand for by index
+    QLabel* discName_; // label and volume label
+    QLabel* facts_;
+    QLineEdit* location_;
+    QPlainTextEdit* notes_;
+    QTreeWidget* folders_;
+    QLabel* error_;
+    QPushButton* update_;
+    std::function<bool(const DiscStore::DiscRow&)> updateAction_;
 };

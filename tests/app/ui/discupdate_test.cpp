@@ -4,10 +4,10 @@
 #include "maintenance/ui/DiscUpdateWindow.h"
 #include "search/ResultSet.h"
 #include "search/ui/DiscDetails.h"
-#include "search/ui/FilterPanel.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 #include "tests/support/WhenShown.h"
+#include "tests/support/WindowChild.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -61,9 +61,9 @@ void DiscUpdateTest::updateFromDiscDetails()
     Catalogue session;
     TPersonalForm form(messages, session, cat.path(), dir.filePath(QStringLiteral("tessaro.ini")));
     form.show();
-    form.Panel4->CheckBox2->setChecked(true);
-    form.Panel4->Edit2->setText(QStringLiteral("*.txt"));
-    form.SpeedButton1Click();
+    windowChild<QCheckBox>(form, "CheckBox2")->setChecked(true);
+    windowChild<QLineEdit>(form, "Edit2")->setText(QStringLiteral("*.txt"));
+    form.search();
     QCOMPARE(form.resultQuery().rowCount(), 3);
 
     QString counts;
@@ -73,23 +73,23 @@ void DiscUpdateTest::updateFromDiscDetails()
         whenShown<DiscUpdateWindow>([&](DiscUpdateWindow* window) {
             // The reading starts as the window shows and runs the event loop: OK once it has
             // shown what changed, looked for from a timer, never by waiting here.
-            auto* label = window->findChild<QLabel*>(QStringLiteral("LabelCounts"));
+            auto* label = windowChild<QLabel>(*window, "LabelCounts");
             auto* poll = new QTimer(window);
             QObject::connect(poll, &QTimer::timeout, window, [&, window, label, poll] {
                 if (label->text().isEmpty())
                     return;
                 poll->stop();
                 counts = label->text();
-                auto* list = window->findChild<QTreeWidget*>(QStringLiteral("ListChanges"));
+                auto* list = windowChild<QTreeWidget>(*window, "ListChanges");
                 for (int i = 0; i < list->topLevelItemCount(); ++i)
                     listed << list->topLevelItem(i)->text(0) + list->topLevelItem(i)->text(1);
-                window->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click();
+                windowChild<QPushButton>(*window, "ButtonOK")->click();
             });
             poll->start(20);
         });
-        details->findChild<QPushButton*>(QStringLiteral("ButtonUpdate"))->click();
-        facts = details->findChild<QLabel*>(QStringLiteral("LabelFacts"))->text();
-        details->findChild<QPushButton*>(QStringLiteral("ButtonCancel"))->click();
+        windowChild<QPushButton>(*details, "ButtonUpdate")->click();
+        facts = windowChild<QLabel>(*details, "LabelFacts")->text();
+        windowChild<QPushButton>(*details, "ButtonCancel")->click();
     });
     form.ShowDiscDetails(0);
     QCOMPARE(counts, QStringLiteral("1 added, 1 removed, 0 changed, 2 unchanged"));
@@ -100,12 +100,13 @@ void DiscUpdateTest::updateFromDiscDetails()
              qPrintable((messages.messages + messages.errors + messages.questions).join('|')));
 
     // The catalogue holds the disc as it is now, and the main window's search finds it so.
-    form.SpeedButton1Click();
+    form.search();
     QStringList files;
     for (qsizetype i = 0; i < form.resultQuery().rowCount(); ++i)
         files << form.resultQuery().rows().file(i);
     files.sort();
-    QCOMPARE(files, (QStringList{QStringLiteral("\\a.txt"), QStringLiteral("\\c.txt"), QStringLiteral("\\d.txt")}));
+    QCOMPARE(files,
+             (QStringList{QStringLiteral("\\a.txt"), QStringLiteral("\\c.txt"), QStringLiteral("\\d.txt")}));
 }
 
 QTEST_MAIN(DiscUpdateTest)
