@@ -3,7 +3,10 @@
 #include "catalogue/Connection.h"
 #include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
+#include "common/LocalDateTime.h"
 #include "common/TessaroError.h"
+
+#include <QByteArrayList>
 
 namespace
 {
@@ -33,15 +36,33 @@ QString text(const Statement& statement, int column)
 // The type letter compared exactly, without the cd column's case folding, as in every check
 // that a remembered disc is still the same.
 constexpr char kSameDisc[] = "id_cd = ?1 and tipo = ?2 collate binary and data is ?3";
+
+// Every column of the table in its current form.
+const char* const kColumns[] = {"id_cd",       "tipo",       "data",    "location", "notes",
+                                "total_space", "free_space", "folders", "files",    "bytes",
+                                "fs_id",       "source",     "uuid",    "updated",  "generation"};
+
+bool hasColumn(Connection& connection, const char* name)
+{
+    Statement column(connection, "select 1 from pragma_table_info('disc_record') where name = ?1");
+    column.bindText(1, name);
+    return column.step();
+}
 } // namespace
 
 namespace DiscRecords
 {
+// Each record gets a random version 4 UUID from the table itself, whoever writes it: an older
+// program that knows nothing of the column gives a disc one all the same.
 const char* const kCreateTable =
     "create table disc_record (id_cd integer primary key, tipo text not null, data text, "
     "location text not null default '', notes text not null default '', total_space integer, "
     "free_space integer, folders integer not null default 0, files integer not null default 0, "
-    "bytes integer not null default 0, fs_id text not null default '', source text not null default '')";
+    "bytes integer not null default 0, fs_id text not null default '', source text not null default '', "
+    "uuid text not null unique default (lower(printf('%s-%s-4%s-%s%s-%s', hex(randomblob(4)), "
+    "hex(randomblob(2)), substr(hex(randomblob(2)), 2), substr('89ab', 1 + (random() & 3), 1), "
+    "substr(hex(randomblob(2)), 2), hex(randomblob(6))))), updated text, "
+    "generation integer not null default 1)";
 
 bool present(Connection& connection)
 {
@@ -51,26 +72,50 @@ bool present(Connection& connection)
 
 bool hasSource(Connection& connection)
 {
-    Statement column(connection, "select 1 from pragma_table_info('disc_record') where name = 'source'");
-    return column.step();
+    return hasColumn(connection, "source");
 }
 
-bool addSource(Connection& connection)
+bool hasIdentity(Connection& connection)
 {
-    if (!present(connection) || hasSource(connection))
-        return false;
-    connection.exec("alter table disc_record add column source text not null default ''");
-    return true;
+    return hasColumn(connection, "uuid") && hasColumn(connection, "updated") &&
+           hasColumn(connection, "generation");
+}
+
+QStringList upgradeTable(Connection& connection)
+{
+    QStringList added;
+    if (!present(connection))
+        return added;
+    // Columns with a default taken from a function cannot be added to a table: the table is made
+    // anew in its current form and the rows copied, each given its UUID by the new table.
+    QByteArrayList kept;
+    for (const char* column : kColumns) {
+        if (hasColumn(connection, column))
+            kept.append(column);
+        else
+            added.append(QStringLiteral("disc_record.") + QLatin1String(column));
+    }
+    if (added.isEmpty())
+        return added;
+    const QByteArray columns = kept.join(", ");
+    connection.exec("alter table disc_record rename to disc_record_earlier");
+    connection.exec(kCreateTable);
+    connection.exec("insert into disc_record (" + columns + ") select " + columns +
+                    " from disc_record_earlier");
+    connection.exec("drop table disc_record_earlier");
+    return added;
 }
 
 std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow& disc)
 {
     if (!present(connection))
         return std::nullopt;
-    Statement read(connection, QByteArray("select location, notes, total_space, free_space, folders, files, "
-                                          "bytes, fs_id, ") +
-                                   (hasSource(connection) ? "source" : "''") + " from disc_record where " +
-                                   kSameDisc);
+    Statement read(connection,
+                   QByteArray("select location, notes, total_space, free_space, folders, files, "
+                              "bytes, fs_id, ") +
+                       (hasSource(connection) ? "source" : "''") +
+                       (hasIdentity(connection) ? ", uuid, updated, generation" : ", '', null, 1") +
+                       " from disc_record where " + kSameDisc);
     bindDisc(read, disc);
     if (!read.step())
         return std::nullopt;
@@ -84,6 +129,9 @@ std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow&
     record.bytes = read.integer(6);
     record.fileSystemId = text(read, 7);
     record.source = text(read, 8);
+    record.uuid = text(read, 9);
+    record.updated = text(read, 10);
+    record.generation = read.integer(11);
     return record;
 }
 
@@ -95,6 +143,18 @@ std::map<qint64, QString> locations(Connection& connection)
     Statement read(connection,
                    "select r.id_cd, r.location from disc_record r join cd on cd.id = r.id_cd and "
                    "cd.tipo = r.tipo collate binary and cd.data is r.data where r.location <> ''");
+    while (read.step())
+        found.emplace(read.integer(0), text(read, 1));
+    return found;
+}
+
+std::map<qint64, QString> uuids(Connection& connection)
+{
+    std::map<qint64, QString> found;
+    if (!present(connection) || !hasIdentity(connection))
+        return found;
+    Statement read(connection, "select r.id_cd, r.uuid from disc_record r join cd on cd.id = r.id_cd and "
+                               "cd.tipo = r.tipo collate binary and cd.data is r.data");
     while (read.step())
         found.emplace(read.integer(0), text(read, 1));
     return found;
@@ -161,10 +221,8 @@ void writeCatalogued(Connection& connection, const DiscStore::DiscRow& disc, qin
     write.step();
 }
 
-void setTexts(Connection& connection, const DiscStore::DiscRow& disc, const std::optional<QString>& location,
-              const std::optional<QString>& notes)
+void requireSameDisc(Connection& connection, const DiscStore::DiscRow& disc, std::optional<qint64> generation)
 {
-    Transaction transaction(connection);
     {
         Statement same(connection,
                        "select 1 from cd where id = ?1 and tipo = ?2 collate binary and data is ?3");
@@ -172,6 +230,47 @@ void setTexts(Connection& connection, const DiscStore::DiscRow& disc, const std:
         if (!same.step())
             throw TessaroError(DiscStore::noLongerThere(disc.label()));
     }
+    if (!generation)
+        return;
+    const std::optional<DiscRecord> record = find(connection, disc);
+    if (!record || record->generation != *generation)
+        throw TessaroError(QStringLiteral("Disc %1 was changed by another run meanwhile; update it again")
+                               .arg(disc.label()));
+}
+
+void writeUpdated(Connection& connection, const DiscStore::DiscRow& disc, qint64 generation, qint64 folders,
+                  const RunTotals& totals, const DiscMedium& medium)
+{
+    requireSameDisc(connection, disc, generation);
+    Statement write(
+        connection,
+        QByteArray("update disc_record set folders = ?4, files = ?5, bytes = ") +
+            (totals.bytes ? "?6" : "(select coalesce(sum(dimensione), 0) from files where id_cd = ?1)") +
+            ", total_space = ?7, free_space = ?8, fs_id = ?9, source = ?10, updated = ?11, "
+            "generation = generation + 1 where " +
+            kSameDisc);
+    bindDisc(write, disc);
+    write.bind(4, folders);
+    write.bind(5, totals.files);
+    if (totals.bytes)
+        write.bind(6, *totals.bytes);
+    for (const auto& [index, value] : {std::pair{7, medium.totalSpace}, std::pair{8, medium.freeSpace}}) {
+        if (value)
+            write.bind(index, *value);
+        else
+            write.bindNull(index);
+    }
+    write.bindText(9, medium.fileSystemId.toUtf8());
+    write.bindText(10, medium.source.toUtf8());
+    write.bindText(11, LocalDateTime::now().toText().toUtf8());
+    write.step();
+}
+
+void setTexts(Connection& connection, const DiscStore::DiscRow& disc, const std::optional<QString>& location,
+              const std::optional<QString>& notes)
+{
+    Transaction transaction(connection);
+    requireSameDisc(connection, disc);
     if (!present(connection))
         throw TessaroError(
             QStringLiteral("The catalogue has no disc records; run tessaro-cli upgrade-catalogue"));

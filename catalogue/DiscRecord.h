@@ -3,6 +3,7 @@
 #include "catalogue/DiscStore.h"
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <map>
 #include <optional>
@@ -23,6 +24,11 @@ struct DiscRecord {
     qint64 bytes = 0;     // the files' sizes added up
     QString fileSystemId; // UUID or serial number; empty when the drive gives none
     QString source;       // the image file or folder read as the disc; empty for a medium of its own
+    // A random version 4 UUID given when the disc was catalogued, kept through updates and notes
+    // and never given to another disc; empty in a catalogue not yet upgraded.
+    QString uuid;
+    QString updated;       // when its rows were last updated from its medium; empty when never
+    qint64 generation = 1; // 1 when catalogued, one more with each update
 };
 
 // The medium as the drive reported it when it was catalogued.
@@ -43,15 +49,20 @@ extern const char* const kCreateTable;
 bool present(Connection& connection);
 // Whether the table has the source column (one made before it was added has not).
 bool hasSource(Connection& connection);
-// Adds the source column to a table made without it; part of the upgrade of a catalogue.
-// Returns whether it was missing.
-bool addSource(Connection& connection);
+// Whether the table has the uuid, updated and generation columns.
+bool hasIdentity(Connection& connection);
+// Brings a table made by an earlier version to the current form, part of the upgrade of a
+// catalogue: the missing columns come, each disc gets a UUID of its own, the rest is kept.
+// Returns the names of the columns added ("disc_record.uuid"); none when nothing was missing.
+QStringList upgradeTable(Connection& connection);
 
 // The record of that very disc (same id, type letter and date); none when it has none.
 std::optional<DiscRecord> find(Connection& connection, const DiscStore::DiscRow& disc);
 
 // The location of every disc that has one, by disc id; only records of the disc now under the id.
 std::map<qint64, QString> locations(Connection& connection);
+// The UUID of every disc that has one, by disc id, likewise.
+std::map<qint64, QString> uuids(Connection& connection);
 
 // The latest disc with this volume label (exactly), file-system identifier and numbers of files
 // and folders, as its record holds them: most likely the same disc read again. A disc read from
@@ -73,6 +84,18 @@ struct RunTotals {
 // without the table.
 void writeCatalogued(Connection& connection, const DiscStore::DiscRow& disc, qint64 folders,
                      const RunTotals& totals, const DiscMedium& medium);
+
+// After an update of the disc's rows, in the update's transaction: the totals and the medium's
+// facts become those just read, `updated` now, and the generation one more. Raises the program
+// error, changing nothing, when the disc is gone or its record is no longer at `generation`
+// (another update came first).
+void writeUpdated(Connection& connection, const DiscStore::DiscRow& disc, qint64 generation, qint64 folders,
+                  const RunTotals& totals, const DiscMedium& medium);
+
+// Raises the program error when the disc row is no longer that disc (same id, type letter and
+// date) or its record no longer at `generation`; reads in the caller's transaction.
+void requireSameDisc(Connection& connection, const DiscStore::DiscRow& disc,
+                     std::optional<qint64> generation = std::nullopt);
 
 // Sets location and notes of the disc in a transaction of its own, when the disc row still is
 // that disc; raises the program error otherwise. The table must be there.

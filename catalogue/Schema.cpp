@@ -215,8 +215,8 @@ Upgrade upgradeCatalogue(Connection& connection, bool reindex)
     if (!DiscRecords::present(connection)) {
         connection.exec(DiscRecords::kCreateTable);
         upgrade.added.append(QString::fromLatin1(DiscRecords::kTable));
-    } else if (DiscRecords::addSource(connection)) {
-        upgrade.added.append(QStringLiteral("disc_record.source"));
+    } else {
+        upgrade.added.append(DiscRecords::upgradeTable(connection));
     }
     if (!FileHashes::present(connection)) {
         connection.exec(FileHashes::kCreateTable);

@@ -28,9 +28,9 @@ struct Upgrade {
     int discsRecorded = 0; // discs given a record with the totals counted from their files
 };
 // Brings a connected catalogue up to date in one transaction: adds the indexes, the search
-// table and its triggers and the disc records table (or its source column) that it lacks, builds
-// the search index of every disc that has none and gives every disc without a record one with its
-// totals. The rows of `cd` and `files` are left as they are. With `reindex` every disc's search
-// index is built again from its rows.
+// table and its triggers and the disc records table that it lacks (or the record columns it
+// lacks: each disc then gets a UUID of its own), builds the search index of every disc that has
+// none and gives every disc without a record one with its totals. The rows of `cd` and `files`
+// are left as they are. With `reindex` every disc's search index is built again from its rows.
 Upgrade upgradeCatalogue(Connection& connection, bool reindex = false);
 } // namespace Schema

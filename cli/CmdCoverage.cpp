@@ -2,6 +2,7 @@
 #include "catalogue/Statement.h"
 #include "catalogue/Transaction.h"
 #include "cli/Commands.h"
+#include "cli/DiscUuids.h"
 #include "cli/FieldText.h"
 #include "cli/FileRowWriter.h"
 #include "cli/JsonText.h"
@@ -34,6 +35,7 @@ int onlyHere(const CliContext& context, const QString& label, const Coverage::Op
     const DiscStore::DiscRow disc = namedDisc(catalogue, label);
     Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
     const std::vector<qint64> ids = Coverage::onlyHere(catalogue.connection(), disc.id, coverage);
+    writer.knowDiscs(catalogue);
     writer.begin();
     Statement rows(catalogue.connection(),
                    "select id, path, nome, data, dimensione from files where id_cd = ?1 order by path, nome");
@@ -87,6 +89,7 @@ int cmdCoverage(const CliContext& context)
             discs = catalogue.discs();
         figures = Coverage::discs(catalogue.connection(), coverage);
     }
+    const DiscUuids uuids(catalogue);
     std::map<qint64, QString> labels;
     for (const DiscStore::DiscRow& disc : catalogue.discs())
         labels[disc.id] = disc.label();
@@ -108,6 +111,7 @@ int cmdCoverage(const CliContext& context)
             if (json)
                 Output::line(JsonObject()
                                  .text("disc", disc.label())
+                                 .text("uuid", uuids.of(disc.label()))
                                  .number("files", d.files)
                                  .text("evidence", level)
                                  .text("copies_on", holders.join(QLatin1Char(',')))
@@ -121,6 +125,7 @@ int cmdCoverage(const CliContext& context)
         if (json) {
             JsonObject object;
             object.text("disc", disc.label())
+                .text("uuid", uuids.of(disc.label()))
                 .number("files", d.files)
                 .number("bytes", d.bytes)
                 .number("counted", d.counted)

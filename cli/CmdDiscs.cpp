@@ -34,6 +34,7 @@ int cmdDiscs(const CliContext& context)
     std::vector<DiscStore::DiscRow> discs;
     std::map<qint64, qint64> counts;
     std::map<qint64, QString> locations;
+    std::map<qint64, QString> uuids;
     {
         // The discs and their counts as one moment of the catalogue.
         Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
@@ -54,18 +55,22 @@ int cmdDiscs(const CliContext& context)
         }
         counts = catalogue.fileCounts();
         locations = DiscRecords::locations(catalogue.connection());
+        if (json)
+            uuids = DiscRecords::uuids(catalogue.connection());
     }
     for (const DiscStore::DiscRow& disc : discs) {
         const auto found = counts.find(disc.id);
         const qint64 files = found == counts.end() ? 0 : found->second;
         if (json)
-            Output::line(JsonObject()
-                             .text("disc", disc.label())
-                             .text("volume_label", disc.volumeLabel)
-                             .text("catalogued", disc.date.toString())
-                             .number("files", files)
-                             .text("location", locations[disc.id])
-                             .line());
+            Output::line(
+                JsonObject()
+                    .text("disc", disc.label())
+                    .text("uuid", uuids.count(disc.id) ? std::optional(uuids[disc.id]) : std::nullopt)
+                    .text("volume_label", disc.volumeLabel)
+                    .text("catalogued", disc.date.toString())
+                    .number("files", files)
+                    .text("location", locations[disc.id])
+                    .line());
         else
             Output::line(QStringList{fieldText(disc.label()), fieldText(disc.volumeLabel),
                                      fieldText(disc.date.toString()), QString::number(files),

@@ -28,6 +28,7 @@ int cmdDuplicates(const CliContext& context)
             return 0;
         }
         copies = DuplicateFinder::find(context.catalogue.connection(), minSize);
+        writer.knowDiscs(context.catalogue);
     }
     writer.begin();
     for (const DuplicateFinder::Copy& copy : copies)

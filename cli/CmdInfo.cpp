@@ -55,26 +55,30 @@ int cmdInfo(const CliContext& context)
         }
     }
     if (options.isSet(QStringLiteral("json"))) {
-        Output::line(JsonObject()
-                         .text("disc", disc.label())
-                         .text("volume_label", disc.volumeLabel)
-                         .text("type", discTypeName(disc.type))
-                         .text("catalogued", disc.date.toString())
-                         .number("folders", record.folders)
-                         .number("files", record.files)
-                         .number("size", record.bytes)
-                         .number("total_space", record.totalSpace)
-                         .number("free_space", record.freeSpace)
-                         .text("file_system_id", record.fileSystemId)
-                         .text("location", record.location)
-                         .text("notes", record.notes)
-                         .text("source", record.source)
-                         .line()
-                         .chopped(1) +
-                     // Only a disc verified at least once has these members.
-                     (verified ? QStringLiteral(",\"verified\":%1,\"verification\":%2}")
-                                     .arg(jsonText(verified->verified), jsonText(verified->problems()))
-                               : QStringLiteral("}")));
+        Output::line(
+            JsonObject()
+                .text("disc", disc.label())
+                .text("uuid", record.uuid.isEmpty() ? std::nullopt : std::optional(record.uuid))
+                .text("volume_label", disc.volumeLabel)
+                .text("type", discTypeName(disc.type))
+                .text("catalogued", disc.date.toString())
+                .number("folders", record.folders)
+                .number("files", record.files)
+                .number("size", record.bytes)
+                .number("total_space", record.totalSpace)
+                .number("free_space", record.freeSpace)
+                .text("file_system_id", record.fileSystemId)
+                .text("location", record.location)
+                .text("notes", record.notes)
+                .text("source", record.source)
+                .text("updated", record.updated.isEmpty() ? std::nullopt : std::optional(record.updated))
+                .number("generation", record.generation)
+                .line()
+                .chopped(1) +
+            // Only a disc verified at least once has these members.
+            (verified ? QStringLiteral(",\"verified\":%1,\"verification\":%2}")
+                            .arg(jsonText(verified->verified), jsonText(verified->problems()))
+                      : QStringLiteral("}")));
         return 0;
     }
     const std::pair<const char*, QString> lines[] = {
@@ -91,6 +95,9 @@ int cmdInfo(const CliContext& context)
         {"location", record.location},
         {"notes", record.notes},
         {"source", record.source},
+        {"uuid", record.uuid},
+        {"updated", record.updated},
+        {"generation", QString::number(record.generation)},
     };
     for (const auto& [key, value] : lines)
         Output::line(QLatin1String(key) + QStringLiteral(": ") + fieldText(value));

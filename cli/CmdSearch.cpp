@@ -104,6 +104,7 @@ int cmdSearch(const CliContext& context)
         if (discs.eof())
             throw TessaroError(noSuchDisc(criteria.discLabel));
     }
+    writer.knowDiscs(context.catalogue);
     writer.begin();
     // A count needs no row's texts.
     if (writer.form() != FileRowWriter::Form::Count) {

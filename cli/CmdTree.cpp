@@ -1,6 +1,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Transaction.h"
 #include "cli/Commands.h"
+#include "cli/DiscUuids.h"
 #include "cli/FieldText.h"
 #include "cli/JsonText.h"
 #include "cli/NamedDisc.h"
@@ -50,6 +51,7 @@ int cmdTree(const CliContext& context)
     Transaction read(catalogue.connection(), Transaction::Kind::Deferred);
     const DiscStore::DiscRow disc = namedDisc(catalogue, wanted);
     const DiscTree tree = DiscTree::load(catalogue.connection(), disc.id);
+    const DiscUuids uuids = json ? DiscUuids(catalogue) : DiscUuids();
     if (context.args.size() < 2) {
         // Depth first, children by name, so every folder follows its parent. One path is
         // grown and cut back on the way, never one kept per folder.
@@ -82,6 +84,7 @@ int cmdTree(const CliContext& context)
         if (json)
             Output::line(JsonObject()
                              .text("disc", disc.label())
+                             .text("uuid", uuids.of(disc.label()))
                              .text("path", path)
                              .text("name", file.name)
                              .text("date", file.date)

@@ -1,5 +1,6 @@
 #include "catalogue/Catalogue.h"
 #include "cli/Commands.h"
+#include "cli/DiscUuids.h"
 #include "cli/FieldText.h"
 #include "cli/JsonText.h"
 #include "cli/MediumRoot.h"
@@ -43,6 +44,7 @@ int cmdVerify(const CliContext& context)
     catalogue.connect(context.cataloguePath);
     const DiscStore::DiscRow disc = namedDisc(catalogue, context.args.first());
 
+    const std::optional<QString> uuid = DiscUuids(catalogue).of(disc.label());
     DiscVerifier verifier(catalogue, disc);
     verifier.OnProblem = [&](const DiscVerifier::Problem& problem) {
         const QString kind = DiscVerifier::Problem::kindName(problem.kind);
@@ -50,6 +52,7 @@ int cmdVerify(const CliContext& context)
             Output::line(JsonObject()
                              .text("kind", kind)
                              .text("disc", disc.label())
+                             .text("uuid", uuid)
                              .text("path", problem.path)
                              .text("name", problem.name)
                              .text("date", problem.date)
@@ -92,6 +95,7 @@ int cmdVerify(const CliContext& context)
         Output::line(JsonObject()
                          .text("kind", QStringLiteral("summary"))
                          .text("disc", disc.label())
+                         .text("uuid", uuid)
                          .number("files", v.files)
                          .number("ok", v.ok)
                          .number("changed", v.changed)

@@ -80,7 +80,8 @@ const QString kOutput = QStringLiteral(
     "found\" "
     "on standard error. Control characters in names are written as \\xHH, and a backslash followed by an x "
     "and "
-    "two hex digits as \\x5C. --json writes one object per line with the members disc, path, name, date "
+    "two hex digits as \\x5C. --json writes one object per line with the members disc, uuid, path, name, "
+    "date "
     "(text) and size (a number); --csv writes RFC 4180 with a header line; --null writes one field per file, "
     "its disc label and full name (C0002\\music\\song.mp3), ended by a NUL and not escaped. A --disc that "
     "names no disc of the catalogue is an error.");
@@ -342,6 +343,55 @@ const QList<CommandSpec>& commands()
                  "status is then 3. Hashes are committed every 256 files: Ctrl+C (exit status 130) or a kill "
                  "keeps what was hashed, and the next run goes on with the rest. Disc images are not read; "
                  "mount them and give the folder."),
+             {QStringLiteral("drive"), QStringLiteral("root")}});
+        list.append(
+            {QStringLiteral("update"),
+             cmdUpdate,
+             QStringLiteral(
+                 "update LABEL [--drive LETTER | --root FOLDER|IMAGE] [--dry-run] [--yes] [--force] "
+                 "[--list]"),
+             QStringLiteral(
+                 "Brings a catalogued disc up to date with its medium, keeping its label, id, UUID, "
+                 "location and notes."),
+             QStringLiteral("LABEL"),
+             1,
+             1,
+             {valued(QStringLiteral("drive"), QStringLiteral("LETTER"),
+                     QStringLiteral("the drive letter instead of the configured one")),
+              valued(QStringLiteral("root"), QStringLiteral("FOLDER|IMAGE"),
+                     QStringLiteral("a folder or a disc image file as the disc")),
+              flag({QStringLiteral("dry-run")},
+                   QStringLiteral("compare and print, never change the catalogue")),
+              flag({QStringLiteral("yes")}, QStringLiteral("update without asking")),
+              flag({QStringLiteral("force")},
+                   QStringLiteral("update also from a medium that does not look like the disc, or where most "
+                                  "files differ")),
+              flag({QStringLiteral("list")},
+                   QStringLiteral("name every file added (+), removed (-) and changed (~) as search rows"))},
+             QStringLiteral(
+                 "The medium must be that disc: its volume label and file-system id, and for a folder or "
+                 "image "
+                 "given by --root the path the disc was catalogued from (when one was kept), must match the "
+                 "disc's record; otherwise nothing is changed and the reason is given (\"The disc in drive d "
+                 "is "
+                 "not C0012: its volume label is BACKUP_2019, C0012's is PHOTOS_2018\"), unless --force. It "
+                 "is "
+                 "then read as add reads it (the same rules for dot folders and archives, which are also "
+                 "read "
+                 "where the disc holds them) and compared with the disc's files by folder and name: added, "
+                 "removed, and changed in size or date. On a disc with hashes only new and changed files are "
+                 "read for their hash. Prints \"N added, N removed, N changed, N unchanged\"; on a terminal "
+                 "it "
+                 "then asks before changing anything, --yes changes without asking and --dry-run never does. "
+                 "When fewer than half of the files are unchanged it says \"Most files differ: is this the "
+                 "right disc?\" and asks again, also with --yes, unless --force; without a terminal it then "
+                 "changes nothing.\n\nThe update is one transaction: rows added, removed and changed, the "
+                 "disc's totals, free space, update date and generation, its search index; other discs are "
+                 "untouched, and a kill leaves the old disc or the new one, never a mix. Nothing is written "
+                 "when nothing differs. A folder that cannot be read, or a medium that changes during the "
+                 "run, fails the update with nothing changed; Ctrl+C stops it (exit status 130). Exit status "
+                 "0 when updated or nothing differs, 1 when refused or not confirmed, 3 when new or changed "
+                 "files could not be hashed."),
              {QStringLiteral("drive"), QStringLiteral("root")}});
         list.append(
             {QStringLiteral("verify"),

@@ -34,3 +34,4 @@ int cmdVerify(const CliContext& context);
 int cmdCoverage(const CliContext& context);
 int cmdHash(const CliContext& context);
 int cmdWatch(const CliContext& context);
+int cmdUpdate(const CliContext& context);

@@ -58,8 +58,14 @@ void FileRowWriter::row(const QString& disc, const QString& path, const QString&
             QStringLiteral("\r\n"));
         break;
     case Form::Json:
-        Output::line(QStringLiteral("{\"disc\":%1,\"path\":%2,\"name\":%3,\"date\":%4,\"size\":%5}")
-                         .arg(jsonText(disc), jsonText(path), jsonText(name), jsonText(date), bytes));
+        Output::line(JsonObject()
+                         .text("disc", disc)
+                         .text("uuid", uuids_.of(disc))
+                         .text("path", path)
+                         .text("name", name)
+                         .text("date", date)
+                         .number("size", size)
+                         .line());
         break;
     case Form::Null:
         // One field, as xargs -0 takes it: the label, then the name from its first backslash.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/DiscUuids.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -17,6 +19,12 @@ class FileRowWriter
     explicit FileRowWriter(const QCommandLineParser& options);
 
     Form form() const { return form_; }
+    // The JSON form gives each row's disc UUID: read once from the catalogue, before the rows.
+    void knowDiscs(Catalogue& catalogue)
+    {
+        if (form_ == Form::Json)
+            uuids_ = DiscUuids(catalogue);
+    }
     // The CSV header, when CSV is written.
     void begin();
     void row(const QString& disc, const QString& path, const QString& name, const QString& date, qint64 size);
@@ -25,4 +33,5 @@ class FileRowWriter
 
   private:
     Form form_ = Form::Tabs;
+    DiscUuids uuids_;
 };

@@ -34,6 +34,11 @@ class JsonObject
 {
   public:
     JsonObject& text(const char* key, const QString& value) { return add(key, jsonText(value)); }
+    // null when there is no value.
+    JsonObject& text(const char* key, const std::optional<QString>& value)
+    {
+        return add(key, value ? jsonText(*value) : QStringLiteral("null"));
+    }
     JsonObject& number(const char* key, qint64 value) { return add(key, QString::number(value)); }
     // null when there is no value.
     JsonObject& number(const char* key, const std::optional<qint64>& value)

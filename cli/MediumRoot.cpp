@@ -22,16 +22,19 @@ QString mediumRoot(const QCommandLineParser& options, const DriveSetting& settin
                 QStringLiteral("Cannot read the folder %1: No such file or directory").arg(given));
         return QFileInfo(given).absoluteFilePath();
     }
-    QChar letter = setting.ReadDriveSetting();
-    if (drive) {
-        const QString text = options.value(QStringLiteral("drive"));
-        if (text.isEmpty() || !text.at(0).isLetter() || text.at(0).unicode() > 127 ||
-            (text.size() > 1 && text.mid(1) != QLatin1String(":")))
-            throw UsageError(QStringLiteral("--drive takes a drive letter"));
-        letter = text.at(0).toLower();
-    }
-    const QString found = setting.driveTable().rootOf(letter);
+    const QString found = setting.driveTable().rootOf(mediumLetter(options, setting));
     if (found.isEmpty())
         throw TessaroError(QStringLiteral("No disc in the drive"));
     return found;
+}
+
+QChar mediumLetter(const QCommandLineParser& options, const DriveSetting& setting)
+{
+    if (!options.isSet(QStringLiteral("drive")))
+        return setting.ReadDriveSetting();
+    const QString text = options.value(QStringLiteral("drive"));
+    if (text.isEmpty() || !text.at(0).isLetter() || text.at(0).unicode() > 127 ||
+        (text.size() > 1 && text.mid(1) != QLatin1String(":")))
+        throw UsageError(QStringLiteral("--drive takes a drive letter"));
+    return text.at(0).toLower();
 }

@@ -9,3 +9,5 @@ class DriveSetting;
 // drive letter given with --drive, else the configured drive. `command` names the command in the
 // usage error for both options at once.
 QString mediumRoot(const QCommandLineParser& options, const DriveSetting& setting, const char* command);
+// The drive letter given with --drive, else the configured one.
+QChar mediumLetter(const QCommandLineParser& options, const DriveSetting& setting);

@@ -22,6 +22,11 @@ int cmdVerify(const CliContext&)
     return ScanProgram::run();
 }
 
+int cmdUpdate(const CliContext&)
+{
+    return ScanProgram::run();
+}
+
 int cmdWatch(const CliContext&)
 {
     return ScanProgram::run();

@@ -3,7 +3,7 @@ _tessaro_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="create-catalogue drives add remove discs extensions search info tree duplicates hash verify watch coverage upgrade-catalogue help"
+    local commands="create-catalogue drives add remove discs extensions search info tree duplicates hash update verify watch coverage upgrade-catalogue help"
     local command= catalogue=() i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
@@ -47,9 +47,10 @@ _tessaro_cli()
     duplicates) options+=" --min-size --count --csv --json --null" ;;
     upgrade-catalogue) options+=" --reindex" ;;
     watch) options+=" --add --type --json" ;;
-    info | tree | remove | hash | verify | coverage)
+    info | tree | remove | hash | update | verify | coverage)
         case $command in
         hash) options+=" --drive --root" ;;
+        update) options+=" --drive --root --dry-run --yes --force --list" ;;
         verify) options+=" --drive --root --json" ;;
         coverage) options+=" --only-here --discardable --common --count --csv --json --null" ;;
         info) options+=" --location --notes --json" ;;

@@ -223,11 +223,13 @@ bool DiscCataloguer::begin()
 
 void DiscCataloguer::checkWhole(const std::optional<WalkTally>& before)
 {
-    const WalkTally& read = searcher_.LastRun;
-    UnreadableFolders = read.unreadable;
-    if (!before)
-        return;
-    const WalkTally& counted = *before;
+    UnreadableFolders = searcher_.LastRun.unreadable;
+    if (before)
+        requireNothingWentAway(*before, searcher_.LastRun);
+}
+
+void DiscCataloguer::requireNothingWentAway(const WalkTally& counted, const WalkTally& read)
+{
     // More is harmless (the bar just fills); less means part of the disc went away meanwhile.
     if (read.files + read.deniedFiles < counted.files || read.folders < counted.folders)
         throw TessaroError(QStringLiteral("The disc changed during the run: %1 files in %2 folders were "
@@ -236,6 +238,21 @@ void DiscCataloguer::checkWhole(const std::optional<WalkTally>& before)
                                .arg(counted.folders)
                                .arg(read.files)
                                .arg(read.folders));
+}
+
+QByteArrayView DiscCataloguer::extensionOf(QByteArrayView name)
+{
+    // "." is one byte in UTF-8 and never part of another character.
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot < 0 ? QByteArrayView("") : name.sliced(dot);
+}
+
+QString DiscCataloguer::unhashedReason(const ContentReader::Result& read, qint64 size)
+{
+    if (read.complete && read.bytesRead == size)
+        return {};
+    return read.complete ? QStringLiteral("the file changed while it was read")
+                         : QStringLiteral("%1 after %2 bytes").arg(read.reason()).arg(read.bytesRead);
 }
 
 void DiscCataloguer::prepareFileInsert()
@@ -276,9 +293,7 @@ void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 si
         lastPathText_ = path.toUtf8();
     }
     const QByteArray& pathText = lastPathText_;
-    // "." is one byte in UTF-8 and never part of another character.
-    const qsizetype dot = nameText.lastIndexOf('.');
-    const QByteArrayView extension = dot < 0 ? QByteArrayView("") : QByteArrayView(nameText).sliced(dot);
+    const QByteArrayView extension = extensionOf(nameText);
     char dateBytes[LocalDateTime::TextLength];
     date.writeText(dateBytes);
     const std::string_view dateText(dateBytes, LocalDateTime::TextLength);
@@ -321,10 +336,7 @@ void DiscCataloguer::hashContent(int folderFd, const char* name, const struct st
     if (!insertHash_ || !reader_ || lastFileId_ <= 0 || !S_ISREG(status.st_mode))
         return;
     const ContentReader::Result read = reader_->read(folderFd, name);
-    if (!read.complete || read.bytesRead != lastFileSize_) {
-        const QString reason =
-            read.complete ? QStringLiteral("the file changed while it was read")
-                          : QStringLiteral("%1 after %2 bytes").arg(read.reason()).arg(read.bytesRead);
+    if (const QString reason = unhashedReason(read, lastFileSize_); !reason.isEmpty()) {
         UnhashedFiles.push_back(
             {searcher_.FoundFiles.isEmpty() ? QString() : searcher_.FoundFiles.last(), reason});
         return;

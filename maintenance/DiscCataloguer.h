@@ -102,6 +102,17 @@ class DiscCataloguer
 
     static inline const QString Pattern = QStringLiteral("*.*");
 
+    // Shared by every run that reads a disc to write it (cataloguing, updating).
+    //
+    // Raises the program error when the walk read fewer files or folders than its counting
+    // pass found: part of the disc went away meanwhile.
+    static void requireNothingWentAway(const WalkTally& counted, const WalkTally& read);
+    // The extension column of a name (UTF-8): from its last dot, the dot included; empty without one.
+    static QByteArrayView extensionOf(QByteArrayView name);
+    // Why a file's content read for its hash gives none (it could not be read to its end, or
+    // its size changed while it was read); empty when the hash stands for the file's `size` bytes.
+    static QString unhashedReason(const ContentReader::Result& read, qint64 size);
+
   private:
     void AddFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date);
     void undo() noexcept;

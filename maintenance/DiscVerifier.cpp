@@ -6,6 +6,7 @@
 #include "catalogue/Transaction.h"
 #include "common/LocalDateTime.h"
 #include "common/TessaroError.h"
+#include "maintenance/DiscHoldings.h"
 #include "scan/ArchiveLister.h"
 
 #include <QElapsedTimer>
@@ -67,20 +68,14 @@ void DiscVerifier::load()
         rows_.push_back(std::move(row));
     }
     // The run lists archives and enters dot folders only when the catalogued disc has them.
-    hasDotFolders_ = false;
-    for (const QString& folder : folders)
-        hasDotFolders_ = hasDotFolders_ || folder.contains(QLatin1String("\\."));
-    hasMembers_ = false;
+    std::vector<QString> files;
     for (const Row& row : rows_) {
-        if (!ArchiveLister::isArchiveName(row.name))
-            continue;
-        const QString inside = row.path + row.name + QLatin1Char('\\');
-        const auto next = folders.lower_bound(inside);
-        if (next != folders.end() && next->startsWith(inside)) {
-            hasMembers_ = true;
-            break;
-        }
+        if (ArchiveLister::isArchiveName(row.name))
+            files.push_back(row.path + row.name);
     }
+    const DiscHoldings holdings = DiscHoldings::of(folders, files);
+    hasDotFolders_ = holdings.dotFolders;
+    hasMembers_ = holdings.archiveMembers;
 }
 
 std::optional<Verification> DiscVerifier::run(const QString& root)

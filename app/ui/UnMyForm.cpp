@@ -3,6 +3,7 @@
 #include "app/AppInfo.h"
 #include "app/DesktopViewer.h"
 #include "app/ui/BalloonHintFilter.h"
+#include "app/ui/DiscUpdateAction.h"
 #include "app/ui/MediaNotice.h"
 #include "app/ui/SystemDiscDrive.h"
 #include "app/ui/UnAbout.h"
@@ -118,6 +119,8 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
     WindowChrome::attachDialog(settingsDialog_);
     discDetails_ = new TfrmDiscDetails(catalogue_, this);
     WindowChrome::attachDialog(discDetails_);
+    discDetails_->setUpdateAction(
+        discUpdateAction(catalogue_, messages_, *discDrive_, discDetails_, [this] { RefreshFilters(); }));
     noticeMedia();
     // Where names are found anywhere, typing a part of one is searching for it.
     connect(filters_->filePattern(), &QLineEdit::textEdited, this, [this] {
@@ -417,16 +420,10 @@ void TPersonalForm::noticeMedia()
             newDiscDialog_->setDrive(drive);
             newDiscDialog_->exec();
         });
-        // Until updating has a window of its own: the disc's details, where it is kept.
         connect(mediaNotice_, &MediaNotice::updateRequested, this,
-                [this](const DiscStore::DiscRow& disc, QChar) {
-                    try {
-                        discDetails_->showDisc(disc);
-                    } catch (const TessaroError& error) {
-                        messages_.showError(error.message());
-                        return;
-                    }
-                    discDetails_->exec();
+                [this](const DiscStore::DiscRow& disc, QChar drive) {
+                    discUpdateAction(
+                        catalogue_, messages_, *discDrive_, this, [this] { RefreshFilters(); }, drive)(disc);
                 });
     }
     if (mediaNotice_)

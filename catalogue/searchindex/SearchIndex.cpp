@@ -365,6 +365,15 @@ bool indexDisc(Connection& connection, qint64 discId, quint32 pieceEntries)
     return stored;
 }
 
+bool reindexDisc(Connection& connection, qint64 discId, bool stampHeld)
+{
+    const bool stored = indexDisc(connection, discId);
+    // Only this disc's rows changed, and its index counts them all again.
+    if (stampHeld && tablesHold(connection))
+        writeStamp(connection, highestFile(connection));
+    return stored;
+}
+
 bool indexDisc(Connection& connection, qint64 discId, const DiscIndexFeed& rows)
 {
     if (!present(connection) || !tablesHold(connection))

@@ -39,6 +39,10 @@ bool indexDisc(Connection& connection, qint64 discId, quint32 pieceEntries);
 // The same from the rows the run fed in as it wrote them, in the run's transaction: `rows`
 // must hold every file row of the disc, and nothing else may have written any.
 bool indexDisc(Connection& connection, qint64 discId, const DiscIndexFeed& rows);
+// Builds the disc's index again after its rows were added, changed and removed in place (an
+// update), in the caller's transaction, and writes the stamp again for the rows as they are
+// when it held before the changes (`stampHeld`, taken as for a removal).
+bool reindexDisc(Connection& connection, qint64 discId, bool stampHeld);
 // Indexes every disc that has no index, one of an earlier form or one that no longer counts
 // its disc's rows, drops the parts of indexes that are gone, and stamps the catalogue. With
 // `rebuild` every index is built again from the rows. Returns how many discs were indexed.

@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -47,6 +48,25 @@ QPushButton* MaintenanceDialog::addButton(const char* name, const QString& text,
     button->setDefault(false);
     setHint(button, hint);
     return button;
+}
+
+QProgressBar* MaintenanceDialog::addProgressBar(const char* name, int left, int top, int width, int height)
+{
+    // On the window colour (the program's, not the desktop's).
+    static const QString style =
+        QStringLiteral(
+            "QProgressBar { border: 1px solid rgb(127, 157, 185); border-radius: 2px;"
+            " background: %1; }"
+            "QProgressBar::chunk { margin: 1px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+            " stop:0 rgb(41, 211, 49), stop:1 rgb(173, 239, 173)); }")
+            .arg(Panels::ButtonFace.name());
+    auto* bar = new QProgressBar(panel_);
+    bar->setObjectName(QLatin1String(name));
+    bar->setGeometry(left, top, width, height);
+    bar->setRange(0, 100);
+    bar->setTextVisible(false);
+    bar->setStyleSheet(style);
+    return bar;
 }
 
 void MaintenanceDialog::setHint(QWidget* widget, const QString& hint)

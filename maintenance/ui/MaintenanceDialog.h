@@ -4,6 +4,7 @@
 
 class QFrame;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QStatusBar;
 
@@ -37,6 +38,8 @@ class MaintenanceDialog : public QDialog
     QLabel* addLabel(const char* name, const QString& text, int left, int top);
     QPushButton* addButton(const char* name, const QString& text, const QString& hint, int left, int top,
                            int width, int height);
+    // The run's bar, 0 to 100, without text, shading from a deep to a pale green.
+    QProgressBar* addProgressBar(const char* name, int left, int top, int width, int height);
     static void setHint(QWidget* widget, const QString& hint);
 
     bool event(QEvent* event) override;

@@ -4,7 +4,6 @@
 #include "common/IMessages.h"
 #include "common/ShownDate.h"
 #include "common/TessaroError.h"
-#include "common/ui/Panels.h"
 #include "maintenance/DiscRoot.h"
 #include "maintenance/IDiscDrive.h"
 
@@ -23,15 +22,6 @@ namespace
 {
 const QString kStart = QStringLiteral("Start");
 const QString kStop = QStringLiteral("Stop");
-
-// The bar shades from a deep to a pale green on the window colour (the program's, not the
-// desktop's).
-const QString kBarStyle =
-    QStringLiteral("QProgressBar { border: 1px solid rgb(127, 157, 185); border-radius: 2px;"
-                   " background: %1; }"
-                   "QProgressBar::chunk { margin: 1px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-                   " stop:0 rgb(41, 211, 49), stop:1 rgb(173, 239, 173)); }")
-        .arg(Panels::ButtonFace.name());
 } // namespace
 
 TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters, IMessages& messages,
@@ -56,12 +46,7 @@ TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters,
     runButton_->setFocusPolicy(Qt::NoFocus);
     setHint(runButton_, kStart);
 
-    progress_ = new QProgressBar(panel());
-    progress_->setObjectName(QStringLiteral("JvXPProgressBar1"));
-    progress_->setGeometry(16, 64, 179, 17);
-    progress_->setRange(0, 100);
-    progress_->setTextVisible(false);
-    progress_->setStyleSheet(kBarStyle);
+    progress_ = addProgressBar("JvXPProgressBar1", 16, 64, 179, 17);
 
     unreadable_ = new QLabel(statusBar());
     unreadable_->setObjectName(QStringLiteral("UnreadableLabel"));

@@ -84,6 +84,24 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
         button->setToolTip(hint);
         button->setStatusTip(hint);
     }
+    update_ = new QPushButton(QStringLiteral("&Update\u2026"), panel);
+    update_->setObjectName(QStringLiteral("ButtonUpdate"));
+    update_->setAutoDefault(false);
+    update_->setFixedSize(64, 22);
+    update_->setToolTip(QStringLiteral("Update the disc from its medium"));
+    update_->setStatusTip(update_->toolTip());
+    update_->hide();
+    connect(update_, &QPushButton::clicked, this, [this] {
+        if (!updateAction_ || !updateAction_(disc_))
+            return;
+        // The label and the volume label stay; the rows, totals and update date are new.
+        try {
+            if (const std::optional<DiscStore::DiscRow> now = catalogue_.findDisc(disc_.label()))
+                showDisc(*now);
+        } catch (const TessaroError& error) {
+            error_->setText(error.message());
+        }
+    });
     connect(okButton, &QPushButton::clicked, this, &TfrmDiscDetails::confirm);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -94,7 +112,8 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
     grid->addWidget(new QLabel(QStringLiteral("Notes:"), panel), 3, 0, Qt::AlignTop);
     grid->addWidget(notes_, 3, 1, 1, 3);
     grid->addWidget(folders_, 4, 0, 1, 4);
-    grid->addWidget(error_, 5, 0, 1, 2);
+    grid->addWidget(error_, 5, 0);
+    grid->addWidget(update_, 5, 1, Qt::AlignRight);
     grid->addWidget(cancelButton, 5, 2);
     grid->addWidget(okButton, 5, 3);
     grid->setColumnStretch(1, 1);
@@ -111,12 +130,16 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
     const DiscTree& tree = tree_;
     const std::optional<DiscRecord> record = DiscRecords::find(catalogue_.connection(), disc);
     const DiscTree::Folder& root = tree.folders().front();
+    // Only an updated disc says when: the window of one never updated is as it always was.
+    const QString updated = record && !record->updated.isEmpty()
+                                ? QStringLiteral(", updated %1").arg(ShownDate::text(record->updated))
+                                : QString();
 
     discName_->setText(disc.volumeLabel.isEmpty()
                            ? disc.label()
                            : QStringLiteral("%1   %2").arg(disc.label(), disc.volumeLabel));
-    QString facts = QStringLiteral("%1, catalogued %2\n%3 folders, %4 files, %5 bytes")
-                        .arg(discTypeName(disc.type), ShownDate::text(disc.date.toString()))
+    QString facts = QStringLiteral("%1, catalogued %2%3\n%4 folders, %5 files, %6 bytes")
+                        .arg(discTypeName(disc.type), ShownDate::text(disc.date.toString()), updated)
                         .arg(record ? record->folders : qint64(tree.folders().size()))
                         .arg(root.allFiles)
                         .arg(bytes(root.allBytes));
@@ -140,6 +163,7 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
     const bool canSave = DiscRecords::present(catalogue_.connection()) && !catalogue_.connection().readOnly();
     location_->setReadOnly(!canSave);
     notes_->setReadOnly(!canSave);
+    update_->setEnabled(!catalogue_.connection().readOnly());
 
     // Every folder at once; files only as their folder opens.
     std::vector<QTreeWidgetItem*> items(tree.folders().size(), nullptr);
@@ -180,6 +204,12 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
     }
     folders_->setCurrentItem(current);
     folders_->scrollToItem(current);
+}
+
+void TfrmDiscDetails::setUpdateAction(std::function<bool(const DiscStore::DiscRow&)> update)
+{
+    updateAction_ = std::move(update);
+    update_->setVisible(bool(updateAction_));
 }
 
 void TfrmDiscDetails::loadFiles(QTreeWidgetItem* folder)

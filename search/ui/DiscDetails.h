@@ -4,11 +4,13 @@
 #include "search/DiscTree.h"
 
 #include <QDialog>
+#include <functional>
 
 class Catalogue;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -25,6 +27,10 @@ class TfrmDiscDetails : public QDialog
     // (the root when the folder is not on the disc). Raises the program error when the
     // catalogue cannot be read.
     void showDisc(const DiscStore::DiscRow& disc, const QString& path = {}, const QString& name = {});
+    // What "Update…" does with the disc shown (the maintenance windows, which this window cannot
+    // see, are handed in by the main window); true when it changed the disc, which is then shown
+    // anew. Without it there is no such button.
+    void setUpdateAction(std::function<bool(const DiscStore::DiscRow&)> update);
 
   private:
     void loadFiles(QTreeWidgetItem* folder);
@@ -40,4 +46,6 @@ class TfrmDiscDetails : public QDialog
     QPlainTextEdit* notes_;
     QTreeWidget* folders_;
     QLabel* error_;
+    QPushButton* update_;
+    std::function<bool(const DiscStore::DiscRow&)> updateAction_;
 };

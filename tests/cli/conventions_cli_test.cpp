@@ -257,7 +257,7 @@ void ConventionsCliTest::jsonAndNullKeepNamesExact()
         const QJsonDocument document = QJsonDocument::fromJson(line, &error);
         QVERIFY2(error.error == QJsonParseError::NoError, line.constData());
         const QJsonObject file = document.object();
-        QCOMPARE(file.keys(), (QStringList{"date", "disc", "name", "path", "size"}));
+        QCOMPARE(file.keys(), (QStringList{"date", "disc", "name", "path", "size", "uuid"}));
         QVERIFY(file.value(QStringLiteral("size")).isDouble());
         const QString disc = file.value(QStringLiteral("disc")).toString();
         const QString name = file.value(QStringLiteral("name")).toString();
@@ -291,7 +291,7 @@ void ConventionsCliTest::jsonAndNullKeepNamesExact()
     QStringList inTree;
     for (const QByteArray& line : tree.out.chopped(1).split('\n')) {
         const QJsonObject file = QJsonDocument::fromJson(line).object();
-        QCOMPARE(file.keys(), (QStringList{"date", "disc", "name", "path", "size"}));
+        QCOMPARE(file.keys(), (QStringList{"date", "disc", "name", "path", "size", "uuid"}));
         inTree += file.value(QStringLiteral("name")).toString();
     }
     inTree.sort();
@@ -455,7 +455,7 @@ void ConventionsCliTest::manPageAndCompletionFollowTheHelp()
     const QRegularExpression entry(QStringLiteral("^  ([a-z-]+)"), QRegularExpression::MultilineOption);
     for (auto match = entry.globalMatch(help.section(QLatin1String("\noptions:"), 0, 0)); match.hasNext();)
         commands += match.next().captured(1);
-    QCOMPARE(commands.size(), 16);
+    QCOMPARE(commands.size(), 17);
 
     // The completion, loaded into bash as bash loads it, asked as the shell asks.
     const QString complete = QStringLiteral(

@@ -1,15 +1,16 @@
 // The main window's notice of inserted media, against a mock UDisks2 on a private bus: absent
-// while "Notice inserted discs" is off; on, it offers a catalogued disc's Update and Ignore and a
-// new disc's Catalogue…, which opens New CD on that drive.
+// while "Notice inserted discs" is off; on, it offers a catalogued disc's Update (the Update disc
+// window for it) and Ignore and a new disc's Catalogue…, which opens New CD on that drive.
 #include "app/ui/MediaNotice.h"
 #include "app/ui/UnMyForm.h"
 #include "catalogue/DiscRecord.h"
+#include "maintenance/ui/DiscUpdateWindow.h"
 #include "maintenance/ui/UnNewCD.h"
-#include "search/ui/DiscDetails.h"
 #include "settings/ui/UnSettings.h"
 #include "tests/support/MockUDisks.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WhenShown.h"
 #include "tests/support/WindowChild.h"
 
 #include <QApplication>
@@ -26,26 +27,6 @@
 
 namespace
 {
-// Handles the modal dialog of type T once it shows; hides any other after five seconds.
-template <typename T> void whenShown(const std::function<void(T*)>& handle)
-{
-    auto* poll = new QTimer;
-    auto* deadline = new QElapsedTimer;
-    deadline->start();
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            handle(dialog);
-        } else if (deadline->elapsed() < 5000) {
-            return;
-        } else if (QWidget* other = QApplication::activeModalWidget()) {
-            other->hide();
-        }
-        poll->stop();
-        poll->deleteLater();
-        delete deadline;
-    });
-    poll->start(10);
-}
 
 QToolButton* link(QWidget& form, const char* name)
 {
@@ -124,7 +105,7 @@ void MediaNoticeTest::noticeOffersWhatFitsTheMedium()
             !link(form, "MediaNoticeCatalogue")->isVisible());
 
     QString shown;
-    whenShown<TfrmDiscDetails>([&](TfrmDiscDetails* dialog) {
+    whenShown<DiscUpdateWindow>([&](DiscUpdateWindow* dialog) {
         shown = windowChild<QLabel>(*dialog, "LabelDisc")->text();
         dialog->reject();
     });
