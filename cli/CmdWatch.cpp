@@ -1,5 +1,6 @@
 #include "catalogue/Catalogue.h"
 #include "cli/Commands.h"
+#include "cli/DiscUuids.h"
 #include "cli/FieldText.h"
 #include "cli/JsonText.h"
 #include "cli/Output.h"
@@ -147,9 +148,9 @@ class Watch
                 line.text("drive", letter);
             line.text("device", medium.device).text("label", medium.label).text("fs_id", medium.fileSystemId);
             if (disc.isEmpty())
-                line.null("disc");
+                line.null("disc").null("uuid");
             else
-                line.text("disc", disc);
+                line.text("disc", disc).text("uuid", DiscUuids(context_.catalogue).of(disc));
             Output::line(line.line());
         } else {
             Output::line(QStringList{event, letter.isEmpty() ? QStringLiteral("-") : letter,
