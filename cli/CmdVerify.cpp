@@ -6,7 +6,6 @@
 #include "cli/NamedDisc.h"
 #include "cli/Output.h"
 #include "maintenance/DiscVerifier.h"
-#include "scan/DiscImage.h"
 #include "settings/DriveSetting.h"
 
 #include <QCommandLineParser>
@@ -111,7 +110,8 @@ int cmdVerify(const CliContext& context)
                 .arg(v.missing)
                 .arg(v.added)
                 .arg(megabytesPerSecond(v)));
-    if (DiscImage::isImage(root))
-        std::fprintf(stderr, "Files on disc images are compared by name, size and date only\n");
+    if (verifier.namesOnly())
+        std::fprintf(stderr,
+                     "The bytes of files on this image are not read: compared by name, size and date\n");
     return v.clean() ? 0 : 1;
 }

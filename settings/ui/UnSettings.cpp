@@ -5,6 +5,7 @@
 #include "common/ui/Panels.h"
 #include "settings/DriveMapping.h"
 #include "settings/DriveSetting.h"
+#include "settings/HashSetting.h"
 #include "settings/NameSearchSetting.h"
 #include "settings/ui/DrivePicker.h"
 #include "settings/ui/RootChooser.h"
@@ -90,6 +91,15 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
     setFixedSize(width(), height() + kRow);
     Panel1->resize(Panel1->width(), Panel1->height() + kRow);
     StatusBar1->move(StatusBar1->x(), StatusBar1->y() + kRow);
+
+    // The same again for hashing, in the same column as the archive box.
+    hashContents_ = new QCheckBox(QStringLiteral("&Hash file contents"), Panel1);
+    hashContents_->setObjectName(QStringLiteral("HashesCheckBox"));
+    hashContents_->setGeometry(66, StatusBar1->y() - 3, 145, 16);
+    setHint(hashContents_, QStringLiteral("Read every file and keep a hash of its content (slow)"));
+    setFixedSize(width(), height() + kRow);
+    Panel1->resize(Panel1->width(), Panel1->height() + kRow);
+    StatusBar1->move(StatusBar1->x(), StatusBar1->y() + kRow);
 }
 
 QChar TfrmSettings::ReadDriveSetting() const
@@ -118,6 +128,11 @@ void TfrmSettings::FormShow()
     }
     ArchivesCheckBox->setChecked(setting_.ListArchives());
     NamesCheckBox->setChecked(NameSearchSetting(setting_.path()).namesAnywhere());
+    try {
+        hashContents_->setChecked(HashSetting(setting_.path()).hashContents());
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+    }
     try {
         DriveComboBox1->setDrive(ReadDriveSetting());
     } catch (const TessaroError& error) {
@@ -161,6 +176,9 @@ void TfrmSettings::Button2Click()
         const NameSearchSetting names(setting_.path());
         if (NamesCheckBox->isChecked() != names.namesAnywhere())
             names.writeNamesAnywhere(NamesCheckBox->isChecked());
+        const HashSetting hashes(setting_.path());
+        if (hashContents_->isChecked() != hashes.hashContents())
+            hashes.write(hashContents_->isChecked());
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
         return;

@@ -62,4 +62,5 @@ class TfrmSettings : public QDialog
     RootSource chooseRoot_;
     std::vector<DriveEntry> listedDrives_;
     bool listed_ = false;
+    QCheckBox* hashContents_; // a run reads every file and keeps a hash of its content
 };

@@ -1,9 +1,11 @@
 #include "settings/DriveSetting.h"
+#include "settings/HashSetting.h"
 #include "settings/ui/DrivePicker.h"
 #include "settings/ui/UnSettings.h"
 #include "tests/maintenance/ImageFixture.h"
 #include "tests/support/RecordingMessages.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -84,9 +86,13 @@ class SettingsDialogTest : public QObject
         const DriveSetting setting(freshPath());
         TfrmSettings form(messages, setting, source());
         QCOMPARE(form.windowTitle(), QStringLiteral("Settings"));
-        // One row more than 127 for the "Find names anywhere" box.
-        QCOMPARE(form.size(), QSize(228, 147));
-        QCOMPARE(form.Panel1->geometry(), QRect(0, 0, 228, 147));
+        // A row more than 127 for each of "Find names anywhere" and "Hash file contents".
+        QCOMPARE(form.size(), QSize(228, 167));
+        QCOMPARE(form.Panel1->geometry(), QRect(0, 0, 228, 167));
+        const auto* hashes = form.findChild<QCheckBox*>(QStringLiteral("HashesCheckBox"));
+        QVERIFY(hashes);
+        QCOMPARE(hashes->text(), QStringLiteral("&Hash file contents"));
+        QCOMPARE(hashes->geometry(), form.NamesCheckBox->geometry().translated(0, 20));
         QCOMPARE(form.findChild<DrivePicker*>(QStringLiteral("DriveComboBox1")), form.DriveComboBox1);
         QCOMPARE(form.DriveComboBox1->geometry(), QRect(66, 36, 145, 19));
         QCOMPARE(form.Button1->geometry(), QRect(22, 75, 51, 22));
@@ -96,8 +102,9 @@ class SettingsDialogTest : public QObject
         QCOMPARE(form.Button1->text(), QStringLiteral("&Cancel"));
         QCOMPARE(form.Button2->text(), QStringLiteral("&OK"));
         QCOMPARE(form.StatusBar1->height(), 19);
-        QVERIFY(form.StatusBar1->geometry().bottom() < 147);
-        QVERIFY(form.StatusBar1->geometry().bottom() >= 147 - 4);
+        QVERIFY(form.StatusBar1->geometry().bottom() < 167);
+        QVERIFY(form.StatusBar1->geometry().bottom() >= 167 - 4);
+        QVERIFY(hashes->geometry().bottom() < form.StatusBar1->y());
         QCOMPARE(form.DriveComboBox1->toolTip(), QStringLiteral("CDROM Drive"));
         QCOMPARE(form.Button1->toolTip(), QStringLiteral("Cancel"));
         QCOMPARE(form.Button2->toolTip(), QStringLiteral("Confirm"));
@@ -215,8 +222,21 @@ class SettingsDialogTest : public QObject
         form.show();
         QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('e'));
         form.DriveComboBox1->setCurrentIndex(3);
+        // The hash box writes Hashes only when changed, and reads it back on the next showing.
+        auto* hashes = form.findChild<QCheckBox*>(QStringLiteral("HashesCheckBox"));
+        QVERIFY(!hashes->isChecked());
+        QVERIFY(!QSettings(path, QSettings::IniFormat)
+                     .contains(QStringLiteral("Software/Quillomat/Tessaro/Hashes")));
+        QTest::keyClick(&form, Qt::Key_H, Qt::AltModifier);
+        QVERIFY(hashes->isChecked());
         QTest::mouseClick(form.Button2, Qt::LeftButton);
         QCOMPARE(stored(path), QVariant(QStringLiteral("n")));
+        QCOMPARE(HashSetting(path).hashContents(), true);
+        form.show();
+        QVERIFY(hashes->isChecked());
+        hashes->setChecked(false);
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        QCOMPARE(HashSetting(path).hashContents(), true);
     }
 
     void absentDriveSurvivesAConfirmedDialog()
