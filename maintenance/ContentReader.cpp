@@ -77,6 +77,10 @@ ContentReader::Result ContentReader::readOpen(int fd)
             break;
         XXH3_128bits_update(state_.get(), buffer_.get(), size_t(got));
         result.bytesRead += got;
+        if (going && !going()) {
+            result.failure = QStringLiteral("stopped");
+            return result;
+        }
     }
     result.complete = true;
     result.hash = canonical(XXH3_128bits_digest(state_.get()));

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <memory>
 
 struct XXH3_state_s;
@@ -25,6 +26,10 @@ class ContentReader
     ~ContentReader();
     ContentReader(const ContentReader&) = delete;
     ContentReader& operator=(const ContentReader&) = delete;
+
+    // Asked after each megabyte read: false ends the reading of a file there, as a failure
+    // ("stopped"), so that a stop need not wait for the end of a big file on a slow disc.
+    std::function<bool()> going;
 
     // The file `name` in the folder open as `folderFd` (never following a link).
     Result read(int folderFd, const char* name);

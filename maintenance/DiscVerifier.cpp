@@ -46,6 +46,11 @@ DiscVerifier::DiscVerifier(Catalogue& catalogue, DiscStore::DiscRow disc)
     searcher_.OnContent = [this](int folderFd, const char* name, const struct stat& status) {
         onContent(folderFd, name, status);
     };
+    reader_.going = [this] {
+        if (searcher_.OnPump)
+            searcher_.OnPump();
+        return !searcher_.Stopped;
+    };
 }
 
 void DiscVerifier::load()

@@ -43,6 +43,8 @@ class DiscVerifier
     // Reads the medium whose root is the folder or image `root`, keeps the verification in the
     // catalogue and returns it; none when stop() ended the run (nothing is kept then).
     std::optional<Verification> run(const QString& root);
+    // The catalogued files the run looks for (known once it has begun).
+    qint64 catalogued() const { return qint64(rows_.size()); }
     // Whether the last run compared the files by their listing alone: an image only libudf reads.
     bool namesOnly() const { return namesOnly_; }
     // From the walk's event pump: ends the run without a record.

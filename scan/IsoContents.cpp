@@ -16,12 +16,14 @@ qint64 volumeBytes(const SectorFile& sectors)
     unsigned char pvd[SectorFile::kSector];
     if (!sectors.readSector(16, pvd))
         return 0;
-    const qint64 blocks = qint64(pvd[80]) | qint64(pvd[81]) << 8 | qint64(pvd[82]) << 16 | qint64(pvd[83]) << 24;
+    const qint64 blocks =
+        qint64(pvd[80]) | qint64(pvd[81]) << 8 | qint64(pvd[82]) << 16 | qint64(pvd[83]) << 24;
     const qint64 blockSize = qint64(pvd[128]) | qint64(pvd[129]) << 8;
     return blocks * blockSize;
 }
 
-bool read(const QString& image, const SectorFile& sectors, const ImageReading& how, const ImageContent& content)
+bool read(const QString& image, const SectorFile& sectors, const ImageReading& how,
+          const ImageContent& content)
 {
     const auto fail = [&image](archive* a) {
         throw TessaroError(QStringLiteral("Cannot read the disc image %1: %2")

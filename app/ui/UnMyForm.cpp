@@ -15,6 +15,7 @@
 #include "common/ui/Panels.h"
 #include "maintenance/ui/UnDelCD.h"
 #include "maintenance/ui/UnNewCD.h"
+#include "maintenance/ui/VerifyWindow.h"
 #include "resources/Art.h"
 #include "search/NameForms.h"
 #include "search/ResultModel.h"
@@ -116,6 +117,12 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
     WindowChrome::attachDialog(frmSettings);
     frmDiscDetails = new TfrmDiscDetails(catalogue_, this);
     WindowChrome::attachDialog(frmDiscDetails);
+    frmDiscDetails->setVerify(VerifyWindow::opener(
+        catalogue_,
+        [drive = discDrive_.get()] {
+            return drive->setting().driveTable().rootOf(drive->setting().ReadDriveSetting());
+        },
+        [](QDialog* window) { WindowChrome::attachDialog(window); }, frmDiscDetails));
     // Where names are found anywhere, typing a part of one is searching for it.
     connect(Panel4->Edit2, &QLineEdit::textEdited, this, [this] {
         if (namesAnywhere())

@@ -4,10 +4,12 @@
 #include "catalogue/DiscLabel.h"
 #include "catalogue/DiscRecord.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/Verifications.h"
 #include "common/ShownDate.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
 #include "search/DiscTree.h"
+#include "search/ui/CoverageLabel.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -18,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 namespace
 {
@@ -87,15 +90,30 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
     }
     connect(ButtonOK, &QPushButton::clicked, this, &TfrmDiscDetails::okClick);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+    // Shown once a verification window is handed in.
+    verifyButton_ = new QPushButton(QStringLiteral("&Verify…"), Panel1);
+    verifyButton_->setObjectName(QStringLiteral("ButtonVerify"));
+    verifyButton_->setAutoDefault(false);
+    verifyButton_->setFixedHeight(22);
+    verifyButton_->setToolTip(QStringLiteral("Read the disc against the catalogue"));
+    verifyButton_->setStatusTip(verifyButton_->toolTip());
+    verifyButton_->hide();
+    connect(verifyButton_, &QPushButton::clicked, this, &TfrmDiscDetails::verifyClick);
+    coverage_ = new CoverageLabel(Panel1);
 
     grid->addWidget(LabelDisc, 0, 0, 1, 4);
-    grid->addWidget(LabelFacts, 1, 0, 1, 4);
+    auto* facts = new QVBoxLayout;
+    facts->setSpacing(0);
+    facts->addWidget(LabelFacts);
+    facts->addWidget(coverage_);
+    grid->addLayout(facts, 1, 0, 1, 4);
     grid->addWidget(new QLabel(QStringLiteral("Location:"), Panel1), 2, 0);
     grid->addWidget(EditLocation, 2, 1, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("Notes:"), Panel1), 3, 0, Qt::AlignTop);
     grid->addWidget(MemoNotes, 3, 1, 1, 3);
     grid->addWidget(TreeFolders, 4, 0, 1, 4);
-    grid->addWidget(LabelError, 5, 0, 1, 2);
+    grid->addWidget(verifyButton_, 5, 0);
+    grid->addWidget(LabelError, 5, 1);
     grid->addWidget(ButtonCancel, 5, 2);
     grid->addWidget(ButtonOK, 5, 3);
     grid->setColumnStretch(1, 1);
@@ -135,7 +153,9 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
                      source, Qt::ElideMiddle,
                      width() - 16 - LabelFacts->fontMetrics().horizontalAdvance(sourceLine));
     LabelFacts->setToolTip(source);
-    LabelFacts->setText(facts);
+    facts_ = facts;
+    showFacts();
+    coverage_->showDisc(catalogue_.connection().path(), disc.id);
     EditLocation->setText(record ? record->location : QString());
     MemoNotes->setPlainText(record ? record->notes : QString());
     const bool canSave = DiscRecords::present(catalogue_.connection()) && !catalogue_.connection().readOnly();
@@ -181,6 +201,36 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
     }
     TreeFolders->setCurrentItem(current);
     TreeFolders->scrollToItem(current);
+}
+
+void TfrmDiscDetails::showFacts()
+{
+    QString facts = facts_;
+    if (Verifications::present(catalogue_.connection())) {
+        const std::optional<Verification> last = Verifications::last(catalogue_.connection(), disc_);
+        facts += last ? QStringLiteral("\nLast verified: %1, %2")
+                            .arg(ShownDate::text(last->verified), last->problems())
+                      : QStringLiteral("\nNever verified");
+    }
+    LabelFacts->setText(facts);
+}
+
+void TfrmDiscDetails::setVerify(std::function<void(const DiscStore::DiscRow&)> verify)
+{
+    verify_ = std::move(verify);
+    verifyButton_->setVisible(bool(verify_));
+}
+
+void TfrmDiscDetails::verifyClick()
+{
+    if (!verify_)
+        return;
+    verify_(disc_);
+    try {
+        showFacts();
+    } catch (const TessaroError& error) {
+        LabelError->setText(error.message());
+    }
 }
 
 void TfrmDiscDetails::loadFiles(QTreeWidgetItem* folder)

@@ -4,8 +4,10 @@
 #include "search/DiscTree.h"
 
 #include <QDialog>
+#include <functional>
 
 class Catalogue;
+class CoverageLabel;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -27,6 +29,9 @@ class TfrmDiscDetails : public QDialog
     // (the root when the folder is not on the disc). Raises the program error when the
     // catalogue cannot be read.
     void showDisc(const DiscStore::DiscRow& disc, const QString& path = {}, const QString& name = {});
+    // Shows the "Verify…" button, which hands the disc to `verify` (it returns once the
+    // verification window is closed); hidden while there is none.
+    void setVerify(std::function<void(const DiscStore::DiscRow&)> verify);
 
     QFrame* Panel1;
     QLabel* LabelDisc;
@@ -41,8 +46,15 @@ class TfrmDiscDetails : public QDialog
   private:
     void loadFiles(QTreeWidgetItem* folder);
     void okClick();
+    void verifyClick();
+    // The facts and the last verification of the disc.
+    void showFacts();
 
     Catalogue& catalogue_;
     DiscStore::DiscRow disc_;
     DiscTree tree_; // the disc's folders, which the folder items stand for by index
+    QString facts_; // what the catalogue says of the disc, without its last verification
+    CoverageLabel* coverage_;
+    QPushButton* verifyButton_;
+    std::function<void(const DiscStore::DiscRow&)> verify_;
 };

@@ -13,6 +13,7 @@
 #include "tests/support/ComboItems.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WhenShown.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -34,27 +35,6 @@
 
 namespace
 {
-
-// Handles the modal dialog of type T once it shows; closes it after a few seconds at the latest.
-template <typename T> void whenShown(const std::function<void(T*)>& handle)
-{
-    auto* poll = new QTimer;
-    auto* deadline = new QElapsedTimer;
-    deadline->start();
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            handle(dialog);
-        } else if (deadline->elapsed() < 5000) {
-            return;
-        } else if (QWidget* other = QApplication::activeModalWidget()) {
-            other->hide();
-        }
-        poll->stop();
-        poll->deleteLater();
-        delete deadline;
-    });
-    poll->start(10);
-}
 
 void fill(TestCatalogue& cat)
 {
