@@ -6,7 +6,9 @@
 
 #include <QFile>
 #include <QStringDecoder>
+#include <cdio/logging.h>
 #include <cdio/udf.h>
+#include <mutex>
 #include <set>
 #include <vector>
 
@@ -37,10 +39,28 @@ QString udfName(const char* raw)
     QString name = utf8(bytes);
     return nameWithoutSeparator(utf8.hasError() ? QString::fromLatin1(bytes) : name);
 }
+
+cdio_log_handler_t libraryLogHandler = nullptr;
+
+// libcdio's own handler ends the process on any logged error, which a damaged image (or a
+// cue sheet beside a track, which libcdio reads on its own) can cause: a bad image must only
+// fail its own reading. Assertions still go to the library.
+void quietLog(cdio_log_level_t level, const char message[])
+{
+    if (level == CDIO_LOG_ASSERT && libraryLogHandler)
+        libraryLogHandler(level, message);
+}
 } // namespace
+
+void CdioUdfTree::quietenLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { libraryLogHandler = cdio_log_set_handler(quietLog); });
+}
 
 std::unique_ptr<CdioUdfTree> CdioUdfTree::open(const QString& image)
 {
+    quietenLibrary();
     udf_t* udf = udf_open(QFile::encodeName(image).constData());
     if (!udf)
         return nullptr;

@@ -14,6 +14,8 @@ class CdioUdfTree
   public:
     // Opens the file system in the image file; null when libudf cannot read it.
     static std::unique_ptr<CdioUdfTree> open(const QString& image);
+    // Keeps libcdio from ending the process when it logs an error; open() does it first.
+    static void quietenLibrary();
     ~CdioUdfTree();
     CdioUdfTree(const CdioUdfTree&) = delete;
     CdioUdfTree& operator=(const CdioUdfTree&) = delete;

@@ -1,17 +1,21 @@
 #include "common/TessaroError.h"
 #include "scan/ArchiveLister.h"
+#include "scan/CdioUdfTree.h"
 #include "scan/DiscImage.h"
 #include "scan/FileNameText.h"
 #include "scan/UnFileSearch.h"
+#include "tests/faults/RawTree.h"
 #include "tests/maintenance/ImageFixture.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
+#include <cdio/logging.h>
 #include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -157,6 +161,7 @@ class ReadersTest : public QObject
     Q_OBJECT
   private Q_SLOTS:
     void initTestCase();
+    void cleanupTestCase();
     void namesReadAlikeInEveryReader_data();
     void namesReadAlikeInEveryReader();
     void cutArchiveIsNotListedFromFileOrImage_data();
@@ -164,6 +169,7 @@ class ReadersTest : public QObject
     void compressedBombEndsAtItsLimits_data();
     void compressedBombEndsAtItsLimits();
     void fifoIsNeverOpenedToBeRead();
+    void libraryErrorEndsOnlyTheReading();
 
   private:
     QTemporaryDir dir_;
@@ -383,6 +389,27 @@ void ReadersTest::fifoIsNeverOpenedToBeRead()
         QVERIFY2(!rescue.finish(), "the image reader opened the FIFO and waited for a writer");
         QVERIFY2(error.endsWith(QStringLiteral("it is not a regular file")), qPrintable(error));
     }
+}
+
+// QDir cannot remove names that are not UTF-8.
+void ReadersTest::cleanupTestCase()
+{
+    rawtree::empty(dir_.path());
+}
+
+// libcdio's default handler calls exit() on any error it logs while reading an image.
+void ReadersTest::libraryErrorEndsOnlyTheReading()
+{
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        CdioUdfTree::open(dir_.filePath(QStringLiteral("no such image.bin")));
+        cdio_error("a damaged image");
+        ::_exit(0);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, "a library error ended the process");
 }
 
 QTEST_GUILESS_MAIN(ReadersTest)
