@@ -55,6 +55,15 @@ void MaintenanceDialog::setHint(QWidget* widget, const QString& hint)
     widget->setStatusTip(hint);
 }
 
+QString MaintenanceDialog::progressBarStyle()
+{
+    return QStringLiteral("QProgressBar { border: 1px solid rgb(127, 157, 185); border-radius: 2px;"
+                          " background: %1; }"
+                          "QProgressBar::chunk { margin: 1px; background: qlineargradient(x1:0, y1:0, x2:0, "
+                          "y2:1, stop:0 rgb(41, 211, 49), stop:1 rgb(173, 239, 173)); }")
+        .arg(Panels::ButtonFace.name());
+}
+
 void MaintenanceDialog::closeDialog()
 {
     closing_ = true;

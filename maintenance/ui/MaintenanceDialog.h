@@ -24,6 +24,8 @@ class MaintenanceDialog : public QDialog
 
     // Escape and a close request come here.
     void reject() override;
+    // The progress bars' look: a deep to a pale green on the program's window colour.
+    static QString progressBarStyle();
 
   protected:
     MaintenanceDialog(const QString& caption, int clientWidth, int clientHeight, QWidget* parent);

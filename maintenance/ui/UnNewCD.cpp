@@ -24,14 +24,7 @@ namespace
 const QString kStart = QStringLiteral("Start");
 const QString kStop = QStringLiteral("Stop");
 
-// The bar shades from a deep to a pale green on the window colour (the program's, not the
-// desktop's).
-const QString kBarStyle =
-    QStringLiteral("QProgressBar { border: 1px solid rgb(127, 157, 185); border-radius: 2px;"
-                   " background: %1; }"
-                   "QProgressBar::chunk { margin: 1px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-                   " stop:0 rgb(41, 211, 49), stop:1 rgb(173, 239, 173)); }")
-        .arg(Panels::ButtonFace.name());
+const QString kBarStyle = MaintenanceDialog::progressBarStyle();
 } // namespace
 
 TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters, IMessages& messages,

@@ -3,7 +3,6 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/DiscRecord.h"
 #include "common/TessaroError.h"
-#include "common/ui/Panels.h"
 #include "maintenance/DiscVerifier.h"
 
 #include <QElapsedTimer>
@@ -20,17 +19,10 @@ namespace
 constexpr int kWidth = 400;
 constexpr int kHeight = 300;
 
-// The bar of New CD: a deep to a pale green on the window colour.
-const QString kBarStyle =
-    QStringLiteral("QProgressBar { border: 1px solid rgb(127, 157, 185); border-radius: 2px;"
-                   " background: %1; }"
-                   "QProgressBar::chunk { margin: 1px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-                   " stop:0 rgb(41, 211, 49), stop:1 rgb(173, 239, 173)); }")
-        .arg(Panels::ButtonFace.name());
-
 QString problemLine(const DiscVerifier::Problem& problem)
 {
-    QString line = DiscVerifier::Problem::kindName(problem.kind) + QStringLiteral("  ") + problem.path + problem.name;
+    QString line =
+        DiscVerifier::Problem::kindName(problem.kind) + QStringLiteral("  ") + problem.path + problem.name;
     if (!problem.detail.isEmpty())
         line += QStringLiteral("  ") + problem.detail;
     return line;
@@ -45,16 +37,16 @@ VerifyWindow::VerifyWindow(const QString& catalogue, const DiscStore::DiscRow& d
     setObjectName(QStringLiteral("frmVerify"));
     reading_ = addLabel("LabelReading", QString(), 12, 28);
     reading_->setFixedWidth(kWidth - 24);
-    reading_->setText(reading_->fontMetrics().elidedText(QStringLiteral("Reading %1").arg(root), Qt::ElideMiddle,
-                                                         kWidth - 24));
+    reading_->setText(reading_->fontMetrics().elidedText(QStringLiteral("Reading %1").arg(root),
+                                                         Qt::ElideMiddle, kWidth - 24));
     reading_->setToolTip(root);
     bar_ = new QProgressBar(Panel1);
     bar_->setObjectName(QStringLiteral("VerifyProgressBar"));
     bar_->setGeometry(12, 50, kWidth - 24 - 64, 17);
     bar_->setTextVisible(false);
-    bar_->setStyleSheet(kBarStyle);
-    stopButton_ = addButton("ButtonStop", QStringLiteral("&Stop"), QStringLiteral("Stop reading"), kWidth - 12 - 58,
-                            47, 58, 22);
+    bar_->setStyleSheet(progressBarStyle());
+    stopButton_ = addButton("ButtonStop", QStringLiteral("&Stop"), QStringLiteral("Stop reading"),
+                            kWidth - 12 - 58, 47, 58, 22);
     connect(stopButton_, &QPushButton::clicked, this, &VerifyWindow::stopOrClose);
     problems_ = new QListWidget(Panel1);
     problems_->setObjectName(QStringLiteral("ListProblems"));
@@ -141,7 +133,8 @@ void VerifyWindow::start()
         } catch (const TessaroError& error) {
             summary = error.message();
         }
-        QMetaObject::invokeMethod(this, [this, summary] { finish(summary); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, summary] { finish(summary); }, Qt::QueuedConnection);
     }));
     thread_->start();
 }

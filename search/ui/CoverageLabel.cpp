@@ -42,8 +42,8 @@ void CoverageLabel::showDisc(const QString& catalogue, qint64 discId)
             text = QStringLiteral("Copies elsewhere: %1").arg(error.message());
         }
         // The label waits for this thread before it goes, so it is there to be called.
-        QMetaObject::invokeMethod(target, [target, asked, text] { target->finish(asked, text); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            target, [target, asked, text] { target->finish(asked, text); }, Qt::QueuedConnection);
     }));
     threads_.back()->start(QThread::LowPriority);
 }

@@ -94,7 +94,7 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
     verifyButton_ = new QPushButton(QStringLiteral("&Verify…"), Panel1);
     verifyButton_->setObjectName(QStringLiteral("ButtonVerify"));
     verifyButton_->setAutoDefault(false);
-    verifyButton_->setFixedHeight(22);
+    verifyButton_->setFixedSize(72, 22);
     verifyButton_->setToolTip(QStringLiteral("Read the disc against the catalogue"));
     verifyButton_->setStatusTip(verifyButton_->toolTip());
     verifyButton_->hide();

@@ -93,10 +93,12 @@ void VerifyDiscTest::verifyFindsAFlippedByteAndDetailsShowIt()
     QTest::mouseClick(verify, Qt::LeftButton);
     QCOMPARE(caption, QStringLiteral("Verify C0001|&Close"));
     QCOMPARE(problems, QStringList{QStringLiteral("changed  \\sub\\b.bin  content")});
-    QVERIFY2(summary.startsWith(QStringLiteral("3 files verified: 2 ok, 1 changed, 0 unreadable, 0 missing, 0 new; ")),
+    QVERIFY2(summary.startsWith(
+                 QStringLiteral("3 files verified: 2 ok, 1 changed, 0 unreadable, 0 missing, 0 new; ")),
              qPrintable(summary));
     // Kept whole, and shown in the window that opened it.
-    QVERIFY2(details.LabelFacts->text().contains(QRegularExpression(QStringLiteral("\nLast verified: [^\n]+, 1 changed$"))),
+    QVERIFY2(details.LabelFacts->text().contains(
+                 QRegularExpression(QStringLiteral("\nLast verified: [^\n]+, 1 changed$"))),
              qPrintable(details.LabelFacts->text()));
 }
 
