@@ -378,6 +378,7 @@ bool UdfTree::readContents(const ImageReading& how, const ImageContent& content)
             ssize_t got = udfread_file_read(opened, buffer.get(), size_t(std::min(kPiece, size - total)));
             if (got <= 0) {
                 // The piece again sector by sector: the file was read as far as the first that fails.
+                input_->failure = 0;
                 udfread_file_seek(opened, total, UDF_SEEK_SET);
                 while (total < size &&
                        (got = udfread_file_read(opened, buffer.get(),
