@@ -12,6 +12,7 @@
 #include "catalogue/DiscLabel.h"
 #include "catalogue/DiscStore.h"
 #include "catalogue/Query.h"
+#include "catalogue/Savepoint.h"
 #include "catalogue/Schema.h"
 #include "catalogue/Statements.h"
 #include "catalogue/Transaction.h"
@@ -308,13 +309,13 @@ int main(int argc, char* argv[])
         const IndexFilter every{IndexFilter::Conditions()};
         qint64 bytes = 0;
         const double load = millis([&] {
-            const auto read = SearchIndex::readTransaction(connection);
+            const Savepoint read(connection, Transaction::Kind::Deferred);
             for (const auto& [disc, pieces] : cache.load(connection, ids, every))
                 for (const auto& piece : pieces)
                     bytes += piece->byteSize();
         });
         const double again = millis([&] {
-            const auto read = SearchIndex::readTransaction(connection);
+            const Savepoint read(connection, Transaction::Kind::Deferred);
             cache.load(connection, ids, every);
         });
         std::printf(

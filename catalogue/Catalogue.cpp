@@ -1,5 +1,6 @@
 #include "catalogue/Catalogue.h"
 
+#include "catalogue/Savepoint.h"
 #include "catalogue/Statement.h"
 #include "catalogue/Statements.h"
 #include "catalogue/Transaction.h"
@@ -145,9 +146,7 @@ QStringList Catalogue::extensions()
     work_.close();
     {
         // Every seek sees the same moment of the catalogue.
-        std::optional<Transaction> read;
-        if (!connection_.inTransaction())
-            read.emplace(connection_, Transaction::Kind::Deferred);
+        Savepoint read(connection_, Transaction::Kind::Deferred);
         if (seeksInIndex(connection_)) {
             if (std::optional<QStringList> list = extensionsBySeeking(connection_))
                 return *list;
@@ -168,12 +167,9 @@ std::map<qint64, qint64> Catalogue::fileCounts()
 
 void Catalogue::removeDisc(qint64 discId)
 {
-    std::optional<Transaction> own;
-    if (!connection_.inTransaction())
-        own.emplace(connection_);
+    Savepoint removal(connection_);
     DiscStore::removeDisc(work_, discId);
-    if (own)
-        own->commit();
+    removal.commit();
 }
 
 bool Catalogue::removeIfUnchanged(const DiscStore::DiscRow& disc)

@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QUrl>
+#include <memory>
 #include <sqlite3.h>
 
 Connection::Connection() = default;
@@ -19,6 +20,10 @@ Connection::~Connection()
 void Connection::connect(const QString& path, Access access)
 {
     disconnect();
+    if (access == Access::Create) {
+        open(path, false, nullptr, true);
+        return;
+    }
     const QFileInfo info(path);
     if (!info.isFile())
         throw TessaroError(QStringLiteral("Catalogue file not found: %1").arg(path));
@@ -80,7 +85,7 @@ void Connection::openWithoutSharedMemory(const QString& path)
     }
 }
 
-void Connection::open(const QString& path, bool readOnly, const char* how)
+void Connection::open(const QString& path, bool readOnly, const char* how, bool create)
 {
     QByteArray uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded();
     if (readOnly)
@@ -88,8 +93,9 @@ void Connection::open(const QString& path, bool readOnly, const char* how)
     if (how)
         uri.append('&').append(how);
     // One thread uses a connection at a time: no mutex around each of SQLite's calls.
-    const int flags =
-        SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+    const int flags = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX |
+                      (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                      (create ? SQLITE_OPEN_CREATE : 0);
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(uri.constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -204,8 +210,9 @@ void Connection::disconnect() noexcept
 
 void Connection::finalizeAll() noexcept
 {
-    for (auto& entry : cache_)
-        sqlite3_finalize(entry.second.stmt);
+    cachedByText_.clear();
+    for (Cached& entry : cache_)
+        sqlite3_finalize(entry.stmt);
     cache_.clear();
 }
 
@@ -227,12 +234,26 @@ void Connection::exec(const char* sql)
 {
     if (!db_)
         raise();
-    char* message = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        const QString text =
-            message && sqlite3_errcode(db_) != SQLITE_AUTH ? QString::fromUtf8(message) : errorText();
-        sqlite3_free(message);
-        throw TessaroError(text);
+    struct Finalize {
+        void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+    };
+    for (const char* rest = sql; rest && *rest;) {
+        sqlite3_stmt* prepared = nullptr;
+        const int rc = sqlite3_prepare_v2(db_, rest, -1, &prepared, &rest);
+        const std::unique_ptr<sqlite3_stmt, Finalize> stmt(prepared);
+        if (rc != SQLITE_OK)
+            raise();
+        if (!stmt)
+            continue; // white space or a comment
+        // A value spliced into the text could be read as SQL: values are bound, by a Statement.
+        if (sqlite3_bind_parameter_count(stmt.get()) > 0)
+            throw TessaroError(QStringLiteral("A statement with parameters runs as a Statement: %1")
+                                   .arg(QString::fromUtf8(sqlite3_sql(stmt.get()))));
+        int step = SQLITE_ROW;
+        while (step == SQLITE_ROW)
+            step = sqlite3_step(stmt.get());
+        if (step != SQLITE_DONE)
+            raise();
     }
 }
 
@@ -270,22 +291,46 @@ sqlite3_stmt* Connection::acquire(QByteArrayView sql)
 {
     if (!db_)
         raise();
-    const std::string key(sql.data(), size_t(sql.size()));
-    auto it = cache_.find(key);
-    if (it != cache_.end() && !it->second.inUse) {
-        it->second.inUse = true;
-        return it->second.stmt;
+    const auto found = cachedByText_.find(std::string_view(sql.data(), size_t(sql.size())));
+    if (found != cachedByText_.end() && !found->second->inUse) {
+        cache_.splice(cache_.begin(), cache_, found->second);
+        found->second->inUse = true;
+        return found->second->stmt;
     }
+    sqlite3_stmt* stmt = prepareOne(sql);
+    // A text already lent out is prepared afresh and finalized when handed back.
+    if (found == cachedByText_.end()) {
+        cache_.push_front(Cached{std::string(sql.data(), size_t(sql.size())), stmt, true});
+        cachedByText_.emplace(cache_.front().sql, cache_.begin());
+        trimCache();
+    }
+    return stmt;
+}
+
+// Prepares the one statement of the text; text after it (besides white space, a semicolon and
+// comments) would never run, so it is refused rather than left out.
+sqlite3_stmt* Connection::prepareOne(QByteArrayView sql)
+{
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.data(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.data(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &tail) !=
         SQLITE_OK) {
         sqlite3_finalize(stmt);
         raise();
     }
     if (!stmt)
         throw TessaroError(QStringLiteral("Empty statement"));
-    if (it == cache_.end())
-        cache_.emplace(key, Cached{stmt, true});
+    const int rest = int(sql.data() + sql.size() - tail);
+    if (rest > 0) {
+        sqlite3_stmt* second = nullptr;
+        const int rc = sqlite3_prepare_v2(db_, tail, rest, &second, nullptr);
+        sqlite3_finalize(second);
+        if (rc != SQLITE_OK || second) {
+            sqlite3_finalize(stmt);
+            throw TessaroError(QStringLiteral("A statement's text holds a second statement: %1")
+                                   .arg(QString::fromUtf8(sql.data(), sql.size())));
+        }
+    }
     return stmt;
 }
 
@@ -295,11 +340,27 @@ void Connection::release(sqlite3_stmt* stmt) noexcept
         return;
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    for (auto& entry : cache_) {
-        if (entry.second.stmt == stmt) {
-            entry.second.inUse = false;
+    for (Cached& entry : cache_) {
+        if (entry.stmt == stmt) {
+            entry.inUse = false;
+            trimCache();
             return;
         }
     }
     sqlite3_finalize(stmt);
+}
+
+// Finalizes the least recently used statements beyond the limit that no Statement is using;
+// those in use stay until they are handed back.
+void Connection::trimCache() noexcept
+{
+    auto it = cache_.end();
+    while (cache_.size() > StatementCacheLimit && it != cache_.begin()) {
+        --it;
+        if (it->inUse)
+            continue;
+        cachedByText_.erase(it->sql);
+        sqlite3_finalize(it->stmt);
+        it = cache_.erase(it);
+    }
 }

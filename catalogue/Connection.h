@@ -4,23 +4,26 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
-#include <memory>
+#include <list>
+#include <string>
+#include <string_view>
 #include <unordered_map>
-#include <vector>
 
 class Statement;
 struct sqlite3;
 struct sqlite3_stmt;
 
-// The connection to the catalogue file. It never creates the file: a missing file, a file
-// that is not a SQLite database, or one without the catalogue's tables fails to connect, and
-// is looked at read-only before anything could change it.
+// The connection to the catalogue file. Only Schema::createCatalogue has it make a file: a
+// missing file, a file that is not a SQLite database, or one without the catalogue's tables
+// otherwise fails to connect, and is looked at read-only before anything could change it.
 class Connection
 {
   public:
     // ReadOnly never writes to the file (no switch to WAL, no checkpoint); ReadWrite opens a
-    // catalogue whose file and folder may be written for writing.
-    enum class Access { ReadWrite, ReadOnly };
+    // catalogue whose file and folder may be written for writing. Create makes a database of a
+    // missing or empty file and opens it for writing without looking for tables
+    // (Schema::createCatalogue, which makes them).
+    enum class Access { ReadWrite, ReadOnly, Create };
 
     Connection();
     ~Connection();
@@ -64,8 +67,14 @@ class Connection
     // SQLite's text for the last failure on this connection.
     QString errorText() const;
     [[noreturn]] void raise() const;
-    // Runs statements that return no rows; raises the program error on failure.
+    // Runs statements without values (schema, pragmas, savepoints), one after another; rows
+    // they return are dropped. Text with a parameter is refused before it runs: statements with
+    // values run as a Statement. Raises the program error on failure.
     void exec(const char* sql);
+
+    // The most prepared statements the connection keeps for reuse; the least recently used
+    // goes first, never one that a Statement is using.
+    static constexpr size_t StatementCacheLimit = 48;
 
   private:
     friend class Statement;
@@ -76,13 +85,16 @@ class Connection
     // costs no new preparation. A statement already lent out is prepared afresh.
     sqlite3_stmt* acquire(QByteArrayView sql);
     void release(sqlite3_stmt* stmt) noexcept;
+    sqlite3_stmt* prepareOne(QByteArrayView sql);
+    void trimCache() noexcept;
 
     struct Cached {
+        std::string sql;
         sqlite3_stmt* stmt = nullptr;
         bool inUse = false;
     };
     void openWithoutSharedMemory(const QString& path);
-    void open(const QString& path, bool readOnly, const char* how);
+    void open(const QString& path, bool readOnly, const char* how, bool create = false);
     void checkTables();
     void checkViews();
     void checkTriggers();
@@ -94,5 +106,6 @@ class Connection
     bool readOnly_ = false;
     QString path_;
     QStringList foreignTriggers_;
-    std::unordered_map<std::string, Cached> cache_;
+    std::list<Cached> cache_; // the most recently used first
+    std::unordered_map<std::string_view, std::list<Cached>::iterator> cachedByText_;
 };

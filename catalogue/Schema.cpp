@@ -12,8 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
-#include <memory>
-#include <sqlite3.h>
 #include <vector>
 
 namespace
@@ -119,20 +117,6 @@ QString storedSql(const char* sql)
     }
     return text;
 }
-
-struct CloseDb {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-
-void run(sqlite3* db, const char* sql)
-{
-    char* message = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(message ? message : sqlite3_errmsg(db));
-        sqlite3_free(message);
-        throw TessaroError(text);
-    }
-}
 } // namespace
 
 namespace Schema
@@ -144,26 +128,20 @@ void createCatalogue(const QString& path)
     const bool empty = existing.isFile() && !existing.isSymLink() && existing.size() == 0;
     if (!empty && (existing.exists() || existing.isSymLink()))
         throw TessaroError(QStringLiteral("The catalogue %1 already exists").arg(path));
-    sqlite3* raw = nullptr;
-    const QByteArray name = QFile::encodeName(path);
-    const int flags = SQLITE_OPEN_READWRITE | (empty ? 0 : SQLITE_OPEN_CREATE);
-    const int rc = sqlite3_open_v2(name.constData(), &raw, flags, nullptr);
-    std::unique_ptr<sqlite3, CloseDb> db(raw);
-    if (rc != SQLITE_OK)
-        throw TessaroError(raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("out of memory"));
+    Connection connection;
     try {
-        run(db.get(), "PRAGMA journal_mode=WAL");
-        run(db.get(), "BEGIN IMMEDIATE");
-        run(db.get(), kTables);
+        connection.connect(path, Connection::Access::Create);
+        Transaction transaction(connection);
+        connection.exec(kTables);
         for (const auto& object : kObjects)
-            run(db.get(), object.sql);
-        run(db.get(), DiscRecords::kCreateTable);
-        run(db.get(), "insert into search_stamp (highest_file) values (0)");
+            connection.exec(object.sql);
+        connection.exec(DiscRecords::kCreateTable);
+        connection.exec("insert into search_stamp (highest_file) values (0)");
         for (const char* sql : kSideTables)
-            run(db.get(), sql);
-        run(db.get(), "COMMIT");
+            connection.exec(sql);
+        transaction.commit();
     } catch (...) {
-        db.reset();
+        connection.disconnect();
         // Only what this call made goes: an empty file given is left empty.
         if (empty)
             QFile::resize(path, 0);

@@ -2,6 +2,7 @@
 
 #include "catalogue/Connection.h"
 #include "catalogue/Query.h"
+#include "catalogue/Savepoint.h"
 #include "catalogue/Transaction.h"
 #include "catalogue/searchindex/IndexFilter.h"
 #include "catalogue/searchindex/StatementRows.h"
@@ -46,7 +47,8 @@ IndexFilter::Conditions conditionsOf(const SearchStatement& statement)
 ResultSnapshot SearchEngine::run(const SearchStatement& statement)
 {
     const IndexFilter filter(conditionsOf(statement));
-    const auto read = SearchIndex::readTransaction(connection_);
+    // One moment of the catalogue for the disc list, the indexes and the rows.
+    const Savepoint read(connection_, Transaction::Kind::Deferred);
 
     std::vector<qint64> discs;
     std::vector<QString> labels;

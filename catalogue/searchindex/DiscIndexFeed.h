@@ -1,13 +1,16 @@
 #pragma once
 
-#include "catalogue/searchindex/IndexBody.h"
-
 #include <QByteArray>
 #include <QtGlobal>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+namespace IndexBody
+{
+class Builder;
+}
 
 // A disc's file rows gathered as a cataloguing run writes them, so that the disc's index is
 // built without reading the rows back. The rows are put in the catalogue's order (folder, then

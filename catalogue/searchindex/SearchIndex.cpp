@@ -1,11 +1,12 @@
 #include "catalogue/searchindex/SearchIndex.h"
 
 #include "catalogue/Connection.h"
+#include "catalogue/Savepoint.h"
 #include "catalogue/Schema.h"
 #include "catalogue/Statement.h"
-#include "catalogue/Transaction.h"
 #include "catalogue/searchindex/DiscIndex.h"
 #include "catalogue/searchindex/DiscIndexFeed.h"
+#include "catalogue/searchindex/IndexBody.h"
 #include "catalogue/searchindex/IndexFilter.h"
 #include "common/TessaroError.h"
 
@@ -83,13 +84,6 @@ bool tablesHold(Connection& connection)
     return Schema::ownTable(connection, "search_index") &&
            Schema::ownTable(connection, "search_index_piece") &&
            Schema::ownTable(connection, "search_trigram");
-}
-
-std::unique_ptr<Transaction> transactionUnlessInOne(Connection& connection)
-{
-    if (!connection.inTransaction())
-        return std::make_unique<Transaction>(connection);
-    return nullptr;
 }
 
 qint64 highestFile(Connection& connection)
@@ -354,25 +348,20 @@ void removeDisc(Connection& connection, qint64 discId, bool stampHeld)
         writeStamp(connection, highestFile(connection));
 }
 
-std::unique_ptr<Transaction> readTransaction(Connection& connection)
+bool indexDisc(Connection& connection, qint64 discId)
 {
-    if (!connection.connected())
-        connection.raise();
-    if (!connection.inTransaction())
-        return std::make_unique<Transaction>(connection, Transaction::Kind::Deferred);
-    return nullptr;
+    return indexDisc(connection, discId, IndexBody::kPieceEntries);
 }
 
 bool indexDisc(Connection& connection, qint64 discId, quint32 pieceEntries)
 {
     if (!present(connection) || !tablesHold(connection))
         return false;
-    auto own = transactionUnlessInOne(connection);
+    Savepoint indexing(connection);
     dropLeftParts(connection);
     const bool stored = indexOne(connection, discId, pieceEntries);
     restampAfter(connection, discId);
-    if (own)
-        own->commit();
+    indexing.commit();
     return stored;
 }
 
@@ -403,7 +392,7 @@ int indexMissing(Connection& connection, bool rebuild)
 {
     if (!present(connection) || !tablesHold(connection))
         return 0;
-    auto own = transactionUnlessInOne(connection);
+    Savepoint indexing(connection);
     connection.exec("delete from search_index where id_cd not in (select id from cd)");
     if (rebuild) {
         // Every part goes; without the triggers the tables are emptied in one step each.
@@ -440,8 +429,7 @@ int indexMissing(Connection& connection, bool rebuild)
     }
     writer.flush();
     writeStamp(connection, highestFile(connection));
-    if (own)
-        own->commit();
+    indexing.commit();
     return indexed;
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "catalogue/searchindex/IndexBody.h"
-
 #include <QString>
 #include <QtGlobal>
 #include <map>
@@ -12,9 +10,9 @@
 #include <vector>
 
 class Connection;
+class DiscIndex;
 class DiscIndexFeed;
 class IndexFilter;
-class Transaction;
 
 // The catalogue's search index: for each disc a directory (table search_index), pieces
 // (search_index_piece) and postings (search_trigram), see IndexBody, built in one go once a
@@ -35,7 +33,9 @@ bool present(Connection& connection);
 // written its last file, inside the run's transaction (or in a transaction of its own right
 // after the commit). Returns false, leaving the disc to the plain statement, when the
 // catalogue lacks the index's tables or the disc's rows hold values the index cannot carry.
-bool indexDisc(Connection& connection, qint64 discId, quint32 pieceEntries = IndexBody::kPieceEntries);
+bool indexDisc(Connection& connection, qint64 discId);
+// The same in pieces of `pieceEntries` entries, for tests that want many pieces from few files.
+bool indexDisc(Connection& connection, qint64 discId, quint32 pieceEntries);
 // The same from the rows the run fed in as it wrote them, in the run's transaction: `rows`
 // must hold every file row of the disc, and nothing else may have written any.
 bool indexDisc(Connection& connection, qint64 discId, const DiscIndexFeed& rows);
@@ -51,8 +51,6 @@ void removeDisc(Connection& connection, qint64 discId, bool stampHeld);
 // The number of file rows of each disc that has any, by disc id: the count of its index where
 // it has a trusted one, its rows counted where not.
 std::map<qint64, qint64> fileCounts(Connection& connection);
-// A read transaction for one search, or null when the connection is already in a transaction.
-std::unique_ptr<Transaction> readTransaction(Connection& connection);
 } // namespace SearchIndex
 
 // Keeps the pieces of the discs' indexes that searches have read in memory; a piece is read
