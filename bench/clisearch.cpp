@@ -29,7 +29,7 @@
 #include <vector>
 
 using Timing::median;
-using Timing::processMillis;
+using Timing::processTime;
 
 namespace
 {
@@ -107,23 +107,27 @@ int main(int argc, char* argv[])
     std::printf("whole processes, median of %d runs each (hits: tessaro-cli / plocate):\n", rounds);
     bool ok = true;
     for (const Case& c : cases) {
-        std::vector<double> ours, theirs;
+        std::vector<double> ours, theirs, oursCpu, theirsCpu;
         // One warm-up round brings every file into the page cache.
         for (int round = -1; round < rounds; ++round) {
-            const double a = processMillis(c.tessaro), b = processMillis(c.reference);
-            if (a < 0 || b < 0) {
+            const Timing::ProcessTime a = processTime(c.tessaro), b = processTime(c.reference);
+            if (!a.ok() || !b.ok()) {
                 std::fprintf(stderr, "bench_clisearch: a run failed\n");
                 return 1;
             }
             if (round >= 0) {
-                ours.push_back(a);
-                theirs.push_back(b);
+                ours.push_back(a.wall);
+                theirs.push_back(b.wall);
+                oursCpu.push_back(a.cpu);
+                theirsCpu.push_back(b.cpu);
             }
         }
         const double t = median(ours), r = median(theirs);
-        std::printf(
-            "  %-22s tessaro-cli %7.1f ms  plocate %7.1f ms  ratio %.2f (target <= 1.0)  hits %s / %s\n",
-            c.name, t, r, t / r, qPrintable(firstLine(c.tessaro)), qPrintable(firstLine(c.reference)));
+        const double tc = median(oursCpu), rc = median(theirsCpu);
+        std::printf("  %-22s tessaro-cli %7.1f ms  plocate %7.1f ms  ratio %.2f; processor %6.1f / %6.1f ms  "
+                    "ratio %.2f (target <= 1.0)  hits %s / %s\n",
+                    c.name, t, r, t / r, tc, rc, tc / rc, qPrintable(firstLine(c.tessaro)),
+                    qPrintable(firstLine(c.reference)));
         ok = ok && t > 0;
     }
     return ok ? 0 : 1;

@@ -56,6 +56,12 @@ void Statement::bindText(int index, QByteArrayView utf8)
         sqlite3_bind_text64(stmt_, index, data, sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8));
 }
 
+void Statement::bindTextInPlace(int index, QByteArrayView utf8)
+{
+    const char* data = utf8.data() ? utf8.data() : "";
+    check(sqlite3_bind_text64(stmt_, index, data, sqlite3_uint64(utf8.size()), SQLITE_STATIC, SQLITE_UTF8));
+}
+
 void Statement::bindNull(int index)
 {
     check(sqlite3_bind_null(stmt_, index));

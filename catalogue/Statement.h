@@ -31,6 +31,8 @@ class Statement
     void bindBlob(int index, const QByteArray& blob);
     // UTF-8 text, copied; the bytes are taken as they are, also when they are not valid UTF-8.
     void bindText(int index, QByteArrayView utf8);
+    // The same without the copy: the bytes must stay as they are until the statement has run.
+    void bindTextInPlace(int index, QByteArrayView utf8);
     void bindNull(int index);
 
     // True on a row, false when done; raises the program error on failure.

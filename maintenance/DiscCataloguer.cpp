@@ -285,11 +285,12 @@ void DiscCataloguer::AddFile(const QString& path, const QString& name, qint64 si
     Statement& insert = *insertFile_;
     insert.bind(fileParams_.id, id);
     insert.bind(fileParams_.disc, NewDiscId);
-    insert.bindText(fileParams_.name, nameText);
-    insert.bindText(fileParams_.path, pathText);
-    insert.bindText(fileParams_.extension, extension);
+    // The texts stay where they are until the row is in: SQLite copies none of them.
+    insert.bindTextInPlace(fileParams_.name, nameText);
+    insert.bindTextInPlace(fileParams_.path, pathText);
+    insert.bindTextInPlace(fileParams_.extension, extension);
     insert.bind(fileParams_.size, size);
-    insert.bindText(fileParams_.date, dateText);
+    insert.bindTextInPlace(fileParams_.date, dateText);
     try {
         insert.step();
     } catch (...) {

@@ -44,48 +44,49 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     setModal(true);
     setFixedSize(215, 225);
 
-    Panel1 = Panels::outerPanel(this, Panels::LightBlue);
-    Panel1->setGeometry(rect());
+    auto* panel = Panels::outerPanel(this, Panels::LightBlue);
+    panel->setGeometry(rect());
 
     // Placements count from the panel's inside, one border line in.
-    const QPoint in(Panel1->frameWidth(), Panel1->frameWidth());
-    Image1 = picture(Panel1, "Image1", Art::emblem, QRect(in + QPoint(1, 1), QSize(48, 48)));
-    Image2 = picture(Panel1, "Image2", Art::about, QRect(in + QPoint(1, 55), QSize(210, 130)));
+    const QPoint in(panel->frameWidth(), panel->frameWidth());
+    picture(panel, "Image1", Art::emblem, QRect(in + QPoint(1, 1), QSize(48, 48)));
+    picture(panel, "Image2", Art::about, QRect(in + QPoint(1, 55), QSize(210, 130)));
 
-    Label1 = new QLabel(QStringLiteral("Tessaro"), Panel1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    QFont bold = Label1->font();
+    auto* product = new QLabel(QStringLiteral("Tessaro"), panel);
+    product->setObjectName(QStringLiteral("Label1"));
+    QFont bold = product->font();
     bold.setBold(true);
-    Label1->setFont(bold);
-    Label1->adjustSize();
-    Label1->move(in + QPoint(64, 3));
-    Label2 = text(Panel1, "Label2", QStringLiteral("ver. 1.3"), in + QPoint(64, 22));
-    Label3 = text(Panel1, "Label3", AppInfo::Year, in + QPoint(64, 36));
-    Label4 = text(Panel1, "Label4",
-                  QStringLiteral("<a href=\"%1\">Home page</a>").arg(AppInfo::HomePage.toHtmlEscaped()),
-                  in + QPoint(141, 35));
-    Label4->setTextFormat(Qt::RichText);
-    Label4->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    Label4->setToolTip(AppInfo::HomePage);
-    Label4->setStatusTip(AppInfo::HomePage);
-    Label4->adjustSize();
-    connect(Label4, &QLabel::linkActivated, this, &TfrmAbout::Label4Click);
+    product->setFont(bold);
+    product->adjustSize();
+    product->move(in + QPoint(64, 3));
+    text(panel, "Label2", QStringLiteral("ver. 1.3"), in + QPoint(64, 22));
+    text(panel, "Label3", AppInfo::Year, in + QPoint(64, 36));
+    QLabel* homePage =
+        text(panel, "Label4",
+             QStringLiteral("<a href=\"%1\">Home page</a>").arg(AppInfo::HomePage.toHtmlEscaped()),
+             in + QPoint(141, 35));
+    homePage->setTextFormat(Qt::RichText);
+    homePage->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    homePage->setToolTip(AppInfo::HomePage);
+    homePage->setStatusTip(AppInfo::HomePage);
+    homePage->adjustSize();
+    connect(homePage, &QLabel::linkActivated, this, &TfrmAbout::openHomePage);
 
-    Button1 = new QPushButton(QStringLiteral("&OK"), Panel1);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(QRect(in + QPoint(82, 191), QSize(47, 26)));
-    Button1->setToolTip(QStringLiteral("OK"));
-    Button1->setStatusTip(QStringLiteral("OK"));
+    auto* ok = new QPushButton(QStringLiteral("&OK"), panel);
+    ok->setObjectName(QStringLiteral("Button1"));
+    ok->setGeometry(QRect(in + QPoint(82, 191), QSize(47, 26)));
+    ok->setToolTip(QStringLiteral("OK"));
+    ok->setStatusTip(QStringLiteral("OK"));
     // No default button: Enter does not close the box.
-    Button1->setAutoDefault(false);
-    Button1->setDefault(false);
-    connect(Button1, &QPushButton::clicked, this, &TfrmAbout::Button1Click);
+    ok->setAutoDefault(false);
+    ok->setDefault(false);
+    connect(ok, &QPushButton::clicked, this, &QWidget::close);
 
-    dxToolButton1 = new CaptionButton(CaptionButton::Glyph::Close, Panels::LightBlue, Qt::black, Panel1);
-    dxToolButton1->setObjectName(QStringLiteral("dxToolButton1"));
-    dxToolButton1->move(in + QPoint(197, 1));
-    dxToolButton1->setHint(QStringLiteral("Exit"));
-    connect(dxToolButton1, &QAbstractButton::clicked, this, &TfrmAbout::dxToolButton1Click);
+    auto* exitButton = new CaptionButton(CaptionButton::Glyph::Close, Panels::LightBlue, Qt::black, panel);
+    exitButton->setObjectName(QStringLiteral("dxToolButton1"));
+    exitButton->move(in + QPoint(197, 1));
+    exitButton->setHint(QStringLiteral("Exit"));
+    connect(exitButton, &QAbstractButton::clicked, this, &QWidget::close);
 
     // Placed before it has a window-system window, so that showing it never moves it (see
     // WindowChrome::placeCentred).
@@ -93,17 +94,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
         move(centredTopLeft(size(), s->availableGeometry()));
 }
 
-void TfrmAbout::Button1Click()
-{
-    close();
-}
-
-void TfrmAbout::dxToolButton1Click()
-{
-    close();
-}
-
-void TfrmAbout::Label4Click()
+void TfrmAbout::openHomePage()
 {
     QDesktopServices::openUrl(QUrl(AppInfo::HomePage));
 }

@@ -27,14 +27,14 @@ TfrmLoading::TfrmLoading(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt:
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(247, 249);
 
-    Panel1 = Panels::outerPanel(this, Panels::LightBlue);
-    Panel1->setGeometry(rect());
+    auto* panel = Panels::outerPanel(this, Panels::LightBlue);
+    panel->setGeometry(rect());
 
     // The picture fills the panel inside its border line.
-    Image1 = new QLabel(Panel1);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(Panel1->contentsRect());
-    Image1->setPixmap(QIcon(QString(Art::splash)).pixmap(Image1->size(), devicePixelRatio()));
+    auto* picture = new QLabel(panel);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setGeometry(panel->contentsRect());
+    picture->setPixmap(QIcon(QString(Art::splash)).pixmap(picture->size(), devicePixelRatio()));
 }
 
 TfrmLoading* TfrmLoading::showFor(QWidget* owner)

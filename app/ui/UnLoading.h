@@ -2,9 +2,7 @@
 
 #include <QWidget>
 
-class QFrame;
 class QImage;
-class QLabel;
 
 // The splash screen shown while the main window fills its lists at start-up. It takes no
 // input; its owner frees it once the lists are filled.
@@ -21,7 +19,4 @@ class TfrmLoading : public QWidget
     void drawNow();
     // Whether the screen shows the splash as drawn, a picture of it.
     bool isOnScreen(const QImage& drawn) const;
-
-    QFrame* Panel1;
-    QLabel* Image1;
 };

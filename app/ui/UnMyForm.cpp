@@ -90,53 +90,53 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
 {
     setObjectName(QStringLiteral("PersonalForm"));
     setWindowTitle(AppInfo::Title);
-    ResultQuery = std::make_unique<ResultSet>(catalogue_.connection());
+    result_ = std::make_unique<ResultSet>(catalogue_.connection());
     watch_ = new CatalogueWatch(catalogue_.connection(), this);
     connect(watch_, &CatalogueWatch::changed, this, &TPersonalForm::catalogueChanged);
     setAcceptDrops(true);
     buildLayout();
     FormCreate();
     // Created once, hidden, also after a failed start-up; shown modally by their commands.
-    frmAbout = new TfrmAbout(this);
+    aboutBox_ = new TfrmAbout(this);
     discDrive_ = std::make_unique<SystemDiscDrive>(DriveSetting(settingsPath));
-    frmNewCD = new TfrmNewCD(
+    newDiscDialog_ = new TfrmNewCD(
         catalogue_, [this] { RefreshFilters(); }, messages_,
         [drive = discDrive_.get()] { return drive->setting().ReadDriveSetting(); }, *discDrive_, this);
-    frmNewCD->setArchiveListing([drive = discDrive_.get()] { return drive->setting().ListArchives(); });
-    frmNewCD->setContentHashing(
+    newDiscDialog_->setArchiveListing([drive = discDrive_.get()] { return drive->setting().ListArchives(); });
+    newDiscDialog_->setContentHashing(
         [drive = discDrive_.get()] { return HashSetting(drive->setting().path()).hashContents(); });
-    frmNewCD->setDotFolders(
+    newDiscDialog_->setDotFolders(
         [drive = discDrive_.get()] { return DotFolderSetting(drive->setting().path()).enterDotFolders(); });
-    frmDelCD = new TfrmDelCD(
+    removeDiscDialog_ = new TfrmDelCD(
         catalogue_, [this] { RefreshFilters(); }, messages_, this);
-    frmSettings = new TfrmSettings(
+    settingsDialog_ = new TfrmSettings(
         messages_, discDrive_->setting(),
         [drive = discDrive_.get()] { return drive->setting().driveTable().drives(); }, this);
-    WindowChrome::attachDialog(frmNewCD);
-    WindowChrome::attachDialog(frmDelCD);
-    WindowChrome::attachDialog(frmSettings);
-    frmDiscDetails = new TfrmDiscDetails(catalogue_, this);
-    WindowChrome::attachDialog(frmDiscDetails);
-    frmDiscDetails->setVerify(VerifyWindow::opener(
+    WindowChrome::attachDialog(newDiscDialog_);
+    WindowChrome::attachDialog(removeDiscDialog_);
+    WindowChrome::attachDialog(settingsDialog_);
+    discDetails_ = new TfrmDiscDetails(catalogue_, this);
+    WindowChrome::attachDialog(discDetails_);
+    discDetails_->setVerify(VerifyWindow::opener(
         catalogue_,
         [drive = discDrive_.get()] {
             return drive->setting().driveTable().rootOf(drive->setting().ReadDriveSetting());
         },
-        [](QDialog* window) { WindowChrome::attachDialog(window); }, frmDiscDetails));
+        [](QDialog* window) { WindowChrome::attachDialog(window); }, discDetails_));
     // Where names are found anywhere, typing a part of one is searching for it.
-    connect(Panel4->Edit2, &QLineEdit::textEdited, this, [this] {
+    connect(filters_->filePattern(), &QLineEdit::textEdited, this, [this] {
         if (namesAnywhere())
-            Panel4->CheckBox2->setChecked(true);
+            filters_->fileFilter()->setChecked(true);
     });
 }
 
 TPersonalForm::~TPersonalForm()
 {
     // The dialogs use the drive, which goes before the window's children.
-    delete frmNewCD;
-    delete frmDelCD;
-    delete frmSettings;
-    delete frmDiscDetails;
+    delete newDiscDialog_;
+    delete removeDiscDialog_;
+    delete settingsDialog_;
+    delete discDetails_;
     FormDestroy();
 }
 
@@ -144,55 +144,55 @@ void TPersonalForm::buildLayout()
 {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    Panel1 = Panels::outerPanel(this, Panels::SkyBlue);
-    outer->addWidget(Panel1);
+    outerPanel_ = Panels::outerPanel(this, Panels::SkyBlue);
+    outer->addWidget(outerPanel_);
 
-    panel1Layout_ = new QVBoxLayout(Panel1);
-    panel1Layout_->setContentsMargins(2, 2, 2, 2); // the border width, inside the frame's border line
-    panel1Layout_->setSpacing(0);
+    panelLayout_ = new QVBoxLayout(outerPanel_);
+    panelLayout_->setContentsMargins(2, 2, 2, 2); // the border width, inside the frame's border line
+    panelLayout_->setSpacing(0);
 
     buildToolBar();
-    Panel4 = new TFilterPanel(Panel1);
-    panel1Layout_->addWidget(Panel4);
+    filters_ = new TFilterPanel(outerPanel_);
+    panelLayout_->addWidget(filters_);
 
-    GridRequisiti = new TGridRequisiti(*ResultQuery, Panel4, Panel1);
+    grid_ = new TGridRequisiti(*result_, filters_, outerPanel_);
     // The grid takes what room is left, down to none: at the smallest window size it must
     // not push itself over the filter panel.
-    GridRequisiti->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
-    panel1Layout_->addWidget(GridRequisiti, 1);
-    GridRequisiti->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(GridRequisiti, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
-        ShowDiscDetails(int(GridRequisiti->resultModel()->resultRow(index.row())));
+    grid_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    panelLayout_->addWidget(grid_, 1);
+    grid_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grid_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        ShowDiscDetails(int(grid_->resultModel()->resultRow(index.row())));
     });
-    connect(GridRequisiti, &QWidget::customContextMenuRequested, this, &TPersonalForm::GridContextMenu);
+    connect(grid_, &QWidget::customContextMenuRequested, this, &TPersonalForm::GridContextMenu);
     // Shift+F10 opens the menu at the current row, as the Menu key does (the window system
     // turns that key into a context menu request of its own).
-    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), GridRequisiti);
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), grid_);
     menuKey->setObjectName(QStringLiteral("GridMenuShortcut"));
     menuKey->setContext(Qt::WidgetShortcut);
     connect(menuKey, &QShortcut::activated, this, [this] {
-        const QModelIndex current = GridRequisiti->currentIndex();
+        const QModelIndex current = grid_->currentIndex();
         if (!current.isValid())
             return;
-        GridRequisiti->scrollTo(current);
-        GridContextMenu(GridRequisiti->visualRect(current).center());
+        grid_->scrollTo(current);
+        GridContextMenu(grid_->visualRect(current).center());
     });
-    connect(Panel4->SpeedButton1, &QToolButton::clicked, this, &TPersonalForm::SpeedButton1Click);
+    connect(filters_->findButton(), &QToolButton::clicked, this, &TPersonalForm::search);
     // Enter in the pattern box runs the search, as the find button does.
-    connect(Panel4->Edit2, &QLineEdit::returnPressed, this, &TPersonalForm::SpeedButton1Click);
+    connect(filters_->filePattern(), &QLineEdit::returnPressed, this, &TPersonalForm::search);
     buildShortcuts();
 
     buildStatusBar();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(100);
-    connect(Timer1, &QTimer::timeout, this, &TPersonalForm::Timer1Timer);
-    Timer1->start();
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(1000);
-    connect(Timer2, &QTimer::timeout, this, &TPersonalForm::Timer2Timer);
+    edgeTimer_ = new QTimer(this);
+    edgeTimer_->setObjectName(QStringLiteral("Timer1"));
+    edgeTimer_->setInterval(100);
+    connect(edgeTimer_, &QTimer::timeout, this, &TPersonalForm::trackEdges);
+    edgeTimer_->start();
+    closeTimer_ = new QTimer(this);
+    closeTimer_->setObjectName(QStringLiteral("Timer2"));
+    closeTimer_->setInterval(1000);
+    connect(closeTimer_, &QTimer::timeout, this, &TPersonalForm::closeAfterFailedStart);
 
     setMinimumSize(568, 195);
     resize(593, 367);
@@ -205,11 +205,11 @@ void TPersonalForm::buildShortcuts()
         made->setObjectName(QLatin1String(name));
         connect(made, &QShortcut::activated, this, slot);
     };
-    shortcut(QKeySequence::HelpContents, "HelpShortcut", &TPersonalForm::ToolButton5Click);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_N), "NewCdShortcut", &TPersonalForm::ToolButton1Click);
+    shortcut(QKeySequence::HelpContents, "HelpShortcut", &TPersonalForm::showHelp);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_N), "NewCdShortcut", &TPersonalForm::newDisc);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_F), "FindShortcut", [this] {
-        Panel4->Edit2->setFocus(Qt::ShortcutFocusReason);
-        Panel4->Edit2->selectAll();
+        filters_->filePattern()->setFocus(Qt::ShortcutFocusReason);
+        filters_->filePattern()->selectAll();
     });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), "QuitShortcut", &QWidget::close);
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), "BackShortcut", &TPersonalForm::PreviousResults);
@@ -217,67 +217,67 @@ void TPersonalForm::buildShortcuts()
 
 void TPersonalForm::buildToolBar()
 {
-    ToolBar1 = new QToolBar(Panel1);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setMovable(false);
-    ToolBar1->setFloatable(false);
-    ToolBar1->setIconSize(QSize(16, 16));
-    ToolBar1->setContentsMargins(1, 1, 1, 1);
+    toolBar_ = new QToolBar(outerPanel_);
+    toolBar_->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar_->setMovable(false);
+    toolBar_->setFloatable(false);
+    toolBar_->setIconSize(QSize(16, 16));
+    toolBar_->setContentsMargins(1, 1, 1, 1);
     // The buttons' arrows in black too: the style sheet would take them from the desktop palette.
-    ToolBar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"
+    toolBar_->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; spacing: 0px; }"
                                            " QToolButton { color: black; }"));
 
-    ToolButton1 = toolButton(ToolBar1, "ToolButton1", QStringLiteral("New CD"), Art::newDisc);
-    ToolButton2 = toolButton(ToolBar1, "ToolButton2", QStringLiteral("Remove CD"), Art::removeDisc);
-    addGap(ToolBar1);
-    ToolButton3 = toolButton(ToolBar1, "ToolButton3", QStringLiteral("Settings"), Art::settings);
-    addGap(ToolBar1);
-    ToolButton5 = toolButton(ToolBar1, "ToolButton5", QStringLiteral("Help"), Art::help);
+    newDiscButton_ = toolButton(toolBar_, "ToolButton1", QStringLiteral("New CD"), Art::newDisc);
+    removeDiscButton_ = toolButton(toolBar_, "ToolButton2", QStringLiteral("Remove CD"), Art::removeDisc);
+    addGap(toolBar_);
+    settingsButton_ = toolButton(toolBar_, "ToolButton3", QStringLiteral("Settings"), Art::settings);
+    addGap(toolBar_);
+    helpButton_ = toolButton(toolBar_, "ToolButton5", QStringLiteral("Help"), Art::help);
     // The face opens help at once; only the arrow opens the menu.
-    ToolButton5->setPopupMode(QToolButton::MenuButtonPopup);
-    ToolButton5->setFixedSize(35, 22);
+    helpButton_->setPopupMode(QToolButton::MenuButtonPopup);
+    helpButton_->setFixedSize(35, 22);
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    PopupMenu1->setAttribute(Qt::WA_WindowPropagation); // the window's colours and face
-    PopupMenu1->setToolTipsVisible(true);
-    Guidainlinea1 = PopupMenu1->addAction(QStringLiteral("Online Help"));
-    Guidainlinea1->setObjectName(QStringLiteral("Guidainlinea1"));
-    Guidainlinea1->setToolTip(QStringLiteral("Online Help"));
-    Guidainlinea1->setStatusTip(QStringLiteral("Online Help"));
-    Informazionisu1 = PopupMenu1->addAction(QStringLiteral("About..."));
-    Informazionisu1->setObjectName(QStringLiteral("Informazionisu1"));
-    Informazionisu1->setToolTip(QStringLiteral("About Tessaro"));
-    Informazionisu1->setStatusTip(QStringLiteral("About Tessaro"));
-    ToolButton5->setMenu(PopupMenu1);
+    helpMenu_ = new QMenu(this);
+    helpMenu_->setObjectName(QStringLiteral("PopupMenu1"));
+    helpMenu_->setAttribute(Qt::WA_WindowPropagation); // the window's colours and face
+    helpMenu_->setToolTipsVisible(true);
+    onlineHelpAction_ = helpMenu_->addAction(QStringLiteral("Online Help"));
+    onlineHelpAction_->setObjectName(QStringLiteral("Guidainlinea1"));
+    onlineHelpAction_->setToolTip(QStringLiteral("Online Help"));
+    onlineHelpAction_->setStatusTip(QStringLiteral("Online Help"));
+    aboutAction_ = helpMenu_->addAction(QStringLiteral("About..."));
+    aboutAction_->setObjectName(QStringLiteral("Informazionisu1"));
+    aboutAction_->setToolTip(QStringLiteral("About Tessaro"));
+    aboutAction_->setStatusTip(QStringLiteral("About Tessaro"));
+    helpButton_->setMenu(helpMenu_);
 
     // Last: the tool bar's own settings above recompute its size limits.
-    ToolBar1->setFixedHeight(28);
+    toolBar_->setFixedHeight(28);
 
-    connect(ToolButton1, &QToolButton::clicked, this, &TPersonalForm::ToolButton1Click);
-    connect(ToolButton2, &QToolButton::clicked, this, &TPersonalForm::ToolButton2Click);
-    connect(ToolButton3, &QToolButton::clicked, this, &TPersonalForm::ToolButton3Click);
-    connect(ToolButton5, &QToolButton::clicked, this, &TPersonalForm::ToolButton5Click);
-    connect(Guidainlinea1, &QAction::triggered, this, &TPersonalForm::Guidainlinea1Click);
-    connect(Informazionisu1, &QAction::triggered, this, &TPersonalForm::Informazionisu1Click);
-    panel1Layout_->addWidget(ToolBar1);
+    connect(newDiscButton_, &QToolButton::clicked, this, &TPersonalForm::newDisc);
+    connect(removeDiscButton_, &QToolButton::clicked, this, &TPersonalForm::removeDisc);
+    connect(settingsButton_, &QToolButton::clicked, this, &TPersonalForm::showSettings);
+    connect(helpButton_, &QToolButton::clicked, this, &TPersonalForm::showHelp);
+    connect(onlineHelpAction_, &QAction::triggered, this, &TPersonalForm::showHelp);
+    connect(aboutAction_, &QAction::triggered, this, &TPersonalForm::showAbout);
+    panelLayout_->addWidget(toolBar_);
 }
 
 void TPersonalForm::buildStatusBar()
 {
-    StatusBar1 = new QStatusBar(Panel1);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setFixedHeight(19);
-    StatusBar1->setSizeGripEnabled(false);
-    StatusPanel0 = new QLabel(StatusBar1);
-    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
-    StatusPanel0->setFixedWidth(150);
-    StatusPanel1 = new QLabel(StatusBar1);
-    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
-    StatusPanel1->setMinimumWidth(50);
-    StatusBar1->addWidget(StatusPanel0);
-    StatusBar1->addWidget(StatusPanel1, 1);
-    panel1Layout_->addWidget(StatusBar1);
+    statusBar_ = new QStatusBar(outerPanel_);
+    statusBar_->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar_->setFixedHeight(19);
+    statusBar_->setSizeGripEnabled(false);
+    hintPanel_ = new QLabel(statusBar_);
+    hintPanel_->setObjectName(QStringLiteral("StatusPanel0"));
+    hintPanel_->setFixedWidth(150);
+    countPanel_ = new QLabel(statusBar_);
+    countPanel_->setObjectName(QStringLiteral("StatusPanel1"));
+    countPanel_->setMinimumWidth(50);
+    statusBar_->addWidget(hintPanel_);
+    statusBar_->addWidget(countPanel_, 1);
+    panelLayout_->addWidget(statusBar_);
 }
 
 void TPersonalForm::FormCreate()
@@ -294,30 +294,30 @@ void TPersonalForm::FormCreate()
     } catch (const std::exception&) {
         messages_.showMessage(QStringLiteral("Unable to connect to DB, program will be closed"));
         // The close must come from inside the message loop, which has not started yet.
-        Timer2->start();
+        closeTimer_->start();
     }
 }
 
 void TPersonalForm::FormDestroy() noexcept
 {
-    ResultQuery->close();
+    result_->close();
     catalogue_.disconnect();
 }
 
 void TPersonalForm::LoadFilters()
 {
-    Panel4->LoadFilters(catalogue_);
+    filters_->LoadFilters(catalogue_);
 }
 
 void TPersonalForm::RefreshFilters()
 {
-    Panel4->RefreshFilters(catalogue_);
+    filters_->RefreshFilters(catalogue_);
 }
 
 bool TPersonalForm::event(QEvent* event)
 {
     if (event->type() == QEvent::StatusTip) {
-        StatusPanel0->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        hintPanel_->setText(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
     // Coming back from a terminal or another window: one look at the catalogue.
@@ -374,35 +374,35 @@ void TPersonalForm::dropEvent(QDropEvent* event)
 
 void TPersonalForm::NewCdFor(const QString& root)
 {
-    frmNewCD->ResetDialog();
-    frmNewCD->setRoot(root);
-    frmNewCD->exec();
+    newDiscDialog_->ResetDialog();
+    newDiscDialog_->setRoot(root);
+    newDiscDialog_->exec();
 }
 
-void TPersonalForm::ToolButton1Click()
+void TPersonalForm::newDisc()
 {
-    frmNewCD->ResetDialog();
-    frmNewCD->exec();
+    newDiscDialog_->ResetDialog();
+    newDiscDialog_->exec();
 }
 
-void TPersonalForm::ToolButton2Click()
+void TPersonalForm::removeDisc()
 {
     // Exceptions must not travel through Qt's event delivery: report here and keep the dialog shut.
     try {
-        frmDelCD->FillDiscList();
+        removeDiscDialog_->FillDiscList();
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
         return;
     }
-    frmDelCD->exec();
+    removeDiscDialog_->exec();
 }
 
-void TPersonalForm::ToolButton3Click()
+void TPersonalForm::showSettings()
 {
-    frmSettings->exec();
+    settingsDialog_->exec();
 }
 
-void TPersonalForm::ToolButton5Click()
+void TPersonalForm::showHelp()
 {
     // Without a viewer the desktop would fail out of sight.
     if (!DesktopViewer::installedFor(helpFile_)) {
@@ -417,32 +417,27 @@ void TPersonalForm::ToolButton5Click()
             QStringLiteral("Unable to open the help file %1").arg(QDir::toNativeSeparators(helpFile_)));
 }
 
-void TPersonalForm::Guidainlinea1Click()
+void TPersonalForm::showAbout()
 {
-    ToolButton5Click();
-}
-
-void TPersonalForm::Informazionisu1Click()
-{
-    frmAbout->exec();
+    aboutBox_->exec();
     // The box opened from the Help button's menu and kept the pointer's leaving from it: the
     // button would stay drawn raised until the pointer next crossed it.
-    if (!ToolButton5->rect().contains(ToolButton5->mapFromGlobal(QCursor::pos()))) {
-        ToolButton5->setAttribute(Qt::WA_UnderMouse, false);
+    if (!helpButton_->rect().contains(helpButton_->mapFromGlobal(QCursor::pos()))) {
+        helpButton_->setAttribute(Qt::WA_UnderMouse, false);
         QEvent leave(QEvent::Leave);
-        QCoreApplication::sendEvent(ToolButton5, &leave);
-        ToolButton5->update();
+        QCoreApplication::sendEvent(helpButton_, &leave);
+        helpButton_->update();
     }
 }
 
-void TPersonalForm::SpeedButton1Click()
+void TPersonalForm::search()
 {
-    SearchCriteria criteria = criteriaFromPanel(*Panel4);
+    SearchCriteria criteria = criteriaFromPanel(*filters_);
     if (namesAnywhere())
         NameForms::findAnywhere(criteria);
     const SearchStatement statement(criteria);
-    showResults([&] { ResultQuery->open(statement); });
-    if (!ResultQuery->active() || ResultQuery->rowCount() > 0)
+    showResults([&] { result_->open(statement); });
+    if (!result_->active() || result_->rowCount() > 0)
         return;
     // A part of a name typed alone finds nothing: the balloon says what would.
     const QString suggestion = NameForms::suggestion(criteria);
@@ -451,7 +446,7 @@ void TPersonalForm::SpeedButton1Click()
     // Once the key or click that ran the search is over: Enter goes on to the panel, and any
     // key closes hints.
     QTimer::singleShot(0, this, [this, suggestion] {
-        QLineEdit* box = Panel4->Edit2;
+        QLineEdit* box = filters_->filePattern();
         BalloonHintFilter::install()->showHint(
             box, QStringLiteral("Patterns cover the whole name from the first \\ \u2014 try ") + suggestion,
             box->mapToGlobal(QPoint(std::min(box->width() / 2, 40), box->height() / 2)));
@@ -465,15 +460,15 @@ bool TPersonalForm::namesAnywhere() const
 
 void TPersonalForm::FindCopies(int row)
 {
-    const ResultSnapshot& rows = ResultQuery->rows();
+    const ResultSnapshot& rows = result_->rows();
     if (row < 0 || row >= rows.rowCount())
         return;
     const QString disc = rows.cdid(row);
     const QString name = rows.name(row);
     const qint64 size = rows.dimensione(row);
-    showResults([&] { ResultQuery->openCopies(disc, name, size); },
+    showResults([&] { result_->openCopies(disc, name, size); },
                 [&] {
-                    const qsizetype copies = ResultQuery->rowCount();
+                    const qsizetype copies = result_->rowCount();
                     return copies == 1 ? QStringLiteral("1 copy of %1").arg(name)
                                        : QStringLiteral("%1 copies of %2").arg(copies).arg(name);
                 });
@@ -481,7 +476,7 @@ void TPersonalForm::FindCopies(int row)
 
 void TPersonalForm::FindOnlyHere(int row)
 {
-    const ResultSnapshot& rows = ResultQuery->rows();
+    const ResultSnapshot& rows = result_->rows();
     if (row < 0 || row >= rows.rowCount())
         return;
     const QString label = rows.cdid(row);
@@ -496,7 +491,7 @@ void TPersonalForm::FindOnlyHere(int row)
         messages_.showError(DiscStore::noLongerThere(label));
         return;
     }
-    showResults([&] { ResultQuery->openOnlyHere(disc->id, label); });
+    showResults([&] { result_->openOnlyHere(disc->id, label); });
 }
 
 bool TPersonalForm::PreviousResults()
@@ -505,20 +500,20 @@ bool TPersonalForm::PreviousResults()
         return false;
     ShownResult shown = std::move(previous_.back());
     previous_.pop_back();
-    ResultQuery->restore(std::move(shown.rows));
+    result_->restore(std::move(shown.rows));
     // In the order they were shown in.
-    GridRequisiti->horizontalHeader()->setSortIndicator(shown.sortColumn, shown.sortOrder);
-    StatusPanel1->setText(shown.count);
+    grid_->horizontalHeader()->setSortIndicator(shown.sortColumn, shown.sortOrder);
+    countPanel_->setText(shown.count);
     return true;
 }
 
 void TPersonalForm::showResults(const std::function<void()>& search, const std::function<QString()>& count)
 {
-    if (ResultQuery->active()) {
+    if (result_->active()) {
         if (previous_.size() == kPreviousResults)
             previous_.erase(previous_.begin());
-        const QHeaderView* titles = GridRequisiti->horizontalHeader();
-        previous_.push_back({ResultQuery->rows(), StatusPanel1->text(), titles->sortIndicatorSection(),
+        const QHeaderView* titles = grid_->horizontalHeader();
+        previous_.push_back({result_->rows(), countPanel_->text(), titles->sortIndicatorSection(),
                              titles->sortIndicatorOrder()});
     }
     QString failure;
@@ -536,35 +531,29 @@ void TPersonalForm::showResults(const std::function<void()>& search, const std::
             failure = QString::fromLocal8Bit(error.what());
         }
     }
-    if (ResultQuery->active())
-        StatusPanel1->setText(
-            count ? count() : QString::number(ResultQuery->rowCount()) + QStringLiteral(" files found"));
+    if (result_->active())
+        countPanel_->setText(count ? count()
+                                   : QString::number(result_->rowCount()) + QStringLiteral(" files found"));
     else
         messages_.showError(failure); // the result stays closed and the last count stays
 }
 
-void TPersonalForm::Timer1Timer()
+void TPersonalForm::trackEdges()
 {
-    Timer1->stop();
-    Panel1MouseMove();
-    Timer1->start();
+    edgeTimer_->stop();
+    chrome_->followPointer();
+    edgeTimer_->start();
 }
 
-// The edge hit test that picks the resize cursor and the edges a press on the margin sizes.
-void TPersonalForm::Panel1MouseMove()
+void TPersonalForm::closeAfterFailedStart()
 {
-    chrome_->Panel1MouseMove();
-}
-
-void TPersonalForm::Timer2Timer()
-{
-    Timer2->stop();
+    closeTimer_->stop();
     close();
 }
 
 void TPersonalForm::ShowDiscDetails(int row)
 {
-    const ResultSnapshot& rows = ResultQuery->rows();
+    const ResultSnapshot& rows = result_->rows();
     if (row < 0 || row >= rows.rowCount())
         return;
     try {
@@ -574,20 +563,20 @@ void TPersonalForm::ShowDiscDetails(int row)
             messages_.showError(DiscStore::noLongerThere(label));
             return;
         }
-        frmDiscDetails->showDisc(*disc, rows.path(row), rows.name(row));
+        discDetails_->showDisc(*disc, rows.path(row), rows.name(row));
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
         return;
     }
-    frmDiscDetails->exec();
+    discDetails_->exec();
 }
 
 void TPersonalForm::GridContextMenu(const QPoint& at)
 {
-    const QModelIndex index = GridRequisiti->indexAt(at);
+    const QModelIndex index = grid_->indexAt(at);
     if (!index.isValid())
         return;
-    const int row = int(GridRequisiti->resultModel()->resultRow(index.row()));
+    const int row = int(grid_->resultModel()->resultRow(index.row()));
     // The window's colours and face, as the Help menu has them, never the desktop theme's.
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("GridMenu"));
@@ -596,11 +585,11 @@ void TPersonalForm::GridContextMenu(const QPoint& at)
     QAction* copy = menu.addAction(QStringLiteral("Copy"));
     QAction* copies = menu.addAction(QStringLiteral("Find copies"));
     QAction* onlyHere = menu.addAction(QStringLiteral("Only on this disc"));
-    QAction* chosen = menu.exec(GridRequisiti->viewport()->mapToGlobal(at));
+    QAction* chosen = menu.exec(grid_->viewport()->mapToGlobal(at));
     if (chosen == details)
         ShowDiscDetails(row);
     else if (chosen == copy)
-        QGuiApplication::clipboard()->setText(GridRequisiti->selectedRowsText());
+        QGuiApplication::clipboard()->setText(grid_->selectedRowsText());
     else if (chosen == copies)
         FindCopies(row);
     else if (chosen == onlyHere)

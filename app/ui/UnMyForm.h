@@ -46,39 +46,17 @@ class TPersonalForm : public QWidget
 
     // Fills the disc and extension lists again, keeping the chosen entries.
     void RefreshFilters();
-    ResultSet& resultQuery() { return *ResultQuery; }
+    ResultSet& resultQuery() { return *result_; }
     const QString& helpFile() const { return helpFile_; }
 
-    QFrame* Panel1;
-    QToolBar* ToolBar1;
-    QToolButton* ToolButton1; // New CD
-    QToolButton* ToolButton2; // Remove CD
-    QToolButton* ToolButton3; // Settings
-    QToolButton* ToolButton5; // Help, with PopupMenu1 on its arrow
-    QMenu* PopupMenu1;
-    QAction* Guidainlinea1;
-    QAction* Informazionisu1;
-    TFilterPanel* Panel4;
-    TGridRequisiti* GridRequisiti;
-    QStatusBar* StatusBar1;
-    QLabel* StatusPanel0; // hint of the control under the mouse
-    QLabel* StatusPanel1; // count of the last search
-    QTimer* Timer1;       // edge-resize cursor, every 100 ms
-    QTimer* Timer2;       // closes the window after a failed start-up
-    TfrmAbout* frmAbout = nullptr;
-    TfrmNewCD* frmNewCD = nullptr;
-    TfrmSettings* frmSettings = nullptr;
-    TfrmDelCD* frmDelCD = nullptr;
-    TfrmDiscDetails* frmDiscDetails = nullptr;
-
   public Q_SLOTS:
-    void ToolButton1Click();
-    void ToolButton2Click();
-    void ToolButton3Click();
-    void ToolButton5Click();
-    void Guidainlinea1Click();
-    void Informazionisu1Click();
-    void SpeedButton1Click();
+    // The tool bar's and the help menu's commands, and the find button's search.
+    void newDisc();
+    void removeDisc();
+    void showSettings();
+    void showHelp();
+    void showAbout();
+    void search();
     // The Disc details window for a row of the grid, opened at its folder with its file selected.
     void ShowDiscDetails(int row);
     // The grid shows the copies of a row's file on other discs: same name and size.
@@ -95,8 +73,6 @@ class TPersonalForm : public QWidget
     bool PreviousResults();
     // The folder or disc image a drop carries: one local folder or file; empty for anything else.
     static QString droppedRoot(const QMimeData* data);
-    void Timer1Timer();
-    void Timer2Timer();
 
   protected:
     bool event(QEvent* event) override;
@@ -111,7 +87,9 @@ class TPersonalForm : public QWidget
     void buildStatusBar();
     // Filled by the filter lists; run once at start-up while the splash shows.
     void LoadFilters();
-    void Panel1MouseMove();
+    // Every 100 ms: the pointer shape and the edges a press on the margin sizes.
+    void trackEdges();
+    void closeAfterFailedStart();
     // Whether File patterns without "*" or "\" are looked for anywhere in the names.
     bool namesAnywhere() const;
     // Runs a search that fills the result query, with the wait cursor; shows its count, or
@@ -127,8 +105,29 @@ class TPersonalForm : public QWidget
     Catalogue& catalogue_;
     QString cataloguePath_;
     QString helpFile_;
-    std::unique_ptr<ResultSet> ResultQuery;
-    QVBoxLayout* panel1Layout_ = nullptr;
+    std::unique_ptr<ResultSet> result_;
+    QFrame* outerPanel_;
+    QToolBar* toolBar_;
+    QToolButton* newDiscButton_;    // New CD
+    QToolButton* removeDiscButton_; // Remove CD
+    QToolButton* settingsButton_;   // Settings
+    QToolButton* helpButton_;       // Help, with helpMenu_ on its arrow
+    QMenu* helpMenu_;
+    QAction* onlineHelpAction_;
+    QAction* aboutAction_;
+    TFilterPanel* filters_;
+    TGridRequisiti* grid_;
+    QStatusBar* statusBar_;
+    QLabel* hintPanel_;  // hint of the control under the mouse
+    QLabel* countPanel_; // count of the last search
+    QTimer* edgeTimer_;  // edge-resize cursor, every 100 ms
+    QTimer* closeTimer_; // closes the window after a failed start-up
+    TfrmAbout* aboutBox_ = nullptr;
+    TfrmNewCD* newDiscDialog_ = nullptr;
+    TfrmSettings* settingsDialog_ = nullptr;
+    TfrmDelCD* removeDiscDialog_ = nullptr;
+    TfrmDiscDetails* discDetails_ = nullptr;
+    QVBoxLayout* panelLayout_ = nullptr;
     WindowChrome* chrome_ = nullptr;
     std::unique_ptr<SystemDiscDrive> discDrive_;
     CatalogueWatch* watch_ = nullptr;

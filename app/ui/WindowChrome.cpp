@@ -22,7 +22,7 @@ namespace
 {
 const QColor kCaptionBlue(74, 146, 225);
 constexpr int kCaptionHeight = 20;
-constexpr int kMargin = 2; // Panel1's border width, inside its border line
+constexpr int kMargin = 2; // panel_'s border width, inside its border line
 
 void fill(QWidget* widget, const QColor& colour)
 {
@@ -69,92 +69,91 @@ WindowChrome* WindowChrome::of(const QWidget* window)
 }
 
 WindowChrome::WindowChrome(QWidget* window, QFrame* panel1, Options options)
-    : QObject(window), Panel1(panel1), window_(window), options_(options)
+    : QObject(window), window_(window), panel_(panel1), options_(options)
 {
     setObjectName(QStringLiteral("WindowChrome"));
     window_->setWindowFlag(Qt::FramelessWindowHint);
 
-    Panel1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Panel1->setLineWidth(1);
-    fill(Panel1, Panels::SkyBlue);
+    panel_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    panel_->setLineWidth(1);
+    fill(panel_, Panels::SkyBlue);
 
     buildCaptionBar();
     CaptionSetup();
     placeCentred();
 
     window_->installEventFilter(this);
-    Panel1->installEventFilter(this);
-    Panel2->installEventFilter(this);
-    CaptionLabel->installEventFilter(this);
-    MyIcon->installEventFilter(this);
+    panel_->installEventFilter(this);
+    captionBar_->installEventFilter(this);
+    caption_->installEventFilter(this);
+    icon_->installEventFilter(this);
 }
 
 void WindowChrome::buildCaptionBar()
 {
-    Panel2 = new QFrame(Panel1);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Panel2->setLineWidth(1);
-    Panel2->setFixedHeight(kCaptionHeight);
-    fill(Panel2, kCaptionBlue);
+    captionBar_ = new QFrame(panel_);
+    captionBar_->setObjectName(QStringLiteral("Panel2"));
+    captionBar_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    captionBar_->setLineWidth(1);
+    captionBar_->setFixedHeight(kCaptionHeight);
+    fill(captionBar_, kCaptionBlue);
 
-    MyIcon = new QLabel(Panel2);
-    MyIcon->setObjectName(QStringLiteral("MyIcon"));
-    MyIcon->setGeometry(2, 2, 16, 16);
-    MyIcon->setScaledContents(true);
+    icon_ = new QLabel(captionBar_);
+    icon_->setObjectName(QStringLiteral("MyIcon"));
+    icon_->setGeometry(2, 2, 16, 16);
+    icon_->setScaledContents(true);
 
-    CaptionLabel = new QLabel(Panel2);
-    CaptionLabel->setObjectName(QStringLiteral("CaptionLabel"));
-    QFont bold = CaptionLabel->font();
+    caption_ = new QLabel(captionBar_);
+    caption_->setObjectName(QStringLiteral("CaptionLabel"));
+    QFont bold = caption_->font();
     bold.setBold(true);
-    CaptionLabel->setFont(bold);
-    QPalette white = CaptionLabel->palette();
+    caption_->setFont(bold);
+    QPalette white = caption_->palette();
     white.setColor(QPalette::WindowText, Qt::white);
-    CaptionLabel->setPalette(white);
-    CaptionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    caption_->setPalette(white);
+    caption_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    Panel3 = new QFrame(Panel2);
-    Panel3->setObjectName(QStringLiteral("Panel3"));
-    Panel3->resize(56, 16);
-    fill(Panel3, kCaptionBlue);
+    buttonBox_ = new QFrame(captionBar_);
+    buttonBox_->setObjectName(QStringLiteral("Panel3"));
+    buttonBox_->resize(56, 16);
+    fill(buttonBox_, kCaptionBlue);
 
     auto button = [this](const char* name, CaptionButton::Glyph glyph, int left, const QString& hint) {
-        auto* b = new CaptionButton(glyph, kCaptionBlue, Qt::white, Panel3);
+        auto* b = new CaptionButton(glyph, kCaptionBlue, Qt::white, buttonBox_);
         b->setObjectName(QLatin1String(name));
         b->move(left, 0);
         b->setHint(hint);
         return b;
     };
-    dxToolButton1 = button("dxToolButton1", CaptionButton::Glyph::Minimise, 4, QStringLiteral("Minimize"));
-    dxToolButton2 = button("dxToolButton2", CaptionButton::Glyph::Maximise, 22, QStringLiteral("Maximize"));
-    dxToolButton3 = button("dxToolButton3", CaptionButton::Glyph::Close, 40, QStringLiteral("Exit"));
-    dxToolButton2->setEnabled(options_.canMaximise);
+    minimiseButton_ = button("dxToolButton1", CaptionButton::Glyph::Minimise, 4, QStringLiteral("Minimize"));
+    maximiseButton_ = button("dxToolButton2", CaptionButton::Glyph::Maximise, 22, QStringLiteral("Maximize"));
+    exitButton_ = button("dxToolButton3", CaptionButton::Glyph::Close, 40, QStringLiteral("Exit"));
+    maximiseButton_->setEnabled(options_.canMaximise);
 
-    // The buttons and the handlers cross over by name.
-    connect(dxToolButton3, &QAbstractButton::clicked, this, &WindowChrome::dxToolButton1Click);
-    connect(dxToolButton1, &QAbstractButton::clicked, this, &WindowChrome::dxToolButton3Click);
-    connect(dxToolButton2, &QAbstractButton::clicked, this, &WindowChrome::dxToolButton2Click);
+    connect(exitButton_, &QAbstractButton::clicked, this, &WindowChrome::closeWindow);
+    connect(minimiseButton_, &QAbstractButton::clicked, this, &WindowChrome::minimiseAll);
+    connect(maximiseButton_, &QAbstractButton::clicked, this, &WindowChrome::toggleMaximised);
 
     // A window laid out top to bottom takes the bar as its first row; one laid out by hand
     // has left the room for it free.
-    if (auto* box = qobject_cast<QBoxLayout*>(Panel1->layout());
+    if (auto* box = qobject_cast<QBoxLayout*>(panel_->layout());
         box && (box->direction() == QBoxLayout::TopToBottom)) {
-        box->insertWidget(0, Panel2);
+        box->insertWidget(0, captionBar_);
         captionInLayout_ = true;
     } else {
         placeCaptionBar();
-        Panel2->raise();
+        captionBar_->raise();
     }
 }
 
 void WindowChrome::CaptionSetup()
 {
-    ImageList1 = {QIcon(QString(Art::appIcon))};
-    window_->setWindowIcon(ImageList1.at(0));
-    MyIcon->setPixmap(ImageList1.at(0).pixmap(QSize(16, 16), window_->devicePixelRatio()));
-    CaptionLabel->setText(window_->windowTitle());
-    CaptionLabel->adjustSize();
-    setHint(MyIcon, window_->windowTitle());
+    icons_ = {QIcon(QString(Art::appIcon))};
+    window_->setWindowIcon(icons_.at(0));
+    icon_->setPixmap(icons_.at(0).pixmap(QSize(16, 16), window_->devicePixelRatio()));
+    caption_->setText(window_->windowTitle());
+    caption_->adjustSize();
+    setHint(icon_, window_->windowTitle());
     FormResize();
 }
 
@@ -173,8 +172,8 @@ void WindowChrome::placeCentred()
 
 void WindowChrome::placeCaptionBar()
 {
-    const int inset = Panel1->frameWidth() + kMargin;
-    Panel2->setGeometry(inset, inset, Panel1->width() - 2 * inset, kCaptionHeight);
+    const int inset = panel_->frameWidth() + kMargin;
+    captionBar_->setGeometry(inset, inset, panel_->width() - 2 * inset, kCaptionHeight);
     placeButtons();
 }
 
@@ -182,40 +181,40 @@ void WindowChrome::keepStatusBarsAtTheBottom(QSize oldSize)
 {
     // The controls of a panel placed by hand keep their places when the window is maximised, but
     // a status bar stays along the bottom, as wide as before within the panel's margins.
-    if (Panel1->layout() || !oldSize.isValid())
+    if (panel_->layout() || !oldSize.isValid())
         return;
-    const QSize grown = Panel1->size() - oldSize;
-    const auto bars = Panel1->findChildren<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+    const QSize grown = panel_->size() - oldSize;
+    const auto bars = panel_->findChildren<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
     for (QStatusBar* bar : bars)
         bar->setGeometry(bar->x(), bar->y() + grown.height(), bar->width() + grown.width(), bar->height());
 }
 
 void WindowChrome::placeButtons()
 {
-    Panel3->move(Panel2->width() - Panel2->frameWidth() - 1 - Panel3->width(), 2);
+    buttonBox_->move(captionBar_->width() - captionBar_->frameWidth() - 1 - buttonBox_->width(), 2);
 }
 
 void WindowChrome::FormResize()
 {
     // Positions inside the caption bar count from its inner edge, one border line in.
-    const int inner = Panel2->frameWidth();
-    CaptionLabel->setGeometry(inner + captionLabelLeft(window_->width(), CaptionLabel->width()), inner,
-                              CaptionLabel->width(), Panel2->height() - 2 * inner);
+    const int inner = captionBar_->frameWidth();
+    caption_->setGeometry(inner + captionLabelLeft(window_->width(), caption_->width()), inner,
+                          caption_->width(), captionBar_->height() - 2 * inner);
 }
 
 void WindowChrome::setRestoreKind(bool restore)
 {
     restoreKind_ = restore;
-    dxToolButton2->setGlyph(restore ? CaptionButton::Glyph::Restore : CaptionButton::Glyph::Maximise);
-    dxToolButton2->setHint(restore ? QStringLiteral("Restore") : QStringLiteral("Maximize"));
+    maximiseButton_->setGlyph(restore ? CaptionButton::Glyph::Restore : CaptionButton::Glyph::Maximise);
+    maximiseButton_->setHint(restore ? QStringLiteral("Restore") : QStringLiteral("Maximize"));
 }
 
-void WindowChrome::dxToolButton1Click()
+void WindowChrome::closeWindow()
 {
     window_->close();
 }
 
-void WindowChrome::dxToolButton2Click()
+void WindowChrome::toggleMaximised()
 {
     if (!restoreKind_) {
         // A dialog of fixed size is let loose while maximised and fixed again on restoring.
@@ -245,7 +244,7 @@ void WindowChrome::windowStateChanged()
     }
 }
 
-void WindowChrome::dxToolButton3Click()
+void WindowChrome::minimiseAll()
 {
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget* w : windows) {
@@ -254,13 +253,13 @@ void WindowChrome::dxToolButton3Click()
     }
 }
 
-void WindowChrome::Panel2DblClick()
+void WindowChrome::captionDoubleClicked()
 {
     drag_ = Drag::None;
-    dxToolButton2Click();
+    toggleMaximised();
 }
 
-void WindowChrome::Panel1MouseMove()
+void WindowChrome::followPointer()
 {
     hitTestAt(QCursor::pos());
     const Qt::CursorShape shape = edgeCursor(flags_);
@@ -268,9 +267,9 @@ void WindowChrome::Panel1MouseMove()
         return;
     shownCursor_ = shape;
     if (flags_.any())
-        Panel1->setCursor(shape);
+        panel_->setCursor(shape);
     else
-        Panel1->unsetCursor();
+        panel_->unsetCursor();
 }
 
 void WindowChrome::hitTestAt(QPoint global)
@@ -280,21 +279,21 @@ void WindowChrome::hitTestAt(QPoint global)
         return;
     }
     const QPoint origin = window_->frameGeometry().topLeft();
-    flags_ = edgeHitTest(global.x() - origin.x(), global.y() - origin.y(), Panel1->width(), Panel1->height(),
+    flags_ = edgeHitTest(global.x() - origin.x(), global.y() - origin.y(), panel_->width(), panel_->height(),
                          window_->windowState());
 }
 
-void WindowChrome::Panel2MouseDown(QMouseEvent* event)
+void WindowChrome::captionBarPressed(QMouseEvent* event)
 {
     beginMove(event);
 }
 
-void WindowChrome::CaptionLabelMouseDown(QMouseEvent* event)
+void WindowChrome::captionPressed(QMouseEvent* event)
 {
     beginMove(event);
 }
 
-void WindowChrome::MyIconMouseDown(QMouseEvent* event)
+void WindowChrome::iconPressed(QMouseEvent* event)
 {
     beginMove(event);
 }
@@ -310,14 +309,14 @@ void WindowChrome::beginMove(QMouseEvent* event)
     startGeometry_ = window_->geometry();
 }
 
-bool WindowChrome::Panel1MouseDown(QMouseEvent* event)
+bool WindowChrome::panelPressed(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton || !options_.resizable)
         return false;
     const QPoint pos = event->position().toPoint();
     // Only the margin inside the border line sizes; the border line itself and the controls
-    // Panel1 holds do not.
-    if (!Panel1->contentsRect().contains(pos) || Panel1->childAt(pos))
+    // panel_ holds do not.
+    if (!panel_->contentsRect().contains(pos) || panel_->childAt(pos))
         return false;
     hitTestAt(event->globalPosition().toPoint());
     const Qt::Edges edges = edgesToSize(flags_);
@@ -369,7 +368,7 @@ bool WindowChrome::captionMouseEvent(QMouseEvent* event)
     switch (event->type()) {
     case QEvent::MouseButtonDblClick:
         if (event->button() == Qt::LeftButton)
-            Panel2DblClick();
+            captionDoubleClicked();
         return true;
     case QEvent::MouseMove:
         dragMouseMove(event);
@@ -385,8 +384,8 @@ bool WindowChrome::captionMouseEvent(QMouseEvent* event)
 bool WindowChrome::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (watched == Panel2 || watched == CaptionLabel || watched == MyIcon) {
-        if (type == QEvent::Resize && watched == Panel2) {
+    if (watched == captionBar_ || watched == caption_ || watched == icon_) {
+        if (type == QEvent::Resize && watched == captionBar_) {
             placeButtons();
             FormResize();
             return false;
@@ -395,17 +394,17 @@ bool WindowChrome::eventFilter(QObject* watched, QEvent* event)
         if (!mouse)
             return false;
         if (type == QEvent::MouseButtonPress) {
-            if (watched == Panel2)
-                Panel2MouseDown(mouse);
-            else if (watched == CaptionLabel)
-                CaptionLabelMouseDown(mouse);
+            if (watched == captionBar_)
+                captionBarPressed(mouse);
+            else if (watched == caption_)
+                captionPressed(mouse);
             else
-                MyIconMouseDown(mouse);
+                iconPressed(mouse);
             return true;
         }
         return captionMouseEvent(mouse);
     }
-    if (watched == Panel1) {
+    if (watched == panel_) {
         switch (type) {
         case QEvent::Resize:
             if (!captionInLayout_)
@@ -413,7 +412,7 @@ bool WindowChrome::eventFilter(QObject* watched, QEvent* event)
             keepStatusBarsAtTheBottom(static_cast<QResizeEvent*>(event)->oldSize());
             return false;
         case QEvent::MouseButtonPress:
-            return Panel1MouseDown(static_cast<QMouseEvent*>(event));
+            return panelPressed(static_cast<QMouseEvent*>(event));
         case QEvent::MouseMove:
             return drag_ == Drag::Sizing && dragMouseMove(static_cast<QMouseEvent*>(event));
         case QEvent::MouseButtonRelease:
@@ -433,17 +432,17 @@ bool WindowChrome::eventFilter(QObject* watched, QEvent* event)
             if (!window_->testAttribute(Qt::WA_WState_Created))
                 placeCentred();
             // A panel placed by hand follows the window, as when it is maximised.
-            if (Panel1->parentWidget() == window_ && !window_->layout())
-                Panel1->setGeometry(window_->rect());
+            if (panel_->parentWidget() == window_ && !window_->layout())
+                panel_->setGeometry(window_->rect());
             FormResize();
             break;
         case QEvent::WindowStateChange:
             windowStateChanged();
             break;
         case QEvent::WindowTitleChange:
-            CaptionLabel->setText(window_->windowTitle());
-            CaptionLabel->adjustSize();
-            setHint(MyIcon, window_->windowTitle());
+            caption_->setText(window_->windowTitle());
+            caption_->adjustSize();
+            setHint(icon_, window_->windowTitle());
             FormResize();
             break;
         case QEvent::KeyPress: {

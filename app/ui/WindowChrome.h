@@ -16,11 +16,11 @@ class QMouseEvent;
 class QWidget;
 
 // The frame every main window and dialog of the program shares instead of the platform's:
-// the window goes frameless, its outer panel Panel1 gets its border and colour, and the
-// caption bar Panel2 (icon, centred caption, minimise / maximise / exit) goes into the top
-// of Panel1. The caption bar moves the window, a double-click on it toggles maximised state.
-// A resizable window is also sized from Panel1's margin, with the pointer shape following
-// the edge under it (Panel1MouseMove, run by the window's own timer).
+// the window goes frameless, its outer panel "Panel1" gets its border and colour, and the
+// caption bar "Panel2" (icon, centred caption, minimise / maximise / exit) goes into the top
+// of the outer panel. The caption bar moves the window, a double-click on it toggles maximised
+// state. A resizable window is also sized from the outer panel's margin, with the pointer shape
+// following the edge under it (followPointer, run by the window's own timer).
 class WindowChrome : public QObject
 {
     Q_OBJECT
@@ -43,27 +43,20 @@ class WindowChrome : public QObject
     // Whether the maximise button is in its restore form.
     bool restoreKind() const { return restoreKind_; }
 
-    QFrame* Panel1;
-    QFrame* Panel2;
-    QLabel* MyIcon;
-    QLabel* CaptionLabel;
-    QFrame* Panel3;
-    CaptionButton* dxToolButton1; // minimise, runs dxToolButton3Click
-    CaptionButton* dxToolButton2; // maximise or restore, runs dxToolButton2Click
-    CaptionButton* dxToolButton3; // exit, runs dxToolButton1Click
-    QList<QIcon> ImageList1;
+    // The window's icon, the one entry.
+    const QList<QIcon>& icons() const { return icons_; }
 
   public Q_SLOTS:
     // Closes the window, through its own close handling (the dialogs confirm there).
-    void dxToolButton1Click();
+    void closeWindow();
     // Maximises or restores the window according to the button's kind.
-    void dxToolButton2Click();
+    void toggleMaximised();
     // Minimises the whole application.
-    void dxToolButton3Click();
-    void Panel2DblClick();
+    void minimiseAll();
+    void captionDoubleClicked();
     void FormResize();
     // The edge hit test at the pointer's current position; sets the pointer shape.
-    void Panel1MouseMove();
+    void followPointer();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -82,16 +75,25 @@ class WindowChrome : public QObject
     void hitTestAt(QPoint global);
 
     bool captionMouseEvent(QMouseEvent* event);
-    void Panel2MouseDown(QMouseEvent* event);
-    void CaptionLabelMouseDown(QMouseEvent* event);
-    void MyIconMouseDown(QMouseEvent* event);
-    bool Panel1MouseDown(QMouseEvent* event);
+    void captionBarPressed(QMouseEvent* event);
+    void captionPressed(QMouseEvent* event);
+    void iconPressed(QMouseEvent* event);
+    bool panelPressed(QMouseEvent* event);
     void beginMove(QMouseEvent* event);
     bool dragMouseMove(QMouseEvent* event);
 
     enum class Drag { None, PendingMove, Moving, Sizing };
 
     QWidget* window_;
+    QFrame* panel_;
+    QFrame* captionBar_;
+    QLabel* icon_;
+    QLabel* caption_;
+    QFrame* buttonBox_;
+    CaptionButton* minimiseButton_;
+    CaptionButton* maximiseButton_; // or restore
+    CaptionButton* exitButton_;
+    QList<QIcon> icons_;
     Options options_;
     bool captionInLayout_ = false;
     bool restoreKind_ = false;

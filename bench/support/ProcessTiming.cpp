@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -12,7 +13,7 @@ extern char** environ;
 
 namespace Timing
 {
-double processMillis(const QStringList& command)
+ProcessTime processTime(const QStringList& command)
 {
     std::vector<QByteArray> args;
     for (const QString& arg : command)
@@ -31,11 +32,21 @@ double processMillis(const QStringList& command)
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
-        return -1;
+        return {};
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    struct rusage usage {
+    };
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     const double ms = double(timer.nsecsElapsed()) / 1e6;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return {};
+    const auto millis = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+    return {ms, millis(usage.ru_utime) + millis(usage.ru_stime)};
+}
+
+double processMillis(const QStringList& command)
+{
+    return processTime(command).wall;
 }
 } // namespace Timing

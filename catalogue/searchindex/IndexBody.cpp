@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <zlib.h>
+
+// Header-only: the command line loads no library for it.
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 namespace
 {
-constexpr quint32 kMagic = 0x33585354;    // "TSX3" read as a little-endian integer
+constexpr quint32 kMagic = IndexBody::kFormTag;
 constexpr qsizetype kDirectorySize = 20;  // magic, pieces, entries, check
 constexpr quint64 kMaxExtensions = 65536; // as one DiscIndex holds
 // Bytes a directory entry stands for beside its texts, as DiscIndex counts them, and more.
@@ -32,7 +35,8 @@ template <typename T> void put(QByteArray& out, T value)
     out.append(reinterpret_cast<const char*>(&value), sizeof(T));
 }
 
-// CRC-32 of the bytes together with the place they belong to.
+// XXH3 of the bytes, seeded with the place they belong to (its low 32 bits). It reads a piece
+// several times as fast as CRC-32 did (form "TSX3"), and a search checks every piece it reads.
 quint32 check(Part part, qint64 disc, qint64 generation, quint32 key, const char* bytes, qsizetype size)
 {
     char place[21];
@@ -40,8 +44,8 @@ quint32 check(Part part, qint64 disc, qint64 generation, quint32 key, const char
     std::memcpy(place + 1, &disc, 8);
     std::memcpy(place + 9, &generation, 8);
     std::memcpy(place + 17, &key, 4);
-    uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(place), sizeof(place));
-    return quint32(crc32_z(crc, reinterpret_cast<const Bytef*>(bytes), size_t(size)));
+    const XXH64_hash_t seed = XXH3_64bits(place, sizeof(place));
+    return quint32(XXH3_64bits_withSeed(bytes, size_t(size), seed));
 }
 
 // Appends the check of everything in `out`.
@@ -153,10 +157,28 @@ bool Builder::closePiece()
     if (bytes.isEmpty())
         return spoil();
     const auto number = quint32(pieces_.size());
-    std::sort(pieceKeys_.begin(), pieceKeys_.end());
-    pieceKeys_.erase(std::unique(pieceKeys_.begin(), pieceKeys_.end()), pieceKeys_.end());
-    for (quint32 key : pieceKeys_)
-        postings_[key].push_back(number);
+    // One bit a key tells the piece's keys seen before: sorting them (about 1,600 for 64 names)
+    // cost more than the rest of the postings. The table is the thread's, cleared after use.
+    thread_local std::vector<quint64> seen(kEveryPiece / 64);
+    {
+        // Cleared before the keys go, also when a posting could not grow.
+        struct Clear {
+            const std::vector<quint32>& keys;
+            ~Clear()
+            {
+                for (quint32 key : keys)
+                    seen[key / 64] = 0;
+            }
+        } clear{pieceKeys_};
+        for (quint32 key : pieceKeys_) {
+            quint64& word = seen[key / 64];
+            const quint64 bit = quint64(1) << (key % 64);
+            if (word & bit)
+                continue;
+            word |= bit;
+            postings_[key].push_back(number);
+        }
+    }
     if (anyText_)
         postings_[kEveryPiece].push_back(number);
     pieces_.push_back(std::move(bytes));

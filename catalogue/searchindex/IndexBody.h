@@ -22,7 +22,7 @@
 //   hold every stretch of its literal text. Key kEveryPiece lists the pieces every search
 //   reads (where a folder without a closing "\" runs into its names); every disc has it.
 //
-// Every part carries a CRC-32 over its bytes, its disc, its index's generation and its place
+// Every part carries a check (XXH3) over its bytes, its disc, its index's generation and its place
 // (piece number or stretch), so that damaged, stale or moved parts are refused, never read
 // as fewer rows. A posting row deleted by hand is caught by a trigger that drops the index.
 namespace IndexBody
@@ -32,6 +32,8 @@ namespace IndexBody
 constexpr quint32 kPieceEntries = 64;
 // Posting key of the pieces every search reads; above every stretch's key.
 constexpr quint32 kEveryPiece = 0x1000000;
+// The first four bytes of a directory of today's form, "TSX4" read as a little-endian integer.
+constexpr quint32 kFormTag = 0x34585354;
 
 // The key of three folded bytes.
 constexpr quint32 trigram(unsigned char a, unsigned char b, unsigned char c)

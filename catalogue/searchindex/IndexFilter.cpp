@@ -7,10 +7,13 @@
 #include "common/AsciiCase.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
-#include <string.h>
 #include <string>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -20,6 +23,40 @@ constexpr size_t kMostTrigrams = 12;
 std::string utf8(const QString& text)
 {
     return text.toStdString();
+}
+
+// Where `needle` (not empty) first starts in `text` at or after `from`; npos when nowhere. Sixteen
+// places at a time are tried for the needle's first and last bytes together, and only where both
+// sit is it compared whole: in names that rarely happens, and this reads the text several times
+// as fast as memmem, which was a tenth of a rare name's search.
+size_t findLiteral(std::string_view text, size_t from, std::string_view needle)
+{
+    const size_t n = needle.size();
+    if (from > text.size() || text.size() - from < n)
+        return std::string_view::npos;
+    const size_t end = text.size() - n + 1; // starts below it leave room for the needle
+    const char* data = text.data();
+    size_t i = from;
+#ifdef __SSE2__
+    const __m128i first = _mm_set1_epi8(needle.front());
+    const __m128i last = _mm_set1_epi8(needle.back());
+    for (; i + 16 <= end; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + n - 1));
+        auto both =
+            unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+        for (; both != 0; both &= both - 1) {
+            const size_t at = i + size_t(std::countr_zero(both));
+            if (std::memcmp(data + at, needle.data(), n) == 0)
+                return at;
+        }
+    }
+#endif
+    for (; i < end; ++i) {
+        if (data[i] == needle.front() && std::memcmp(data + i, needle.data(), n) == 0)
+            return i;
+    }
+    return std::string_view::npos;
 }
 
 // The binary collation that `files.data` compares with.
@@ -137,10 +174,10 @@ class IndexFilter::Rules
         const std::string_view paths = index.foldedPaths();
         quint32 entry = 0;
         for (size_t at = 0; at < names.size();) {
-            const void* found = memmem(names.data() + at, names.size() - at, first.data(), first.size());
-            if (!found)
+            const size_t found = findLiteral(names, at, first);
+            if (found == std::string_view::npos)
                 break;
-            const auto offset = quint32(static_cast<const char*>(found) - names.data());
+            const auto offset = quint32(found);
             while (entry + 1 < index.count() && index.nameOffset(entry + 1) <= offset)
                 ++entry;
             hit[entry] = true;
@@ -148,16 +185,28 @@ class IndexFilter::Rules
         }
         quint32 run = 0;
         for (size_t at = 0; at < paths.size();) {
-            const void* found = memmem(paths.data() + at, paths.size() - at, first.data(), first.size());
-            if (!found)
+            const size_t found = findLiteral(paths, at, first);
+            if (found == std::string_view::npos)
                 break;
-            const auto offset = quint32(static_cast<const char*>(found) - paths.data());
+            const auto offset = quint32(found);
             while (run + 1 < index.runCount() && index.pathOffset(run + 1) <= offset)
                 ++run;
             const quint32 end = run + 1 < index.runCount() ? index.runFirst(run + 1) : index.count();
             for (quint32 i = index.runFirst(run); i < end; ++i)
                 hit[i] = true;
             at = run + 1 < index.runCount() ? index.pathOffset(run + 1) : paths.size();
+        }
+        if (others == 0) {
+            // One anchor: the entries holding it, and every entry of an irregular folder.
+            for (quint32 r = 0; r < index.runCount(); ++r) {
+                const std::string_view path = index.runPath(r);
+                if (path.empty() || path.back() == '\\')
+                    continue;
+                const quint32 end = r + 1 < index.runCount() ? index.runFirst(r + 1) : index.count();
+                for (quint32 i = index.runFirst(r); i < end; ++i)
+                    hit[i] = true;
+            }
+            return hit;
         }
         std::vector<bool> candidate(index.count());
         for (quint32 r = 0; r < index.runCount(); ++r) {

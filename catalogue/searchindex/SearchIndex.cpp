@@ -406,8 +406,26 @@ int indexMissing(Connection& connection, bool rebuild)
         }
         connection.setTriggersEnabled(true);
     }
-    // Indexes of an earlier form are not read: they are built again in today's form ("TSX3").
-    connection.exec("delete from search_index where substr(body, 1, 4) is not x'54535833'");
+    // Indexes of an earlier form are not read: they are built again in today's form ("TSX4").
+    // Their pieces' checks no longer tell their postings' keys, so their parts go in one pass
+    // over each table instead of one pass a disc.
+    static_assert(IndexBody::kFormTag == 0x34585354);
+    const char* const earlier =
+        "(select id_cd from search_index where substr(body, 1, 4) is not x'54535834')";
+    if (scalar(connection,
+               "select 1 from search_index where substr(body, 1, 4) is not x'54535834' limit 1")) {
+        connection.setTriggersEnabled(false);
+        try {
+            connection.exec((QByteArray("delete from search_trigram where id_cd in ") + earlier).constData());
+            connection.exec(
+                (QByteArray("delete from search_index_piece where id_cd in ") + earlier).constData());
+        } catch (...) {
+            connection.setTriggersEnabled(true);
+            throw;
+        }
+        connection.setTriggersEnabled(true);
+        connection.exec("delete from search_index where substr(body, 1, 4) is not x'54535834'");
+    }
     if (!stampHolds(connection))
         dropMiscounted(connection);
     dropLeftParts(connection);
@@ -517,9 +535,9 @@ void SearchIndexCache::check(Connection& connection, const std::map<qint64, Stam
     }
 }
 
-std::map<qint64, std::vector<bool>> SearchIndexCache::choose(Connection& connection,
-                                                             const std::map<qint64, Stamp>& discs,
-                                                             const std::vector<quint32>& keys)
+std::map<qint64, std::vector<quint64>> SearchIndexCache::choose(Connection& connection,
+                                                                const std::map<qint64, Stamp>& discs,
+                                                                const std::vector<quint32>& keys)
 {
     struct Choice {
         const Stamp* stamp;
@@ -564,37 +582,42 @@ std::map<qint64, std::vector<bool>> SearchIndexCache::choose(Connection& connect
                 std::fill(choice.pieces.begin(), choice.pieces.end(), 0);
         }
     }
-    std::map<qint64, std::vector<bool>> chosen;
-    for (const auto& [disc, choice] : choices) {
+    std::map<qint64, std::vector<quint64>> chosen;
+    for (auto& [disc, choice] : choices) {
         if (choice.failed)
             continue;
-        std::vector<bool>& pieces = chosen[disc];
-        pieces.resize(choice.stamp->pieceCount);
-        for (size_t i = 0; i < pieces.size(); ++i)
-            pieces[i] = (choice.pieces[i / 64] >> (i % 64)) & 1;
+        // No piece beyond the last (a search of no stretch leaves every bit set).
+        if (const quint32 tail = choice.stamp->pieceCount % 64; tail != 0)
+            choice.pieces.back() &= (quint64(1) << tail) - 1;
+        chosen.emplace(disc, std::move(choice.pieces));
     }
     return chosen;
 }
 
 namespace
 {
-// Reads the pieces marked in `read` from their rows into `pieces`, each stretch of neighbours
-// with one statement. False when one of them is missing or not the checked piece of the index.
-bool readPieceRows(Connection& connection, qint64 disc, qint64 generation, const std::vector<bool>& read,
+// Reads the pieces marked in `read` (piece i is bit i % 64 of word i / 64) from their rows into
+// `pieces`, each stretch of neighbours with one step down the key. False when one of them is
+// missing or not the checked piece of the index.
+bool readPieceRows(Statement& rows, qint64 disc, qint64 generation, const std::vector<quint64>& read,
                    SearchIndexCache::Pieces& pieces)
 {
-    Statement rows(connection, "select piece, body from search_index_piece where id_cd = ?1 and "
-                               "piece between ?2 and ?3 and generation = ?4 order by piece");
+    rows.reset(); // a disc before may have stopped half-way
     rows.bind(1, disc);
     rows.bind(4, generation);
-    const auto count = quint32(read.size());
-    for (quint32 first = 0; first < count;) {
-        if (!read[first]) {
-            ++first;
-            continue;
-        }
+    const auto count = quint32(pieces.size());
+    const auto marked = [&read](quint32 i) { return (read[i / 64] >> (i % 64)) & 1; };
+    for (quint32 at = 0; at < count;) {
+        // The next marked piece at or after `at`.
+        size_t word = at / 64;
+        quint64 bits = read[word] & (~quint64(0) << (at % 64));
+        while (bits == 0 && ++word < read.size())
+            bits = read[word];
+        if (bits == 0)
+            break;
+        const auto first = quint32(word * 64) + quint32(std::countr_zero(bits));
         quint32 end = first + 1;
-        while (end < count && read[end])
+        while (end < count && marked(end))
             ++end;
         rows.reset();
         rows.bind(2, first);
@@ -608,8 +631,9 @@ bool readPieceRows(Connection& connection, qint64 disc, qint64 generation, const
                 return false;
             pieces[i] = std::move(index);
         }
-        first = end;
+        at = end;
     }
+    rows.reset();
     return true;
 }
 } // namespace
@@ -663,23 +687,35 @@ SearchIndexCache::load(Connection& connection, const std::vector<qint64>& discs,
             found[disc];
         return found;
     }
+    // One statement for every disc's pieces.
+    Statement rows(connection, "select piece, body from search_index_piece where id_cd = ?1 and "
+                               "piece between ?2 and ?3 and generation = ?4 order by piece");
+    std::vector<quint64> read;
     for (auto& [disc, wanted] : choose(connection, usable, filter.trigrams())) {
         const Stamp& stamp = usable[disc];
         auto slot = slots_.find(disc);
         if (slot == slots_.end())
             slot = slots_.emplace(disc, Slot{stamp.generation, Pieces(stamp.pieceCount)}).first;
         Pieces& cached = slot->second.pieces;
-        std::vector<bool> read(wanted.size());
-        for (size_t i = 0; i < wanted.size(); ++i)
-            read[i] = wanted[i] && !cached[i];
-        if (!readPieceRows(connection, disc, stamp.generation, read, cached)) {
+        read.assign(wanted.size(), 0);
+        size_t wantedCount = 0;
+        for (size_t word = 0; word < wanted.size(); ++word) {
+            wantedCount += size_t(std::popcount(wanted[word]));
+            for (quint64 bits = wanted[word]; bits != 0; bits &= bits - 1) {
+                const size_t i = word * 64 + size_t(std::countr_zero(bits));
+                if (!cached[i])
+                    read[word] |= quint64(1) << (i % 64);
+            }
+        }
+        if (!readPieceRows(rows, disc, stamp.generation, read, cached)) {
             slots_.erase(slot);
             continue;
         }
         Pieces& pieces = found[disc];
-        for (size_t i = 0; i < wanted.size(); ++i) {
-            if (wanted[i])
-                pieces.push_back(cached[i]);
+        pieces.reserve(wantedCount);
+        for (size_t word = 0; word < wanted.size(); ++word) {
+            for (quint64 bits = wanted[word]; bits != 0; bits &= bits - 1)
+                pieces.push_back(cached[word * 64 + size_t(std::countr_zero(bits))]);
         }
     }
     return found;

@@ -83,10 +83,10 @@ class SearchIndexCache
     };
     void check(Connection& connection, const std::map<qint64, Stamp>& stamps,
                const std::vector<qint64>& malformed);
-    // The pieces each disc of `stamps` needs for the filter's stretches; discs whose postings
-    // are unusable are left out.
-    std::map<qint64, std::vector<bool>> choose(Connection& connection, const std::map<qint64, Stamp>& discs,
-                                               const std::vector<quint32>& keys);
+    // The pieces each disc of `stamps` needs for the filter's stretches (piece i is bit i % 64
+    // of word i / 64); discs whose postings are unusable are left out.
+    std::map<qint64, std::vector<quint64>>
+    choose(Connection& connection, const std::map<qint64, Stamp>& discs, const std::vector<quint32>& keys);
 
     QString path_;
     std::unordered_map<qint64, Slot> slots_;

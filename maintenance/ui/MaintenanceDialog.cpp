@@ -18,18 +18,18 @@ MaintenanceDialog::MaintenanceDialog(const QString& caption, int clientWidth, in
     setFixedSize(clientWidth, clientHeight);
     setSizeGripEnabled(false);
 
-    Panel1 = Panels::outerPanel(this, Panels::SkyBlue);
-    Panel1->setGeometry(0, 0, clientWidth, clientHeight);
+    panel_ = Panels::outerPanel(this, Panels::SkyBlue);
+    panel_->setGeometry(0, 0, clientWidth, clientHeight);
 
-    StatusBar1 = new QStatusBar(Panel1);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    StatusBar1->setGeometry(1, clientHeight - 1 - StatusBarHeight, clientWidth - 2, StatusBarHeight);
+    statusBar_ = new QStatusBar(panel_);
+    statusBar_->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar_->setSizeGripEnabled(false);
+    statusBar_->setGeometry(1, clientHeight - 1 - StatusBarHeight, clientWidth - 2, StatusBarHeight);
 }
 
 QLabel* MaintenanceDialog::addLabel(const char* name, const QString& text, int left, int top)
 {
-    auto* label = new QLabel(text, Panel1);
+    auto* label = new QLabel(text, panel_);
     label->setObjectName(QLatin1String(name));
     label->move(left, top);
     label->adjustSize();
@@ -39,7 +39,7 @@ QLabel* MaintenanceDialog::addLabel(const char* name, const QString& text, int l
 QPushButton* MaintenanceDialog::addButton(const char* name, const QString& text, const QString& hint,
                                           int left, int top, int width, int height)
 {
-    auto* button = new QPushButton(text, Panel1);
+    auto* button = new QPushButton(text, panel_);
     button->setObjectName(QLatin1String(name));
     button->setGeometry(left, top, width, height);
     // No default button: Enter must not click anything.
@@ -79,7 +79,7 @@ void MaintenanceDialog::reject()
 bool MaintenanceDialog::event(QEvent* event)
 {
     if (event->type() == QEvent::StatusTip) {
-        StatusBar1->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
+        statusBar_->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
     return QDialog::event(event);

@@ -19,9 +19,6 @@ class MaintenanceDialog : public QDialog
     static constexpr int CaptionBarHeight = 20;
     static constexpr int StatusBarHeight = 19;
 
-    QFrame* Panel1;
-    QStatusBar* StatusBar1;
-
     // Escape and a close request come here.
     void reject() override;
     // The progress bars' look: a deep to a pale green on the program's window colour.
@@ -29,6 +26,10 @@ class MaintenanceDialog : public QDialog
 
   protected:
     MaintenanceDialog(const QString& caption, int clientWidth, int clientHeight, QWidget* parent);
+
+    // The outer panel the controls go on, and the status bar along its bottom.
+    QFrame* panel() const { return panel_; }
+    QStatusBar* statusBar() const { return statusBar_; }
 
     // What the exit button does; closeDialog() when the dialog may close.
     virtual void exitRequested() = 0;
@@ -45,5 +46,7 @@ class MaintenanceDialog : public QDialog
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    QFrame* panel_;
+    QStatusBar* statusBar_;
     bool closing_ = false;
 };

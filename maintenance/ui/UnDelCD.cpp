@@ -14,44 +14,46 @@ TfrmDelCD::TfrmDelCD(Catalogue& catalogue, std::function<void()> refreshFilters,
       refreshFilters_(std::move(refreshFilters)), messages_(messages)
 {
     setObjectName(QStringLiteral("frmDelCD"));
-    Label1 = addLabel("Label1", QStringLiteral("CD:"), 14, 39);
-    ComboBox1 = new QComboBox(Panel1);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setGeometry(44, 36, 117, 21);
-    setHint(ComboBox1, QStringLiteral("CD ID"));
-    Button1 = addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 14, 79, 51, 22);
-    Button2 = addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 124, 79, 51, 22);
-    connect(Button1, &QPushButton::clicked, this, &TfrmDelCD::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TfrmDelCD::Button2Click);
+    addLabel("Label1", QStringLiteral("CD:"), 14, 39);
+    discList_ = new QComboBox(panel());
+    discList_->setObjectName(QStringLiteral("ComboBox1"));
+    discList_->setGeometry(44, 36, 117, 21);
+    setHint(discList_, QStringLiteral("CD ID"));
+    QPushButton* cancelButton =
+        addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 14, 79, 51, 22);
+    QPushButton* okButton =
+        addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 124, 79, 51, 22);
+    connect(cancelButton, &QPushButton::clicked, this, &TfrmDelCD::cancel);
+    connect(okButton, &QPushButton::clicked, this, &TfrmDelCD::confirm);
 }
 
 void TfrmDelCD::FillDiscList()
 {
-    ComboBox1->clear();
+    discList_->clear();
     discs_ = catalogue_.discs();
     for (const DiscStore::DiscRow& disc : discs_)
-        ComboBox1->addItem(disc.label());
-    const bool any = ComboBox1->count() > 0;
+        discList_->addItem(disc.label());
+    const bool any = discList_->count() > 0;
     if (!any)
-        ComboBox1->addItem(QStringLiteral("- None -"));
-    ComboBox1->setEnabled(any);
-    ComboBox1->setCurrentIndex(0);
+        discList_->addItem(QStringLiteral("- None -"));
+    discList_->setEnabled(any);
+    discList_->setCurrentIndex(0);
 }
 
-void TfrmDelCD::Button1Click()
+void TfrmDelCD::cancel()
 {
     closeDialog();
 }
 
-void TfrmDelCD::Button2Click()
+void TfrmDelCD::confirm()
 {
-    if (!ComboBox1->isEnabled()) {
+    if (!discList_->isEnabled()) {
         closeDialog();
         return;
     }
     if (!messages_.confirm(QStringLiteral("Remove CD from the archive?")))
         return;
-    const qsizetype chosen = ComboBox1->currentIndex();
+    const qsizetype chosen = discList_->currentIndex();
     if (chosen < 0 || chosen >= qsizetype(discs_.size()))
         return;
     const DiscStore::DiscRow disc = discs_[size_t(chosen)];
@@ -76,5 +78,5 @@ void TfrmDelCD::Button2Click()
 
 void TfrmDelCD::exitRequested()
 {
-    Button1Click();
+    cancel();
 }

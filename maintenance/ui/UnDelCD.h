@@ -22,19 +22,15 @@ class TfrmDelCD : public MaintenanceDialog
     // Lists every disc by its label, highest id first; run before every showing.
     void FillDiscList();
 
-    QLabel* Label1;
-    QComboBox* ComboBox1; // disc labels
-    QPushButton* Button1; // &Cancel
-    QPushButton* Button2; // &OK
-
-  public Q_SLOTS:
-    void Button1Click();
-    void Button2Click();
-
   protected:
     void exitRequested() override;
 
   private:
+    void cancel();
+    // Removes the chosen disc once the user confirms.
+    void confirm();
+
+    QComboBox* discList_; // disc labels, "- None -" when there are none
     Catalogue& catalogue_;
     std::function<void()> refreshFilters_;
     IMessages& messages_;

@@ -34,56 +34,58 @@ TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters,
       readDriveSetting_(std::move(readDriveSetting)), drive_(drive)
 {
     setObjectName(QStringLiteral("frmNewCD"));
-    Label1 = addLabel("Label1", QStringLiteral("Type:"), 11, 39);
+    addLabel("Label1", QStringLiteral("Type:"), 11, 39);
 
-    ComboBox1 = new QComboBox(Panel1);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setGeometry(44, 36, 94, 21);
-    ComboBox1->addItems({QStringLiteral("CD"), QStringLiteral("DVD")});
-    setHint(ComboBox1, QStringLiteral("Disc Type"));
+    discType_ = new QComboBox(panel());
+    discType_->setObjectName(QStringLiteral("ComboBox1"));
+    discType_->setGeometry(44, 36, 94, 21);
+    discType_->addItems({QStringLiteral("CD"), QStringLiteral("DVD")});
+    setHint(discType_, QStringLiteral("Disc Type"));
 
-    SpeedButton3 = new QToolButton(Panel1);
-    SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
-    SpeedButton3->setGeometry(144, 36, 51, 22);
-    SpeedButton3->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    SpeedButton3->setFocusPolicy(Qt::NoFocus);
-    setHint(SpeedButton3, kStart);
+    runButton_ = new QToolButton(panel());
+    runButton_->setObjectName(QStringLiteral("SpeedButton3"));
+    runButton_->setGeometry(144, 36, 51, 22);
+    runButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    runButton_->setFocusPolicy(Qt::NoFocus);
+    setHint(runButton_, kStart);
 
-    JvXPProgressBar1 = new QProgressBar(Panel1);
-    JvXPProgressBar1->setObjectName(QStringLiteral("JvXPProgressBar1"));
-    JvXPProgressBar1->setGeometry(16, 64, 179, 17);
-    JvXPProgressBar1->setRange(0, 100);
-    JvXPProgressBar1->setTextVisible(false);
-    JvXPProgressBar1->setStyleSheet(kBarStyle);
+    progress_ = new QProgressBar(panel());
+    progress_->setObjectName(QStringLiteral("JvXPProgressBar1"));
+    progress_->setGeometry(16, 64, 179, 17);
+    progress_->setRange(0, 100);
+    progress_->setTextVisible(false);
+    progress_->setStyleSheet(kBarStyle);
 
-    UnreadableLabel = new QLabel(StatusBar1);
-    UnreadableLabel->setObjectName(QStringLiteral("UnreadableLabel"));
-    StatusBar1->addPermanentWidget(UnreadableLabel);
-    UnreadableLabel->hide();
-    WaitingLabel = new QLabel(QStringLiteral("Waiting for another cataloguing run…"), StatusBar1);
-    WaitingLabel->setObjectName(QStringLiteral("WaitingLabel"));
-    StatusBar1->addWidget(WaitingLabel, 1);
-    WaitingLabel->hide();
+    unreadable_ = new QLabel(statusBar());
+    unreadable_->setObjectName(QStringLiteral("UnreadableLabel"));
+    statusBar()->addPermanentWidget(unreadable_);
+    unreadable_->hide();
+    waitingLabel_ = new QLabel(QStringLiteral("Waiting for another cataloguing run…"), statusBar());
+    waitingLabel_->setObjectName(QStringLiteral("WaitingLabel"));
+    statusBar()->addWidget(waitingLabel_, 1);
+    waitingLabel_->hide();
 
-    RootLabel = new QLabel(StatusBar1);
-    RootLabel->setObjectName(QStringLiteral("RootLabel"));
-    RootLabel->setMaximumWidth(120);
-    StatusBar1->addPermanentWidget(RootLabel);
-    RootLabel->hide();
+    rootLabel_ = new QLabel(statusBar());
+    rootLabel_->setObjectName(QStringLiteral("RootLabel"));
+    rootLabel_->setMaximumWidth(120);
+    statusBar()->addPermanentWidget(rootLabel_);
+    rootLabel_->hide();
 
-    Button1 = addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 16, 103, 51, 22);
-    Button2 = addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 144, 103, 51, 22);
+    QPushButton* cancelButton =
+        addButton("Button1", QStringLiteral("&Cancel"), QStringLiteral("Cancel"), 16, 103, 51, 22);
+    QPushButton* okButton =
+        addButton("Button2", QStringLiteral("&OK"), QStringLiteral("Confirm"), 144, 103, 51, 22);
 
-    NotListedLabel = addLabel("NotListedLabel", QString(), 16, 84);
-    NotListedLabel->setFixedWidth(179);
-    NotListedLabel->hide();
+    notListed_ = addLabel("NotListedLabel", QString(), 16, 84);
+    notListed_->setFixedWidth(179);
+    notListed_->hide();
 
     // FormCreate: the searcher lives as long as the dialog.
     cataloguer_ = std::make_unique<DiscCataloguer>(
         catalogue_, [this](QChar letter) { return root_.isEmpty() ? drive_.rootOf(letter) : root_; });
     DiscCataloguer::Events events;
     events.runStarted = [this] { RunStarted(); };
-    events.progress = [this](int position) { JvXPProgressBar1->setValue(position); };
+    events.progress = [this](int position) { progress_->setValue(position); };
     events.runEnded = [this](bool stopped) {
         // A walk that ran to its end is followed by writing the disc: the bar and the caption
         // are reset once that is over.
@@ -95,23 +97,23 @@ TfrmNewCD::TfrmNewCD(Catalogue& catalogue, std::function<void()> refreshFilters,
     cataloguer_->setEvents(std::move(events));
     // The Stop button and the bar's repaints are handled between files.
     cataloguer_->searcher().OnPump = [] { QCoreApplication::processEvents(); };
-    SpeedButton3->setText(kStart);
+    runButton_->setText(kStart);
 
-    connect(SpeedButton3, &QToolButton::clicked, this, &TfrmNewCD::SpeedButton3Click);
-    connect(Button1, &QPushButton::clicked, this, &TfrmNewCD::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TfrmNewCD::Button2Click);
+    connect(runButton_, &QToolButton::clicked, this, &TfrmNewCD::startOrStop);
+    connect(cancelButton, &QPushButton::clicked, this, &TfrmNewCD::cancel);
+    connect(okButton, &QPushButton::clicked, this, &TfrmNewCD::confirm);
 }
 
 TfrmNewCD::~TfrmNewCD() = default;
 
 void TfrmNewCD::ResetDialog()
 {
-    ComboBox1->setEnabled(true);
-    ComboBox1->setCurrentIndex(0);
-    SpeedButton3->setEnabled(true);
+    discType_->setEnabled(true);
+    discType_->setCurrentIndex(0);
+    runButton_->setEnabled(true);
     cataloguer_->reset();
-    NotListedLabel->hide();
-    JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
+    notListed_->hide();
+    progress_->setValue(progress_->minimum());
     showUnreadable(0);
     setRoot({});
 }
@@ -120,10 +122,10 @@ void TfrmNewCD::setRoot(const QString& root)
 {
     root_ = root;
     const QString name = QFileInfo(root).fileName();
-    RootLabel->setText(RootLabel->fontMetrics().elidedText(
-        QDir::toNativeSeparators(name.isEmpty() ? root : name), Qt::ElideMiddle, RootLabel->maximumWidth()));
-    RootLabel->setToolTip(QDir::toNativeSeparators(root));
-    RootLabel->setVisible(!root.isEmpty());
+    rootLabel_->setText(rootLabel_->fontMetrics().elidedText(
+        QDir::toNativeSeparators(name.isEmpty() ? root : name), Qt::ElideMiddle, rootLabel_->maximumWidth()));
+    rootLabel_->setToolTip(QDir::toNativeSeparators(root));
+    rootLabel_->setVisible(!root.isEmpty());
 }
 
 QString TfrmNewCD::volumeLabel(QChar letter)
@@ -133,17 +135,17 @@ QString TfrmNewCD::volumeLabel(QChar letter)
 
 void TfrmNewCD::showUnreadable(qint64 folders)
 {
-    UnreadableLabel->setText(folders == 1 ? QStringLiteral("1 folder could not be read")
-                                          : QStringLiteral("%1 folders could not be read").arg(folders));
-    UnreadableLabel->setVisible(folders > 0);
+    unreadable_->setText(folders == 1 ? QStringLiteral("1 folder could not be read")
+                                      : QStringLiteral("%1 folders could not be read").arg(folders));
+    unreadable_->setVisible(folders > 0);
 }
 
-void TfrmNewCD::SpeedButton3Click()
+void TfrmNewCD::startOrStop()
 {
     // What the run does not handle itself (the drive setting, the count) goes to the default
     // error box from here: an exception must not unwind through Qt's event delivery.
     try {
-        if (SpeedButton3->text() == kStart)
+        if (runButton_->text() == kStart)
             startRun();
         else
             stopRun();
@@ -171,19 +173,19 @@ void TfrmNewCD::startRun()
     const QString root = QString(letter) + QStringLiteral(":\\");
     run.searcher().ListArchives = listArchives_ && listArchives_();
     run.HashContents = hashContents_ && hashContents_();
-    NotListedLabel->hide();
+    notListed_->hide();
     showUnreadable(0);
     run.searcher().DotFolders = readDotFolders_ && readDotFolders_();
     // The count pumps events like the walk: its Stop ends it. A failing count has written
     // nothing; the default error box reports it.
-    SpeedButton3->setText(kStop);
+    runButton_->setText(kStop);
     try {
         run.countFiles(root);
     } catch (...) {
-        SpeedButton3->setText(kStart);
+        runButton_->setText(kStart);
         throw;
     }
-    SpeedButton3->setText(kStart);
+    runButton_->setText(kStart);
     if (run.searcher().Stopped)
         return;
     // The same disc put in again is more likely than a new one with the same label and totals.
@@ -193,14 +195,14 @@ void TfrmNewCD::startRun()
             return;
     }
     try {
-        const QString type = ComboBox1->currentIndex() == 0 ? QStringLiteral("C") : QStringLiteral("D");
+        const QString type = discType_->currentIndex() == 0 ? QStringLiteral("C") : QStringLiteral("D");
         const bool completed = run.catalogue(
             type, root, [this, letter] { return volumeLabel(letter); },
-            [this] { ComboBox1->setEnabled(false); });
+            [this] { discType_->setEnabled(false); });
         endWait();
         if (!completed)
             return;
-        SpeedButton3->setEnabled(false);
+        runButton_->setEnabled(false);
         // Never silent: files whose content could not be read have no hash.
         QStringList notes;
         if (run.searcher().NotListed > 0)
@@ -208,12 +210,12 @@ void TfrmNewCD::startRun()
         if (!run.UnhashedFiles.empty())
             notes << QString::number(run.UnhashedFiles.size()) + QStringLiteral(" files not hashed");
         if (!notes.isEmpty()) {
-            NotListedLabel->setText(notes.join(QStringLiteral(", ")));
+            notListed_->setText(notes.join(QStringLiteral(", ")));
             QStringList unhashed;
             for (const DiscCataloguer::Unhashed& file : run.UnhashedFiles)
                 unhashed << file.name + QStringLiteral(": ") + file.reason;
-            NotListedLabel->setToolTip(unhashed.mid(0, 20).join(QLatin1Char('\n')));
-            NotListedLabel->show();
+            notListed_->setToolTip(unhashed.mid(0, 20).join(QLatin1Char('\n')));
+            notListed_->show();
         }
         showUnreadable(run.UnreadableFolders);
         messages_.showMessage(QStringLiteral("New CD ID: ") + run.newDiscLabel());
@@ -234,8 +236,8 @@ void TfrmNewCD::RunFinishing()
     // repaints between the steps.
     if (!waiting_) {
         waiting_ = true;
-        SpeedButton3->setEnabled(false);
-        JvXPProgressBar1->setValue(JvXPProgressBar1->maximum());
+        runButton_->setEnabled(false);
+        progress_->setValue(progress_->maximum());
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -247,49 +249,49 @@ void TfrmNewCD::endWait()
         return;
     waiting_ = false;
     QApplication::restoreOverrideCursor();
-    SpeedButton3->setEnabled(true);
+    runButton_->setEnabled(true);
     RunEnded();
 }
 
 void TfrmNewCD::runFailed()
 {
-    WaitingLabel->hide();
+    waitingLabel_->hide();
     endWait();
     // The cataloguer has already removed the disc.
     cataloguer_->NewDiscId = 0;
-    ComboBox1->setEnabled(true);
-    JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
-    SpeedButton3->setText(kStart);
+    discType_->setEnabled(true);
+    progress_->setValue(progress_->minimum());
+    runButton_->setText(kStart);
 }
 
 void TfrmNewCD::stopRun()
 {
     cataloguer_->stop();
-    ComboBox1->setEnabled(true);
+    discType_->setEnabled(true);
 }
 
 void TfrmNewCD::Waiting()
 {
     // Stop ends the wait as it ends a run; the type is already taken.
-    ComboBox1->setEnabled(false);
-    SpeedButton3->setText(kStop);
-    WaitingLabel->show();
+    discType_->setEnabled(false);
+    runButton_->setText(kStop);
+    waitingLabel_->show();
 }
 
 void TfrmNewCD::RunStarted()
 {
-    WaitingLabel->hide();
-    SpeedButton3->setText(kStop);
+    waitingLabel_->hide();
+    runButton_->setText(kStop);
 }
 
 void TfrmNewCD::RunEnded()
 {
-    WaitingLabel->hide();
-    JvXPProgressBar1->setValue(JvXPProgressBar1->minimum());
-    SpeedButton3->setText(kStart);
+    waitingLabel_->hide();
+    progress_->setValue(progress_->minimum());
+    runButton_->setText(kStart);
 }
 
-void TfrmNewCD::Button2Click()
+void TfrmNewCD::confirm()
 {
     // While a run is going, OK stops it first: no file row may outlive its disc.
     if (cataloguer_->running())
@@ -303,7 +305,7 @@ void TfrmNewCD::Button2Click()
     closeDialog();
 }
 
-void TfrmNewCD::Button1Click()
+void TfrmNewCD::cancel()
 {
     if (cataloguer_->running())
         stopRun();
@@ -324,5 +326,5 @@ void TfrmNewCD::Button1Click()
 
 void TfrmNewCD::exitRequested()
 {
-    Button1Click();
+    cancel();
 }

@@ -38,34 +38,21 @@ class TfrmNewCD : public MaintenanceDialog
     void setRoot(const QString& root);
     const QString& root() const { return root_; }
 
-    QLabel* Label1;
-    QComboBox* ComboBox1;      // disc type: CD, DVD
-    QToolButton* SpeedButton3; // Start / Stop
-    QProgressBar* JvXPProgressBar1;
-    QPushButton* Button1;   // &Cancel
-    QPushButton* Button2;   // &OK
-    QLabel* NotListedLabel; // shown only after a run that left archives unlisted or files unhashed
-
-    // Shown in the status bar after a run that had to skip folders the user may not read.
-    QLabel* UnreadableLabel;
-    // The folder or image read in place of the drive; shown only while there is one.
-    QLabel* RootLabel;
-    // Shown in the status bar while the run waits for another run's hold on the catalogue.
-    QLabel* WaitingLabel;
-
     DiscCataloguer& cataloguer() { return *cataloguer_; }
     // Whether runs enter folders whose names begin with "."; read afresh for every run.
     void setDotFolders(std::function<bool()> read) { readDotFolders_ = std::move(read); }
 
   public Q_SLOTS:
-    void SpeedButton3Click();
-    void Button1Click();
-    void Button2Click();
+    // The Start / Stop button: starts a run, or stops the one going.
+    void startOrStop();
 
   protected:
     void exitRequested() override;
 
   private:
+    // Cancel removes the disc of a finished run once the user confirms; OK keeps it.
+    void cancel();
+    void confirm();
     void startRun();
     void stopRun();
     void RunStarted();
@@ -89,4 +76,14 @@ class TfrmNewCD : public MaintenanceDialog
     std::unique_ptr<DiscCataloguer> cataloguer_;
     QString root_;
     bool waiting_ = false;
+    QComboBox* discType_;    // CD, DVD
+    QToolButton* runButton_; // Start / Stop
+    QProgressBar* progress_;
+    QLabel* notListed_; // shown only after a run that left archives unlisted or files unhashed
+    // Shown in the status bar after a run that had to skip folders the user may not read.
+    QLabel* unreadable_;
+    // The folder or image read in place of the drive; shown only while there is one.
+    QLabel* rootLabel_;
+    // Shown in the status bar while the run waits for another run's hold on the catalogue.
+    QLabel* waitingLabel_;
 };

@@ -40,7 +40,7 @@ VerifyWindow::VerifyWindow(const QString& catalogue, const DiscStore::DiscRow& d
     reading_->setText(reading_->fontMetrics().elidedText(QStringLiteral("Reading %1").arg(root),
                                                          Qt::ElideMiddle, kWidth - 24));
     reading_->setToolTip(root);
-    bar_ = new QProgressBar(Panel1);
+    bar_ = new QProgressBar(panel());
     bar_->setObjectName(QStringLiteral("VerifyProgressBar"));
     bar_->setGeometry(12, 50, kWidth - 24 - 64, 17);
     bar_->setTextVisible(false);
@@ -48,7 +48,7 @@ VerifyWindow::VerifyWindow(const QString& catalogue, const DiscStore::DiscRow& d
     stopButton_ = addButton("ButtonStop", QStringLiteral("&Stop"), QStringLiteral("Stop reading"),
                             kWidth - 12 - 58, 47, 58, 22);
     connect(stopButton_, &QPushButton::clicked, this, &VerifyWindow::stopOrClose);
-    problems_ = new QListWidget(Panel1);
+    problems_ = new QListWidget(panel());
     problems_->setObjectName(QStringLiteral("ListProblems"));
     problems_->setGeometry(12, 76, kWidth - 24, kHeight - 76 - 48);
     summary_ = addLabel("LabelSummary", QString(), 12, kHeight - 44);

@@ -39,59 +39,58 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
     setObjectName(QStringLiteral("frmDiscDetails"));
     setWindowTitle(QStringLiteral("Disc details"));
     setFixedSize(560, 460);
-    Panel1 = Panels::outerPanel(this, Panels::SkyBlue);
-    Panel1->setGeometry(0, 0, width(), height());
+    QFrame* panel = Panels::outerPanel(this, Panels::SkyBlue);
+    panel->setGeometry(0, 0, width(), height());
 
-    auto* grid = new QGridLayout(Panel1);
+    auto* grid = new QGridLayout(panel);
     // The caption bar takes the top 20 pixels.
     grid->setContentsMargins(8, 26, 8, 8);
-    LabelDisc = new QLabel(Panel1);
-    LabelDisc->setObjectName(QStringLiteral("LabelDisc"));
+    discName_ = new QLabel(panel);
+    discName_->setObjectName(QStringLiteral("LabelDisc"));
     QFont bold = Panels::windowFont(13);
     bold.setBold(true);
-    LabelDisc->setFont(bold);
-    LabelFacts = new QLabel(Panel1);
-    LabelFacts->setObjectName(QStringLiteral("LabelFacts"));
-    LabelFacts->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    EditLocation = new QLineEdit(Panel1);
-    EditLocation->setObjectName(QStringLiteral("EditLocation"));
-    MemoNotes = new QPlainTextEdit(Panel1);
-    MemoNotes->setObjectName(QStringLiteral("MemoNotes"));
-    MemoNotes->setFixedHeight(48);
+    discName_->setFont(bold);
+    facts_ = new QLabel(panel);
+    facts_->setObjectName(QStringLiteral("LabelFacts"));
+    facts_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    location_ = new QLineEdit(panel);
+    location_->setObjectName(QStringLiteral("EditLocation"));
+    notes_ = new QPlainTextEdit(panel);
+    notes_->setObjectName(QStringLiteral("MemoNotes"));
+    notes_->setFixedHeight(48);
     // Tab moves on, as in every other field; the notes are plain lines.
-    MemoNotes->setTabChangesFocus(true);
-    TreeFolders = new QTreeWidget(Panel1);
-    TreeFolders->setObjectName(QStringLiteral("TreeFolders"));
-    TreeFolders->setHeaderLabels(
+    notes_->setTabChangesFocus(true);
+    folders_ = new QTreeWidget(panel);
+    folders_->setObjectName(QStringLiteral("TreeFolders"));
+    folders_->setHeaderLabels(
         {QStringLiteral("Name"), QStringLiteral("Files"), QStringLiteral("Size"), QStringLiteral("Date")});
-    TreeFolders->header()->setStretchLastSection(false);
-    TreeFolders->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    TreeFolders->setColumnWidth(1, 60);
-    TreeFolders->setColumnWidth(2, 100);
-    TreeFolders->setColumnWidth(3, 120);
-    TreeFolders->setUniformRowHeights(true);
-    connect(TreeFolders, &QTreeWidget::itemExpanded, this,
-            [this](QTreeWidgetItem* item) { loadFiles(item); });
-    LabelError = new QLabel(Panel1);
-    LabelError->setObjectName(QStringLiteral("LabelError"));
+    folders_->header()->setStretchLastSection(false);
+    folders_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    folders_->setColumnWidth(1, 60);
+    folders_->setColumnWidth(2, 100);
+    folders_->setColumnWidth(3, 120);
+    folders_->setUniformRowHeights(true);
+    connect(folders_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { loadFiles(item); });
+    error_ = new QLabel(panel);
+    error_->setObjectName(QStringLiteral("LabelError"));
     // The buttons of the other windows: their size, mnemonics and hints, and no default button,
     // so that Enter and Escape close nothing.
-    ButtonOK = new QPushButton(QStringLiteral("&OK"), Panel1);
-    ButtonOK->setObjectName(QStringLiteral("ButtonOK"));
-    ButtonCancel = new QPushButton(QStringLiteral("&Cancel"), Panel1);
-    ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
-    for (auto [button, hint] : {std::pair{ButtonOK, QStringLiteral("Confirm")},
-                                std::pair{ButtonCancel, QStringLiteral("Cancel")}}) {
+    auto* okButton = new QPushButton(QStringLiteral("&OK"), panel);
+    okButton->setObjectName(QStringLiteral("ButtonOK"));
+    auto* cancelButton = new QPushButton(QStringLiteral("&Cancel"), panel);
+    cancelButton->setObjectName(QStringLiteral("ButtonCancel"));
+    for (auto [button, hint] : {std::pair{okButton, QStringLiteral("Confirm")},
+                                std::pair{cancelButton, QStringLiteral("Cancel")}}) {
         button->setAutoDefault(false);
         button->setDefault(false);
         button->setFixedSize(51, 22);
         button->setToolTip(hint);
         button->setStatusTip(hint);
     }
-    connect(ButtonOK, &QPushButton::clicked, this, &TfrmDiscDetails::okClick);
-    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton, &QPushButton::clicked, this, &TfrmDiscDetails::confirm);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // Shown once a verification window is handed in.
-    verifyButton_ = new QPushButton(QStringLiteral("&Verify…"), Panel1);
+    verifyButton_ = new QPushButton(QStringLiteral("&Verify…"), panel);
     verifyButton_->setObjectName(QStringLiteral("ButtonVerify"));
     verifyButton_->setAutoDefault(false);
     verifyButton_->setFixedSize(72, 22);
@@ -99,23 +98,23 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
     verifyButton_->setStatusTip(verifyButton_->toolTip());
     verifyButton_->hide();
     connect(verifyButton_, &QPushButton::clicked, this, &TfrmDiscDetails::verifyClick);
-    coverage_ = new CoverageLabel(Panel1);
+    coverage_ = new CoverageLabel(panel);
 
-    grid->addWidget(LabelDisc, 0, 0, 1, 4);
+    grid->addWidget(discName_, 0, 0, 1, 4);
     auto* facts = new QVBoxLayout;
     facts->setSpacing(0);
-    facts->addWidget(LabelFacts);
+    facts->addWidget(facts_);
     facts->addWidget(coverage_);
     grid->addLayout(facts, 1, 0, 1, 4);
-    grid->addWidget(new QLabel(QStringLiteral("Location:"), Panel1), 2, 0);
-    grid->addWidget(EditLocation, 2, 1, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Notes:"), Panel1), 3, 0, Qt::AlignTop);
-    grid->addWidget(MemoNotes, 3, 1, 1, 3);
-    grid->addWidget(TreeFolders, 4, 0, 1, 4);
+    grid->addWidget(new QLabel(QStringLiteral("Location:"), panel), 2, 0);
+    grid->addWidget(location_, 2, 1, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Notes:"), panel), 3, 0, Qt::AlignTop);
+    grid->addWidget(notes_, 3, 1, 1, 3);
+    grid->addWidget(folders_, 4, 0, 1, 4);
     grid->addWidget(verifyButton_, 5, 0);
-    grid->addWidget(LabelError, 5, 1);
-    grid->addWidget(ButtonCancel, 5, 2);
-    grid->addWidget(ButtonOK, 5, 3);
+    grid->addWidget(error_, 5, 1);
+    grid->addWidget(cancelButton, 5, 2);
+    grid->addWidget(okButton, 5, 3);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(4, 1);
 }
@@ -123,15 +122,15 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
 void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& path, const QString& name)
 {
     disc_ = disc;
-    LabelError->clear();
-    TreeFolders->clear();
+    error_->clear();
+    folders_->clear();
     Transaction read(catalogue_.connection(), Transaction::Kind::Deferred);
     tree_ = DiscTree::load(catalogue_.connection(), disc.id);
     const DiscTree& tree = tree_;
     const std::optional<DiscRecord> record = DiscRecords::find(catalogue_.connection(), disc);
     const DiscTree::Folder& root = tree.folders().front();
 
-    LabelDisc->setText(disc.volumeLabel.isEmpty()
+    discName_->setText(disc.volumeLabel.isEmpty()
                            ? disc.label()
                            : QStringLiteral("%1   %2").arg(disc.label(), disc.volumeLabel));
     QString facts = QStringLiteral("%1, catalogued %2\n%3 folders, %4 files, %5 bytes")
@@ -148,19 +147,19 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
     const QString source = record ? record->source : QString();
     const QString sourceLine = QStringLiteral("Source: ");
     if (!source.isEmpty())
-        facts += QLatin1Char('\n') + sourceLine +
-                 LabelFacts->fontMetrics().elidedText(
-                     source, Qt::ElideMiddle,
-                     width() - 16 - LabelFacts->fontMetrics().horizontalAdvance(sourceLine));
-    LabelFacts->setToolTip(source);
-    facts_ = facts;
+        facts +=
+            QLatin1Char('\n') + sourceLine +
+            facts_->fontMetrics().elidedText(
+                source, Qt::ElideMiddle, width() - 16 - facts_->fontMetrics().horizontalAdvance(sourceLine));
+    facts_->setToolTip(source);
+    factsText_ = facts;
     showFacts();
     coverage_->showDisc(catalogue_.connection().path(), disc.id);
-    EditLocation->setText(record ? record->location : QString());
-    MemoNotes->setPlainText(record ? record->notes : QString());
+    location_->setText(record ? record->location : QString());
+    notes_->setPlainText(record ? record->notes : QString());
     const bool canSave = DiscRecords::present(catalogue_.connection()) && !catalogue_.connection().readOnly();
-    EditLocation->setReadOnly(!canSave);
-    MemoNotes->setReadOnly(!canSave);
+    location_->setReadOnly(!canSave);
+    notes_->setReadOnly(!canSave);
 
     // Every folder at once; files only as their folder opens.
     std::vector<QTreeWidgetItem*> items(tree.folders().size(), nullptr);
@@ -183,7 +182,7 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
             children.append(items[std::size_t(child)]);
         items[i]->addChildren(children);
     }
-    TreeFolders->addTopLevelItem(items.front());
+    folders_->addTopLevelItem(items.front());
 
     int at = path.isEmpty() ? 0 : tree.find(path);
     if (at < 0)
@@ -199,20 +198,20 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
             break;
         }
     }
-    TreeFolders->setCurrentItem(current);
-    TreeFolders->scrollToItem(current);
+    folders_->setCurrentItem(current);
+    folders_->scrollToItem(current);
 }
 
 void TfrmDiscDetails::showFacts()
 {
-    QString facts = facts_;
+    QString facts = factsText_;
     if (Verifications::present(catalogue_.connection())) {
         const std::optional<Verification> last = Verifications::last(catalogue_.connection(), disc_);
         facts += last ? QStringLiteral("\nLast verified: %1, %2")
                             .arg(ShownDate::text(last->verified), last->problems())
                       : QStringLiteral("\nNever verified");
     }
-    LabelFacts->setText(facts);
+    facts_->setText(facts);
 }
 
 void TfrmDiscDetails::setVerify(std::function<void(const DiscStore::DiscRow&)> verify)
@@ -229,7 +228,7 @@ void TfrmDiscDetails::verifyClick()
     try {
         showFacts();
     } catch (const TessaroError& error) {
-        LabelError->setText(error.message());
+        error_->setText(error.message());
     }
 }
 
@@ -253,20 +252,20 @@ void TfrmDiscDetails::loadFiles(QTreeWidgetItem* folder)
         }
         folder->addChildren(files);
     } catch (const TessaroError& error) {
-        LabelError->setText(error.message());
+        error_->setText(error.message());
     }
 }
 
-void TfrmDiscDetails::okClick()
+void TfrmDiscDetails::confirm()
 {
-    if (EditLocation->isReadOnly()) {
+    if (location_->isReadOnly()) {
         accept();
         return;
     }
     try {
-        DiscRecords::setTexts(catalogue_.connection(), disc_, EditLocation->text(), MemoNotes->toPlainText());
+        DiscRecords::setTexts(catalogue_.connection(), disc_, location_->text(), notes_->toPlainText());
         accept();
     } catch (const TessaroError& error) {
-        LabelError->setText(error.message());
+        error_->setText(error.message());
     }
 }

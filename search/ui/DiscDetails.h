@@ -8,7 +8,6 @@
 
 class Catalogue;
 class CoverageLabel;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -33,27 +32,24 @@ class TfrmDiscDetails : public QDialog
     // verification window is closed); hidden while there is none.
     void setVerify(std::function<void(const DiscStore::DiscRow&)> verify);
 
-    QFrame* Panel1;
-    QLabel* LabelDisc;
-    QLabel* LabelFacts;
-    QLineEdit* EditLocation;
-    QPlainTextEdit* MemoNotes;
-    QTreeWidget* TreeFolders;
-    QPushButton* ButtonOK;
-    QPushButton* ButtonCancel;
-    QLabel* LabelError;
-
   private:
     void loadFiles(QTreeWidgetItem* folder);
-    void okClick();
+    // OK: keeps the location and the notes.
+    void confirm();
     void verifyClick();
     // The facts and the last verification of the disc.
     void showFacts();
 
     Catalogue& catalogue_;
     DiscStore::DiscRow disc_;
-    DiscTree tree_; // the disc's folders, which the folder items stand for by index
-    QString facts_; // what the catalogue says of the disc, without its last verification
+    DiscTree tree_;    // the disc's folders, which the folder items stand for by index
+    QLabel* discName_; // label and volume label
+    QLabel* facts_;
+    QLineEdit* location_;
+    QPlainTextEdit* notes_;
+    QTreeWidget* folders_;
+    QLabel* error_;
+    QString factsText_; // what the catalogue says of the disc, without its last verification
     CoverageLabel* coverage_;
     QPushButton* verifyButton_;
     std::function<void(const DiscStore::DiscRow&)> verify_;

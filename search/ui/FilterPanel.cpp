@@ -75,43 +75,43 @@ TFilterPanel::TFilterPanel(QWidget* parent) : QFrame(parent)
     setObjectName(QStringLiteral("Panel4"));
     setFixedHeight(79);
 
-    Label1 = caption(this, "Label1", QStringLiteral("CD:"), 30, 7, 53);
-    CheckBox1 = tickBox(this, "CheckBox1", 53, 7);
-    ComboBox1 = place<QComboBox>(this, "ComboBox1", 72, 7, 75, kRowHeight);
-    hint(ComboBox1, QStringLiteral("CD ID"));
+    caption(this, "Label1", QStringLiteral("CD:"), 30, 7, 53);
+    discFilter_ = tickBox(this, "CheckBox1", 53, 7);
+    discList_ = place<QComboBox>(this, "ComboBox1", 72, 7, 75, kRowHeight);
+    hint(discList_, QStringLiteral("CD ID"));
 
-    Label2 = caption(this, "Label2", QStringLiteral("File:"), 174, 7, 201);
-    CheckBox2 = tickBox(this, "CheckBox2", 201, 7);
-    Edit2 = place<QLineEdit>(this, "Edit2", 223, 7, 331, kRowHeight);
-    QPalette infoTip = Edit2->palette();
+    caption(this, "Label2", QStringLiteral("File:"), 174, 7, 201);
+    fileFilter_ = tickBox(this, "CheckBox2", 201, 7);
+    filePattern_ = place<QLineEdit>(this, "Edit2", 223, 7, 331, kRowHeight);
+    QPalette infoTip = filePattern_->palette();
     infoTip.setColor(QPalette::Base, Panels::InfoTip);
     infoTip.setColor(QPalette::Text, Qt::black);
-    Edit2->setPalette(infoTip);
-    hint(Edit2, QStringLiteral("Path/File"));
+    filePattern_->setPalette(infoTip);
+    hint(filePattern_, QStringLiteral("Path/File"));
 
-    Label3 = caption(this, "Label3", QStringLiteral("Date from:"), 2, 40, 53);
-    CheckBox3 = tickBox(this, "CheckBox3", 53, 39);
-    DateTimePicker1 = datePicker(this, "DateTimePicker1", 72, 39, 89, QTime(0, 0, 0));
-    hint(DateTimePicker1, QStringLiteral("File date from"));
+    caption(this, "Label3", QStringLiteral("Date from:"), 2, 40, 53);
+    dateFromFilter_ = tickBox(this, "CheckBox3", 53, 39);
+    dateFrom_ = datePicker(this, "DateTimePicker1", 72, 39, 89, QTime(0, 0, 0));
+    hint(dateFrom_, QStringLiteral("File date from"));
 
-    Label4 = caption(this, "Label4", QStringLiteral("Date to:"), 172, 40, 215);
-    CheckBox4 = tickBox(this, "CheckBox4", 215, 39);
-    DateTimePicker2 = datePicker(this, "DateTimePicker2", 234, 40, 92, QTime(23, 59, 59));
-    hint(DateTimePicker2, QStringLiteral("File date to"));
+    caption(this, "Label4", QStringLiteral("Date to:"), 172, 40, 215);
+    dateToFilter_ = tickBox(this, "CheckBox4", 215, 39);
+    dateTo_ = datePicker(this, "DateTimePicker2", 234, 40, 92, QTime(23, 59, 59));
+    hint(dateTo_, QStringLiteral("File date to"));
 
-    Label5 = caption(this, "Label5", QStringLiteral("Extension:"), 343, 40, 397);
-    CheckBox5 = tickBox(this, "CheckBox5", 397, 40);
-    ComboBox2 = place<QComboBox>(this, "ComboBox2", 417, 37, 75, kRowHeight + 3);
-    ComboBox2->setItemDelegate(new ExtensionItemDelegate(ImageList3, ComboBox2));
-    ComboBox2->setIconSize(QSize(16, 16));
-    ComboBox2->setStyle(new DropDownStyle(true, this));
-    hint(ComboBox2, QStringLiteral("File extension"));
+    caption(this, "Label5", QStringLiteral("Extension:"), 343, 40, 397);
+    extensionFilter_ = tickBox(this, "CheckBox5", 397, 40);
+    extensionList_ = place<QComboBox>(this, "ComboBox2", 417, 37, 75, kRowHeight + 3);
+    extensionList_->setItemDelegate(new ExtensionItemDelegate(extensionIcons_, extensionList_));
+    extensionList_->setIconSize(QSize(16, 16));
+    extensionList_->setStyle(new DropDownStyle(true, this));
+    hint(extensionList_, QStringLiteral("File extension"));
 
-    SpeedButton1 = place<QToolButton>(this, "SpeedButton1", 508, 31, 46, 42);
-    SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setIconSize(QSize(32, 32));
-    SpeedButton1->setIcon(QIcon(QString(Art::find)));
-    hint(SpeedButton1, QStringLiteral("Find"));
+    findButton_ = place<QToolButton>(this, "SpeedButton1", 508, 31, 46, 42);
+    findButton_->setAutoRaise(true);
+    findButton_->setIconSize(QSize(32, 32));
+    findButton_->setIcon(QIcon(QString(Art::find)));
+    hint(findButton_, QStringLiteral("Find"));
 }
 
 void TFilterPanel::paintEvent(QPaintEvent* event)
@@ -139,17 +139,17 @@ void reselect(QComboBox* list, const QString& text)
 void TFilterPanel::fillDiscList(Catalogue& catalogue, bool refresh)
 {
     const QStringList labels = FilterLists::discLabels(catalogue);
-    ComboBox1->clear();
-    ComboBox1->addItems(labels);
+    discList_->clear();
+    discList_->addItems(labels);
     const bool any = !labels.isEmpty();
     if (!any) {
-        ComboBox1->addItem(FilterLists::None);
+        discList_->addItem(FilterLists::None);
         if (refresh)
-            CheckBox1->setChecked(false);
+            discFilter_->setChecked(false);
     }
-    ComboBox1->setEnabled(any);
-    CheckBox1->setEnabled(any);
-    ComboBox1->setCurrentIndex(0);
+    discList_->setEnabled(any);
+    discFilter_->setEnabled(any);
+    discList_->setCurrentIndex(0);
 }
 
 void TFilterPanel::fillExtensionList(Catalogue& catalogue)
@@ -158,37 +158,37 @@ void TFilterPanel::fillExtensionList(Catalogue& catalogue)
     const bool any = !entries.isEmpty();
     if (!any) {
         entries.append(FilterLists::None);
-        CheckBox5->setChecked(false);
+        extensionFilter_->setChecked(false);
     }
     // The icons are in place before the entries, so that an entry never shows without its icon.
-    ImageList3 = icons_.BuildExtensionIcons(entries);
-    ComboBox2->clear();
+    extensionIcons_ = icons_.BuildExtensionIcons(entries);
+    extensionList_->clear();
     for (qsizetype i = 0; i < entries.size(); ++i)
-        ComboBox2->addItem(ImageList3.at(i), entries.at(i));
-    ComboBox2->setEnabled(any);
-    CheckBox5->setEnabled(any);
-    ComboBox2->setCurrentIndex(0);
+        extensionList_->addItem(extensionIcons_.at(i), entries.at(i));
+    extensionList_->setEnabled(any);
+    extensionFilter_->setEnabled(any);
+    extensionList_->setCurrentIndex(0);
 }
 
 void TFilterPanel::LoadFilters(Catalogue& catalogue)
 {
-    for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3, CheckBox4})
+    for (QCheckBox* box : {discFilter_, fileFilter_, dateFromFilter_, dateToFilter_})
         box->setChecked(false);
     fillDiscList(catalogue, false);
     fillExtensionList(catalogue);
-    Edit2->clear();
+    filePattern_->clear();
     // setDate keeps each picker's own time of day.
     const QDate today = QDate::currentDate();
-    DateTimePicker1->setDate(today);
-    DateTimePicker2->setDate(today);
+    dateFrom_->setDate(today);
+    dateTo_->setDate(today);
 }
 
 void TFilterPanel::RefreshFilters(Catalogue& catalogue)
 {
-    const QString disc = ComboBox1->currentText();
+    const QString disc = discList_->currentText();
     fillDiscList(catalogue, true);
-    reselect(ComboBox1, disc);
-    const QString extension = ComboBox2->currentText();
+    reselect(discList_, disc);
+    const QString extension = extensionList_->currentText();
     fillExtensionList(catalogue);
-    reselect(ComboBox2, extension);
+    reselect(extensionList_, extension);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "search/SearchCriteria.h"
 #include "search/ui/ExtensionIcons.h"
 
 #include <QFrame>
@@ -9,7 +10,6 @@
 class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
-class QLabel;
 class QLineEdit;
 class QToolButton;
 class Catalogue;
@@ -22,24 +22,14 @@ class TFilterPanel : public QFrame
   public:
     explicit TFilterPanel(QWidget* parent = nullptr);
 
-    QLabel* Label1;
-    QCheckBox* CheckBox1;
-    QComboBox* ComboBox1; // disc labels
-    QLabel* Label2;
-    QCheckBox* CheckBox2;
-    QLineEdit* Edit2; // path and name pattern
-    QLabel* Label3;
-    QCheckBox* CheckBox3;
-    QDateTimeEdit* DateTimePicker1; // from: the chosen day at 00:00:00
-    QLabel* Label4;
-    QCheckBox* CheckBox4;
-    QDateTimeEdit* DateTimePicker2; // to: the chosen day at 23:59:59
-    QLabel* Label5;
-    QCheckBox* CheckBox5;
-    QComboBox* ComboBox2;      // extensions, drawn with their icons
-    QToolButton* SpeedButton1; // find
-    // One icon per entry of ComboBox2, in the same order: icon i belongs to entry i.
-    QList<QIcon> ImageList3;
+    // What the main window wires: the pattern box, its tick box and the find button.
+    QLineEdit* filePattern() const { return filePattern_; }
+    QCheckBox* fileFilter() const { return fileFilter_; }
+    QToolButton* findButton() const { return findButton_; }
+    // The extension list and its icons, icon i for entry i, which the grid draws names with.
+    const QComboBox* extensionList() const { return extensionList_; }
+    const QList<QIcon>& extensionIcons() const { return extensionIcons_; }
+    void setExtensionIcons(const QList<QIcon>& icons) { extensionIcons_ = icons; }
 
     // Fills both lists from the catalogue at start-up: filters unticked, pattern empty,
     // both dates today.
@@ -52,8 +42,22 @@ class TFilterPanel : public QFrame
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    friend SearchCriteria criteriaFromPanel(const TFilterPanel& panel);
+
     void fillDiscList(Catalogue& catalogue, bool refresh);
     void fillExtensionList(Catalogue& catalogue);
 
+    QCheckBox* discFilter_;
+    QComboBox* discList_; // disc labels
+    QCheckBox* fileFilter_;
+    QLineEdit* filePattern_; // path and name pattern
+    QCheckBox* dateFromFilter_;
+    QDateTimeEdit* dateFrom_; // the chosen day at 00:00:00
+    QCheckBox* dateToFilter_;
+    QDateTimeEdit* dateTo_; // the chosen day at 23:59:59
+    QCheckBox* extensionFilter_;
+    QComboBox* extensionList_; // extensions, drawn with their icons
+    QToolButton* findButton_;
+    QList<QIcon> extensionIcons_; // icon i belongs to entry i of extensionList_
     ExtensionIcons icons_;
 };

@@ -36,7 +36,7 @@ int GridFileDelegate::iconIndex(const QString& estensione) const
     if (begin == end)
         return -1;
     const QString extension = estensione.mid(begin + 1, end - begin - 1);
-    const QComboBox* list = filters_->ComboBox2;
+    const QComboBox* list = filters_->extensionList();
     for (int i = 0; i < list->count(); ++i) {
         if (AsciiCase::equal(list->itemText(i), extension))
             return i;
@@ -56,9 +56,9 @@ void GridFileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->save();
     painter->fillRect(rect, option.palette.brush(group, selected ? QPalette::Highlight : QPalette::Base));
     const int icon = iconIndex(index.data(ResultModel::ExtensionRole).toString());
-    if (icon >= 0 && icon < filters_->ImageList3.size()) {
+    if (icon >= 0 && icon < filters_->extensionIcons().size()) {
         const QRect place(rect.left() + 1, rect.top() + 1, kIconSize, kIconSize);
-        filters_->ImageList3.at(icon).paint(painter, place);
+        filters_->extensionIcons().at(icon).paint(painter, place);
     }
     painter->setFont(option.font);
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));

@@ -10,15 +10,15 @@
 SearchCriteria criteriaFromPanel(const TFilterPanel& panel)
 {
     SearchCriteria criteria;
-    criteria.byDisc = panel.CheckBox1->isChecked();
-    criteria.discLabel = panel.ComboBox1->currentText();
-    criteria.byFile = panel.CheckBox2->isChecked();
-    criteria.pattern = panel.Edit2->text();
-    criteria.byDateFrom = panel.CheckBox3->isChecked();
-    criteria.dateFrom = panel.DateTimePicker1->dateTime();
-    criteria.byDateTo = panel.CheckBox4->isChecked();
-    criteria.dateTo = panel.DateTimePicker2->dateTime();
-    criteria.byExtension = panel.CheckBox5->isChecked();
-    criteria.extension = panel.ComboBox2->currentText();
+    criteria.byDisc = panel.discFilter_->isChecked();
+    criteria.discLabel = panel.discList_->currentText();
+    criteria.byFile = panel.fileFilter_->isChecked();
+    criteria.pattern = panel.filePattern_->text();
+    criteria.byDateFrom = panel.dateFromFilter_->isChecked();
+    criteria.dateFrom = panel.dateFrom_->dateTime();
+    criteria.byDateTo = panel.dateToFilter_->isChecked();
+    criteria.dateTo = panel.dateTo_->dateTime();
+    criteria.byExtension = panel.extensionFilter_->isChecked();
+    criteria.extension = panel.extensionList_->currentText();
     return criteria;
 }

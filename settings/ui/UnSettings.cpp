@@ -47,59 +47,59 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
     setFixedSize(228, 127);
 
     // The caption bar takes the top 20 pixels of the panel.
-    Panel1 = Panels::outerPanel(this, Panels::SkyBlue);
-    Panel1->setGeometry(0, 0, 228, 127);
+    panel_ = Panels::outerPanel(this, Panels::SkyBlue);
+    panel_->setGeometry(0, 0, 228, 127);
 
-    Label1 = new QLabel(QStringLiteral("CD Drive:"), Panel1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(14, 39);
-    Label1->adjustSize();
+    auto* driveCaption = new QLabel(QStringLiteral("CD Drive:"), panel_);
+    driveCaption->setObjectName(QStringLiteral("Label1"));
+    driveCaption->move(14, 39);
+    driveCaption->adjustSize();
 
-    DriveComboBox1 = new DrivePicker(Panel1);
-    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
-    DriveComboBox1->setGeometry(66, 36, 145, 19);
-    setHint(DriveComboBox1, QStringLiteral("CDROM Drive"));
-    connect(DriveComboBox1, &DrivePicker::mapRequested, this, &TfrmSettings::mapRoot);
+    drivePicker_ = new DrivePicker(panel_);
+    drivePicker_->setObjectName(QStringLiteral("DriveComboBox1"));
+    drivePicker_->setGeometry(66, 36, 145, 19);
+    setHint(drivePicker_, QStringLiteral("CDROM Drive"));
+    connect(drivePicker_, &DrivePicker::mapRequested, this, &TfrmSettings::mapRoot);
 
-    ArchivesCheckBox = new QCheckBox(QStringLiteral("List &archive contents"), Panel1);
-    ArchivesCheckBox->setObjectName(QStringLiteral("ArchivesCheckBox"));
-    ArchivesCheckBox->setGeometry(66, 57, 145, 16);
-    setHint(ArchivesCheckBox, QStringLiteral("Catalogue the files inside archives"));
+    listArchives_ = new QCheckBox(QStringLiteral("List &archive contents"), panel_);
+    listArchives_->setObjectName(QStringLiteral("ArchivesCheckBox"));
+    listArchives_->setGeometry(66, 57, 145, 16);
+    setHint(listArchives_, QStringLiteral("Catalogue the files inside archives"));
 
-    Button1 = plainButton(QStringLiteral("&Cancel"), QStringLiteral("Cancel"), Panel1);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(22, 75, 51, 22);
-    connect(Button1, &QPushButton::clicked, this, &TfrmSettings::Button1Click);
+    QPushButton* cancelButton = plainButton(QStringLiteral("&Cancel"), QStringLiteral("Cancel"), panel_);
+    cancelButton->setObjectName(QStringLiteral("Button1"));
+    cancelButton->setGeometry(22, 75, 51, 22);
+    connect(cancelButton, &QPushButton::clicked, this, &TfrmSettings::cancel);
 
-    Button2 = plainButton(QStringLiteral("&OK"), QStringLiteral("Confirm"), Panel1);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(151, 75, 51, 22);
-    connect(Button2, &QPushButton::clicked, this, &TfrmSettings::Button2Click);
+    QPushButton* okButton = plainButton(QStringLiteral("&OK"), QStringLiteral("Confirm"), panel_);
+    okButton->setObjectName(QStringLiteral("Button2"));
+    okButton->setGeometry(151, 75, 51, 22);
+    connect(okButton, &QPushButton::clicked, this, &TfrmSettings::confirm);
 
     // Along the bottom, inside the panel's border and its 2-pixel margin.
-    StatusBar1 = new QStatusBar(Panel1);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    StatusBar1->setGeometry(3, 127 - 3 - 19, 228 - 6, 19);
+    statusBar_ = new QStatusBar(panel_);
+    statusBar_->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar_->setSizeGripEnabled(false);
+    statusBar_->setGeometry(3, 127 - 3 - 19, 228 - 6, 19);
 
     // A row of its own under the buttons: the window grows by it, the status bar stays at the bottom.
     constexpr int kRow = 20;
-    NamesCheckBox = new QCheckBox(QStringLiteral("Find names anywhere"), Panel1);
-    NamesCheckBox->setObjectName(QStringLiteral("NamesCheckBox"));
-    NamesCheckBox->setGeometry(66, StatusBar1->y() - 3, 145, 16);
-    setHint(NamesCheckBox, QStringLiteral("Find a File pattern without * or \\ anywhere in the names"));
+    namesAnywhere_ = new QCheckBox(QStringLiteral("Find &names anywhere"), panel_);
+    namesAnywhere_->setObjectName(QStringLiteral("NamesCheckBox"));
+    namesAnywhere_->setGeometry(66, statusBar_->y() - 3, 145, 16);
+    setHint(namesAnywhere_, QStringLiteral("Find a File pattern without * or \\ anywhere in the names"));
     setFixedSize(width(), height() + kRow);
-    Panel1->resize(Panel1->width(), Panel1->height() + kRow);
-    StatusBar1->move(StatusBar1->x(), StatusBar1->y() + kRow);
+    panel_->resize(panel_->width(), panel_->height() + kRow);
+    statusBar_->move(statusBar_->x(), statusBar_->y() + kRow);
 
     // The same again for hashing, in the same column as the archive box.
-    hashContents_ = new QCheckBox(QStringLiteral("&Hash file contents"), Panel1);
+    hashContents_ = new QCheckBox(QStringLiteral("&Hash file contents"), panel_);
     hashContents_->setObjectName(QStringLiteral("HashesCheckBox"));
-    hashContents_->setGeometry(66, StatusBar1->y() - 3, 145, 16);
+    hashContents_->setGeometry(66, statusBar_->y() - 3, 145, 16);
     setHint(hashContents_, QStringLiteral("Read every file and keep a hash of its content (slow)"));
     setFixedSize(width(), height() + kRow);
-    Panel1->resize(Panel1->width(), Panel1->height() + kRow);
-    StatusBar1->move(StatusBar1->x(), StatusBar1->y() + kRow);
+    panel_->resize(panel_->width(), panel_->height() + kRow);
+    statusBar_->move(statusBar_->x(), statusBar_->y() + kRow);
 }
 
 QChar TfrmSettings::ReadDriveSetting() const
@@ -109,7 +109,7 @@ QChar TfrmSettings::ReadDriveSetting() const
 
 void TfrmSettings::WriteDriveSetting()
 {
-    setting_.WriteDriveSetting(DriveComboBox1->drive());
+    setting_.WriteDriveSetting(drivePicker_->drive());
 }
 
 void TfrmSettings::showEvent(QShowEvent* event)
@@ -126,15 +126,15 @@ void TfrmSettings::FormShow()
         listed_ = true;
         listDrives();
     }
-    ArchivesCheckBox->setChecked(setting_.ListArchives());
-    NamesCheckBox->setChecked(NameSearchSetting(setting_.path()).namesAnywhere());
+    listArchives_->setChecked(setting_.ListArchives());
+    namesAnywhere_->setChecked(NameSearchSetting(setting_.path()).namesAnywhere());
     try {
         hashContents_->setChecked(HashSetting(setting_.path()).hashContents());
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
     }
     try {
-        DriveComboBox1->setDrive(ReadDriveSetting());
+        drivePicker_->setDrive(ReadDriveSetting());
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
     }
@@ -143,7 +143,7 @@ void TfrmSettings::FormShow()
 void TfrmSettings::listDrives()
 {
     listedDrives_ = drives_ ? drives_() : std::vector<DriveEntry>{};
-    DriveComboBox1->setDrives(listedDrives_);
+    drivePicker_->setDrives(listedDrives_);
 }
 
 void TfrmSettings::mapRoot()
@@ -155,27 +155,27 @@ void TfrmSettings::mapRoot()
         const QChar letter = DriveMapping::map(setting_, root, listedDrives_);
         // The new drive shows at once, picked, with its label read now.
         listDrives();
-        DriveComboBox1->setDrive(letter);
+        drivePicker_->setDrive(letter);
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
     }
 }
 
-void TfrmSettings::Button1Click()
+void TfrmSettings::cancel()
 {
     reject();
 }
 
-void TfrmSettings::Button2Click()
+void TfrmSettings::confirm()
 {
     try {
         WriteDriveSetting();
         // Written only when changed, so an untouched box leaves tessaro.ini as it was.
-        if (ArchivesCheckBox->isChecked() != setting_.ListArchives())
-            setting_.WriteListArchives(ArchivesCheckBox->isChecked());
+        if (listArchives_->isChecked() != setting_.ListArchives())
+            setting_.WriteListArchives(listArchives_->isChecked());
         const NameSearchSetting names(setting_.path());
-        if (NamesCheckBox->isChecked() != names.namesAnywhere())
-            names.writeNamesAnywhere(NamesCheckBox->isChecked());
+        if (namesAnywhere_->isChecked() != names.namesAnywhere())
+            names.writeNamesAnywhere(namesAnywhere_->isChecked());
         const HashSetting hashes(setting_.path());
         if (hashContents_->isChecked() != hashes.hashContents())
             hashes.write(hashContents_->isChecked());
@@ -189,7 +189,7 @@ void TfrmSettings::Button2Click()
 bool TfrmSettings::event(QEvent* event)
 {
     if (event->type() == QEvent::StatusTip) {
-        StatusBar1->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
+        statusBar_->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
     return QDialog::event(event);

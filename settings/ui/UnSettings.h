@@ -11,8 +11,6 @@ class DriveSetting;
 class IMessages;
 class QCheckBox;
 class QFrame;
-class QLabel;
-class QPushButton;
 class QStatusBar;
 
 // The settings dialog: picks the drive that holds the discs to catalogue.
@@ -34,15 +32,6 @@ class TfrmSettings : public QDialog
     // Stores the picker's letter.
     void WriteDriveSetting();
 
-    QFrame* Panel1;
-    QLabel* Label1;
-    DrivePicker* DriveComboBox1;
-    QCheckBox* ArchivesCheckBox; // members of archives catalogued as files
-    QCheckBox* NamesCheckBox;    // File patterns without * or \ found anywhere in the names
-    QPushButton* Button1;        // "&Cancel"
-    QPushButton* Button2;        // "&OK"
-    QStatusBar* StatusBar1;
-
   protected:
     void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
@@ -50,8 +39,8 @@ class TfrmSettings : public QDialog
 
   private:
     void FormShow();
-    void Button1Click();
-    void Button2Click();
+    void cancel();
+    void confirm();
     // "Map a folder or image…": maps the next free letter to the chosen root and picks it.
     void mapRoot();
     void listDrives();
@@ -62,5 +51,10 @@ class TfrmSettings : public QDialog
     RootSource chooseRoot_;
     std::vector<DriveEntry> listedDrives_;
     bool listed_ = false;
-    QCheckBox* hashContents_; // a run reads every file and keeps a hash of its content
+    QFrame* panel_;
+    DrivePicker* drivePicker_;
+    QCheckBox* listArchives_;  // members of archives catalogued as files
+    QCheckBox* namesAnywhere_; // File patterns without * or \ found anywhere in the names
+    QCheckBox* hashContents_;  // a run reads every file and keeps a hash of its content
+    QStatusBar* statusBar_;
 };

@@ -6,6 +6,7 @@
 #include "common/TessaroError.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QApplication>
 #include <QFile>
@@ -115,7 +116,7 @@ void DamagedCatalogueTest::removeButtonReportsAnUnreadableDiscList()
     TPersonalForm form(messages, session, cat.path());
     QVERIFY(session.connection().connected());
     session.work().execWith(QStringLiteral("drop table cd"));
-    form.ToolButton2Click();
+    form.removeDisc();
     QCOMPARE(messages.errors.size(), 1);
     QVERIFY2(messages.errors.first().contains(QLatin1String("no such table: cd")),
              qPrintable(messages.errors.first()));

@@ -1,6 +1,7 @@
 #include "search/ui/DiscDetails.h"
 #include "tests/faults/RawTree.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QDir>
 #include <QFile>
@@ -123,7 +124,8 @@ void DeepDiscsTest::memoryGrowsWithTheDepth()
         window.showDisc(cat.session.discs().front(), deepest, QStringLiteral("bottom.txt"));
         const qint64 grown = peakOfThisProcess() - before;
         qInfo("the window grew by %lld MB", grown);
-        QCOMPARE(window.TreeFolders->currentItem()->text(0), QStringLiteral("bottom.txt"));
+        QCOMPARE(windowChild<QTreeWidget>(window, "TreeFolders")->currentItem()->text(0),
+                 QStringLiteral("bottom.txt"));
         QVERIFY2(grown < kBoundMb, qPrintable(QString::number(grown)));
         return;
     }

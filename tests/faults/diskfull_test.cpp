@@ -10,6 +10,7 @@
 #include "search/SearchStatement.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
+#include "tests/support/WindowChild.h"
 
 #include <QToolButton>
 #include <QtTest>
@@ -139,13 +140,13 @@ void DiskFullTest::dialogReportsTheFullDisk()
     const qint64 pages = scalar(connection, QStringLiteral("pragma page_count"));
     connection.exec(QStringLiteral("pragma max_page_count = %1").arg(pages + 2).toUtf8().constData());
     dialog.ResetDialog();
-    dialog.SpeedButton3->click();
+    windowChild<QToolButton>(dialog, "SpeedButton3")->click();
     QCOMPARE(messages.messages, QStringList{kFull});
-    QCOMPARE(dialog.SpeedButton3->text(), QStringLiteral("Start"));
+    QCOMPARE(windowChild<QToolButton>(dialog, "SpeedButton3")->text(), QStringLiteral("Start"));
     connection.exec("pragma max_page_count = 1073741823");
     messages.messages.clear();
     dialog.ResetDialog();
-    dialog.SpeedButton3->click();
+    windowChild<QToolButton>(dialog, "SpeedButton3")->click();
     QCOMPARE(messages.messages,
              (QStringList{QStringLiteral("New CD ID: C0001"), QStringLiteral("200 files found")}));
 }

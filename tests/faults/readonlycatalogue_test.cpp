@@ -9,6 +9,7 @@
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -152,18 +153,18 @@ void ReadOnlyCatalogueTest::startsListsSearchesAndRefusesWrites()
         QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
         QVERIFY(session.connection().connected());
         QVERIFY(session.connection().readOnly());
-        TFilterPanel& panel = *form.Panel4;
-        QCOMPARE(panel.ComboBox1->count(), 2);
-        QCOMPARE(panel.ComboBox1->itemText(0), QStringLiteral("D0002"));
-        QCOMPARE(panel.ComboBox1->itemText(1), QStringLiteral("C0001"));
-        QCOMPARE(panel.ComboBox2->count(), 3);
-        panel.SpeedButton1->click();
-        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("5 files found"));
-        QCOMPARE(form.GridRequisiti->model()->rowCount(), 5);
-        panel.CheckBox2->setChecked(true);
-        panel.Edit2->setText(QStringLiteral("*.jpg"));
-        panel.SpeedButton1->click();
-        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("3 files found"));
+        TFilterPanel& panel = *windowChild<TFilterPanel>(form, "Panel4");
+        QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->count(), 2);
+        QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->itemText(0), QStringLiteral("D0002"));
+        QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->itemText(1), QStringLiteral("C0001"));
+        QCOMPARE(windowChild<QComboBox>(panel, "ComboBox2")->count(), 3);
+        windowChild<QToolButton>(panel, "SpeedButton1")->click();
+        QCOMPARE(windowChild<QLabel>(form, "StatusPanel1")->text(), QStringLiteral("5 files found"));
+        QCOMPARE(windowChild<TGridRequisiti>(form, "GridRequisiti")->model()->rowCount(), 5);
+        windowChild<QCheckBox>(panel, "CheckBox2")->setChecked(true);
+        windowChild<QLineEdit>(panel, "Edit2")->setText(QStringLiteral("*.jpg"));
+        windowChild<QToolButton>(panel, "SpeedButton1")->click();
+        QCOMPARE(windowChild<QLabel>(form, "StatusPanel1")->text(), QStringLiteral("3 files found"));
         QVERIFY(messages_.errors.isEmpty());
 
         // Cataloguing: the run's error in the dialog's own message box, the dialog ready again.
@@ -173,28 +174,28 @@ void ReadOnlyCatalogueTest::startsListsSearchesAndRefusesWrites()
             session, [&form] { form.RefreshFilters(); }, messages_, [] { return kDrive; }, drive);
         newCd.ResetDialog();
         newCd.show();
-        newCd.SpeedButton3->click();
+        windowChild<QToolButton>(newCd, "SpeedButton3")->click();
         QCOMPARE(messages_.messages, QStringList{kReadOnly});
         QCOMPARE(newCd.cataloguer().NewDiscId, 0);
-        QCOMPARE(newCd.SpeedButton3->text(), QStringLiteral("Start"));
-        QVERIFY(newCd.ComboBox1->isEnabled());
+        QCOMPARE(windowChild<QToolButton>(newCd, "SpeedButton3")->text(), QStringLiteral("Start"));
+        QVERIFY(windowChild<QComboBox>(newCd, "ComboBox1")->isEnabled());
         QVERIFY(!newCd.cataloguer().running());
 
         // Removal: the error in the application's default error box; the dialog stays.
-        TfrmDelCD& del = *form.frmDelCD;
+        TfrmDelCD& del = *windowChild<TfrmDelCD>(form, "frmDelCD");
         del.FillDiscList();
         del.show();
         messages_.answers = {true};
-        QTest::mouseClick(del.Button2, Qt::LeftButton);
+        QTest::mouseClick(windowChild<QPushButton>(del, "Button2"), Qt::LeftButton);
         QCOMPARE(messages_.questions, QStringList{QStringLiteral("Remove CD from the archive?")});
         QCOMPARE(messages_.errors, QStringList{kReadOnly});
         QVERIFY(del.isVisible());
         del.hide();
 
         // Both discs are still there for this window.
-        panel.CheckBox2->setChecked(false);
-        panel.SpeedButton1->click();
-        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("5 files found"));
+        windowChild<QCheckBox>(panel, "CheckBox2")->setChecked(false);
+        windowChild<QToolButton>(panel, "SpeedButton1")->click();
+        QCOMPARE(windowChild<QLabel>(form, "StatusPanel1")->text(), QStringLiteral("5 files found"));
     }
 
     // The command line says the same and fails.

@@ -9,6 +9,7 @@
 #include "search/SearchStatement.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
+#include "tests/support/WindowChild.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -105,7 +106,7 @@ void SecondInstanceTest::writesWaitTheBusyTimeoutARunWaitsLonger()
     messages.answers = {true};
     QElapsedTimer clock;
     clock.start();
-    del.Button2->click();
+    windowChild<QPushButton>(del, "Button2")->click();
     const qint64 removalWaited = clock.elapsed();
     QCOMPARE(messages.errors, QStringList{kLocked});
     QVERIFY2(removalWaited >= 4500 && removalWaited < 15000, qPrintable(QString::number(removalWaited)));
@@ -116,7 +117,7 @@ void SecondInstanceTest::writesWaitTheBusyTimeoutARunWaitsLonger()
     QTimer::singleShot(6000, [&other] { other.connection.exec("COMMIT"); });
     newCd.ResetDialog();
     clock.restart();
-    newCd.SpeedButton3->click();
+    windowChild<QToolButton>(newCd, "SpeedButton3")->click();
     const qint64 runWaited = clock.elapsed();
     QVERIFY2(runWaited >= 5500, qPrintable(QString::number(runWaited)));
     QCOMPARE(messages.messages,

@@ -4,6 +4,7 @@
 #include "maintenance/ui/UnNewCD.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
+#include "tests/support/WindowChild.h"
 
 #include <QComboBox>
 #include <QProcess>
@@ -92,18 +93,19 @@ void StaleDiscTest::removalActsOnlyOnTheDiscSeen()
         drive.addFiles(3);
         newCd.ResetDialog();
         newCd.show();
-        newCd.SpeedButton3->click();
+        windowChild<QToolButton>(newCd, "SpeedButton3")->click();
         QCOMPARE(cat.count(QStringLiteral("cd")), 2);
         shown = &newCd;
-        confirm = newCd.Button1; // Cancel, then "Cancel Insert?" Yes
+        confirm = windowChild<QPushButton>(newCd, "Button1"); // Cancel, then "Cancel Insert?" Yes
     } else {
         cat.addFile(cat.addDisc(QStringLiteral("C")), QStringLiteral("\\"), QStringLiteral("old.txt"));
         delCd.FillDiscList();
         delCd.show();
-        delCd.ComboBox1->setCurrentIndex(delCd.ComboBox1->findText(QStringLiteral("C0002")));
-        QCOMPARE(delCd.ComboBox1->currentText(), QStringLiteral("C0002"));
+        windowChild<QComboBox>(delCd, "ComboBox1")
+            ->setCurrentIndex(windowChild<QComboBox>(delCd, "ComboBox1")->findText(QStringLiteral("C0002")));
+        QCOMPARE(windowChild<QComboBox>(delCd, "ComboBox1")->currentText(), QStringLiteral("C0002"));
         shown = &delCd;
-        confirm = delCd.Button2; // OK, then "Remove CD from the archive?" Yes
+        confirm = windowChild<QPushButton>(delCd, "Button2"); // OK, then "Remove CD from the archive?" Yes
     }
 
     changeDisc2(cat.path(), change);
@@ -126,8 +128,8 @@ void StaleDiscTest::removalActsOnlyOnTheDiscSeen()
     if (dialog == QLatin1String("Remove CD")) {
         // The list now shows the catalogue as it is.
         QStringList labels;
-        for (int i = 0; i < delCd.ComboBox1->count(); ++i)
-            labels.append(delCd.ComboBox1->itemText(i));
+        for (int i = 0; i < windowChild<QComboBox>(delCd, "ComboBox1")->count(); ++i)
+            labels.append(windowChild<QComboBox>(delCd, "ComboBox1")->itemText(i));
         QStringList expected{QStringLiteral("C0001")};
         if (change != QLatin1String("removed"))
             expected.prepend(change.contains(QLatin1String("DVD")) ? QStringLiteral("D0002")
@@ -190,10 +192,10 @@ void StaleDiscTest::idsBelowOneShowAndGoAlike()
         RecordingMessages messages;
         TfrmDelCD d(host.session(), host.refresh(), messages);
         d.FillDiscList();
-        QCOMPARE(d.ComboBox1->itemText(1), label);
-        d.ComboBox1->setCurrentIndex(1);
+        QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->itemText(1), label);
+        windowChild<QComboBox>(d, "ComboBox1")->setCurrentIndex(1);
         messages.answers = {true};
-        d.Button2->click();
+        windowChild<QPushButton>(d, "Button2")->click();
         QVERIFY2(messages.errors.isEmpty(), qPrintable(messages.errors.join(QLatin1Char('\n'))));
     } else {
         const auto removed = cli({QStringLiteral("remove"), label.toLower()});

@@ -7,6 +7,7 @@
 #include "tests/faults/RawTree.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
+#include "tests/support/WindowChild.h"
 
 #include <QLabel>
 #include <QProcess>
@@ -216,16 +217,17 @@ void UnreadableDiscTest::deniedFoldersAreSkippedAndCounted()
         host.session(), host.refresh(), messages, [] { return kDrive; }, drive);
     dialog.ResetDialog();
     dialog.show();
-    QVERIFY(dialog.UnreadableLabel->isHidden());
-    dialog.SpeedButton3Click();
+    QVERIFY(windowChild<QLabel>(dialog, "UnreadableLabel")->isHidden());
+    dialog.startOrStop();
     QCOMPARE(messages.messages,
              (QStringList{QStringLiteral("New CD ID: C0001"), QStringLiteral("2 files found")}));
     QCOMPARE(storedNames(host.catalogue.connection),
              (QStringList{QStringLiteral("\\open\\f1.txt"), QStringLiteral("\\root.txt")}));
-    QVERIFY(dialog.UnreadableLabel->isVisible());
-    QCOMPARE(dialog.UnreadableLabel->text(), QStringLiteral("2 folders could not be read"));
+    QVERIFY(windowChild<QLabel>(dialog, "UnreadableLabel")->isVisible());
+    QCOMPARE(windowChild<QLabel>(dialog, "UnreadableLabel")->text(),
+             QStringLiteral("2 folders could not be read"));
     dialog.ResetDialog();
-    QVERIFY(dialog.UnreadableLabel->isHidden());
+    QVERIFY(windowChild<QLabel>(dialog, "UnreadableLabel")->isHidden());
 
     QTemporaryDir dir;
     const QString catalogue = dir.filePath(QStringLiteral("archive.mdb"));

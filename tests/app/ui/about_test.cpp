@@ -5,6 +5,7 @@
 #include "search/ui/GridRequisiti.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -102,23 +103,24 @@ void AboutTest::cleanup()
 
 void AboutTest::layoutAndTexts()
 {
-    TfrmAbout* about = form_->frmAbout;
+    TfrmAbout* about = windowChild<TfrmAbout>(form_, "frmAbout");
     QVERIFY(about);
     QVERIFY(!about->isVisible()); // created hidden at start-up
     QVERIFY(about->windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(about->size(), QSize(215, 225));
-    QCOMPARE(about->Panel1->geometry(), QRect(0, 0, 215, 225));
-    QCOMPARE(about->Panel1->palette().color(QPalette::Window), QColor(210, 228, 249));
-    QCOMPARE(about->Label1->text(), QStringLiteral("Tessaro"));
-    QVERIFY(about->Label1->font().bold());
-    QCOMPARE(about->Label2->text(), QStringLiteral("ver. 1.3"));
-    QCOMPARE(about->Label3->text(), AppInfo::Year);
+    QCOMPARE(windowChild<QFrame>(about, "Panel1")->geometry(), QRect(0, 0, 215, 225));
+    QCOMPARE(windowChild<QFrame>(about, "Panel1")->palette().color(QPalette::Window), QColor(210, 228, 249));
+    QCOMPARE(windowChild<QLabel>(about, "Label1")->text(), QStringLiteral("Tessaro"));
+    QVERIFY(windowChild<QLabel>(about, "Label1")->font().bold());
+    QCOMPARE(windowChild<QLabel>(about, "Label2")->text(), QStringLiteral("ver. 1.3"));
+    QCOMPARE(windowChild<QLabel>(about, "Label3")->text(), AppInfo::Year);
     // The pictures come from the compiled-in artwork.
-    QVERIFY(!about->Image1->pixmap().isNull());
-    QVERIFY(!about->Image2->pixmap().isNull());
+    QVERIFY(!windowChild<QLabel>(about, "Image1")->pixmap().isNull());
+    QVERIFY(!windowChild<QLabel>(about, "Image2")->pixmap().isNull());
     // Every control stays inside the border line.
-    const QRect inside = about->Panel1->contentsRect();
-    for (QWidget* w : about->Panel1->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    const QRect inside = windowChild<QFrame>(about, "Panel1")->contentsRect();
+    for (QWidget* w :
+         windowChild<QFrame>(about, "Panel1")->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         QVERIFY2(inside.contains(w->geometry()), qPrintable(w->objectName()));
 }
 
@@ -129,20 +131,24 @@ void AboutTest::opensFromTheMenuAndClosesWithOk()
     whenAboutShows(
         [&](TfrmAbout* about) {
             shownAt = about->pos();
-            QTest::mouseClick(about->Button1, Qt::LeftButton);
+            QTest::mouseClick(windowChild<QPushButton>(about, "Button1"), Qt::LeftButton);
         },
         &outcome);
-    form_->Informazionisu1->trigger();
+    windowChild<QAction>(form_, "Informazionisu1")->trigger();
     QVERIFY(outcome.seen);
     QVERIFY(!outcome.leftOpen);
-    QVERIFY(!form_->frmAbout->isVisible());
+    QVERIFY(!windowChild<TfrmAbout>(form_, "frmAbout")->isVisible());
     QCOMPARE(shownAt, QPoint((form_->screen()->availableGeometry().width() - 215) / 2,
                              (form_->screen()->availableGeometry().height() - 225) / 2) +
                           form_->screen()->availableGeometry().topLeft());
     // The one instance shows again.
     outcome = {};
-    whenAboutShows([](TfrmAbout* about) { QTest::mouseClick(about->Button1, Qt::LeftButton); }, &outcome);
-    form_->Informazionisu1->trigger();
+    whenAboutShows(
+        [](TfrmAbout* about) {
+            QTest::mouseClick(windowChild<QPushButton>(about, "Button1"), Qt::LeftButton);
+        },
+        &outcome);
+    windowChild<QAction>(form_, "Informazionisu1")->trigger();
     QVERIFY(outcome.seen);
     QVERIFY(!outcome.leftOpen);
 }
@@ -151,10 +157,10 @@ void AboutTest::altOClosesIt()
 {
     Outcome outcome;
     whenAboutShows([](TfrmAbout* about) { QTest::keyClick(about, Qt::Key_O, Qt::AltModifier); }, &outcome);
-    form_->Informazionisu1->trigger();
+    windowChild<QAction>(form_, "Informazionisu1")->trigger();
     QVERIFY(outcome.seen);
     QVERIFY(!outcome.leftOpen);
-    QVERIFY(!form_->frmAbout->isVisible());
+    QVERIFY(!windowChild<TfrmAbout>(form_, "frmAbout")->isVisible());
 }
 
 void AboutTest::exitButtonClosesItAndEnterOrEscapeDoNot()
@@ -164,20 +170,20 @@ void AboutTest::exitButtonClosesItAndEnterOrEscapeDoNot()
     whenAboutShows(
         [&](TfrmAbout* about) {
             // Enter on the OK button or elsewhere: the box has no default button.
-            about->Button1->setFocus();
+            windowChild<QPushButton>(about, "Button1")->setFocus();
             for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
-                QTest::keyClick(about->Button1, key);
+                QTest::keyClick(windowChild<QPushButton>(about, "Button1"), key);
                 QTest::keyClick(about, key);
             }
             openAfterEscape = about->isVisible();
-            QTest::mouseClick(about->dxToolButton1, Qt::LeftButton);
+            QTest::mouseClick(windowChild<CaptionButton>(about, "dxToolButton1"), Qt::LeftButton);
         },
         &outcome);
-    form_->Informazionisu1->trigger();
+    windowChild<QAction>(form_, "Informazionisu1")->trigger();
     QVERIFY(outcome.seen);
     QVERIFY(!outcome.leftOpen);
     QVERIFY(openAfterEscape);
-    QVERIFY(!form_->frmAbout->isVisible());
+    QVERIFY(!windowChild<TfrmAbout>(form_, "frmAbout")->isVisible());
 }
 
 void AboutTest::linkOpensTheHomePage()
@@ -189,11 +195,12 @@ void AboutTest::linkOpensTheHomePage()
     whenAboutShows(
         [&](TfrmAbout* about) {
             // The label holds nothing but the link.
-            QTest::mouseClick(about->Label4, Qt::LeftButton, {}, about->Label4->rect().center());
-            QTest::mouseClick(about->Button1, Qt::LeftButton);
+            QTest::mouseClick(windowChild<QLabel>(about, "Label4"), Qt::LeftButton, {},
+                              windowChild<QLabel>(about, "Label4")->rect().center());
+            QTest::mouseClick(windowChild<QPushButton>(about, "Button1"), Qt::LeftButton);
         },
         &outcome);
-    form_->Informazionisu1->trigger();
+    windowChild<QAction>(form_, "Informazionisu1")->trigger();
     QDesktopServices::unsetUrlHandler(scheme);
     QVERIFY(outcome.seen);
     QVERIFY(!outcome.leftOpen);
@@ -206,12 +213,13 @@ void AboutTest::helpButtonIsFlatAgainOnceItCloses()
 {
     form_->show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-    QToolButton* help = form_->ToolButton5;
+    QToolButton* help = windowChild<QToolButton>(form_, "ToolButton5");
     help->setAttribute(Qt::WA_UnderMouse, true); // as when the menu was opened from it
-    QCursor::setPos(form_->GridRequisiti->mapToGlobal(form_->GridRequisiti->rect().center()));
+    QCursor::setPos(windowChild<TGridRequisiti>(form_, "GridRequisiti")
+                        ->mapToGlobal(windowChild<TGridRequisiti>(form_, "GridRequisiti")->rect().center()));
     Outcome outcome;
-    whenAboutShows([](TfrmAbout* about) { about->Button1->click(); }, &outcome);
-    form_->Informazionisu1->trigger();
+    whenAboutShows([](TfrmAbout* about) { windowChild<QPushButton>(about, "Button1")->click(); }, &outcome);
+    windowChild<QAction>(form_, "Informazionisu1")->trigger();
     QVERIFY(outcome.seen);
     QVERIFY(!help->underMouse());
 }

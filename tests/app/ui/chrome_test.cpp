@@ -5,6 +5,7 @@
 #include "app/ui/WindowChrome.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -109,42 +110,48 @@ void ChromeTest::dialogFrameAndCaptionBar()
     QCOMPARE(WindowChrome::attachDialog(&dialog), chrome);
     QCOMPARE(dialog.findChildren<QFrame*>(QStringLiteral("Panel2")).size(), 1);
     QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(dialog.Panel1->palette().color(QPalette::Window), QColor(166, 202, 240));
-    QCOMPARE(dialog.Panel1->frameWidth(), 1);
+    QCOMPARE(windowChild<QFrame>(dialog, "Panel1")->palette().color(QPalette::Window), QColor(166, 202, 240));
+    QCOMPARE(windowChild<QFrame>(dialog, "Panel1")->frameWidth(), 1);
 
     // The bar lies inside the border line and the 2-pixel margin, its inner edge 4 pixels in.
-    QCOMPARE(chrome->Panel2->parentWidget(), dialog.Panel1);
-    QCOMPARE(chrome->Panel2->geometry(), QRect(3, 3, 222, 20));
-    QCOMPARE(chrome->Panel2->palette().color(QPalette::Window), QColor(74, 146, 225));
-    QCOMPARE(chrome->Panel3->size(), QSize(56, 16));
-    QCOMPARE(chrome->Panel3->geometry().right(), chrome->Panel2->width() - 3);
-    QCOMPARE(chrome->MyIcon->size(), QSize(16, 16));
-    QVERIFY(!chrome->MyIcon->pixmap().isNull());
-    QCOMPARE(chrome->MyIcon->toolTip(), QStringLiteral("Settings"));
+    QCOMPARE(windowChild<QFrame>(chrome->window(), "Panel2")->parentWidget(),
+             windowChild<QFrame>(dialog, "Panel1"));
+    QCOMPARE(windowChild<QFrame>(chrome->window(), "Panel2")->geometry(), QRect(3, 3, 222, 20));
+    QCOMPARE(windowChild<QFrame>(chrome->window(), "Panel2")->palette().color(QPalette::Window),
+             QColor(74, 146, 225));
+    QCOMPARE(windowChild<QFrame>(chrome->window(), "Panel3")->size(), QSize(56, 16));
+    QCOMPARE(windowChild<QFrame>(chrome->window(), "Panel3")->geometry().right(),
+             windowChild<QFrame>(chrome->window(), "Panel2")->width() - 3);
+    QCOMPARE(windowChild<QLabel>(chrome->window(), "MyIcon")->size(), QSize(16, 16));
+    QVERIFY(!windowChild<QLabel>(chrome->window(), "MyIcon")->pixmap().isNull());
+    QCOMPARE(windowChild<QLabel>(chrome->window(), "MyIcon")->toolTip(), QStringLiteral("Settings"));
 
     const struct {
         CaptionButton* button;
         int left;
         const char* hint;
         bool enabled;
-    } buttons[] = {{chrome->dxToolButton1, 4, "Minimize", true},
-                   {chrome->dxToolButton2, 22, "Maximize", false},
-                   {chrome->dxToolButton3, 40, "Exit", true}};
+    } buttons[] = {{windowChild<CaptionButton>(chrome->window(), "dxToolButton1"), 4, "Minimize", true},
+                   {windowChild<CaptionButton>(chrome->window(), "dxToolButton2"), 22, "Maximize", false},
+                   {windowChild<CaptionButton>(chrome->window(), "dxToolButton3"), 40, "Exit", true}};
     for (const auto& b : buttons) {
-        QCOMPARE(b.button->parentWidget(), chrome->Panel3);
+        QCOMPARE(b.button->parentWidget(), windowChild<QFrame>(chrome->window(), "Panel3"));
         QCOMPARE(b.button->geometry(), QRect(b.left, 0, 15, 15));
         QCOMPARE(b.button->toolTip(), QLatin1String(b.hint));
         QCOMPARE(b.button->statusTip(), QLatin1String(b.hint));
         QCOMPARE(b.button->isEnabled(), b.enabled);
         QCOMPARE(b.button->focusPolicy(), Qt::NoFocus);
     }
-    QCOMPARE(chrome->dxToolButton3->glyph(), CaptionButton::Glyph::Close);
+    QCOMPARE(windowChild<CaptionButton>(chrome->window(), "dxToolButton3")->glyph(),
+             CaptionButton::Glyph::Close);
 
-    QCOMPARE(chrome->CaptionLabel->text(), QStringLiteral("Settings"));
-    QVERIFY(chrome->CaptionLabel->font().bold());
-    QCOMPARE(chrome->CaptionLabel->palette().color(QPalette::WindowText), QColor(Qt::white));
-    QCOMPARE(chrome->CaptionLabel->x(), 1 + captionLabelLeft(228, chrome->CaptionLabel->width()));
-    QCOMPARE(chrome->ImageList1.size(), 1);
+    QCOMPARE(windowChild<QLabel>(chrome->window(), "CaptionLabel")->text(), QStringLiteral("Settings"));
+    QVERIFY(windowChild<QLabel>(chrome->window(), "CaptionLabel")->font().bold());
+    QCOMPARE(windowChild<QLabel>(chrome->window(), "CaptionLabel")->palette().color(QPalette::WindowText),
+             QColor(Qt::white));
+    QCOMPARE(windowChild<QLabel>(chrome->window(), "CaptionLabel")->x(),
+             1 + captionLabelLeft(228, windowChild<QLabel>(chrome->window(), "CaptionLabel")->width()));
+    QCOMPARE(chrome->icons().size(), 1);
 }
 
 void ChromeTest::captionFollowsTitleAndWidth()
@@ -157,13 +164,14 @@ void ChromeTest::captionFollowsTitleAndWidth()
     QVERIFY(chrome);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const int before = chrome->CaptionLabel->width();
+    const int before = windowChild<QLabel>(chrome->window(), "CaptionLabel")->width();
     form.setWindowTitle(QStringLiteral("Tessaro v1.3 - a much longer caption"));
-    QCOMPARE(chrome->CaptionLabel->text(), form.windowTitle());
-    QCOMPARE(chrome->MyIcon->toolTip(), form.windowTitle());
-    QVERIFY(chrome->CaptionLabel->width() > before);
+    QCOMPARE(windowChild<QLabel>(chrome->window(), "CaptionLabel")->text(), form.windowTitle());
+    QCOMPARE(windowChild<QLabel>(chrome->window(), "MyIcon")->toolTip(), form.windowTitle());
+    QVERIFY(windowChild<QLabel>(chrome->window(), "CaptionLabel")->width() > before);
     form.resize(701, 400);
-    QCOMPARE(chrome->CaptionLabel->x(), 1 + captionLabelLeft(701, chrome->CaptionLabel->width()));
+    QCOMPARE(windowChild<QLabel>(chrome->window(), "CaptionLabel")->x(),
+             1 + captionLabelLeft(701, windowChild<QLabel>(chrome->window(), "CaptionLabel")->width()));
 }
 
 void ChromeTest::leftDragOnCaptionBarLabelOrIconMovesTheWindow_data()
@@ -181,9 +189,10 @@ void ChromeTest::leftDragOnCaptionBarLabelOrIconMovesTheWindow()
     WindowChrome* chrome = WindowChrome::attachDialog(&dialog);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QWidget* target = part == QLatin1String("Panel2")   ? chrome->Panel2
-                      : part == QLatin1String("MyIcon") ? static_cast<QWidget*>(chrome->MyIcon)
-                                                        : chrome->CaptionLabel;
+    QWidget* target = part == QLatin1String("Panel2") ? windowChild<QFrame>(chrome->window(), "Panel2")
+                      : part == QLatin1String("MyIcon")
+                          ? static_cast<QWidget*>(windowChild<QLabel>(chrome->window(), "MyIcon"))
+                          : windowChild<QLabel>(chrome->window(), "CaptionLabel");
     const QPoint press = part == QLatin1String("Panel2") ? QPoint(30, 10) : target->rect().center();
     const QPoint start = dialog.pos();
     // Without a window manager the window system refuses the move: the window follows the
@@ -203,18 +212,21 @@ void ChromeTest::otherButtonsAndShortTravelsDoNothing()
     const QPoint start = dialog.pos();
     const QPoint press(30, 10);
 
-    QTest::mousePress(chrome->Panel2, Qt::RightButton, {}, press);
-    QTest::mouseMove(chrome->Panel2, press + QPoint(60, 40));
-    QTest::mouseRelease(chrome->Panel2, Qt::RightButton, {}, press + QPoint(60, 40));
+    QTest::mousePress(windowChild<QFrame>(chrome->window(), "Panel2"), Qt::RightButton, {}, press);
+    QTest::mouseMove(windowChild<QFrame>(chrome->window(), "Panel2"), press + QPoint(60, 40));
+    QTest::mouseRelease(windowChild<QFrame>(chrome->window(), "Panel2"), Qt::RightButton, {},
+                        press + QPoint(60, 40));
     QCOMPARE(dialog.pos(), start);
-    QTest::mouseDClick(chrome->Panel2, Qt::RightButton, {}, press);
+    QTest::mouseDClick(windowChild<QFrame>(chrome->window(), "Panel2"), Qt::RightButton, {}, press);
     QVERIFY(!dialog.isMaximized());
 
     // Less than the drag distance leaves the window where it is.
     const int small = QApplication::startDragDistance() / 2;
-    QTest::mousePress(chrome->CaptionLabel, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseMove(chrome->CaptionLabel, QPoint(5 + small, 5));
-    QTest::mouseRelease(chrome->CaptionLabel, Qt::LeftButton, {}, QPoint(5 + small, 5));
+    QTest::mousePress(windowChild<QLabel>(chrome->window(), "CaptionLabel"), Qt::LeftButton, {},
+                      QPoint(5, 5));
+    QTest::mouseMove(windowChild<QLabel>(chrome->window(), "CaptionLabel"), QPoint(5 + small, 5));
+    QTest::mouseRelease(windowChild<QLabel>(chrome->window(), "CaptionLabel"), Qt::LeftButton, {},
+                        QPoint(5 + small, 5));
     QCOMPARE(dialog.pos(), start);
 }
 
@@ -224,25 +236,30 @@ void ChromeTest::doubleClickMaximisesAndRestoresDialogWithDisabledButton()
     WindowChrome* chrome = WindowChrome::attachDialog(&dialog);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QVERIFY(!chrome->dxToolButton2->isEnabled());
+    QVERIFY(!windowChild<CaptionButton>(chrome->window(), "dxToolButton2")->isEnabled());
 
-    QTest::mouseDClick(chrome->Panel2, Qt::LeftButton, {}, QPoint(30, 10));
+    QTest::mouseDClick(windowChild<QFrame>(chrome->window(), "Panel2"), Qt::LeftButton, {}, QPoint(30, 10));
     QVERIFY(dialog.isMaximized());
     QTRY_COMPARE(dialog.size(), workArea().size());
-    QCOMPARE(dialog.Panel1->size(), dialog.size());
-    QCOMPARE(chrome->Panel2->width(), dialog.width() - 6);
-    QCOMPARE(chrome->dxToolButton2->toolTip(), QStringLiteral("Restore"));
-    QCOMPARE(chrome->dxToolButton2->glyph(), CaptionButton::Glyph::Restore);
-    QVERIFY(!chrome->dxToolButton2->isEnabled());
+    QCOMPARE(windowChild<QFrame>(dialog, "Panel1")->size(), dialog.size());
+    QCOMPARE(windowChild<QFrame>(chrome->window(), "Panel2")->width(), dialog.width() - 6);
+    QCOMPARE(windowChild<CaptionButton>(chrome->window(), "dxToolButton2")->toolTip(),
+             QStringLiteral("Restore"));
+    QCOMPARE(windowChild<CaptionButton>(chrome->window(), "dxToolButton2")->glyph(),
+             CaptionButton::Glyph::Restore);
+    QVERIFY(!windowChild<CaptionButton>(chrome->window(), "dxToolButton2")->isEnabled());
 
     // A double-click on the caption text counts as one on the bar.
-    QTest::mouseDClick(chrome->CaptionLabel, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseDClick(windowChild<QLabel>(chrome->window(), "CaptionLabel"), Qt::LeftButton, {},
+                       QPoint(3, 3));
     QVERIFY(!dialog.isMaximized());
     QTRY_COMPARE(dialog.size(), QSize(228, 127));
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-    QCOMPARE(dialog.Panel1->size(), QSize(228, 127));
-    QCOMPARE(chrome->dxToolButton2->toolTip(), QStringLiteral("Maximize"));
-    QCOMPARE(chrome->dxToolButton2->glyph(), CaptionButton::Glyph::Maximise);
+    QCOMPARE(windowChild<QFrame>(dialog, "Panel1")->size(), QSize(228, 127));
+    QCOMPARE(windowChild<CaptionButton>(chrome->window(), "dxToolButton2")->toolTip(),
+             QStringLiteral("Maximize"));
+    QCOMPARE(windowChild<CaptionButton>(chrome->window(), "dxToolButton2")->glyph(),
+             CaptionButton::Glyph::Maximise);
 }
 
 void ChromeTest::maximiseButtonOnMainWindow()
@@ -254,18 +271,21 @@ void ChromeTest::maximiseButtonOnMainWindow()
     WindowChrome* chrome = WindowChrome::of(&form);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QVERIFY(chrome->dxToolButton2->isEnabled());
-    QTest::mouseClick(chrome->dxToolButton2, Qt::LeftButton);
+    QVERIFY(windowChild<CaptionButton>(chrome->window(), "dxToolButton2")->isEnabled());
+    QTest::mouseClick(windowChild<CaptionButton>(chrome->window(), "dxToolButton2"), Qt::LeftButton);
     QVERIFY(form.isMaximized());
-    QCOMPARE(chrome->dxToolButton2->toolTip(), QStringLiteral("Restore"));
-    QTest::mouseClick(chrome->dxToolButton2, Qt::LeftButton);
+    QCOMPARE(windowChild<CaptionButton>(chrome->window(), "dxToolButton2")->toolTip(),
+             QStringLiteral("Restore"));
+    QTest::mouseClick(windowChild<CaptionButton>(chrome->window(), "dxToolButton2"), Qt::LeftButton);
     QVERIFY(!form.isMaximized());
-    QCOMPARE(chrome->dxToolButton2->toolTip(), QStringLiteral("Maximize"));
+    QCOMPARE(windowChild<CaptionButton>(chrome->window(), "dxToolButton2")->toolTip(),
+             QStringLiteral("Maximize"));
 
     // A window maximised some other way turns the button into its restore form too.
     form.showMaximized();
-    QCOMPARE(chrome->dxToolButton2->toolTip(), QStringLiteral("Restore"));
-    QTest::mouseClick(chrome->dxToolButton2, Qt::LeftButton);
+    QCOMPARE(windowChild<CaptionButton>(chrome->window(), "dxToolButton2")->toolTip(),
+             QStringLiteral("Restore"));
+    QTest::mouseClick(windowChild<CaptionButton>(chrome->window(), "dxToolButton2"), Qt::LeftButton);
     QVERIFY(!form.isMaximized());
 }
 
@@ -281,7 +301,7 @@ void ChromeTest::minimiseButtonMinimisesTheApplication()
     WindowChrome* chrome = WindowChrome::attachDialog(&dialog);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QTest::mouseClick(chrome->dxToolButton1, Qt::LeftButton);
+    QTest::mouseClick(windowChild<CaptionButton>(chrome->window(), "dxToolButton1"), Qt::LeftButton);
     QVERIFY(dialog.isMinimized());
     QVERIFY(form.isMinimized());
 }
@@ -293,11 +313,11 @@ void ChromeTest::exitButtonGoesThroughTheWindowsCloseHandling()
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     dialog.refuseClose = true; // as the new-disc dialog does when "Cancel Insert?" gets No
-    QTest::mouseClick(chrome->dxToolButton3, Qt::LeftButton);
+    QTest::mouseClick(windowChild<CaptionButton>(chrome->window(), "dxToolButton3"), Qt::LeftButton);
     QCOMPARE(dialog.closeRequests, 1);
     QVERIFY(dialog.isVisible());
     dialog.refuseClose = false;
-    QTest::mouseClick(chrome->dxToolButton3, Qt::LeftButton);
+    QTest::mouseClick(windowChild<CaptionButton>(chrome->window(), "dxToolButton3"), Qt::LeftButton);
     QCOMPARE(dialog.closeRequests, 2);
     QVERIFY(!dialog.isVisible());
 }
@@ -315,7 +335,7 @@ void ChromeTest::enterAndEscapeNeverCloseAFramedDialog()
         for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
             QTest::keyClick(dialog.Edit, key);
         openAfterKeys = dialog.isVisible();
-        QTest::mouseClick(chrome->dxToolButton3, Qt::LeftButton);
+        QTest::mouseClick(windowChild<CaptionButton>(chrome->window(), "dxToolButton3"), Qt::LeftButton);
     });
     QTimer watchdog;
     watchdog.callOnTimeout(&dialog, &QDialog::reject);
@@ -337,16 +357,17 @@ void ChromeTest::mainWindowIsFramedAndCentred()
     QVERIFY(chrome);
     QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(!form.windowIcon().isNull());
-    QCOMPARE(chrome->CaptionLabel->text(), QStringLiteral("Tessaro v1.3"));
-    QCOMPARE(chrome->Panel2->parentWidget(), form.Panel1);
+    QCOMPARE(windowChild<QLabel>(chrome->window(), "CaptionLabel")->text(), QStringLiteral("Tessaro v1.3"));
+    QCOMPARE(windowChild<QFrame>(chrome->window(), "Panel2")->parentWidget(),
+             windowChild<QFrame>(form, "Panel1"));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.size(), QSize(593, 367));
     QCOMPARE(form.pos(), centredTopLeft(form.size(), form.screen()->availableGeometry()));
     // Caption bar first, then the toolbar, inside the 2-pixel margin.
-    QCOMPARE(chrome->Panel2->geometry(), QRect(3, 3, 587, 20));
-    QCOMPARE(form.ToolBar1->y(), 23);
-    QCOMPARE(form.StatusBar1->geometry().bottom(), 367 - 4);
+    QCOMPARE(windowChild<QFrame>(chrome->window(), "Panel2")->geometry(), QRect(3, 3, 587, 20));
+    QCOMPARE(windowChild<QToolBar>(form, "ToolBar1")->y(), 23);
+    QCOMPARE(windowChild<QStatusBar>(form, "StatusBar1")->geometry().bottom(), 367 - 4);
 }
 
 void ChromeTest::pointerShapeFollowsTheEdgeUnderIt()
@@ -360,20 +381,20 @@ void ChromeTest::pointerShapeFollowsTheEdgeUnderIt()
     const QPoint origin = form.geometry().topLeft();
     // Timer1 runs the hit test at the pointer's position every 100 ms.
     QCursor::setPos(origin + QPoint(591, 365));
-    QTRY_COMPARE(form.Panel1->cursor().shape(), Qt::SizeFDiagCursor);
+    QTRY_COMPARE(windowChild<QFrame>(form, "Panel1")->cursor().shape(), Qt::SizeFDiagCursor);
     QCursor::setPos(origin + QPoint(0, 200));
-    QTRY_COMPARE(form.Panel1->cursor().shape(), Qt::SizeHorCursor);
+    QTRY_COMPARE(windowChild<QFrame>(form, "Panel1")->cursor().shape(), Qt::SizeHorCursor);
     QCursor::setPos(origin + QPoint(591, 1));
-    QTRY_COMPARE(form.Panel1->cursor().shape(), Qt::SizeBDiagCursor);
+    QTRY_COMPARE(windowChild<QFrame>(form, "Panel1")->cursor().shape(), Qt::SizeBDiagCursor);
     QCursor::setPos(origin + QPoint(300, 366));
-    QTRY_COMPARE(form.Panel1->cursor().shape(), Qt::SizeVerCursor);
+    QTRY_COMPARE(windowChild<QFrame>(form, "Panel1")->cursor().shape(), Qt::SizeVerCursor);
     QCursor::setPos(origin + QPoint(300, 200));
-    QTRY_COMPARE(form.Panel1->cursor().shape(), Qt::ArrowCursor);
+    QTRY_COMPARE(windowChild<QFrame>(form, "Panel1")->cursor().shape(), Qt::ArrowCursor);
 
     form.showMaximized();
     QCursor::setPos(form.geometry().topLeft() + QPoint(1, 1));
     QTest::qWait(250);
-    QCOMPARE(form.Panel1->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(windowChild<QFrame>(form, "Panel1")->cursor().shape(), Qt::ArrowCursor);
     QVERIFY(!WindowChrome::of(&form)->edgeFlags().any());
 }
 
@@ -389,16 +410,16 @@ void ChromeTest::marginPressSizesTheMainWindow()
 
     // The bottom-right margin, two pixels in from the border: the window system refuses to
     // size without a window manager, so the window sizes itself.
-    QTest::mousePress(form.Panel1, Qt::LeftButton, {}, QPoint(591, 365));
-    QTest::mouseMove(form.Panel1, QPoint(591 + 30, 365 + 20));
-    QTest::mouseRelease(form.Panel1, Qt::LeftButton, {}, QPoint(591 + 30, 365 + 20));
+    QTest::mousePress(windowChild<QFrame>(form, "Panel1"), Qt::LeftButton, {}, QPoint(591, 365));
+    QTest::mouseMove(windowChild<QFrame>(form, "Panel1"), QPoint(591 + 30, 365 + 20));
+    QTest::mouseRelease(windowChild<QFrame>(form, "Panel1"), Qt::LeftButton, {}, QPoint(591 + 30, 365 + 20));
     QCOMPARE(form.geometry(), QRect(start.topLeft(), start.size() + QSize(30, 20)));
 
     // The left margin: the right edge stays, and the window stops at its minimum width.
     const QRect wide = form.geometry();
-    QTest::mousePress(form.Panel1, Qt::LeftButton, {}, QPoint(1, 150));
-    QTest::mouseMove(form.Panel1, QPoint(1 + 400, 150));
-    QTest::mouseRelease(form.Panel1, Qt::LeftButton, {}, QPoint(1 + 400, 150));
+    QTest::mousePress(windowChild<QFrame>(form, "Panel1"), Qt::LeftButton, {}, QPoint(1, 150));
+    QTest::mouseMove(windowChild<QFrame>(form, "Panel1"), QPoint(1 + 400, 150));
+    QTest::mouseRelease(windowChild<QFrame>(form, "Panel1"), Qt::LeftButton, {}, QPoint(1 + 400, 150));
     QCOMPARE(form.width(), 568);
     QCOMPARE(form.geometry().right(), wide.right());
     QCOMPARE(form.height(), wide.height());
@@ -413,24 +434,25 @@ void ChromeTest::borderLineAndMaximisedWindowDoNotSize()
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QRect start = form.geometry();
-    QTest::mousePress(form.Panel1, Qt::LeftButton, {}, QPoint(592, 366));
-    QTest::mouseMove(form.Panel1, QPoint(592 + 30, 366 + 20));
-    QTest::mouseRelease(form.Panel1, Qt::LeftButton, {}, QPoint(592 + 30, 366 + 20));
+    QTest::mousePress(windowChild<QFrame>(form, "Panel1"), Qt::LeftButton, {}, QPoint(592, 366));
+    QTest::mouseMove(windowChild<QFrame>(form, "Panel1"), QPoint(592 + 30, 366 + 20));
+    QTest::mouseRelease(windowChild<QFrame>(form, "Panel1"), Qt::LeftButton, {}, QPoint(592 + 30, 366 + 20));
     QCOMPARE(form.geometry(), start);
 
     // A right press on the margin does nothing either.
-    QTest::mousePress(form.Panel1, Qt::RightButton, {}, QPoint(591, 365));
-    QTest::mouseMove(form.Panel1, QPoint(591 + 30, 365 + 20));
-    QTest::mouseRelease(form.Panel1, Qt::RightButton, {}, QPoint(591 + 30, 365 + 20));
+    QTest::mousePress(windowChild<QFrame>(form, "Panel1"), Qt::RightButton, {}, QPoint(591, 365));
+    QTest::mouseMove(windowChild<QFrame>(form, "Panel1"), QPoint(591 + 30, 365 + 20));
+    QTest::mouseRelease(windowChild<QFrame>(form, "Panel1"), Qt::RightButton, {}, QPoint(591 + 30, 365 + 20));
     QCOMPARE(form.geometry(), start);
 
     form.showMaximized();
     QTRY_VERIFY(form.isMaximized());
     const QRect maximised = form.geometry();
-    const QPoint corner(form.Panel1->width() - 2, form.Panel1->height() - 2);
-    QTest::mousePress(form.Panel1, Qt::LeftButton, {}, corner);
-    QTest::mouseMove(form.Panel1, corner - QPoint(100, 100));
-    QTest::mouseRelease(form.Panel1, Qt::LeftButton, {}, corner - QPoint(100, 100));
+    const QPoint corner(windowChild<QFrame>(form, "Panel1")->width() - 2,
+                        windowChild<QFrame>(form, "Panel1")->height() - 2);
+    QTest::mousePress(windowChild<QFrame>(form, "Panel1"), Qt::LeftButton, {}, corner);
+    QTest::mouseMove(windowChild<QFrame>(form, "Panel1"), corner - QPoint(100, 100));
+    QTest::mouseRelease(windowChild<QFrame>(form, "Panel1"), Qt::LeftButton, {}, corner - QPoint(100, 100));
     QCOMPARE(form.geometry(), maximised);
 }
 
@@ -463,7 +485,7 @@ void ChromeTest::splashIsGoneAfterAGoodStartAndStaysWhenListsFail()
     QCOMPARE(splashes.size(), 1);
     QVERIFY(splashes.first()->isVisible());
     QCOMPARE(splashes.first()->size(), QSize(247, 249));
-    QVERIFY(form.Timer2->isActive());
+    QVERIFY(windowChild<QTimer>(form, "Timer2")->isActive());
 }
 
 void ChromeTest::windowsAreInPlaceBeforeTheyHaveAWindowAndShowingNeverMovesThem_data()
@@ -524,29 +546,31 @@ void ChromeTest::maximisedDialogKeepsControlsAndStatusBarAlongTheBottom()
     QVERIFY(chrome);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
-    auto* bar = chrome->Panel1->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+    auto* bar = windowChild<QFrame>(chrome->window(), "Panel1")
+                    ->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
     QVERIFY(bar);
     const QSize normal = w->size();
     const QRect barBefore = bar->geometry();
     QList<QPair<QWidget*, QRect>> controls;
-    for (QWidget* c : chrome->Panel1->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (c != bar && c != chrome->Panel2)
+    for (QWidget* c : windowChild<QFrame>(chrome->window(), "Panel1")
+                          ->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (c != bar && c != windowChild<QFrame>(chrome->window(), "Panel2"))
             controls.append({c, c->geometry()});
     }
     QVERIFY(!controls.isEmpty());
 
-    QTest::mouseDClick(chrome->Panel2, Qt::LeftButton, {}, QPoint(30, 10));
+    QTest::mouseDClick(windowChild<QFrame>(chrome->window(), "Panel2"), Qt::LeftButton, {}, QPoint(30, 10));
     QTRY_COMPARE(w->size(), workArea().size());
-    QCOMPARE(chrome->Panel1->size(), w->size());
+    QCOMPARE(windowChild<QFrame>(chrome->window(), "Panel1")->size(), w->size());
     for (const auto& [c, place] : controls)
         QCOMPARE(c->geometry(), place);
     // The status bar runs along the bottom as before, across the whole width.
     const QSize grown = w->size() - normal;
     QCOMPARE(bar->geometry(), QRect(barBefore.x(), barBefore.y() + grown.height(),
                                     barBefore.width() + grown.width(), barBefore.height()));
-    QVERIFY(chrome->Panel1->contentsRect().contains(bar->geometry()));
+    QVERIFY(windowChild<QFrame>(chrome->window(), "Panel1")->contentsRect().contains(bar->geometry()));
 
-    QTest::mouseDClick(chrome->Panel2, Qt::LeftButton, {}, QPoint(30, 10));
+    QTest::mouseDClick(windowChild<QFrame>(chrome->window(), "Panel2"), Qt::LeftButton, {}, QPoint(30, 10));
     QTRY_COMPARE(w->size(), normal);
     QCOMPARE(bar->geometry(), barBefore);
     for (const auto& [c, place] : controls)

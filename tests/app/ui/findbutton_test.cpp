@@ -6,6 +6,7 @@
 #include "search/ui/GridRequisiti.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -33,9 +34,9 @@ class FindButtonTest : public QObject
     void helpSaysWhenNoViewerIsInstalled();
 
   private:
-    int rows() const { return form_->GridRequisiti->model()->rowCount(); }
-    QString count() const { return form_->StatusPanel1->text(); }
-    void find() { form_->Panel4->SpeedButton1->click(); }
+    int rows() const { return windowChild<TGridRequisiti>(form_, "GridRequisiti")->model()->rowCount(); }
+    QString count() const { return windowChild<QLabel>(form_, "StatusPanel1")->text(); }
+    void find() { windowChild<QToolButton>(form_, "SpeedButton1")->click(); }
 
     std::unique_ptr<TestCatalogue> cat_;
     RecordingMessages messages_;
@@ -67,8 +68,9 @@ void FindButtonTest::cleanup()
 
 void FindButtonTest::findShowsTheRowsAndTheirCount()
 {
-    TFilterPanel& panel = *form_->Panel4;
-    QCOMPARE(form_->GridRequisiti->objectName(), QStringLiteral("GridRequisiti"));
+    TFilterPanel& panel = *windowChild<TFilterPanel>(form_, "Panel4");
+    QCOMPARE(windowChild<TGridRequisiti>(form_, "GridRequisiti")->objectName(),
+             QStringLiteral("GridRequisiti"));
     std::optional<Qt::CursorShape> during;
     connect(&form_->resultQuery(), &ResultSet::aboutToChange, this, [&during] {
         if (QApplication::overrideCursor())
@@ -80,31 +82,36 @@ void FindButtonTest::findShowsTheRowsAndTheirCount()
     QCOMPARE(count(), QStringLiteral("3 files found"));
     QCOMPARE(rows(), 3);
 
-    panel.CheckBox2->setChecked(true);
-    panel.Edit2->setText(QStringLiteral("*.jpg"));
+    windowChild<QCheckBox>(panel, "CheckBox2")->setChecked(true);
+    windowChild<QLineEdit>(panel, "Edit2")->setText(QStringLiteral("*.jpg"));
     find();
     QCOMPARE(count(), QStringLiteral("2 files found"));
 
-    panel.CheckBox2->setChecked(false);
-    panel.CheckBox3->setChecked(true);
-    panel.CheckBox4->setChecked(true);
-    panel.DateTimePicker1->setDate(QDate(2020, 5, 1));
-    panel.DateTimePicker2->setDate(QDate(2020, 5, 1));
+    windowChild<QCheckBox>(panel, "CheckBox2")->setChecked(false);
+    windowChild<QCheckBox>(panel, "CheckBox3")->setChecked(true);
+    windowChild<QCheckBox>(panel, "CheckBox4")->setChecked(true);
+    windowChild<QDateTimeEdit>(panel, "DateTimePicker1")->setDate(QDate(2020, 5, 1));
+    windowChild<QDateTimeEdit>(panel, "DateTimePicker2")->setDate(QDate(2020, 5, 1));
     find();
     QCOMPARE(count(), QStringLiteral("2 files found"));
 
-    panel.CheckBox3->setChecked(false);
-    panel.CheckBox4->setChecked(false);
-    panel.CheckBox1->setChecked(true);
-    panel.ComboBox1->setCurrentIndex(panel.ComboBox1->findText(QStringLiteral("D0002")));
+    windowChild<QCheckBox>(panel, "CheckBox3")->setChecked(false);
+    windowChild<QCheckBox>(panel, "CheckBox4")->setChecked(false);
+    windowChild<QCheckBox>(panel, "CheckBox1")->setChecked(true);
+    windowChild<QComboBox>(panel, "ComboBox1")
+        ->setCurrentIndex(windowChild<QComboBox>(panel, "ComboBox1")->findText(QStringLiteral("D0002")));
     find();
     QCOMPARE(count(), QStringLiteral("1 files found"));
-    QCOMPARE(form_->GridRequisiti->model()->data(form_->GridRequisiti->model()->index(0, 1)).toString(),
+    QCOMPARE(windowChild<TGridRequisiti>(form_, "GridRequisiti")
+                 ->model()
+                 ->data(windowChild<TGridRequisiti>(form_, "GridRequisiti")->model()->index(0, 1))
+                 .toString(),
              QStringLiteral("\\B.JPG"));
 
-    panel.CheckBox1->setChecked(false);
-    panel.CheckBox5->setChecked(true);
-    panel.ComboBox2->setCurrentIndex(panel.ComboBox2->findText(QStringLiteral("jpg")));
+    windowChild<QCheckBox>(panel, "CheckBox1")->setChecked(false);
+    windowChild<QCheckBox>(panel, "CheckBox5")->setChecked(true);
+    windowChild<QComboBox>(panel, "ComboBox2")
+        ->setCurrentIndex(windowChild<QComboBox>(panel, "ComboBox2")->findText(QStringLiteral("jpg")));
     find();
     QCOMPARE(count(), QStringLiteral("2 files found"));
     QVERIFY(messages_.errors.isEmpty());
@@ -112,12 +119,12 @@ void FindButtonTest::findShowsTheRowsAndTheirCount()
 
 void FindButtonTest::failedSearchReportsClosesAndKeepsTheCount()
 {
-    TFilterPanel& panel = *form_->Panel4;
+    TFilterPanel& panel = *windowChild<TFilterPanel>(form_, "Panel4");
     find();
     QCOMPARE(count(), QStringLiteral("3 files found"));
-    panel.CheckBox2->setChecked(true);
-    panel.Edit2->setMaxLength(60000);
-    panel.Edit2->setText(QString(50001, QLatin1Char('x')));
+    windowChild<QCheckBox>(panel, "CheckBox2")->setChecked(true);
+    windowChild<QLineEdit>(panel, "Edit2")->setMaxLength(60000);
+    windowChild<QLineEdit>(panel, "Edit2")->setText(QString(50001, QLatin1Char('x')));
     find();
     QCOMPARE(messages_.errors, QStringList({"LIKE or GLOB pattern too complex"}));
     QVERIFY(!form_->resultQuery().active());
@@ -133,7 +140,10 @@ void FindButtonTest::rowsStayUntilTheNextFind()
     DiscStore::removeDisc(session_.work(), 1);
     form_->RefreshFilters();
     QCOMPARE(rows(), 3);
-    QCOMPARE(form_->GridRequisiti->model()->data(form_->GridRequisiti->model()->index(0, 1)).toString(),
+    QCOMPARE(windowChild<TGridRequisiti>(form_, "GridRequisiti")
+                 ->model()
+                 ->data(windowChild<TGridRequisiti>(form_, "GridRequisiti")->model()->index(0, 1))
+                 .toString(),
              QStringLiteral("\\docs\\report.doc"));
     find();
     QCOMPARE(rows(), 1);
@@ -188,29 +198,29 @@ class UrlCatcher : public QObject
 
 void FindButtonTest::enterInThePatternFindsAndF1OpensHelp()
 {
-    TFilterPanel& panel = *form_->Panel4;
+    TFilterPanel& panel = *windowChild<TFilterPanel>(form_, "Panel4");
     form_->show();
     QApplication::setActiveWindow(form_.get());
     QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-    panel.CheckBox2->setChecked(true);
-    panel.Edit2->setFocus();
+    windowChild<QCheckBox>(panel, "CheckBox2")->setChecked(true);
+    windowChild<QLineEdit>(panel, "Edit2")->setFocus();
     const struct {
         const char* pattern;
         Qt::Key key;
         const char* count;
     } keys[] = {{"*.jpg", Qt::Key_Return, "2 files found"}, {"*report*", Qt::Key_Enter, "1 files found"}};
     for (const auto& k : keys) {
-        panel.Edit2->setText(QLatin1String(k.pattern));
-        QTest::keyClick(panel.Edit2, k.key);
+        windowChild<QLineEdit>(panel, "Edit2")->setText(QLatin1String(k.pattern));
+        QTest::keyClick(windowChild<QLineEdit>(panel, "Edit2"), k.key);
         QCOMPARE(count(), QLatin1String(k.count));
     }
 
     const FakeDesktop desktop(true);
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-    QTest::keyClick(panel.Edit2, Qt::Key_F1);
-    form_->GridRequisiti->setFocus();
-    QTest::keyClick(form_->GridRequisiti, Qt::Key_F1);
+    QTest::keyClick(windowChild<QLineEdit>(panel, "Edit2"), Qt::Key_F1);
+    windowChild<TGridRequisiti>(form_, "GridRequisiti")->setFocus();
+    QTest::keyClick(windowChild<TGridRequisiti>(form_, "GridRequisiti"), Qt::Key_F1);
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(catcher.urls, QList<QUrl>(2, QUrl::fromLocalFile(form_->helpFile())));
     QVERIFY(messages_.messages.isEmpty());
@@ -222,8 +232,8 @@ void FindButtonTest::helpSaysWhenNoViewerIsInstalled()
     const FakeDesktop desktop(false);
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-    form_->ToolButton5->click();
-    form_->Guidainlinea1->trigger();
+    windowChild<QToolButton>(form_, "ToolButton5")->click();
+    windowChild<QAction>(form_, "Guidainlinea1")->trigger();
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QVERIFY(catcher.urls.isEmpty());
     const QString said = QStringLiteral("No program to view the help file %1 is installed (xchm views it)")

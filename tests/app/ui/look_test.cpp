@@ -10,6 +10,7 @@
 #include "settings/ui/UnSettings.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -52,16 +53,21 @@ QPalette darkPalette()
 struct Windows {
     explicit Windows(const QString& catalogue) : form(messages, session, catalogue)
     {
-        form.frmDelCD->FillDiscList(); // an empty catalogue: "- None -"
+        windowChild<TfrmDelCD>(form, "frmDelCD")->FillDiscList(); // an empty catalogue: "- None -"
         for (QWidget* w : all()) {
             w->setAttribute(Qt::WA_ShowWithoutActivating);
             w->show();
         }
         // Two-digit days and months, the widest dates there are.
-        for (QDateTimeEdit* picker : {form.Panel4->DateTimePicker1, form.Panel4->DateTimePicker2})
+        for (QDateTimeEdit* picker : {windowChild<QDateTimeEdit>(form, "DateTimePicker1"),
+                                      windowChild<QDateTimeEdit>(form, "DateTimePicker2")})
             picker->setDate(QDate(2026, 12, 28));
     }
-    QList<QWidget*> all() { return {&form, form.frmNewCD, form.frmDelCD, form.frmSettings, form.frmAbout}; }
+    QList<QWidget*> all()
+    {
+        return {&form, windowChild<TfrmNewCD>(form, "frmNewCD"), windowChild<TfrmDelCD>(form, "frmDelCD"),
+                windowChild<TfrmSettings>(form, "frmSettings"), windowChild<TfrmAbout>(form, "frmAbout")};
+    }
 
     RecordingMessages messages;
     Catalogue session;
@@ -166,7 +172,7 @@ void LookTest::everyTextFitsItsControl()
     }
     TestCatalogue cat;
     Windows windows(cat.path());
-    QCOMPARE(windows.form.Panel4->ComboBox2->currentText(), QStringLiteral("- None -"));
+    QCOMPARE(windowChild<QComboBox>(windows.form, "ComboBox2")->currentText(), QStringLiteral("- None -"));
     int checked = 0;
     for (QWidget* window : windows.all()) {
         for (QWidget* w : window->findChildren<QWidget*>()) {
@@ -189,16 +195,17 @@ void LookTest::everyTextFitsItsControl()
         }
         // The caption bar shows the whole title.
         if (WindowChrome* chrome = WindowChrome::of(window)) {
-            const QLabel* caption = chrome->CaptionLabel;
+            const QLabel* caption = windowChild<QLabel>(chrome->window(), "CaptionLabel");
             QVERIFY(QFontMetrics(caption->font()).horizontalAdvance(caption->text()) <= caption->width());
-            QVERIFY(QFontMetrics(caption->font()).height() <= chrome->Panel2->contentsRect().height());
+            QVERIFY(QFontMetrics(caption->font()).height() <=
+                    windowChild<QFrame>(chrome->window(), "Panel2")->contentsRect().height());
         }
     }
     QVERIFY(checked >= 20);
 
     // A date with a two-digit day shows whole while it is edited: the field does not scroll.
-    for (QDateTimeEdit* picker :
-         {windows.form.Panel4->DateTimePicker1, windows.form.Panel4->DateTimePicker2}) {
+    for (QDateTimeEdit* picker : {windowChild<QDateTimeEdit>(windows.form, "DateTimePicker1"),
+                                  windowChild<QDateTimeEdit>(windows.form, "DateTimePicker2")}) {
         auto* edit = picker->findChild<QLineEdit*>();
         edit->end(false);
         QCOMPARE(edit->cursorPositionAt(QPoint(edit->contentsRect().left() + 3, edit->height() / 2)), 0);
@@ -257,10 +264,10 @@ void LookTest::labelsAndGridStayReadableOnADarkDesktop()
         }
     }
     QVERIFY(labels >= 8);
-    const QPalette grid = windows.form.GridRequisiti->palette();
+    const QPalette grid = windowChild<TGridRequisiti>(windows.form, "GridRequisiti")->palette();
     QVERIFY(grid.color(QPalette::Base).lightness() > 200);
     QVERIFY(grid.color(QPalette::Text).lightness() < 60);
-    const QPalette pattern = windows.form.Panel4->Edit2->palette();
+    const QPalette pattern = windowChild<QLineEdit>(windows.form, "Edit2")->palette();
     QCOMPARE(pattern.color(QPalette::Base), grid.color(QPalette::Base)); // both the info-tip colour
     QVERIFY(pattern.color(QPalette::Text).lightness() < 60);
 }
@@ -269,18 +276,22 @@ void LookTest::captionsKeepTheirRoomBeforeTheNextControl()
 {
     TestCatalogue cat;
     Windows windows(cat.path());
-    TFilterPanel* panel = windows.form.Panel4;
+    TFilterPanel* panel = windowChild<TFilterPanel>(windows.form, "Panel4");
     const struct {
         QLabel* caption;
         QWidget* next;
-    } pairs[] = {{panel->Label1, panel->CheckBox1},
-                 {panel->Label2, panel->CheckBox2},
-                 {panel->Label3, panel->CheckBox3},
-                 {panel->Label4, panel->CheckBox4},
-                 {panel->Label5, panel->CheckBox5},
-                 {windows.form.frmSettings->Label1, windows.form.frmSettings->DriveComboBox1},
-                 {windows.form.frmNewCD->Label1, windows.form.frmNewCD->ComboBox1},
-                 {windows.form.frmDelCD->Label1, windows.form.frmDelCD->ComboBox1}};
+    } pairs[] = {
+        {windowChild<QLabel>(panel, "Label1"), windowChild<QCheckBox>(panel, "CheckBox1")},
+        {windowChild<QLabel>(panel, "Label2"), windowChild<QCheckBox>(panel, "CheckBox2")},
+        {windowChild<QLabel>(panel, "Label3"), windowChild<QCheckBox>(panel, "CheckBox3")},
+        {windowChild<QLabel>(panel, "Label4"), windowChild<QCheckBox>(panel, "CheckBox4")},
+        {windowChild<QLabel>(panel, "Label5"), windowChild<QCheckBox>(panel, "CheckBox5")},
+        {windowChild<QLabel>(windowChild<TfrmSettings>(windows.form, "frmSettings"), "Label1"),
+         windowChild<DrivePicker>(windowChild<TfrmSettings>(windows.form, "frmSettings"), "DriveComboBox1")},
+        {windowChild<QLabel>(windowChild<TfrmNewCD>(windows.form, "frmNewCD"), "Label1"),
+         windowChild<QComboBox>(windowChild<TfrmNewCD>(windows.form, "frmNewCD"), "ComboBox1")},
+        {windowChild<QLabel>(windowChild<TfrmDelCD>(windows.form, "frmDelCD"), "Label1"),
+         windowChild<QComboBox>(windowChild<TfrmDelCD>(windows.form, "frmDelCD"), "ComboBox1")}};
     for (const auto& p : pairs) {
         const QFontMetrics metrics(p.caption->font());
         // A blank's width at least between the caption's text and the control after it.
@@ -311,38 +322,44 @@ void LookTest::filterPanelKeepsItsPlaceAtEverySize()
     QCoreApplication::processEvents();
 
     // Under the 20-pixel caption bar, the 28-pixel tool bar, then the filter panel.
-    const QWidget* bar = WindowChrome::of(&form)->Panel2;
-    QCOMPARE(form.ToolBar1->geometry(), QRect(bar->x(), bar->geometry().bottom() + 1, bar->width(), 28));
-    QCOMPARE(form.Panel4->y(), form.ToolBar1->geometry().bottom() + 1);
-    QCOMPARE(form.Panel4->height(), 79);
+    const QWidget* bar = windowChild<QFrame>(&form, "Panel2");
+    QCOMPARE(windowChild<QToolBar>(form, "ToolBar1")->geometry(),
+             QRect(bar->x(), bar->geometry().bottom() + 1, bar->width(), 28));
+    QCOMPARE(windowChild<TFilterPanel>(form, "Panel4")->y(),
+             windowChild<QToolBar>(form, "ToolBar1")->geometry().bottom() + 1);
+    QCOMPARE(windowChild<TFilterPanel>(form, "Panel4")->height(), 79);
     // Nothing lies over the filter panel: the grid begins under it, the status bar ends inside.
-    QVERIFY(form.GridRequisiti->y() > form.Panel4->geometry().bottom());
-    QVERIFY(form.StatusBar1->y() >= form.GridRequisiti->geometry().bottom());
-    QVERIFY(form.Panel1->contentsRect().contains(form.StatusBar1->geometry()));
-    QCOMPARE(form.StatusBar1->height(), 19);
+    QVERIFY(windowChild<TGridRequisiti>(form, "GridRequisiti")->y() >
+            windowChild<TFilterPanel>(form, "Panel4")->geometry().bottom());
+    QVERIFY(windowChild<QStatusBar>(form, "StatusBar1")->y() >=
+            windowChild<TGridRequisiti>(form, "GridRequisiti")->geometry().bottom());
+    QVERIFY(windowChild<QFrame>(form, "Panel1")
+                ->contentsRect()
+                .contains(windowChild<QStatusBar>(form, "StatusBar1")->geometry()));
+    QCOMPARE(windowChild<QStatusBar>(form, "StatusBar1")->height(), 19);
 
     // Left, top and width of each filter control inside the panel.
-    TFilterPanel* p = form.Panel4;
+    TFilterPanel* p = windowChild<TFilterPanel>(form, "Panel4");
     const struct {
         QWidget* control;
         QRect place; // width 0: not checked
     } places[] = {
-        {p->Label1, {30, 7, 0, 0}},
-        {p->CheckBox1, {53, 7, 0, 0}},
-        {p->ComboBox1, {72, 7, 75, 0}},
-        {p->Label2, {174, 7, 0, 0}},
-        {p->CheckBox2, {201, 7, 0, 0}},
-        {p->Edit2, {223, 7, 331, 0}},
-        {p->Label3, {2, 40, 0, 0}},
-        {p->CheckBox3, {53, 39, 0, 0}},
-        {p->DateTimePicker1, {72, 39, 89, 0}},
-        {p->Label4, {172, 40, 0, 0}},
-        {p->CheckBox4, {215, 39, 0, 0}},
-        {p->DateTimePicker2, {234, 40, 92, 0}},
-        {p->Label5, {343, 40, 0, 0}},
-        {p->CheckBox5, {397, 40, 0, 0}},
-        {p->ComboBox2, {417, 37, 75, 0}},
-        {p->SpeedButton1, {508, 31, 46, 42}},
+        {windowChild<QLabel>(p, "Label1"), {30, 7, 0, 0}},
+        {windowChild<QCheckBox>(p, "CheckBox1"), {53, 7, 0, 0}},
+        {windowChild<QComboBox>(p, "ComboBox1"), {72, 7, 75, 0}},
+        {windowChild<QLabel>(p, "Label2"), {174, 7, 0, 0}},
+        {windowChild<QCheckBox>(p, "CheckBox2"), {201, 7, 0, 0}},
+        {windowChild<QLineEdit>(p, "Edit2"), {223, 7, 331, 0}},
+        {windowChild<QLabel>(p, "Label3"), {2, 40, 0, 0}},
+        {windowChild<QCheckBox>(p, "CheckBox3"), {53, 39, 0, 0}},
+        {windowChild<QDateTimeEdit>(p, "DateTimePicker1"), {72, 39, 89, 0}},
+        {windowChild<QLabel>(p, "Label4"), {172, 40, 0, 0}},
+        {windowChild<QCheckBox>(p, "CheckBox4"), {215, 39, 0, 0}},
+        {windowChild<QDateTimeEdit>(p, "DateTimePicker2"), {234, 40, 92, 0}},
+        {windowChild<QLabel>(p, "Label5"), {343, 40, 0, 0}},
+        {windowChild<QCheckBox>(p, "CheckBox5"), {397, 40, 0, 0}},
+        {windowChild<QComboBox>(p, "ComboBox2"), {417, 37, 75, 0}},
+        {windowChild<QToolButton>(p, "SpeedButton1"), {508, 31, 46, 42}},
     };
     for (const auto& place : places) {
         const QRect g = place.control->geometry();
@@ -355,8 +372,11 @@ void LookTest::filterPanelKeepsItsPlaceAtEverySize()
         QVERIFY2(p->rect().contains(g), qPrintable(name));
     }
     // The find button is not covered at the smallest size either.
-    const QRect find(p->SpeedButton1->mapTo(&form, QPoint(0, 0)), p->SpeedButton1->size());
-    QVERIFY(!find.intersects(form.GridRequisiti->geometry().translated(form.Panel1->pos())));
+    const QRect find(windowChild<QToolButton>(p, "SpeedButton1")->mapTo(&form, QPoint(0, 0)),
+                     windowChild<QToolButton>(p, "SpeedButton1")->size());
+    QVERIFY(!find.intersects(windowChild<TGridRequisiti>(form, "GridRequisiti")
+                                 ->geometry()
+                                 .translated(windowChild<QFrame>(form, "Panel1")->pos())));
 }
 
 // Every dialog's OK and Cancel are alike (size, mnemonic, hint), and neither Enter nor Escape
@@ -365,17 +385,20 @@ void LookTest::dialogsShareButtonsAndKeys()
 {
     TestCatalogue cat;
     Windows windows(cat.path());
-    TfrmDiscDetails* details = windows.form.frmDiscDetails;
+    TfrmDiscDetails* details = windowChild<TfrmDiscDetails>(windows.form, "frmDiscDetails");
     const auto same = [](const QPushButton* a, const QPushButton* b) {
         return a->text() == b->text() && a->size() == b->size() && a->toolTip() == b->toolTip() &&
                a->statusTip() == b->statusTip() && a->isDefault() == b->isDefault() &&
                a->autoDefault() == b->autoDefault();
     };
-    QVERIFY(same(details->ButtonOK, windows.form.frmNewCD->Button2));
-    QVERIFY(same(details->ButtonCancel, windows.form.frmNewCD->Button1));
+    QVERIFY(same(windowChild<QPushButton>(details, "ButtonOK"),
+                 windowChild<QPushButton>(windowChild<TfrmNewCD>(windows.form, "frmNewCD"), "Button2")));
+    QVERIFY(same(windowChild<QPushButton>(details, "ButtonCancel"),
+                 windowChild<QPushButton>(windowChild<TfrmNewCD>(windows.form, "frmNewCD"), "Button1")));
 
-    const QList<QWidget*> dialogs = {windows.form.frmNewCD, windows.form.frmDelCD, windows.form.frmSettings,
-                                     details};
+    const QList<QWidget*> dialogs = {windowChild<TfrmNewCD>(windows.form, "frmNewCD"),
+                                     windowChild<TfrmDelCD>(windows.form, "frmDelCD"),
+                                     windowChild<TfrmSettings>(windows.form, "frmSettings"), details};
     for (QWidget* dialog : dialogs) {
         dialog->show();
         for (QWidget* field : dialog->findChildren<QWidget*>()) {

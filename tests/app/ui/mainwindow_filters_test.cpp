@@ -14,6 +14,7 @@
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
 #include "tests/support/WhenShown.h"
+#include "tests/support/WindowChild.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -71,13 +72,15 @@ void MainWindowFiltersTest::startupFillsTheLists()
     Catalogue session;
     TPersonalForm form(messages, session, cat.path());
     QVERIFY(messages.messages.isEmpty());
-    TFilterPanel* panel = form.Panel4;
-    QCOMPARE(panel->ComboBox1->count(), 7);
-    QCOMPARE(panel->ComboBox1->currentText(), QStringLiteral("D0007"));
-    QCOMPARE(comboItems(panel->ComboBox2), (QStringList{QStringLiteral("jpg"), QStringLiteral("txt")}));
-    QCOMPARE(panel->ImageList3.size(), 2);
-    QCOMPARE(panel->ImageList3.at(0).name(), QStringLiteral("image-jpeg"));
-    QVERIFY(panel->CheckBox1->isEnabled() && !panel->CheckBox1->isChecked());
+    TFilterPanel* panel = windowChild<TFilterPanel>(form, "Panel4");
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->count(), 7);
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->currentText(), QStringLiteral("D0007"));
+    QCOMPARE(comboItems(windowChild<QComboBox>(panel, "ComboBox2")),
+             (QStringList{QStringLiteral("jpg"), QStringLiteral("txt")}));
+    QCOMPARE(panel->extensionIcons().size(), 2);
+    QCOMPARE(panel->extensionIcons().at(0).name(), QStringLiteral("image-jpeg"));
+    QVERIFY(windowChild<QCheckBox>(panel, "CheckBox1")->isEnabled() &&
+            !windowChild<QCheckBox>(panel, "CheckBox1")->isChecked());
 }
 
 void MainWindowFiltersTest::unwritableWorkingDirectoryStillStarts()
@@ -101,9 +104,10 @@ void MainWindowFiltersTest::unwritableWorkingDirectoryStillStarts()
         QDir::setCurrent(previous);
         QVERIFY2(messages.messages.isEmpty(), qPrintable(messages.messages.join(QLatin1Char('|'))));
         QVERIFY(session.connection().connected());
-        QVERIFY(!form.Timer2->isActive());
-        QCOMPARE(form.Panel4->ImageList3.size(), 2);
-        QCOMPARE(form.Panel4->ImageList3.at(1).name(), QStringLiteral("text-plain"));
+        QVERIFY(!windowChild<QTimer>(form, "Timer2")->isActive());
+        QCOMPARE(windowChild<TFilterPanel>(form, "Panel4")->extensionIcons().size(), 2);
+        QCOMPARE(windowChild<TFilterPanel>(form, "Panel4")->extensionIcons().at(1).name(),
+                 QStringLiteral("text-plain"));
     }
     QDir::setCurrent(previous);
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -116,27 +120,27 @@ void MainWindowFiltersTest::removalRefreshesTheLists()
     RecordingMessages messages;
     Catalogue session;
     TPersonalForm form(messages, session, cat.path());
-    TFilterPanel* panel = form.Panel4;
-    panel->ComboBox1->setCurrentText(QStringLiteral("C0003"));
-    panel->ComboBox2->setCurrentText(QStringLiteral("txt"));
-    panel->CheckBox5->setChecked(true);
+    TFilterPanel* panel = windowChild<TFilterPanel>(form, "Panel4");
+    windowChild<QComboBox>(panel, "ComboBox1")->setCurrentText(QStringLiteral("C0003"));
+    windowChild<QComboBox>(panel, "ComboBox2")->setCurrentText(QStringLiteral("txt"));
+    windowChild<QCheckBox>(panel, "CheckBox5")->setChecked(true);
     messages.answers = {true};
     QStringList offered;
     whenShown<TfrmDelCD>([&](TfrmDelCD* dialog) {
-        offered = comboItems(dialog->ComboBox1);
-        dialog->ComboBox1->setCurrentText(QStringLiteral("D0007"));
-        dialog->Button2->click();
+        offered = comboItems(windowChild<QComboBox>(dialog, "ComboBox1"));
+        windowChild<QComboBox>(dialog, "ComboBox1")->setCurrentText(QStringLiteral("D0007"));
+        windowChild<QPushButton>(dialog, "Button2")->click();
     });
-    form.ToolButton2->click();
+    windowChild<QToolButton>(form, "ToolButton2")->click();
     QCOMPARE(offered.size(), 7);
     QCOMPARE(messages.questions, QStringList{QStringLiteral("Remove CD from the archive?")});
-    QVERIFY(!form.frmDelCD->isVisible());
-    QVERIFY(!comboItems(panel->ComboBox1).contains(QStringLiteral("D0007")));
-    QCOMPARE(panel->ComboBox1->currentText(), QStringLiteral("C0003"));
-    QCOMPARE(comboItems(panel->ComboBox2), QStringList{QStringLiteral("txt")});
-    QCOMPARE(panel->ComboBox2->currentText(), QStringLiteral("txt"));
-    QVERIFY(panel->CheckBox5->isChecked());
-    QCOMPARE(panel->ImageList3.size(), 1);
+    QVERIFY(!windowChild<TfrmDelCD>(form, "frmDelCD")->isVisible());
+    QVERIFY(!comboItems(windowChild<QComboBox>(panel, "ComboBox1")).contains(QStringLiteral("D0007")));
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->currentText(), QStringLiteral("C0003"));
+    QCOMPARE(comboItems(windowChild<QComboBox>(panel, "ComboBox2")), QStringList{QStringLiteral("txt")});
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox2")->currentText(), QStringLiteral("txt"));
+    QVERIFY(windowChild<QCheckBox>(panel, "CheckBox5")->isChecked());
+    QCOMPARE(panel->extensionIcons().size(), 1);
     QCOMPARE(cat.scalar(QStringLiteral("select count(*) from files where id_cd = 7")).toInt(), 0);
 }
 
@@ -146,22 +150,23 @@ void MainWindowFiltersTest::newDiscDialogOpensReadyAndOkRefreshes()
     RecordingMessages messages;
     Catalogue session;
     TPersonalForm form(messages, session, cat.path());
-    QCOMPARE(form.Panel4->ComboBox1->currentText(), QStringLiteral("- None -"));
-    form.frmNewCD->ComboBox1->setCurrentIndex(1);
-    form.frmNewCD->ComboBox1->setEnabled(false);
+    QCOMPARE(windowChild<QComboBox>(form, "ComboBox1")->currentText(), QStringLiteral("- None -"));
+    windowChild<QComboBox>(windowChild<TfrmNewCD>(form, "frmNewCD"), "ComboBox1")->setCurrentIndex(1);
+    windowChild<QComboBox>(windowChild<TfrmNewCD>(form, "frmNewCD"), "ComboBox1")->setEnabled(false);
     bool ready = false;
     whenShown<TfrmNewCD>([&](TfrmNewCD* dialog) {
-        ready = dialog->ComboBox1->isEnabled() && dialog->ComboBox1->currentText() == QStringLiteral("CD") &&
-                dialog->SpeedButton3->isEnabled();
+        ready = windowChild<QComboBox>(dialog, "ComboBox1")->isEnabled() &&
+                windowChild<QComboBox>(dialog, "ComboBox1")->currentText() == QStringLiteral("CD") &&
+                windowChild<QToolButton>(dialog, "SpeedButton3")->isEnabled();
         // A disc catalogued meanwhile (by another instance) shows after OK.
         cat.addDisc(QStringLiteral("D"));
-        dialog->Button2->click();
+        windowChild<QPushButton>(dialog, "Button2")->click();
     });
-    form.ToolButton1->click();
+    windowChild<QToolButton>(form, "ToolButton1")->click();
     QVERIFY(ready);
-    QVERIFY(!form.frmNewCD->isVisible());
-    QCOMPARE(comboItems(form.Panel4->ComboBox1), QStringList{QStringLiteral("D0001")});
-    QVERIFY(form.Panel4->CheckBox1->isEnabled());
+    QVERIFY(!windowChild<TfrmNewCD>(form, "frmNewCD")->isVisible());
+    QCOMPARE(comboItems(windowChild<QComboBox>(form, "ComboBox1")), QStringList{QStringLiteral("D0001")});
+    QVERIFY(windowChild<QCheckBox>(form, "CheckBox1")->isEnabled());
 }
 
 void MainWindowFiltersTest::gridRowOpensDiscDetailsAndFindsCopies()
@@ -176,10 +181,10 @@ void MainWindowFiltersTest::gridRowOpensDiscDetailsAndFindsCopies()
     TPersonalForm form(messages, session, cat.path());
     form.resize(800, 600);
     form.show();
-    form.Panel4->CheckBox2->setChecked(true);
-    form.Panel4->Edit2->setText(QStringLiteral("*.jpg"));
-    form.SpeedButton1Click();
-    TGridRequisiti* grid = form.GridRequisiti;
+    windowChild<QCheckBox>(form, "CheckBox2")->setChecked(true);
+    windowChild<QLineEdit>(form, "Edit2")->setText(QStringLiteral("*.jpg"));
+    form.search();
+    TGridRequisiti* grid = windowChild<TGridRequisiti>(form, "GridRequisiti");
     QCOMPARE(grid->model()->rowCount(), 2);
     QWidget* rows = grid->viewport();
     const QPoint first = grid->visualRect(grid->model()->index(0, 1)).center();
@@ -187,9 +192,9 @@ void MainWindowFiltersTest::gridRowOpensDiscDetailsAndFindsCopies()
     // A double-click opens the disc's details at the row's file.
     QString selected;
     whenShown<TfrmDiscDetails>([&](TfrmDiscDetails* dialog) {
-        if (QTreeWidgetItem* item = dialog->TreeFolders->currentItem())
-            selected = dialog->LabelDisc->text() + QLatin1Char('|') + item->text(0);
-        dialog->ButtonCancel->click();
+        if (QTreeWidgetItem* item = windowChild<QTreeWidget>(dialog, "TreeFolders")->currentItem())
+            selected = windowChild<QLabel>(dialog, "LabelDisc")->text() + QLatin1Char('|') + item->text(0);
+        windowChild<QPushButton>(dialog, "ButtonCancel")->click();
     });
     QTest::mouseClick(rows, Qt::LeftButton, {}, first);
     QTest::mouseDClick(rows, Qt::LeftButton, {}, first);
@@ -219,14 +224,14 @@ void MainWindowFiltersTest::gridRowOpensDiscDetailsAndFindsCopies()
     QCOMPARE(grid->model()->rowCount(), 1);
     QCOMPARE(form.resultQuery().rows().cdid(0) + form.resultQuery().rows().file(0),
              QStringLiteral("C0008\\old\\A.jpg"));
-    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("1 copy of a.JPG"));
+    QCOMPARE(windowChild<QLabel>(form, "StatusPanel1")->text(), QStringLiteral("1 copy of a.JPG"));
 
     // Alt+Left brings the search back; its rows sorted by a title act as the rows shown.
     form.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&form));
     QTest::keyClick(&form, Qt::Key_Left, Qt::AltModifier);
     QCOMPARE(grid->model()->rowCount(), 2);
-    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("2 files found"));
+    QCOMPARE(windowChild<QLabel>(form, "StatusPanel1")->text(), QStringLiteral("2 files found"));
     QHeaderView* titles = grid->horizontalHeader();
     const QPoint cdTitle(titles->sectionViewportPosition(0) + 5, titles->height() / 2);
     QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, cdTitle);
@@ -236,7 +241,7 @@ void MainWindowFiltersTest::gridRowOpensDiscDetailsAndFindsCopies()
     chooseFromMenu(QStringLiteral("Find copies"));
     QCOMPARE(form.resultQuery().rows().cdid(0) + form.resultQuery().rows().file(0),
              QStringLiteral("D0007\\photos\\a.JPG"));
-    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("1 copy of A.jpg"));
+    QCOMPARE(windowChild<QLabel>(form, "StatusPanel1")->text(), QStringLiteral("1 copy of A.jpg"));
     // Going back, the rows come in the order they were shown in.
     QTest::keyClick(&form, Qt::Key_Left, Qt::AltModifier);
     QCOMPARE(grid->model()->index(0, 0).data().toString(), QStringLiteral("C0008"));
@@ -246,7 +251,7 @@ void MainWindowFiltersTest::gridRowOpensDiscDetailsAndFindsCopies()
     QCOMPARE(grid->model()->rowCount(), 1);
     QCOMPARE(form.resultQuery().rows().cdid(0) + form.resultQuery().rows().file(0),
              QStringLiteral("C0008\\old\\B.png"));
-    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("1 files found"));
+    QCOMPARE(windowChild<QLabel>(form, "StatusPanel1")->text(), QStringLiteral("1 files found"));
     QVERIFY(messages.messages.isEmpty());
 }
 
@@ -300,16 +305,16 @@ void MainWindowFiltersTest::droppedFolderOrImageIsCatalogued()
     whenShown<TfrmNewCD>([&](TfrmNewCD* dialog) {
         if (std::exchange(handled, true))
             return;
-        shownRoot = dialog->RootLabel->toolTip();
-        dialog->SpeedButton3->click(); // the whole run, inside the click
-        dialog->Button2->click();
+        shownRoot = windowChild<QLabel>(dialog, "RootLabel")->toolTip();
+        windowChild<QToolButton>(dialog, "SpeedButton3")->click(); // the whole run, inside the click
+        windowChild<QPushButton>(dialog, "Button2")->click();
     });
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(root)});
     QDropEvent drop(QPointF(100, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&form, &drop);
     QVERIFY(drop.isAccepted());
-    QTRY_VERIFY(handled && !form.frmNewCD->isVisible());
+    QTRY_VERIFY(handled && !windowChild<TfrmNewCD>(form, "frmNewCD")->isVisible());
 
     QCOMPARE(shownRoot, root);
     QCOMPARE(messages.messages,
@@ -319,10 +324,11 @@ void MainWindowFiltersTest::droppedFolderOrImageIsCatalogued()
                                        " (select * from files where id_cd = 8 order by path, nome)"))
                  .toString(),
              QStringLiteral("\\beach.jpg:3 \\2005\\sea.jpg:5"));
-    QVERIFY(comboItems(form.Panel4->ComboBox1).contains(QStringLiteral("C0008")));
+    QVERIFY(comboItems(windowChild<QComboBox>(form, "ComboBox1")).contains(QStringLiteral("C0008")));
     // The next New CD reads the drive again.
-    form.frmNewCD->ResetDialog();
-    QVERIFY(form.frmNewCD->root().isEmpty() && !form.frmNewCD->RootLabel->isVisible());
+    windowChild<TfrmNewCD>(form, "frmNewCD")->ResetDialog();
+    QVERIFY(windowChild<TfrmNewCD>(form, "frmNewCD")->root().isEmpty() &&
+            !windowChild<QLabel>(windowChild<TfrmNewCD>(form, "frmNewCD"), "RootLabel")->isVisible());
 }
 
 void MainWindowFiltersTest::listsFollowOtherProcesses()
@@ -332,23 +338,23 @@ void MainWindowFiltersTest::listsFollowOtherProcesses()
     RecordingMessages messages;
     Catalogue session;
     TPersonalForm form(messages, session, cat.path());
-    TFilterPanel* panel = form.Panel4;
-    panel->ComboBox1->setCurrentText(QStringLiteral("C0003"));
+    TFilterPanel* panel = windowChild<TFilterPanel>(form, "Panel4");
+    windowChild<QComboBox>(panel, "ComboBox1")->setCurrentText(QStringLiteral("C0003"));
 
     // The catalogue's own session in the test is another connection, as another process is.
     // Coming back to the window looks at once.
     cat.addFile(cat.addDisc(QStringLiteral("C")), QStringLiteral("\\"), QStringLiteral("notes.md"));
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&form, &activate);
-    QCOMPARE(comboItems(panel->ComboBox1).first(), QStringLiteral("C0008"));
-    QVERIFY(comboItems(panel->ComboBox2).contains(QStringLiteral("md")));
-    QCOMPARE(panel->ComboBox1->currentText(), QStringLiteral("C0003"));
+    QCOMPARE(comboItems(windowChild<QComboBox>(panel, "ComboBox1")).first(), QStringLiteral("C0008"));
+    QVERIFY(comboItems(windowChild<QComboBox>(panel, "ComboBox2")).contains(QStringLiteral("md")));
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->currentText(), QStringLiteral("C0003"));
 
     // Without it, the catalogue's file tells.
     cat.session.removeDisc(7);
-    QTRY_VERIFY(!comboItems(panel->ComboBox1).contains(QStringLiteral("D0007")));
-    QVERIFY(!comboItems(panel->ComboBox2).contains(QStringLiteral("jpg")));
-    QCOMPARE(panel->ComboBox1->currentText(), QStringLiteral("C0003"));
+    QTRY_VERIFY(!comboItems(windowChild<QComboBox>(panel, "ComboBox1")).contains(QStringLiteral("D0007")));
+    QVERIFY(!comboItems(windowChild<QComboBox>(panel, "ComboBox2")).contains(QStringLiteral("jpg")));
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->currentText(), QStringLiteral("C0003"));
     QVERIFY(messages.messages.isEmpty() && messages.errors.isEmpty());
 }
 
@@ -394,32 +400,34 @@ void MainWindowFiltersTest::firstSearchesOfAPartOfAName()
     form.show();
     bool offered = true;
     whenShown<TfrmSettings>([&](TfrmSettings* dialog) {
-        offered = dialog->NamesCheckBox->isChecked();
-        dialog->NamesCheckBox->setChecked(anywhere);
-        dialog->Button2->click();
+        offered = windowChild<QCheckBox>(dialog, "NamesCheckBox")->isChecked();
+        windowChild<QCheckBox>(dialog, "NamesCheckBox")->setChecked(anywhere);
+        windowChild<QPushButton>(dialog, "Button2")->click();
     });
-    form.ToolButton3->click();
+    windowChild<QToolButton>(form, "ToolButton3")->click();
     QVERIFY(!offered);
     QCOMPARE(NameSearchSetting(settings).namesAnywhere(), anywhere);
 
-    TFilterPanel* panel = form.Panel4;
-    QTest::keyClicks(panel->Edit2, typed);
-    QCOMPARE(panel->CheckBox2->isChecked(), anywhere);
-    panel->CheckBox2->setChecked(true);
-    QTest::keyClick(panel->Edit2, Qt::Key_Return);
+    TFilterPanel* panel = windowChild<TFilterPanel>(form, "Panel4");
+    QTest::keyClicks(windowChild<QLineEdit>(panel, "Edit2"), typed);
+    QCOMPARE(windowChild<QCheckBox>(panel, "CheckBox2")->isChecked(), anywhere);
+    windowChild<QCheckBox>(panel, "CheckBox2")->setChecked(true);
+    QTest::keyClick(windowChild<QLineEdit>(panel, "Edit2"), Qt::Key_Return);
     QCoreApplication::processEvents();
     QStringList rows;
     for (qsizetype i = 0; i < form.resultQuery().rowCount(); ++i)
         rows << form.resultQuery().rows().cdid(i) + form.resultQuery().rows().file(i);
     QCOMPARE(rows, found);
-    QCOMPARE(form.StatusPanel1->text(), QStringLiteral("%1 files found").arg(found.size()));
+    QCOMPARE(windowChild<QLabel>(form, "StatusPanel1")->text(),
+             QStringLiteral("%1 files found").arg(found.size()));
     const BalloonHint* balloon = BalloonHintFilter::install()->balloon();
     QCOMPARE(balloon ? balloon->text() : QString(), hint);
     if (balloon) {
-        const QRect box(panel->Edit2->mapToGlobal(QPoint(0, 0)), panel->Edit2->size());
+        const QRect box(windowChild<QLineEdit>(panel, "Edit2")->mapToGlobal(QPoint(0, 0)),
+                        windowChild<QLineEdit>(panel, "Edit2")->size());
         QVERIFY(box.contains(balloon->placement().tip));
         // The next key closes it, as every hint.
-        QTest::keyClick(panel->Edit2, Qt::Key_End);
+        QTest::keyClick(windowChild<QLineEdit>(panel, "Edit2"), Qt::Key_End);
         QVERIFY(!BalloonHintFilter::install()->balloon());
     }
     QVERIFY(messages.messages.isEmpty());
@@ -440,10 +448,10 @@ void MainWindowFiltersTest::gridMenuFromTheKeyboardInTheWindowsFace()
     QFont theme(QStringLiteral("DejaVu Serif"));
     theme.setPointSize(16);
     QApplication::setFont(theme, "QMenu");
-    form.Panel4->CheckBox2->setChecked(true);
-    form.Panel4->Edit2->setText(QStringLiteral("*.jpg"));
-    form.SpeedButton1Click();
-    TGridRequisiti* grid = form.GridRequisiti;
+    windowChild<QCheckBox>(form, "CheckBox2")->setChecked(true);
+    windowChild<QLineEdit>(form, "Edit2")->setText(QStringLiteral("*.jpg"));
+    form.search();
+    TGridRequisiti* grid = windowChild<TGridRequisiti>(form, "GridRequisiti");
     QCOMPARE(grid->model()->rowCount(), 1);
     grid->setFocus();
     grid->setCurrentIndex(grid->model()->index(0, 1));
@@ -461,7 +469,7 @@ void MainWindowFiltersTest::gridMenuFromTheKeyboardInTheWindowsFace()
     QVERIFY(shownAt.isValid());
     const QRect row = grid->visualRect(grid->currentIndex());
     QVERIFY(row.contains(grid->viewport()->mapFromGlobal(shownAt.topLeft())));
-    QCOMPARE(shownFont, form.PopupMenu1->font());
+    QCOMPARE(shownFont, windowChild<QMenu>(form, "PopupMenu1")->font());
     QVERIFY(shownFont != theme);
 }
 

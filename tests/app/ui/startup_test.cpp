@@ -8,6 +8,7 @@
 #include "settings/ui/UnSettings.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -106,15 +107,15 @@ void StartupTest::goodCatalogueStartsConnected()
     QVERIFY(session.connection().connected());
     QVERIFY(messages.messages.isEmpty());
     QCOMPARE(form.windowTitle(), AppInfo::Title);
-    QVERIFY(form.Timer1->isActive());
-    QCOMPARE(form.Timer1->interval(), 100);
-    QVERIFY(!form.Timer2->isActive());
+    QVERIFY(windowChild<QTimer>(form, "Timer1")->isActive());
+    QCOMPARE(windowChild<QTimer>(form, "Timer1")->interval(), 100);
+    QVERIFY(!windowChild<QTimer>(form, "Timer2")->isActive());
     QCOMPARE(form.minimumSize(), QSize(568, 195));
-    QCOMPARE(form.ToolButton1->toolTip(), QStringLiteral("New CD"));
-    QCOMPARE(form.ToolButton2->toolTip(), QStringLiteral("Remove CD"));
-    QCOMPARE(form.ToolButton3->toolTip(), QStringLiteral("Settings"));
-    QCOMPARE(form.ToolButton5->toolTip(), QStringLiteral("Help"));
-    QCOMPARE(form.ToolButton5->popupMode(), QToolButton::MenuButtonPopup);
+    QCOMPARE(windowChild<QToolButton>(form, "ToolButton1")->toolTip(), QStringLiteral("New CD"));
+    QCOMPARE(windowChild<QToolButton>(form, "ToolButton2")->toolTip(), QStringLiteral("Remove CD"));
+    QCOMPARE(windowChild<QToolButton>(form, "ToolButton3")->toolTip(), QStringLiteral("Settings"));
+    QCOMPARE(windowChild<QToolButton>(form, "ToolButton5")->toolTip(), QStringLiteral("Help"));
+    QCOMPARE(windowChild<QToolButton>(form, "ToolButton5")->popupMode(), QToolButton::MenuButtonPopup);
 }
 
 void StartupTest::uncaughtErrorShowsTheErrorBoxAndTheLoopGoesOn()
@@ -186,10 +187,12 @@ void StartupTest::dropDownListsOpenBelowTheirFields()
     Catalogue session;
     TPersonalForm form(messages, session, cat.path());
     form.show();
-    form.frmDelCD->FillDiscList();
+    windowChild<TfrmDelCD>(form, "frmDelCD")->FillDiscList();
     int lists = 0;
-    for (QWidget* window : {static_cast<QWidget*>(&form), static_cast<QWidget*>(form.frmNewCD),
-                            static_cast<QWidget*>(form.frmDelCD), static_cast<QWidget*>(form.frmSettings)}) {
+    for (QWidget* window :
+         {static_cast<QWidget*>(&form), static_cast<QWidget*>(windowChild<TfrmNewCD>(form, "frmNewCD")),
+          static_cast<QWidget*>(windowChild<TfrmDelCD>(form, "frmDelCD")),
+          static_cast<QWidget*>(windowChild<TfrmSettings>(form, "frmSettings"))}) {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         for (QComboBox* list : window->findChildren<QComboBox*>()) {

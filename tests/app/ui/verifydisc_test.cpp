@@ -4,6 +4,7 @@
 #include "search/ui/DiscDetails.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/WhenShown.h"
+#include "tests/support/WindowChild.h"
 
 #include <QDir>
 #include <QLabel>
@@ -69,8 +70,8 @@ void VerifyDiscTest::verifyFindsAFlippedByteAndDetailsShowIt()
     QTRY_VERIFY_WITH_TIMEOUT(!coverage->counting(), 30000);
     QCOMPARE(coverage->text(),
              QStringLiteral("Copies elsewhere: 100 % of files, 100 % of bytes, on C0002 (size and content)"));
-    QVERIFY2(details.LabelFacts->text().endsWith(QStringLiteral("\nNever verified")),
-             qPrintable(details.LabelFacts->text()));
+    QVERIFY2(windowChild<QLabel>(details, "LabelFacts")->text().endsWith(QStringLiteral("\nNever verified")),
+             qPrintable(windowChild<QLabel>(details, "LabelFacts")->text()));
 
     // "Verify…" reads the folder the disc came from on a thread of its own: the window answers,
     // shows the flipped byte and the summary, and closes with its button.
@@ -97,9 +98,10 @@ void VerifyDiscTest::verifyFindsAFlippedByteAndDetailsShowIt()
                  QStringLiteral("3 files verified: 2 ok, 1 changed, 0 unreadable, 0 missing, 0 new; ")),
              qPrintable(summary));
     // Kept whole, and shown in the window that opened it.
-    QVERIFY2(details.LabelFacts->text().contains(
-                 QRegularExpression(QStringLiteral("\nLast verified: [^\n]+, 1 changed$"))),
-             qPrintable(details.LabelFacts->text()));
+    QVERIFY2(windowChild<QLabel>(details, "LabelFacts")
+                 ->text()
+                 .contains(QRegularExpression(QStringLiteral("\nLast verified: [^\n]+, 1 changed$"))),
+             qPrintable(windowChild<QLabel>(details, "LabelFacts")->text()));
 }
 
 QTEST_MAIN(VerifyDiscTest)

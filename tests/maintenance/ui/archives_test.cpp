@@ -3,6 +3,7 @@
 #include "tests/maintenance/ImageFixture.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
+#include "tests/support/WindowChild.h"
 
 #include <QLabel>
 #include <QToolButton>
@@ -217,8 +218,8 @@ void ArchivesTest::cliAndNewCdWindowCountArchivesNotListed()
     drive.addFile(QStringLiteral("broken.zip"), "not a zip");
     dialog.ResetDialog();
     dialog.show();
-    dialog.SpeedButton3->click();
-    QVERIFY(dialog.NotListedLabel->isHidden());
+    windowChild<QToolButton>(dialog, "SpeedButton3")->click();
+    QVERIFY(windowChild<QLabel>(dialog, "NotListedLabel")->isHidden());
     QCOMPARE(messages.messages.last(), QStringLiteral("1 files found"));
 
     bool on = true;
@@ -226,11 +227,11 @@ void ArchivesTest::cliAndNewCdWindowCountArchivesNotListed()
     dialog.ResetDialog();
     // The same disc again, as New CD sees it: catalogue it again.
     messages.answers.push_back(true);
-    dialog.SpeedButton3->click();
-    QVERIFY(dialog.NotListedLabel->isVisible());
-    QCOMPARE(dialog.NotListedLabel->text(), QStringLiteral("1 archives not listed"));
+    windowChild<QToolButton>(dialog, "SpeedButton3")->click();
+    QVERIFY(windowChild<QLabel>(dialog, "NotListedLabel")->isVisible());
+    QCOMPARE(windowChild<QLabel>(dialog, "NotListedLabel")->text(), QStringLiteral("1 archives not listed"));
     dialog.ResetDialog();
-    QVERIFY(dialog.NotListedLabel->isHidden());
+    QVERIFY(windowChild<QLabel>(dialog, "NotListedLabel")->isHidden());
 }
 
 QTEST_MAIN(ArchivesTest)

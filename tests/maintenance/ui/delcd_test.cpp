@@ -1,6 +1,7 @@
 #include "maintenance/ui/UnDelCD.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
+#include "tests/support/WindowChild.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -27,16 +28,16 @@ void DelCdTest::controlsSitAtTheirPlaces()
     TfrmDelCD d(host.session(), host.refresh(), messages);
     QCOMPARE(d.windowTitle(), QStringLiteral("Remove CD"));
     QCOMPARE(d.size(), QSize(190, 133));
-    QCOMPARE(d.Panel1->geometry(), QRect(0, 0, 190, 133));
-    QCOMPARE(d.Label1->pos(), QPoint(14, 39));
-    QCOMPARE(d.Label1->text(), QStringLiteral("CD:"));
-    QCOMPARE(d.ComboBox1->geometry(), QRect(44, 36, 117, 21));
-    QCOMPARE(d.ComboBox1->toolTip(), QStringLiteral("CD ID"));
-    QCOMPARE(d.Button1->geometry(), QRect(14, 79, 51, 22));
-    QCOMPARE(d.Button2->geometry(), QRect(124, 79, 51, 22));
-    QCOMPARE(d.Button1->text(), QStringLiteral("&Cancel"));
-    QCOMPARE(d.Button2->text(), QStringLiteral("&OK"));
-    QCOMPARE(d.StatusBar1->height(), 19);
+    QCOMPARE(windowChild<QFrame>(d, "Panel1")->geometry(), QRect(0, 0, 190, 133));
+    QCOMPARE(windowChild<QLabel>(d, "Label1")->pos(), QPoint(14, 39));
+    QCOMPARE(windowChild<QLabel>(d, "Label1")->text(), QStringLiteral("CD:"));
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->geometry(), QRect(44, 36, 117, 21));
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->toolTip(), QStringLiteral("CD ID"));
+    QCOMPARE(windowChild<QPushButton>(d, "Button1")->geometry(), QRect(14, 79, 51, 22));
+    QCOMPARE(windowChild<QPushButton>(d, "Button2")->geometry(), QRect(124, 79, 51, 22));
+    QCOMPARE(windowChild<QPushButton>(d, "Button1")->text(), QStringLiteral("&Cancel"));
+    QCOMPARE(windowChild<QPushButton>(d, "Button2")->text(), QStringLiteral("&OK"));
+    QCOMPARE(windowChild<QStatusBar>(d, "StatusBar1")->height(), 19);
     for (QPushButton* b : d.findChildren<QPushButton*>())
         QVERIFY(!b->autoDefault() && !b->isDefault());
     d.show();
@@ -53,11 +54,11 @@ void DelCdTest::emptyCatalogueClosesWithoutAsking()
     RecordingMessages messages;
     TfrmDelCD d(host.session(), host.refresh(), messages);
     d.FillDiscList();
-    QCOMPARE(d.ComboBox1->count(), 1);
-    QCOMPARE(d.ComboBox1->currentText(), QStringLiteral("- None -"));
-    QVERIFY(!d.ComboBox1->isEnabled());
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->count(), 1);
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->currentText(), QStringLiteral("- None -"));
+    QVERIFY(!windowChild<QComboBox>(d, "ComboBox1")->isEnabled());
     d.show();
-    d.Button2->click();
+    windowChild<QPushButton>(d, "Button2")->click();
     QVERIFY(!d.isVisible());
     QVERIFY(messages.questions.isEmpty());
     QCOMPARE(host.refreshes, 0);
@@ -77,14 +78,14 @@ void DelCdTest::removesTheChosenDiscAndRefreshes()
     RecordingMessages messages;
     TfrmDelCD d(host.session(), host.refresh(), messages);
     d.FillDiscList();
-    QCOMPARE(d.ComboBox1->count(), 7);
-    QCOMPARE(d.ComboBox1->itemText(0), QStringLiteral("D0007"));
-    QCOMPARE(d.ComboBox1->itemText(6), QStringLiteral("C0001"));
-    QCOMPARE(d.ComboBox1->currentIndex(), 0);
-    QVERIFY(d.ComboBox1->isEnabled());
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->count(), 7);
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->itemText(0), QStringLiteral("D0007"));
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->itemText(6), QStringLiteral("C0001"));
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->currentIndex(), 0);
+    QVERIFY(windowChild<QComboBox>(d, "ComboBox1")->isEnabled());
     d.show();
     messages.answers = {true};
-    d.Button2->click();
+    windowChild<QPushButton>(d, "Button2")->click();
     QCOMPARE(messages.questions, QStringList{QStringLiteral("Remove CD from the archive?")});
     QVERIFY(!d.isVisible());
     QCOMPARE(host.refreshes, 1);
@@ -94,11 +95,11 @@ void DelCdTest::removesTheChosenDiscAndRefreshes()
     QCOMPARE(cat.count(QStringLiteral("files")), 6);
 
     d.FillDiscList();
-    QCOMPARE(d.ComboBox1->itemText(0), QStringLiteral("D0006"));
-    d.ComboBox1->setCurrentText(QStringLiteral("D0002"));
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->itemText(0), QStringLiteral("D0006"));
+    windowChild<QComboBox>(d, "ComboBox1")->setCurrentText(QStringLiteral("D0002"));
     messages.answers = {true};
     d.show();
-    d.Button2->click();
+    windowChild<QPushButton>(d, "Button2")->click();
     QCOMPARE(
         cat.scalar(QStringLiteral("select group_concat(id) from (select id from cd order by id)")).toString(),
         QStringLiteral("1,3,4,5,6"));
@@ -113,13 +114,13 @@ void DelCdTest::answeringNoChangesNothing()
     TfrmDelCD d(host.session(), host.refresh(), messages);
     d.FillDiscList();
     d.show();
-    d.Button2->click();
+    windowChild<QPushButton>(d, "Button2")->click();
     QCOMPARE(messages.questions.size(), 1);
     QVERIFY(d.isVisible());
     QCOMPARE(host.catalogue.count(QStringLiteral("files")), 1);
     QCOMPARE(host.catalogue.count(QStringLiteral("cd")), 1);
     QCOMPARE(host.refreshes, 0);
-    d.Button1->click();
+    windowChild<QPushButton>(d, "Button1")->click();
     QVERIFY(!d.isVisible());
     QCOMPARE(messages.questions.size(), 1);
 }
@@ -138,7 +139,7 @@ void DelCdTest::failedRemovalLeavesTheDiscWhole()
     d.FillDiscList();
     d.show();
     messages.answers = {true};
-    d.Button2->click();
+    windowChild<QPushButton>(d, "Button2")->click();
     QCOMPARE(messages.errors, QStringList{QStringLiteral("disk I/O error")});
     QVERIFY(d.isVisible());
     QCOMPARE(host.refreshes, 0);

@@ -4,6 +4,7 @@
 #include "maintenance/ui/UnNewCD.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/RecordingMessages.h"
+#include "tests/support/WindowChild.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -44,12 +45,13 @@ struct Rig {
     void clickDuringRun(QAbstractButton* button, int atPosition)
     {
         auto* once = new QObject(&dialog);
-        QObject::connect(dialog.JvXPProgressBar1, &QProgressBar::valueChanged, once, [=](int value) {
-            if (value >= atPosition) {
-                QTimer::singleShot(0, button, &QAbstractButton::click);
-                delete once;
-            }
-        });
+        QObject::connect(windowChild<QProgressBar>(dialog, "JvXPProgressBar1"), &QProgressBar::valueChanged,
+                         once, [=](int value) {
+                             if (value >= atPosition) {
+                                 QTimer::singleShot(0, button, &QAbstractButton::click);
+                                 delete once;
+                             }
+                         });
     }
 };
 } // namespace
@@ -85,34 +87,36 @@ void NewCdTest::controlsSitAtTheirPlaces()
     TfrmNewCD& d = rig.dialog;
     QCOMPARE(d.windowTitle(), QStringLiteral("New CD"));
     QCOMPARE(d.size(), QSize(212, 155));
-    QCOMPARE(d.Panel1->geometry(), QRect(0, 0, 212, 155));
-    QCOMPARE(d.Panel1->palette().color(QPalette::Window), QColor(166, 202, 240));
-    QCOMPARE(d.Label1->pos(), QPoint(11, 39));
-    QCOMPARE(d.ComboBox1->geometry(), QRect(44, 36, 94, 21));
-    QCOMPARE(d.SpeedButton3->geometry(), QRect(144, 36, 51, 22));
-    QCOMPARE(d.JvXPProgressBar1->geometry(), QRect(16, 64, 179, 17));
-    QCOMPARE(d.Button1->geometry(), QRect(16, 103, 51, 22));
-    QCOMPARE(d.Button2->geometry(), QRect(144, 103, 51, 22));
-    QCOMPARE(d.StatusBar1->height(), 19);
-    QCOMPARE(d.StatusBar1->geometry().bottom(), 155 - 2);
-    for (QWidget* w : d.Panel1->findChildren<QWidget*>())
-        QVERIFY2(w->mapTo(d.Panel1, QPoint(0, 0)).y() >= 20, qPrintable(w->objectName()));
-    QCOMPARE(d.ComboBox1->count(), 2);
-    QCOMPARE(d.ComboBox1->itemText(1), QStringLiteral("DVD"));
-    QCOMPARE(d.SpeedButton3->text(), QStringLiteral("Start"));
-    QCOMPARE(d.Button1->text(), QStringLiteral("&Cancel"));
-    QCOMPARE(d.Button2->text(), QStringLiteral("&OK"));
-    QCOMPARE(d.Button2->toolTip(), QStringLiteral("Confirm"));
-    QCOMPARE(d.JvXPProgressBar1->minimum(), 0);
-    QCOMPARE(d.JvXPProgressBar1->maximum(), 100);
+    QCOMPARE(windowChild<QFrame>(d, "Panel1")->geometry(), QRect(0, 0, 212, 155));
+    QCOMPARE(windowChild<QFrame>(d, "Panel1")->palette().color(QPalette::Window), QColor(166, 202, 240));
+    QCOMPARE(windowChild<QLabel>(d, "Label1")->pos(), QPoint(11, 39));
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->geometry(), QRect(44, 36, 94, 21));
+    QCOMPARE(windowChild<QToolButton>(d, "SpeedButton3")->geometry(), QRect(144, 36, 51, 22));
+    QCOMPARE(windowChild<QProgressBar>(d, "JvXPProgressBar1")->geometry(), QRect(16, 64, 179, 17));
+    QCOMPARE(windowChild<QPushButton>(d, "Button1")->geometry(), QRect(16, 103, 51, 22));
+    QCOMPARE(windowChild<QPushButton>(d, "Button2")->geometry(), QRect(144, 103, 51, 22));
+    QCOMPARE(windowChild<QStatusBar>(d, "StatusBar1")->height(), 19);
+    QCOMPARE(windowChild<QStatusBar>(d, "StatusBar1")->geometry().bottom(), 155 - 2);
+    for (QWidget* w : windowChild<QFrame>(d, "Panel1")->findChildren<QWidget*>())
+        QVERIFY2(w->mapTo(windowChild<QFrame>(d, "Panel1"), QPoint(0, 0)).y() >= 20,
+                 qPrintable(w->objectName()));
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->count(), 2);
+    QCOMPARE(windowChild<QComboBox>(d, "ComboBox1")->itemText(1), QStringLiteral("DVD"));
+    QCOMPARE(windowChild<QToolButton>(d, "SpeedButton3")->text(), QStringLiteral("Start"));
+    QCOMPARE(windowChild<QPushButton>(d, "Button1")->text(), QStringLiteral("&Cancel"));
+    QCOMPARE(windowChild<QPushButton>(d, "Button2")->text(), QStringLiteral("&OK"));
+    QCOMPARE(windowChild<QPushButton>(d, "Button2")->toolTip(), QStringLiteral("Confirm"));
+    QCOMPARE(windowChild<QProgressBar>(d, "JvXPProgressBar1")->minimum(), 0);
+    QCOMPARE(windowChild<QProgressBar>(d, "JvXPProgressBar1")->maximum(), 100);
     for (QPushButton* b : d.findChildren<QPushButton*>())
         QVERIFY(!b->autoDefault() && !b->isDefault());
-    QCOMPARE(d.findChild<QComboBox*>(QStringLiteral("ComboBox1")), d.ComboBox1);
-    QCOMPARE(d.findChild<QProgressBar*>(QStringLiteral("JvXPProgressBar1")), d.JvXPProgressBar1);
+    QCOMPARE(d.findChild<QComboBox*>(QStringLiteral("ComboBox1")), windowChild<QComboBox>(d, "ComboBox1"));
+    QCOMPARE(d.findChild<QProgressBar*>(QStringLiteral("JvXPProgressBar1")),
+             windowChild<QProgressBar>(d, "JvXPProgressBar1"));
     // Hints go to the status bar.
     QStatusTipEvent tip(QStringLiteral("Disc Type"));
-    QCoreApplication::sendEvent(d.ComboBox1, &tip);
-    QCOMPARE(d.StatusBar1->currentMessage(), QStringLiteral("Disc Type"));
+    QCoreApplication::sendEvent(windowChild<QComboBox>(d, "ComboBox1"), &tip);
+    QCOMPARE(windowChild<QStatusBar>(d, "StatusBar1")->currentMessage(), QStringLiteral("Disc Type"));
 }
 
 void NewCdTest::refusesWithoutConnectionOrDisc()
@@ -120,16 +124,16 @@ void NewCdTest::refusesWithoutConnectionOrDisc()
     Rig rig;
     rig.drive.addFile(QStringLiteral("a.txt"));
     rig.drive.present = false;
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QCOMPARE(rig.messages.messages, QStringList{QStringLiteral("No disc in the drive")});
     QCOMPARE(rig.drive.asked, QString(kDrive));
     QCOMPARE(rig.drive.beeps, 1);
     QCOMPARE(rig.count("cd"), 0);
-    QVERIFY(rig.dialog.ComboBox1->isEnabled());
+    QVERIFY(windowChild<QComboBox>(rig.dialog, "ComboBox1")->isEnabled());
 
     rig.messages.messages.clear();
     rig.host.catalogue.connection.disconnect();
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QCOMPARE(rig.messages.messages,
              QStringList{QStringLiteral("Unable to insert CD if not connected to DB")});
     QCOMPARE(rig.driveReads, 1); // the drive is not even asked for
@@ -140,17 +144,17 @@ void NewCdTest::completedRunShowsLabelAndCount()
     Rig rig;
     rig.drive.addFile(QStringLiteral("a.txt"));
     rig.drive.addFile(QStringLiteral("sub/b.jpg"));
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QCOMPARE(rig.messages.messages,
              (QStringList{QStringLiteral("New CD ID: C0001"), QStringLiteral("2 files found")}));
     QCOMPARE(rig.count("cd"), 1);
     QCOMPARE(rig.count("files"), 2);
     QCOMPARE(rig.host.catalogue.scalar(QStringLiteral("select etichetta from cd")).toString(),
              QStringLiteral("MY_DISC"));
-    QVERIFY(!rig.dialog.SpeedButton3->isEnabled());
-    QVERIFY(!rig.dialog.ComboBox1->isEnabled());
-    QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
-    QCOMPARE(rig.dialog.JvXPProgressBar1->value(), 0);
+    QVERIFY(!windowChild<QToolButton>(rig.dialog, "SpeedButton3")->isEnabled());
+    QVERIFY(!windowChild<QComboBox>(rig.dialog, "ComboBox1")->isEnabled());
+    QCOMPARE(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text(), QStringLiteral("Start"));
+    QCOMPARE(windowChild<QProgressBar>(rig.dialog, "JvXPProgressBar1")->value(), 0);
     QCOMPARE(rig.dialog.cataloguer().NewDiscId, 1);
     QVERIFY(rig.dialog.isVisible());
 }
@@ -162,11 +166,12 @@ void NewCdTest::barMovesThroughEachFile()
         rig.drive.addFile(QLatin1String(name));
     QList<int> values;
     QStringList captions;
-    connect(rig.dialog.JvXPProgressBar1, &QProgressBar::valueChanged, this, [&](int v) {
-        values.append(v);
-        captions.append(rig.dialog.SpeedButton3->text());
-    });
-    rig.dialog.SpeedButton3->click();
+    connect(windowChild<QProgressBar>(rig.dialog, "JvXPProgressBar1"), &QProgressBar::valueChanged, this,
+            [&](int v) {
+                values.append(v);
+                captions.append(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text());
+            });
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QCOMPARE(values, (QList<int>{33, 67, 100, 0}));
     QCOMPARE(captions, (QStringList{QStringLiteral("Stop"), QStringLiteral("Stop"), QStringLiteral("Stop"),
                                     QStringLiteral("Stop")}));
@@ -176,8 +181,8 @@ void NewCdTest::barMovesThroughEachFile()
 void NewCdTest::emptyDiscAndDvdType()
 {
     Rig rig;
-    rig.dialog.ComboBox1->setCurrentIndex(1);
-    rig.dialog.SpeedButton3->click();
+    windowChild<QComboBox>(rig.dialog, "ComboBox1")->setCurrentIndex(1);
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QCOMPARE(rig.messages.messages,
              (QStringList{QStringLiteral("New CD ID: D0001"), QStringLiteral("0 files found")}));
     QCOMPARE(rig.host.catalogue.scalar(QStringLiteral("select tipo from cd")).toString(),
@@ -188,20 +193,20 @@ void NewCdTest::stopLeavesNoRowsAndTheSameIdAgain()
 {
     Rig rig;
     rig.drive.addFiles(60);
-    rig.dialog.ComboBox1->setCurrentIndex(1);
-    rig.clickDuringRun(rig.dialog.SpeedButton3, 20);
-    rig.dialog.SpeedButton3->click();
+    windowChild<QComboBox>(rig.dialog, "ComboBox1")->setCurrentIndex(1);
+    rig.clickDuringRun(windowChild<QToolButton>(rig.dialog, "SpeedButton3"), 20);
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QVERIFY(rig.messages.messages.isEmpty());
     QCOMPARE(rig.count("cd"), 0);
     QCOMPARE(rig.count("files"), 0);
-    QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
-    QVERIFY(rig.dialog.SpeedButton3->isEnabled());
-    QVERIFY(rig.dialog.ComboBox1->isEnabled());
-    QCOMPARE(rig.dialog.ComboBox1->currentText(), QStringLiteral("DVD"));
-    QCOMPARE(rig.dialog.JvXPProgressBar1->value(), 0);
+    QCOMPARE(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text(), QStringLiteral("Start"));
+    QVERIFY(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->isEnabled());
+    QVERIFY(windowChild<QComboBox>(rig.dialog, "ComboBox1")->isEnabled());
+    QCOMPARE(windowChild<QComboBox>(rig.dialog, "ComboBox1")->currentText(), QStringLiteral("DVD"));
+    QCOMPARE(windowChild<QProgressBar>(rig.dialog, "JvXPProgressBar1")->value(), 0);
     QCOMPARE(rig.dialog.cataloguer().NewDiscId, 0);
 
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QCOMPARE(rig.messages.messages,
              (QStringList{QStringLiteral("New CD ID: D0001"), QStringLiteral("60 files found")}));
 }
@@ -218,17 +223,17 @@ void NewCdTest::settingAndCountErrorsGoToTheErrorBox()
         host.session(), host.refresh(), messages,
         []() -> QChar { throw TessaroError(QStringLiteral("Invalid data type for 'Drive'")); }, drive);
     badSetting.ResetDialog();
-    badSetting.SpeedButton3->click();
+    windowChild<QToolButton>(badSetting, "SpeedButton3")->click();
     // A drive "letter" that names no drive folder fails the count.
     TfrmNewCD badLetter(
         host.session(), host.refresh(), messages, [] { return QLatin1Char('1'); }, drive);
     badLetter.ResetDialog();
-    badLetter.SpeedButton3->click();
+    windowChild<QToolButton>(badLetter, "SpeedButton3")->click();
     QCOMPARE(messages.errors, (QStringList{QStringLiteral("Invalid data type for 'Drive'"),
                                            QStringLiteral("Not a drive folder: 1:\\")}));
     QVERIFY(messages.messages.isEmpty());
-    QCOMPARE(badLetter.SpeedButton3->text(), QStringLiteral("Start"));
-    QVERIFY(badLetter.SpeedButton3->isEnabled());
+    QCOMPARE(windowChild<QToolButton>(badLetter, "SpeedButton3")->text(), QStringLiteral("Start"));
+    QVERIFY(windowChild<QToolButton>(badLetter, "SpeedButton3")->isEnabled());
     QCOMPARE(host.catalogue.count(QStringLiteral("cd")), 0);
 }
 
@@ -239,17 +244,17 @@ void NewCdTest::errorDuringRunRemovesTheDiscAndShowsItsText()
     rig.host.catalogue.connection.exec(
         "create temp trigger poison before insert on files when new.nome = 'f7.dat' "
         "begin select raise(abort, 'database or disk is full'); end");
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QCOMPARE(rig.messages.messages, QStringList{QStringLiteral("database or disk is full")});
     QCOMPARE(rig.count("cd"), 0);
     QCOMPARE(rig.count("files"), 0);
-    QVERIFY(rig.dialog.ComboBox1->isEnabled());
-    QVERIFY(rig.dialog.SpeedButton3->isEnabled());
-    QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
-    QCOMPARE(rig.dialog.JvXPProgressBar1->value(), 0);
+    QVERIFY(windowChild<QComboBox>(rig.dialog, "ComboBox1")->isEnabled());
+    QVERIFY(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->isEnabled());
+    QCOMPARE(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text(), QStringLiteral("Start"));
+    QCOMPARE(windowChild<QProgressBar>(rig.dialog, "JvXPProgressBar1")->value(), 0);
     QCOMPARE(rig.dialog.cataloguer().NewDiscId, 0);
     // Failed is back to Ready: Cancel closes without asking.
-    rig.dialog.Button1->click();
+    windowChild<QPushButton>(rig.dialog, "Button1")->click();
     QVERIFY(rig.messages.questions.isEmpty());
     QVERIFY(!rig.dialog.isVisible());
 }
@@ -260,17 +265,17 @@ void NewCdTest::cancelAfterCompletedRun()
     rig.drive.addFiles(3);
     const qint64 earlier = rig.host.catalogue.addDisc(QStringLiteral("C"));
     rig.host.catalogue.addFile(earlier, QStringLiteral("\\"), QStringLiteral("keep.txt"));
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QCOMPARE(rig.count("files"), 4);
 
     rig.messages.answers = {false};
-    rig.dialog.Button1->click();
+    windowChild<QPushButton>(rig.dialog, "Button1")->click();
     QCOMPARE(rig.messages.questions, QStringList{QStringLiteral("Cancel Insert?")});
     QVERIFY(rig.dialog.isVisible());
     QCOMPARE(rig.count("files"), 4);
 
     rig.messages.answers = {true};
-    rig.dialog.Button1->click();
+    windowChild<QPushButton>(rig.dialog, "Button1")->click();
     QVERIFY(!rig.dialog.isVisible());
     QCOMPARE(rig.count("cd"), 1);
     QCOMPARE(rig.count("files"), 1);
@@ -282,8 +287,8 @@ void NewCdTest::okAndCancelDuringRunStopFirst()
     {
         Rig rig;
         rig.drive.addFiles(60);
-        rig.clickDuringRun(rig.dialog.Button2, 10);
-        rig.dialog.SpeedButton3->click();
+        rig.clickDuringRun(windowChild<QPushButton>(rig.dialog, "Button2"), 10);
+        windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
         QVERIFY(!rig.dialog.isVisible());
         QCOMPARE(rig.host.refreshes, 1);
         QVERIFY(rig.messages.messages.isEmpty());
@@ -293,8 +298,8 @@ void NewCdTest::okAndCancelDuringRunStopFirst()
     {
         Rig rig;
         rig.drive.addFiles(60);
-        rig.clickDuringRun(rig.dialog.Button1, 10);
-        rig.dialog.SpeedButton3->click();
+        rig.clickDuringRun(windowChild<QPushButton>(rig.dialog, "Button1"), 10);
+        windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
         QVERIFY(!rig.dialog.isVisible());
         QVERIFY(rig.messages.questions.isEmpty());
         QCOMPARE(rig.host.refreshes, 0);
@@ -307,7 +312,7 @@ void NewCdTest::everyWayOfClosingAsksLikeCancel()
 {
     Rig rig;
     rig.drive.addFiles(2);
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     rig.messages.answers = {false, false, false};
     QTest::keyClick(&rig.dialog, Qt::Key_Return);
     QTest::keyClick(&rig.dialog, Qt::Key_Enter);
@@ -329,21 +334,21 @@ void NewCdTest::resetAfterCompletedRun()
 {
     Rig rig;
     rig.drive.addFiles(1);
-    rig.dialog.ComboBox1->setCurrentIndex(1);
-    rig.dialog.SpeedButton3->click();
-    rig.dialog.Button2->click(); // OK keeps the disc
+    windowChild<QComboBox>(rig.dialog, "ComboBox1")->setCurrentIndex(1);
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
+    windowChild<QPushButton>(rig.dialog, "Button2")->click(); // OK keeps the disc
     QCOMPARE(rig.host.refreshes, 1);
     QVERIFY(!rig.dialog.isVisible());
     rig.dialog.ResetDialog();
-    QVERIFY(rig.dialog.ComboBox1->isEnabled());
-    QCOMPARE(rig.dialog.ComboBox1->currentText(), QStringLiteral("CD"));
-    QVERIFY(rig.dialog.SpeedButton3->isEnabled());
+    QVERIFY(windowChild<QComboBox>(rig.dialog, "ComboBox1")->isEnabled());
+    QCOMPARE(windowChild<QComboBox>(rig.dialog, "ComboBox1")->currentText(), QStringLiteral("CD"));
+    QVERIFY(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->isEnabled());
     QCOMPARE(rig.dialog.cataloguer().NewDiscId, 0);
     QCOMPARE(rig.dialog.cataloguer().FilesAdded, 0);
     QCOMPARE(rig.count("cd"), 1);
     // With no disc of its own, Cancel closes without asking.
     rig.dialog.show();
-    rig.dialog.Button1->click();
+    windowChild<QPushButton>(rig.dialog, "Button1")->click();
     QVERIFY(rig.messages.questions.isEmpty());
     QVERIFY(!rig.dialog.isVisible());
 }
@@ -360,13 +365,13 @@ void NewCdTest::sameDiscAgainAsksFirst()
     QFETCH(bool, answer);
     Rig rig;
     rig.drive.addFile(QStringLiteral("sub/b.jpg"));
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QCOMPARE(rig.count("cd"), 1);
     QVERIFY(rig.messages.questions.isEmpty());
     rig.dialog.ResetDialog();
     rig.messages.messages.clear();
     rig.messages.answers.push_back(answer);
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     // The date as the grid shows it, in the locale's form.
     const QString date = ShownDate::text(
         rig.host.catalogue.scalar(QStringLiteral("select data from cd where id = 1")).toString());
@@ -399,29 +404,29 @@ void NewCdTest::waitsForAnotherRunsLock()
     bool sawWaiting = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (rig.dialog.WaitingLabel->isHidden())
+        if (windowChild<QLabel>(rig.dialog, "WaitingLabel")->isHidden())
             return;
         watch.stop();
-        sawWaiting =
-            rig.dialog.SpeedButton3->text() == QStringLiteral("Stop") && !rig.dialog.ComboBox1->isEnabled();
+        sawWaiting = windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text() == QStringLiteral("Stop") &&
+                     !windowChild<QComboBox>(rig.dialog, "ComboBox1")->isEnabled();
         if (stop)
-            rig.dialog.SpeedButton3->click();
+            windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
         else
             held.reset();
     });
     watch.start(20);
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QVERIFY(sawWaiting);
-    QVERIFY(rig.dialog.WaitingLabel->isHidden());
+    QVERIFY(windowChild<QLabel>(rig.dialog, "WaitingLabel")->isHidden());
     if (stop) {
         QVERIFY(rig.messages.messages.isEmpty());
         QCOMPARE(rig.count("cd"), 0);
-        QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
-        QVERIFY(rig.dialog.SpeedButton3->isEnabled());
-        QVERIFY(rig.dialog.ComboBox1->isEnabled());
+        QCOMPARE(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text(), QStringLiteral("Start"));
+        QVERIFY(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->isEnabled());
+        QVERIFY(windowChild<QComboBox>(rig.dialog, "ComboBox1")->isEnabled());
         // Nothing was left half begun: the next run goes through.
         held.reset();
-        rig.dialog.SpeedButton3->click();
+        windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     }
     QCOMPARE(rig.messages.messages,
              (QStringList{QStringLiteral("New CD ID: C0001"), QStringLiteral("3 files found")}));
@@ -450,18 +455,18 @@ void NewCdTest::countingAnswersItsButtons()
     QVERIFY(target);
     QString captionThen;
     QTimer::singleShot(0, target, [&] {
-        captionThen = rig.dialog.SpeedButton3->text();
+        captionThen = windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text();
         target->click();
     });
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     QCOMPARE(captionThen, QStringLiteral("Stop"));
     QVERIFY(rig.dialog.cataloguer().searcher().FoundFiles.isEmpty());
     QVERIFY(!rig.dialog.cataloguer().running());
     QCOMPARE(rig.count("cd"), 0);
     QVERIFY(rig.messages.messages.isEmpty());
     QCOMPARE(rig.dialog.isVisible(), !closes);
-    QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
-    QVERIFY(rig.dialog.SpeedButton3->isEnabled());
+    QCOMPARE(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text(), QStringLiteral("Start"));
+    QVERIFY(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->isEnabled());
 }
 
 // Between the walk's end and the commit the window repaints and shows that it waits: the bar
@@ -476,18 +481,20 @@ void NewCdTest::writingTheDiscShowsAWait()
     sampler.setInterval(0);
     connect(&sampler, &QTimer::timeout, this, [&] {
         const QCursor* cursor = QApplication::overrideCursor();
-        if (cursor && cursor->shape() == Qt::WaitCursor && !rig.dialog.SpeedButton3->isEnabled() &&
-            rig.dialog.JvXPProgressBar1->value() == 100 && rig.dialog.cataloguer().running())
+        if (cursor && cursor->shape() == Qt::WaitCursor &&
+            !windowChild<QToolButton>(rig.dialog, "SpeedButton3")->isEnabled() &&
+            windowChild<QProgressBar>(rig.dialog, "JvXPProgressBar1")->value() == 100 &&
+            rig.dialog.cataloguer().running())
             waitSeen = true;
     });
     sampler.start();
-    rig.dialog.SpeedButton3->click();
+    windowChild<QToolButton>(rig.dialog, "SpeedButton3")->click();
     sampler.stop();
     QVERIFY(waitSeen);
     QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(rig.count("cd"), 1);
-    QCOMPARE(rig.dialog.JvXPProgressBar1->value(), 0);
-    QCOMPARE(rig.dialog.SpeedButton3->text(), QStringLiteral("Start"));
+    QCOMPARE(windowChild<QProgressBar>(rig.dialog, "JvXPProgressBar1")->value(), 0);
+    QCOMPARE(windowChild<QToolButton>(rig.dialog, "SpeedButton3")->text(), QStringLiteral("Start"));
 }
 
 QTEST_MAIN(NewCdTest)

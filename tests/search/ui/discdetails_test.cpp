@@ -2,6 +2,7 @@
 #include "search/ResultModel.h"
 #include "search/ui/DiscDetails.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -68,16 +69,16 @@ void DiscDetailsTest::opensAtTheRowsFolder()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-    QTreeWidgetItem* current = window.TreeFolders->currentItem();
+    QTreeWidgetItem* current = windowChild<QTreeWidget>(window, "TreeFolders")->currentItem();
     QVERIFY(current);
     QCOMPARE(trail(current), selected);
     // Counts and sizes of everything below each folder.
-    QTreeWidgetItem* root = window.TreeFolders->topLevelItem(0);
+    QTreeWidgetItem* root = windowChild<QTreeWidget>(window, "TreeFolders")->topLevelItem(0);
     QCOMPARE(root->text(1), QStringLiteral("4"));
     QCOMPARE(root->text(2), QStringLiteral("515"));
     QCOMPARE(root->child(1)->text(0), QStringLiteral("photos"));
     QCOMPARE(root->child(1)->text(1), QStringLiteral("2"));
-    QVERIFY(window.LabelDisc->text().contains(QLatin1String("HOLIDAY")));
+    QVERIFY(windowChild<QLabel>(window, "LabelDisc")->text().contains(QLatin1String("HOLIDAY")));
 }
 
 void DiscDetailsTest::okSavesLocationAndNotes()
@@ -88,20 +89,20 @@ void DiscDetailsTest::okSavesLocationAndNotes()
     const DiscStore::DiscRow disc = cat.session.discs().front();
     TfrmDiscDetails window(cat.session);
     window.showDisc(disc);
-    window.EditLocation->setText(QStringLiteral("Shelf 4"));
-    window.MemoNotes->setPlainText(QStringLiteral("first\nsecond"));
-    window.ButtonCancel->click();
+    windowChild<QLineEdit>(window, "EditLocation")->setText(QStringLiteral("Shelf 4"));
+    windowChild<QPlainTextEdit>(window, "MemoNotes")->setPlainText(QStringLiteral("first\nsecond"));
+    windowChild<QPushButton>(window, "ButtonCancel")->click();
     QVERIFY(!DiscRecords::find(cat.connection, disc));
     window.showDisc(disc);
-    window.EditLocation->setText(QStringLiteral("Shelf 4"));
-    window.MemoNotes->setPlainText(QStringLiteral("first\nsecond"));
-    window.ButtonOK->click();
+    windowChild<QLineEdit>(window, "EditLocation")->setText(QStringLiteral("Shelf 4"));
+    windowChild<QPlainTextEdit>(window, "MemoNotes")->setPlainText(QStringLiteral("first\nsecond"));
+    windowChild<QPushButton>(window, "ButtonOK")->click();
     const auto record = DiscRecords::find(cat.connection, disc);
     QVERIFY(record);
     QCOMPARE(record->location, QStringLiteral("Shelf 4"));
     QCOMPARE(record->notes, QStringLiteral("first\nsecond"));
     window.showDisc(disc);
-    QCOMPARE(window.EditLocation->text(), QStringLiteral("Shelf 4"));
+    QCOMPARE(windowChild<QLineEdit>(window, "EditLocation")->text(), QStringLiteral("Shelf 4"));
 }
 
 // The window's dates are the grid's, in whatever locale; Tab in the notes moves to the next
@@ -121,18 +122,21 @@ void DiscDetailsTest::datesAsTheGridShowsThemAndTabMovesOn()
         window.showDisc(disc, QStringLiteral("\\"), QStringLiteral("a.txt"));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTreeWidgetItem* file = window.TreeFolders->currentItem();
+        QTreeWidgetItem* file = windowChild<QTreeWidget>(window, "TreeFolders")->currentItem();
         QVERIFY(file);
         QCOMPARE(file->text(3), ResultModel::dateText(QStringLiteral("2021-03-04 17:05:09"), locale));
         const QString catalogued = ResultModel::dateText(disc.date.toString(), locale);
-        QVERIFY2(window.LabelFacts->text().contains(QStringLiteral("catalogued ") + catalogued),
-                 qPrintable(window.LabelFacts->text()));
+        QVERIFY2(windowChild<QLabel>(window, "LabelFacts")
+                     ->text()
+                     .contains(QStringLiteral("catalogued ") + catalogued),
+                 qPrintable(windowChild<QLabel>(window, "LabelFacts")->text()));
 
         window.activateWindow();
-        window.MemoNotes->setFocus();
-        QTest::keyClick(window.MemoNotes, Qt::Key_Tab);
-        QCOMPARE(window.MemoNotes->toPlainText(), QString());
-        QVERIFY(window.focusWidget() && window.focusWidget() != window.MemoNotes);
+        windowChild<QPlainTextEdit>(window, "MemoNotes")->setFocus();
+        QTest::keyClick(windowChild<QPlainTextEdit>(window, "MemoNotes"), Qt::Key_Tab);
+        QCOMPARE(windowChild<QPlainTextEdit>(window, "MemoNotes")->toPlainText(), QString());
+        QVERIFY(window.focusWidget() &&
+                window.focusWidget() != windowChild<QPlainTextEdit>(window, "MemoNotes"));
     }
     QLocale::setDefault(before);
 }

@@ -4,6 +4,7 @@
 #include "search/ui/FilterPanel.h"
 #include "tests/support/ComboItems.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -76,15 +77,15 @@ void FilterListsTest::emptyCatalogueShowsPlaceholdersDisabled()
     TestCatalogue cat;
     TFilterPanel panel;
     panel.LoadFilters(cat.session);
-    QCOMPARE(comboItems(panel.ComboBox1), QStringList{QStringLiteral("- None -")});
-    QCOMPARE(comboItems(panel.ComboBox2), QStringList{QStringLiteral("- None -")});
-    QVERIFY(!panel.ComboBox1->isEnabled());
-    QVERIFY(!panel.CheckBox1->isEnabled());
-    QVERIFY(!panel.ComboBox2->isEnabled());
-    QVERIFY(!panel.CheckBox5->isEnabled());
-    QVERIFY(!panel.CheckBox5->isChecked());
-    QCOMPARE(panel.ImageList3.size(), 1);
-    QVERIFY(!panel.ImageList3.first().isNull());
+    QCOMPARE(comboItems(windowChild<QComboBox>(panel, "ComboBox1")), QStringList{QStringLiteral("- None -")});
+    QCOMPARE(comboItems(windowChild<QComboBox>(panel, "ComboBox2")), QStringList{QStringLiteral("- None -")});
+    QVERIFY(!windowChild<QComboBox>(panel, "ComboBox1")->isEnabled());
+    QVERIFY(!windowChild<QCheckBox>(panel, "CheckBox1")->isEnabled());
+    QVERIFY(!windowChild<QComboBox>(panel, "ComboBox2")->isEnabled());
+    QVERIFY(!windowChild<QCheckBox>(panel, "CheckBox5")->isEnabled());
+    QVERIFY(!windowChild<QCheckBox>(panel, "CheckBox5")->isChecked());
+    QCOMPARE(panel.extensionIcons().size(), 1);
+    QVERIFY(!panel.extensionIcons().first().isNull());
 }
 
 void FilterListsTest::loadFiltersResetsTheFilters()
@@ -94,27 +95,36 @@ void FilterListsTest::loadFiltersResetsTheFilters()
     cat.addFile(disc, QStringLiteral("\\"), QStringLiteral("a.txt"));
     cat.addFile(disc, QStringLiteral("\\"), QStringLiteral("b.png"));
     TFilterPanel panel;
-    for (QCheckBox* box : {panel.CheckBox1, panel.CheckBox2, panel.CheckBox3, panel.CheckBox4})
+    for (QCheckBox* box :
+         {windowChild<QCheckBox>(panel, "CheckBox1"), windowChild<QCheckBox>(panel, "CheckBox2"),
+          windowChild<QCheckBox>(panel, "CheckBox3"), windowChild<QCheckBox>(panel, "CheckBox4")})
         box->setChecked(true);
-    panel.Edit2->setText(QStringLiteral("*.txt"));
-    panel.DateTimePicker1->setDate(QDate(2001, 2, 3));
-    panel.DateTimePicker2->setDate(QDate(2001, 2, 3));
+    windowChild<QLineEdit>(panel, "Edit2")->setText(QStringLiteral("*.txt"));
+    windowChild<QDateTimeEdit>(panel, "DateTimePicker1")->setDate(QDate(2001, 2, 3));
+    windowChild<QDateTimeEdit>(panel, "DateTimePicker2")->setDate(QDate(2001, 2, 3));
     panel.LoadFilters(cat.session);
 
-    for (QCheckBox* box : {panel.CheckBox1, panel.CheckBox2, panel.CheckBox3, panel.CheckBox4})
+    for (QCheckBox* box :
+         {windowChild<QCheckBox>(panel, "CheckBox1"), windowChild<QCheckBox>(panel, "CheckBox2"),
+          windowChild<QCheckBox>(panel, "CheckBox3"), windowChild<QCheckBox>(panel, "CheckBox4")})
         QVERIFY(!box->isChecked());
-    QVERIFY(panel.Edit2->text().isEmpty());
-    QCOMPARE(panel.DateTimePicker1->dateTime(), QDateTime(QDate::currentDate(), QTime(0, 0, 0)));
-    QCOMPARE(panel.DateTimePicker2->dateTime(), QDateTime(QDate::currentDate(), QTime(23, 59, 59)));
-    QCOMPARE(comboItems(panel.ComboBox1), QStringList{QStringLiteral("D0001")});
-    QCOMPARE(comboItems(panel.ComboBox2), (QStringList{QStringLiteral("png"), QStringLiteral("txt")}));
-    QVERIFY(panel.ComboBox1->isEnabled() && panel.CheckBox1->isEnabled());
-    QVERIFY(panel.ComboBox2->isEnabled() && panel.CheckBox5->isEnabled());
-    QCOMPARE(panel.ComboBox1->currentIndex(), 0);
-    QCOMPARE(panel.ComboBox2->currentIndex(), 0);
-    QCOMPARE(panel.ImageList3.size(), panel.ComboBox2->count());
-    QCOMPARE(panel.ImageList3.at(0).name(), QStringLiteral("image-png"));
-    QCOMPARE(panel.ImageList3.at(1).name(), QStringLiteral("text-plain"));
+    QVERIFY(windowChild<QLineEdit>(panel, "Edit2")->text().isEmpty());
+    QCOMPARE(windowChild<QDateTimeEdit>(panel, "DateTimePicker1")->dateTime(),
+             QDateTime(QDate::currentDate(), QTime(0, 0, 0)));
+    QCOMPARE(windowChild<QDateTimeEdit>(panel, "DateTimePicker2")->dateTime(),
+             QDateTime(QDate::currentDate(), QTime(23, 59, 59)));
+    QCOMPARE(comboItems(windowChild<QComboBox>(panel, "ComboBox1")), QStringList{QStringLiteral("D0001")});
+    QCOMPARE(comboItems(windowChild<QComboBox>(panel, "ComboBox2")),
+             (QStringList{QStringLiteral("png"), QStringLiteral("txt")}));
+    QVERIFY(windowChild<QComboBox>(panel, "ComboBox1")->isEnabled() &&
+            windowChild<QCheckBox>(panel, "CheckBox1")->isEnabled());
+    QVERIFY(windowChild<QComboBox>(panel, "ComboBox2")->isEnabled() &&
+            windowChild<QCheckBox>(panel, "CheckBox5")->isEnabled());
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->currentIndex(), 0);
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox2")->currentIndex(), 0);
+    QCOMPARE(panel.extensionIcons().size(), windowChild<QComboBox>(panel, "ComboBox2")->count());
+    QCOMPARE(panel.extensionIcons().at(0).name(), QStringLiteral("image-png"));
+    QCOMPARE(panel.extensionIcons().at(1).name(), QStringLiteral("text-plain"));
 }
 
 void FilterListsTest::refreshKeepsChosenEntriesAndOtherFilters()
@@ -126,36 +136,39 @@ void FilterListsTest::refreshKeepsChosenEntriesAndOtherFilters()
     cat.addFile(d2, QStringLiteral("\\"), QStringLiteral("b.zip"));
     TFilterPanel panel;
     panel.LoadFilters(cat.session);
-    panel.ComboBox1->setCurrentText(QStringLiteral("C0001"));
-    panel.ComboBox2->setCurrentText(QStringLiteral("zip"));
-    panel.CheckBox1->setChecked(true);
-    panel.CheckBox2->setChecked(true);
-    panel.CheckBox5->setChecked(true);
-    panel.Edit2->setText(QStringLiteral("*report*"));
-    panel.DateTimePicker1->setDate(QDate(2010, 1, 1));
+    windowChild<QComboBox>(panel, "ComboBox1")->setCurrentText(QStringLiteral("C0001"));
+    windowChild<QComboBox>(panel, "ComboBox2")->setCurrentText(QStringLiteral("zip"));
+    windowChild<QCheckBox>(panel, "CheckBox1")->setChecked(true);
+    windowChild<QCheckBox>(panel, "CheckBox2")->setChecked(true);
+    windowChild<QCheckBox>(panel, "CheckBox5")->setChecked(true);
+    windowChild<QLineEdit>(panel, "Edit2")->setText(QStringLiteral("*report*"));
+    windowChild<QDateTimeEdit>(panel, "DateTimePicker1")->setDate(QDate(2010, 1, 1));
 
     const qint64 c3 = cat.addDisc(QStringLiteral("C"));
     cat.addFile(c3, QStringLiteral("\\"), QStringLiteral("c.avi"));
     panel.RefreshFilters(cat.session);
 
-    QCOMPARE(comboItems(panel.ComboBox1),
+    QCOMPARE(comboItems(windowChild<QComboBox>(panel, "ComboBox1")),
              (QStringList{QStringLiteral("C0003"), QStringLiteral("D0002"), QStringLiteral("C0001")}));
-    QCOMPARE(panel.ComboBox1->currentText(), QStringLiteral("C0001"));
-    QCOMPARE(comboItems(panel.ComboBox2),
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->currentText(), QStringLiteral("C0001"));
+    QCOMPARE(comboItems(windowChild<QComboBox>(panel, "ComboBox2")),
              (QStringList{QStringLiteral("avi"), QStringLiteral("txt"), QStringLiteral("zip")}));
-    QCOMPARE(panel.ComboBox2->currentText(), QStringLiteral("zip"));
-    QCOMPARE(panel.ImageList3.size(), 3);
-    QCOMPARE(panel.ImageList3.at(2).name(), QStringLiteral("application-zip"));
-    QVERIFY(panel.CheckBox1->isChecked() && panel.CheckBox2->isChecked() && panel.CheckBox5->isChecked());
-    QCOMPARE(panel.Edit2->text(), QStringLiteral("*report*"));
-    QCOMPARE(panel.DateTimePicker1->dateTime(), QDateTime(QDate(2010, 1, 1), QTime(0, 0, 0)));
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox2")->currentText(), QStringLiteral("zip"));
+    QCOMPARE(panel.extensionIcons().size(), 3);
+    QCOMPARE(panel.extensionIcons().at(2).name(), QStringLiteral("application-zip"));
+    QVERIFY(windowChild<QCheckBox>(panel, "CheckBox1")->isChecked() &&
+            windowChild<QCheckBox>(panel, "CheckBox2")->isChecked() &&
+            windowChild<QCheckBox>(panel, "CheckBox5")->isChecked());
+    QCOMPARE(windowChild<QLineEdit>(panel, "Edit2")->text(), QStringLiteral("*report*"));
+    QCOMPARE(windowChild<QDateTimeEdit>(panel, "DateTimePicker1")->dateTime(),
+             QDateTime(QDate(2010, 1, 1), QTime(0, 0, 0)));
 
     // A chosen entry that went away leaves the first one selected.
     DiscStore::removeDisc(*cat.work, c1);
     panel.RefreshFilters(cat.session);
-    QCOMPARE(panel.ComboBox1->currentIndex(), 0);
-    QCOMPARE(panel.ComboBox1->currentText(), QStringLiteral("C0003"));
-    QCOMPARE(panel.ComboBox2->currentText(), QStringLiteral("zip"));
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->currentIndex(), 0);
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->currentText(), QStringLiteral("C0003"));
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox2")->currentText(), QStringLiteral("zip"));
 }
 
 void FilterListsTest::refreshOfAnEmptiedCatalogueUnticksBothLists()
@@ -165,16 +178,18 @@ void FilterListsTest::refreshOfAnEmptiedCatalogueUnticksBothLists()
     cat.addFile(disc, QStringLiteral("\\"), QStringLiteral("a.txt"));
     TFilterPanel panel;
     panel.LoadFilters(cat.session);
-    panel.CheckBox1->setChecked(true);
-    panel.CheckBox3->setChecked(true);
-    panel.CheckBox5->setChecked(true);
+    windowChild<QCheckBox>(panel, "CheckBox1")->setChecked(true);
+    windowChild<QCheckBox>(panel, "CheckBox3")->setChecked(true);
+    windowChild<QCheckBox>(panel, "CheckBox5")->setChecked(true);
     DiscStore::removeDisc(*cat.work, disc);
     panel.RefreshFilters(cat.session);
-    QVERIFY(!panel.CheckBox1->isChecked() && !panel.CheckBox1->isEnabled());
-    QVERIFY(!panel.CheckBox5->isChecked() && !panel.CheckBox5->isEnabled());
-    QVERIFY(panel.CheckBox3->isChecked());
-    QCOMPARE(panel.ComboBox1->currentText(), QStringLiteral("- None -"));
-    QCOMPARE(panel.ComboBox2->currentText(), QStringLiteral("- None -"));
+    QVERIFY(!windowChild<QCheckBox>(panel, "CheckBox1")->isChecked() &&
+            !windowChild<QCheckBox>(panel, "CheckBox1")->isEnabled());
+    QVERIFY(!windowChild<QCheckBox>(panel, "CheckBox5")->isChecked() &&
+            !windowChild<QCheckBox>(panel, "CheckBox5")->isEnabled());
+    QVERIFY(windowChild<QCheckBox>(panel, "CheckBox3")->isChecked());
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox1")->currentText(), QStringLiteral("- None -"));
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox2")->currentText(), QStringLiteral("- None -"));
 }
 
 void FilterListsTest::refreshPicksTheLastEqualEntry()
@@ -186,9 +201,10 @@ void FilterListsTest::refreshPicksTheLastEqualEntry()
     cat.addFile(disc, QStringLiteral("\\"), QStringLiteral("b.txt "));
     TFilterPanel panel;
     panel.LoadFilters(cat.session);
-    QCOMPARE(comboItems(panel.ComboBox2), (QStringList{QStringLiteral("txt"), QStringLiteral("txt")}));
+    QCOMPARE(comboItems(windowChild<QComboBox>(panel, "ComboBox2")),
+             (QStringList{QStringLiteral("txt"), QStringLiteral("txt")}));
     panel.RefreshFilters(cat.session);
-    QCOMPARE(panel.ComboBox2->currentIndex(), 1);
+    QCOMPARE(windowChild<QComboBox>(panel, "ComboBox2")->currentIndex(), 1);
 }
 
 void FilterListsTest::extensionEntryIsDrawnWithItsIcon()
@@ -243,14 +259,15 @@ void FilterListsTest::datePickersKeepTheirTimeOfDay()
 {
     TFilterPanel panel;
     panel.show();
-    QDateTimeEdit* to = panel.DateTimePicker2;
+    QDateTimeEdit* to = windowChild<QDateTimeEdit>(panel, "DateTimePicker2");
     to->setFocus();
     to->setSelectedSection(QDateTimeEdit::YearSection);
     QTest::keyClick(to, Qt::Key_Down);
     QCOMPARE(to->time(), QTime(23, 59, 59));
     QCOMPARE(to->date().year(), QDate::currentDate().year() - 1);
-    panel.DateTimePicker1->setDate(QDate(2004, 2, 29));
-    QCOMPARE(panel.DateTimePicker1->dateTime(), QDateTime(QDate(2004, 2, 29), QTime(0, 0, 0)));
+    windowChild<QDateTimeEdit>(panel, "DateTimePicker1")->setDate(QDate(2004, 2, 29));
+    QCOMPARE(windowChild<QDateTimeEdit>(panel, "DateTimePicker1")->dateTime(),
+             QDateTime(QDate(2004, 2, 29), QTime(0, 0, 0)));
 }
 
 QTEST_MAIN(FilterListsTest)

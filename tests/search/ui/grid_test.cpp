@@ -7,6 +7,7 @@
 #include "search/ui/GridFileDelegate.h"
 #include "search/ui/GridRequisiti.h"
 #include "tests/support/TestCatalogue.h"
+#include "tests/support/WindowChild.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -60,8 +61,8 @@ void GridTest::init()
     cat_->addFile(1, QStringLiteral("\\"), QStringLiteral("c.txt"), 7, QStringLiteral("2020-01-02 00:00:00"));
     SearchIndex::indexDisc(cat_->connection, 1);
     filters_ = std::make_unique<TFilterPanel>();
-    filters_->ComboBox2->addItems({QStringLiteral("jpg"), QStringLiteral("txt")});
-    filters_->ImageList3 = {solid(Qt::red), solid(Qt::blue)};
+    windowChild<QComboBox>(filters_, "ComboBox2")->addItems({QStringLiteral("jpg"), QStringLiteral("txt")});
+    filters_->setExtensionIcons({solid(Qt::red), solid(Qt::blue)});
     result_ = std::make_unique<ResultSet>(cat_->connection);
     grid_ = std::make_unique<TGridRequisiti>(*result_, filters_.get());
     grid_->resize(700, 200);
@@ -157,7 +158,8 @@ void GridTest::iconLookupIgnoresCaseAndBlanks()
     QCOMPARE(files.iconIndex(QStringLiteral(".")), -1);
     QCOMPARE(files.iconIndex(QStringLiteral(".png")), -1);
     QCOMPARE(files.iconIndex(QStringLiteral(".jpgx")), -1);
-    filters_->ComboBox2->setItemText(0, QStringLiteral("JPG")); // icons follow the current list
+    windowChild<QComboBox>(filters_, "ComboBox2")
+        ->setItemText(0, QStringLiteral("JPG")); // icons follow the current list
     QCOMPARE(files.iconIndex(QStringLiteral(".jpg")), 0);
     QCOMPARE(GridFileDelegate(nullptr).iconIndex(QStringLiteral(".jpg")), -1);
 }

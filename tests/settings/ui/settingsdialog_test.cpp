@@ -4,10 +4,13 @@
 #include "settings/ui/UnSettings.h"
 #include "tests/maintenance/ImageFixture.h"
 #include "tests/support/RecordingMessages.h"
+#include "tests/support/WindowChild.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -88,34 +91,38 @@ class SettingsDialogTest : public QObject
         QCOMPARE(form.windowTitle(), QStringLiteral("Settings"));
         // A row more than 127 for each of "Find names anywhere" and "Hash file contents".
         QCOMPARE(form.size(), QSize(228, 167));
-        QCOMPARE(form.Panel1->geometry(), QRect(0, 0, 228, 167));
-        const auto* hashes = form.findChild<QCheckBox*>(QStringLiteral("HashesCheckBox"));
-        QVERIFY(hashes);
+        QCOMPARE(windowChild<QFrame>(form, "Panel1")->geometry(), QRect(0, 0, 228, 167));
+        const auto* hashes = windowChild<QCheckBox>(form, "HashesCheckBox");
         QCOMPARE(hashes->text(), QStringLiteral("&Hash file contents"));
-        QCOMPARE(hashes->geometry(), form.NamesCheckBox->geometry().translated(0, 20));
-        QCOMPARE(form.findChild<DrivePicker*>(QStringLiteral("DriveComboBox1")), form.DriveComboBox1);
-        QCOMPARE(form.DriveComboBox1->geometry(), QRect(66, 36, 145, 19));
-        QCOMPARE(form.Button1->geometry(), QRect(22, 75, 51, 22));
-        QCOMPARE(form.Button2->geometry(), QRect(151, 75, 51, 22));
-        QCOMPARE(form.Label1->pos(), QPoint(14, 39));
-        QCOMPARE(form.Label1->text(), QStringLiteral("CD Drive:"));
-        QCOMPARE(form.Button1->text(), QStringLiteral("&Cancel"));
-        QCOMPARE(form.Button2->text(), QStringLiteral("&OK"));
-        QCOMPARE(form.StatusBar1->height(), 19);
-        QVERIFY(form.StatusBar1->geometry().bottom() < 167);
-        QVERIFY(form.StatusBar1->geometry().bottom() >= 167 - 4);
-        QVERIFY(hashes->geometry().bottom() < form.StatusBar1->y());
-        QCOMPARE(form.DriveComboBox1->toolTip(), QStringLiteral("CDROM Drive"));
-        QCOMPARE(form.Button1->toolTip(), QStringLiteral("Cancel"));
-        QCOMPARE(form.Button2->toolTip(), QStringLiteral("Confirm"));
+        QCOMPARE(hashes->geometry(),
+                 windowChild<QCheckBox>(form, "NamesCheckBox")->geometry().translated(0, 20));
+        QCOMPARE(form.findChild<DrivePicker*>(QStringLiteral("DriveComboBox1")),
+                 windowChild<DrivePicker>(form, "DriveComboBox1"));
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->geometry(), QRect(66, 36, 145, 19));
+        QCOMPARE(windowChild<QPushButton>(form, "Button1")->geometry(), QRect(22, 75, 51, 22));
+        QCOMPARE(windowChild<QPushButton>(form, "Button2")->geometry(), QRect(151, 75, 51, 22));
+        QCOMPARE(windowChild<QLabel>(form, "Label1")->pos(), QPoint(14, 39));
+        QCOMPARE(windowChild<QLabel>(form, "Label1")->text(), QStringLiteral("CD Drive:"));
+        QCOMPARE(windowChild<QPushButton>(form, "Button1")->text(), QStringLiteral("&Cancel"));
+        QCOMPARE(windowChild<QPushButton>(form, "Button2")->text(), QStringLiteral("&OK"));
+        QCOMPARE(windowChild<QStatusBar>(form, "StatusBar1")->height(), 19);
+        QVERIFY(windowChild<QStatusBar>(form, "StatusBar1")->geometry().bottom() < 167);
+        QVERIFY(windowChild<QStatusBar>(form, "StatusBar1")->geometry().bottom() >= 167 - 4);
+        QVERIFY(hashes->geometry().bottom() < windowChild<QStatusBar>(form, "StatusBar1")->y());
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->toolTip(), QStringLiteral("CDROM Drive"));
+        QCOMPARE(windowChild<QPushButton>(form, "Button1")->toolTip(), QStringLiteral("Cancel"));
+        QCOMPARE(windowChild<QPushButton>(form, "Button2")->toolTip(), QStringLiteral("Confirm"));
         // The caption bar's row stays free for the window chrome.
-        for (const QWidget* w : form.Panel1->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        for (const QWidget* w : windowChild<QFrame>(form, "Panel1")
+                                    ->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
             QVERIFY2(w->y() >= 20, qPrintable(w->objectName()));
-        QVERIFY(!form.Button1->autoDefault() && !form.Button2->autoDefault());
+        QVERIFY(!windowChild<QPushButton>(form, "Button1")->autoDefault() &&
+                !windowChild<QPushButton>(form, "Button2")->autoDefault());
 
         QStatusTipEvent tip(QStringLiteral("CDROM Drive"));
-        QApplication::sendEvent(form.DriveComboBox1, &tip);
-        QCOMPARE(form.StatusBar1->currentMessage(), QStringLiteral("CDROM Drive"));
+        QApplication::sendEvent(windowChild<DrivePicker>(form, "DriveComboBox1"), &tip);
+        QCOMPARE(windowChild<QStatusBar>(form, "StatusBar1")->currentMessage(),
+                 QStringLiteral("CDROM Drive"));
     }
 
     void listShowsEveryDriveOnceWithItsKind()
@@ -126,14 +133,14 @@ class SettingsDialogTest : public QObject
         TfrmSettings form(messages, setting, source());
         QCOMPARE(listings, 0);
         form.show();
-        QCOMPARE(lineTexts(form.DriveComboBox1),
+        QCOMPARE(lineTexts(windowChild<DrivePicker>(form, "DriveComboBox1")),
                  (QStringList{QStringLiteral("c: [system]"), QStringLiteral("e: []"), QStringLiteral("f:"),
                               QStringLiteral("n: //srv/share"), QStringLiteral("r: [scratch]"),
                               DrivePicker::mapLine()}));
-        for (int i = 0; i < form.DriveComboBox1->count() - 1; ++i)
-            QVERIFY(!form.DriveComboBox1->itemIcon(i).isNull());
-        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("e: []"));
-        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('e'));
+        for (int i = 0; i < windowChild<DrivePicker>(form, "DriveComboBox1")->count() - 1; ++i)
+            QVERIFY(!windowChild<DrivePicker>(form, "DriveComboBox1")->itemIcon(i).isNull());
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->currentText(), QStringLiteral("e: []"));
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->drive(), QLatin1Char('e'));
         form.hide();
         form.show();
         QCOMPARE(listings, 1);
@@ -174,26 +181,33 @@ class SettingsDialogTest : public QObject
         QStringList chosen{image, folder, image + QStringLiteral("/"), QString()};
         TfrmSettings form(messages, setting, drives, nullptr, [&](QWidget*) { return chosen.takeFirst(); });
         form.show();
-        const auto mapOne = [&] { Q_EMIT form.DriveComboBox1->activated(form.DriveComboBox1->count() - 1); };
+        const auto mapOne = [&] {
+            Q_EMIT windowChild<DrivePicker>(form, "DriveComboBox1")
+                ->activated(windowChild<DrivePicker>(form, "DriveComboBox1")->count() - 1);
+        };
 
         // The first free letter is d; the image's label keeps its case; the list shows it at once.
         mapOne();
         QCOMPARE(QSettings(path, QSettings::IniFormat)
                      .value(QStringLiteral("Software/Quillomat/Tessaro/Drives/d")),
                  QVariant(image));
-        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("d: [Holiday_2005]"));
-        QCOMPARE(form.DriveComboBox1->currentData(DrivePicker::RootRole).toString(), image);
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->currentText(),
+                 QStringLiteral("d: [Holiday_2005]"));
+        QCOMPARE(
+            windowChild<DrivePicker>(form, "DriveComboBox1")->currentData(DrivePicker::RootRole).toString(),
+            image);
         // The folder takes the next letter no drive uses; the same image again keeps its letter.
         mapOne();
-        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("g: []"));
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->currentText(), QStringLiteral("g: []"));
         mapOne();
-        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('d'));
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->drive(), QLatin1Char('d'));
         QCOMPARE(QSettings(path, QSettings::IniFormat).allKeys().size(), 3);
         // Cancelling the chooser changes nothing; the mapping line is never the picked line.
         mapOne();
-        QTRY_COMPARE(form.DriveComboBox1->currentText(), QStringLiteral("d: [Holiday_2005]"));
+        QTRY_COMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->currentText(),
+                     QStringLiteral("d: [Holiday_2005]"));
         QCOMPARE(listings, 4); // the first showing and each mapping, not the cancelled one
-        QTest::mouseClick(form.Button2, Qt::LeftButton);
+        QTest::mouseClick(windowChild<QPushButton>(form, "Button2"), Qt::LeftButton);
         QCOMPARE(stored(path), QVariant(QStringLiteral("d")));
         QVERIFY(messages.errors.isEmpty());
     }
@@ -206,36 +220,36 @@ class SettingsDialogTest : public QObject
         TfrmSettings form(messages, setting, source());
         form.show();
         // A stored upper-case letter comes back in lower case.
-        QTest::mouseClick(form.Button2, Qt::LeftButton);
+        QTest::mouseClick(windowChild<QPushButton>(form, "Button2"), Qt::LeftButton);
         QVERIFY(!form.isVisible());
         QCOMPARE(form.result(), int(QDialog::Accepted));
         QCOMPARE(stored(path), QVariant(QStringLiteral("e")));
 
         form.show();
-        form.DriveComboBox1->setCurrentIndex(2); // as the user would pick "f:"
-        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('f'));
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        windowChild<DrivePicker>(form, "DriveComboBox1")->setCurrentIndex(2); // as the user would pick "f:"
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->drive(), QLatin1Char('f'));
+        QTest::mouseClick(windowChild<QPushButton>(form, "Button1"), Qt::LeftButton);
         QVERIFY(!form.isVisible());
         QCOMPARE(stored(path), QVariant(QStringLiteral("e")));
 
         // Showing again reads the store afresh: the cancelled pick is gone.
         form.show();
-        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('e'));
-        form.DriveComboBox1->setCurrentIndex(3);
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->drive(), QLatin1Char('e'));
+        windowChild<DrivePicker>(form, "DriveComboBox1")->setCurrentIndex(3);
         // The hash box writes Hashes only when changed, and reads it back on the next showing.
-        auto* hashes = form.findChild<QCheckBox*>(QStringLiteral("HashesCheckBox"));
+        auto* hashes = windowChild<QCheckBox>(form, "HashesCheckBox");
         QVERIFY(!hashes->isChecked());
         QVERIFY(!QSettings(path, QSettings::IniFormat)
                      .contains(QStringLiteral("Software/Quillomat/Tessaro/Hashes")));
         QTest::mouseClick(hashes, Qt::LeftButton);
         QVERIFY(hashes->isChecked());
-        QTest::mouseClick(form.Button2, Qt::LeftButton);
+        QTest::mouseClick(windowChild<QPushButton>(form, "Button2"), Qt::LeftButton);
         QCOMPARE(stored(path), QVariant(QStringLiteral("n")));
         QCOMPARE(HashSetting(path).hashContents(), true);
         form.show();
         QVERIFY(hashes->isChecked());
         hashes->setChecked(false);
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        QTest::mouseClick(windowChild<QPushButton>(form, "Button1"), Qt::LeftButton);
         QCOMPARE(HashSetting(path).hashContents(), true);
     }
 
@@ -246,14 +260,14 @@ class SettingsDialogTest : public QObject
         const DriveSetting setting(path);
         TfrmSettings form(messages, setting, source());
         form.show();
-        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("f:"));
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->currentText(), QStringLiteral("f:"));
         form.hide();
         // No listed drive is d: the line stays, the letter changes.
         store(path, QString());
         form.show();
-        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("f:"));
-        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('d'));
-        QTest::mouseClick(form.Button2, Qt::LeftButton);
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->currentText(), QStringLiteral("f:"));
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->drive(), QLatin1Char('d'));
+        QTest::mouseClick(windowChild<QPushButton>(form, "Button2"), Qt::LeftButton);
         QCOMPARE(stored(path), QVariant(QStringLiteral("d")));
     }
 
@@ -270,8 +284,9 @@ class SettingsDialogTest : public QObject
         form.show();
         QVERIFY(form.isVisible());
         QCOMPARE(messages.errors, QStringList{QStringLiteral("Invalid data type for 'Drive'")});
-        QCOMPARE(form.DriveComboBox1->drive(), QLatin1Char('n'));
-        QCOMPARE(form.DriveComboBox1->currentText(), QStringLiteral("n: //srv/share"));
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->drive(), QLatin1Char('n'));
+        QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->currentText(),
+                 QStringLiteral("n: //srv/share"));
     }
 
     void failedWriteKeepsTheDialogOpen()
@@ -284,11 +299,11 @@ class SettingsDialogTest : public QObject
         TfrmSettings form(messages, setting, source());
         form.show();
         QCOMPARE(messages.errors, QStringList{QStringLiteral("Failed to set data for 'Drive'")});
-        QTest::mouseClick(form.Button2, Qt::LeftButton);
+        QTest::mouseClick(windowChild<QPushButton>(form, "Button2"), Qt::LeftButton);
         QVERIFY(form.isVisible());
         QCOMPARE(messages.errors.size(), 2);
         QCOMPARE(messages.errors.last(), QStringLiteral("Failed to set data for 'Drive'"));
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        QTest::mouseClick(windowChild<QPushButton>(form, "Button1"), Qt::LeftButton);
         QVERIFY(!form.isVisible());
     }
 
@@ -303,7 +318,20 @@ class SettingsDialogTest : public QObject
         QTest::keyClick(&form, Qt::Key_Escape);
         QTest::keyClick(&form, Qt::Key_Return);
         QVERIFY(form.isVisible());
-        form.DriveComboBox1->setCurrentIndex(4);
+        // Every button and tick box answers a mnemonic of its own.
+        QSet<QChar> keys;
+        for (const QAbstractButton* button : form.findChildren<QAbstractButton*>()) {
+            const QString text = button->text();
+            const qsizetype amp = text.indexOf(QLatin1Char('&'));
+            QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+            QVERIFY2(!keys.contains(text.at(amp + 1).toLower()), qPrintable(text));
+            keys.insert(text.at(amp + 1).toLower());
+        }
+        QCheckBox* names = windowChild<QCheckBox>(form, "NamesCheckBox");
+        const bool ticked = names->isChecked();
+        QTest::keyClick(&form, Qt::Key_N, Qt::AltModifier);
+        QTRY_COMPARE(names->isChecked(), !ticked);
+        windowChild<DrivePicker>(form, "DriveComboBox1")->setCurrentIndex(4);
         QTest::keyClick(&form, Qt::Key_O, Qt::AltModifier);
         // A mnemonic presses the button visibly: the click comes a moment later.
         QTRY_VERIFY(!form.isVisible());
@@ -319,12 +347,13 @@ class SettingsDialogTest : public QObject
         QTimer poll;
         poll.setInterval(10);
         connect(&poll, &QTimer::timeout, &form, [&] {
-            if (QApplication::activeModalWidget() == &form && form.DriveComboBox1->count() > 0) {
+            if (QApplication::activeModalWidget() == &form &&
+                windowChild<DrivePicker>(form, "DriveComboBox1")->count() > 0) {
                 poll.stop();
                 // The user picks the line already shown, which stands for another letter.
-                Q_EMIT form.DriveComboBox1->activated(0);
+                Q_EMIT windowChild<DrivePicker>(form, "DriveComboBox1")->activated(0);
                 clicked = true;
-                form.Button2->click();
+                windowChild<QPushButton>(form, "Button2")->click();
             }
         });
         poll.start();
