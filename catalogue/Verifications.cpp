@@ -53,6 +53,19 @@ QString Verification::problems() const
     return found.isEmpty() ? QStringLiteral("no problems") : found.join(QStringLiteral(", "));
 }
 
+QString Verification::summary() const
+{
+    const double rate = seconds > 0 ? double(bytes) / 1e6 / seconds : 0.0;
+    return QStringLiteral("%1 files verified: %2 ok, %3 changed, %4 unreadable, %5 missing, %6 new; %7 MB/s")
+        .arg(files)
+        .arg(ok)
+        .arg(changed)
+        .arg(unreadable)
+        .arg(missing)
+        .arg(added)
+        .arg(QString::number(rate, 'f', 1));
+}
+
 namespace Verifications
 {
 const char* const kCreateTable =

@@ -6,7 +6,6 @@
 #include "cli/Output.h"
 #include "common/TessaroError.h"
 #include "maintenance/DiscHasher.h"
-#include "scan/DiscImage.h"
 #include "settings/DriveSetting.h"
 
 #include <QCommandLineParser>
@@ -29,10 +28,6 @@ int cmdHash(const CliContext& context)
 {
     const DriveSetting setting(context.settingsPath);
     const QString root = mediumRoot(*context.options, setting, "hash");
-    if (DiscImage::isImage(root))
-        throw TessaroError(
-            QStringLiteral("Files on disc images cannot be hashed yet; mount the image and give "
-                           "its folder"));
     Catalogue& catalogue = context.catalogue;
     catalogue.connect(context.cataloguePath);
     int status = 0;

@@ -7,7 +7,6 @@
 #include "cli/NamedDisc.h"
 #include "cli/Output.h"
 #include "maintenance/DiscVerifier.h"
-#include "scan/DiscImage.h"
 #include "settings/DriveSetting.h"
 
 #include <QCommandLineParser>
@@ -25,12 +24,6 @@ volatile sig_atomic_t g_stop = 0;
 void onInterrupt(int)
 {
     g_stop = 1;
-}
-
-QString megabytesPerSecond(const Verification& v)
-{
-    const double rate = v.seconds > 0 ? double(v.bytes) / 1e6 / v.seconds : 0.0;
-    return QString::number(rate, 'f', 1) + QStringLiteral(" MB/s");
 }
 } // namespace
 
@@ -106,16 +99,9 @@ int cmdVerify(const CliContext& context)
                          .text("source", v.source)
                          .line());
     else
-        Output::line(
-            QStringLiteral("%1 files verified: %2 ok, %3 changed, %4 unreadable, %5 missing, %6 new; %7")
-                .arg(v.files)
-                .arg(v.ok)
-                .arg(v.changed)
-                .arg(v.unreadable)
-                .arg(v.missing)
-                .arg(v.added)
-                .arg(megabytesPerSecond(v)));
-    if (DiscImage::isImage(root))
-        std::fprintf(stderr, "Files on disc images are compared by name, size and date only\n");
+        Output::line(v.summary());
+    if (verifier.namesOnly())
+        std::fprintf(stderr,
+                     "The bytes of files on this image are not read: compared by name, size and date\n");
     return v.clean() ? 0 : 1;
 }

@@ -33,7 +33,7 @@ struct Descriptor {
 
 QString ContentReader::Result::reason() const
 {
-    return error == 0 ? QString() : QString::fromLocal8Bit(std::strerror(error));
+    return error == 0 ? failure : QString::fromLocal8Bit(std::strerror(error));
 }
 
 void ContentReader::FreeState::operator()(XXH3_state_s* state) const
@@ -77,9 +77,34 @@ ContentReader::Result ContentReader::readOpen(int fd)
             break;
         XXH3_128bits_update(state_.get(), buffer_.get(), size_t(got));
         result.bytesRead += got;
+        if (going && !going()) {
+            result.failure = QStringLiteral("stopped");
+            return result;
+        }
     }
     result.complete = true;
     result.hash = canonical(XXH3_128bits_digest(state_.get()));
+    return result;
+}
+
+void ContentReader::start()
+{
+    XXH3_128bits_reset(state_.get());
+}
+
+void ContentReader::add(const char* bytes, qint64 size)
+{
+    XXH3_128bits_update(state_.get(), bytes, size_t(size));
+}
+
+ContentReader::Result ContentReader::finish(qint64 bytesRead, const QString& failure)
+{
+    Result result;
+    result.bytesRead = bytesRead;
+    result.failure = failure;
+    result.complete = failure.isEmpty();
+    if (result.complete)
+        result.hash = canonical(XXH3_128bits_digest(state_.get()));
     return result;
 }
 

@@ -7,6 +7,8 @@
 #include "common/LocalDateTime.h"
 #include "common/TessaroError.h"
 #include "scan/ArchiveLister.h"
+#include "scan/DiscImage.h"
+#include "scan/ListedWalk.h"
 
 namespace
 {
@@ -66,6 +68,8 @@ DiscHasher::Outcome DiscHasher::run(const QString& root)
     try {
         if (!rows_.isEmpty())
             searcher_.Execute(QStringLiteral("d:\\"), QStringLiteral("*.*"), true);
+        if (!rows_.isEmpty() && !searcher_.Stopped && DiscImage::isImage(root))
+            readImage(root);
         commit();
     } catch (...) {
         // What the finished batches hold stays; the open one goes.
@@ -103,7 +107,45 @@ void DiscHasher::onFile(const QString& path, const QString& name, qint64 size, c
         outcome_.skipped.push_back({currentName_, QStringLiteral("size or date no longer matches")});
         return;
     }
+    found->matched = true;
     current_ = &*found;
+}
+
+void DiscHasher::readImage(const QString& image)
+{
+    Row* row = nullptr;
+    QString name;
+    ImageContent content;
+    content.wanted = [&](const QString& path, const QString& file, qint64) {
+        name = path + file;
+        const auto found = rows_.find(name);
+        row = found != rows_.end() && found->matched ? &*found : nullptr;
+        if (row)
+            reader_.start();
+        return row != nullptr;
+    };
+    content.bytes = [&](const char* bytes, qint64 size) { reader_.add(bytes, size); };
+    content.end = [&](qint64 read, const QString& failure) {
+        row->matched = false;
+        if (!failure.isEmpty())
+            outcome_.skipped.push_back({name, QStringLiteral("%1 after %2 bytes").arg(failure).arg(read)});
+        else if (read != row->size)
+            outcome_.skipped.push_back({name, QStringLiteral("the file changed while it was read")});
+        else
+            keep(row->id, row->size, reader_.finish(read, failure).hash);
+    };
+    ImageReading how;
+    how.dotFolders = searcher_.DotFolders;
+    how.going = ListedWalk::going(&searcher_);
+    const DiscImage::Contents done = DiscImage::readContents(image, how, content);
+    if (done == DiscImage::Contents::Stopped)
+        searcher_.Stop();
+    if (done != DiscImage::Contents::NotRead)
+        return;
+    for (auto it = rows_.begin(); it != rows_.end(); ++it)
+        if (it->matched && !insideArchive(it.key()))
+            outcome_.skipped.push_back(
+                {it.key(), QStringLiteral("the bytes of files on this image are not read")});
 }
 
 void DiscHasher::onContent(int folderFd, const char* name, const struct stat& status)

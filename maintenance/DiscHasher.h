@@ -14,7 +14,8 @@
 class Catalogue;
 
 // Adds content hashes to a disc catalogued without them, from the same medium: each file of a
-// real folder that has none is read and hashed when its size and date still match its row.
+// real folder or a disc image that has none is read and hashed when its size and date still
+// match its row (not the files of the images only libudf reads, whose bytes are not read).
 // Hashes are committed in batches, so a stopped or killed run keeps what it hashed and the next
 // run goes on with the files that still have none.
 class DiscHasher
@@ -48,9 +49,11 @@ class DiscHasher
         qint64 size = 0;
         QString date;
         bool seen = false;
+        bool matched = false; // size and date still those of the row
     };
     void onFile(const QString& path, const QString& name, qint64 size, const LocalDateTime& date);
     void onContent(int folderFd, const char* name, const struct stat& status);
+    void readImage(const QString& image);
     void keep(qint64 id, qint64 size, const QByteArray& hash);
     void commit();
     bool insideArchive(const QString& name) const;

@@ -8,9 +8,12 @@
 #include "common/TessaroError.h"
 #include "maintenance/DiscHoldings.h"
 #include "scan/ArchiveLister.h"
+#include "scan/DiscImage.h"
+#include "scan/ListedWalk.h"
 
 #include <QElapsedTimer>
 #include <set>
+#include <utility>
 
 namespace
 {
@@ -44,6 +47,11 @@ DiscVerifier::DiscVerifier(Catalogue& catalogue, DiscStore::DiscRow disc)
     searcher_.OnContent = [this](int folderFd, const char* name, const struct stat& status) {
         onContent(folderFd, name, status);
     };
+    reader_.going = [this] {
+        if (searcher_.OnPump)
+            searcher_.OnPump();
+        return !searcher_.Stopped;
+    };
 }
 
 void DiscVerifier::load()
@@ -62,7 +70,12 @@ void DiscVerifier::load()
     rows.bind(1, disc_.id);
     std::set<QString> folders;
     while (rows.step()) {
-        Row row{text(rows, 0), text(rows, 1), text(rows, 2), rows.integer(3), rows.blob(4), false};
+        Row row;
+        row.path = text(rows, 0);
+        row.name = text(rows, 1);
+        row.date = text(rows, 2);
+        row.size = rows.integer(3);
+        row.hash = rows.blob(4);
         folders.insert(row.path);
         byName_.insert(row.path + row.name, int(rows_.size()));
         rows_.push_back(std::move(row));
@@ -89,11 +102,15 @@ std::optional<Verification> DiscVerifier::run(const QString& root)
     tally_.verified = LocalDateTime::now().toText();
     tally_.files = qint64(rows_.size());
     tally_.source = root;
-    pending_.reset();
+    pending_ = -1;
+    pendingRead_.reset();
     looked_ = 0;
+    image_ = DiscImage::isImage(root);
+    namesOnly_ = false;
     searcher_.mapDrive(QLatin1Char('d'), root);
     searcher_.ListArchives = hasMembers_;
     searcher_.DotFolders = hasDotFolders_;
+    searcher_.CutImages = true;
     QElapsedTimer clock;
     clock.start();
     QString walkError;
@@ -104,8 +121,29 @@ std::optional<Verification> DiscVerifier::run(const QString& root)
         walkError = error.message();
     }
     finishPending();
+    QString contentError;
+    if (image_ && walkError.isEmpty() && !searcher_.Stopped) {
+        try {
+            readImage(root);
+        } catch (const TessaroError& error) {
+            contentError = error.message();
+        }
+    }
     if (searcher_.Stopped)
         return std::nullopt;
+    // What the image's bytes did not reach: archive members and the files of images whose bytes
+    // cannot be read are compared by their listing; after an error, the rest is unreadable.
+    for (Row& row : rows_) {
+        if (!row.seen || row.judged)
+            continue;
+        if (contentError.isEmpty()) {
+            judge(row, std::nullopt);
+            continue;
+        }
+        ContentReader::Result failed;
+        failed.failure = contentError;
+        judge(row, failed);
+    }
     for (const Row& row : rows_) {
         if (row.seen)
             continue;
@@ -133,40 +171,79 @@ void DiscVerifier::onFile(const QString& path, const QString& name, qint64 size,
             OnProblem({Problem::Kind::New, path, name, date.toText(), size, {}});
         return;
     }
-    rows_[size_t(*found)].seen = true;
-    pending_ = Pending{*found, size, date.toText(), std::nullopt};
+    Row& row = rows_[size_t(*found)];
+    row.seen = true;
+    row.foundSize = size;
+    row.foundDate = date.toText();
+    // A file of an image is judged once its bytes are read, after the listing.
+    if (!image_)
+        pending_ = *found;
 }
 
 void DiscVerifier::onContent(int folderFd, const char* name, const struct stat& status)
 {
-    if (!pending_ || !S_ISREG(status.st_mode))
+    if (pending_ < 0 || !S_ISREG(status.st_mode))
         return;
-    pending_->read = reader_.read(folderFd, name);
-    tally_.bytes += pending_->read->bytesRead;
+    pendingRead_ = reader_.read(folderFd, name);
+    tally_.bytes += pendingRead_->bytesRead;
 }
 
 void DiscVerifier::finishPending()
 {
-    if (!pending_)
+    if (pending_ < 0)
         return;
-    const Pending done = std::move(*pending_);
-    pending_.reset();
-    const Row& row = rows_[size_t(done.row)];
-    if (done.read && !done.read->complete) {
+    Row& row = rows_[size_t(pending_)];
+    pending_ = -1;
+    judge(row, std::exchange(pendingRead_, std::nullopt));
+}
+
+void DiscVerifier::readImage(const QString& image)
+{
+    Row* current = nullptr;
+    ImageContent content;
+    content.wanted = [&](const QString& path, const QString& name, qint64) {
+        const auto found = byName_.constFind(path + name);
+        current = found == byName_.constEnd() ? nullptr : &rows_[size_t(*found)];
+        if (!current || !current->seen || current->judged)
+            return current = nullptr, false;
+        reader_.start();
+        return true;
+    };
+    content.bytes = [&](const char* bytes, qint64 size) {
+        reader_.add(bytes, size);
+        tally_.bytes += size;
+    };
+    content.end = [&](qint64 read, const QString& failure) {
+        if (current)
+            judge(*current, reader_.finish(read, failure));
+    };
+    ImageReading how;
+    how.dotFolders = hasDotFolders_;
+    how.going = ListedWalk::going(&searcher_);
+    const DiscImage::Contents done = DiscImage::readContents(image, how, content);
+    if (done == DiscImage::Contents::Stopped)
+        searcher_.Stop();
+    namesOnly_ = done == DiscImage::Contents::NotRead;
+}
+
+void DiscVerifier::judge(Row& row, const std::optional<ContentReader::Result>& read)
+{
+    row.judged = true;
+    if (read && !read->complete) {
         ++tally_.unreadable;
         report(Problem::Kind::Unreadable, row,
                QStringLiteral("%1 after %2 of %3 bytes")
-                   .arg(done.read->reason())
-                   .arg(done.read->bytesRead)
-                   .arg(done.size));
+                   .arg(read->reason())
+                   .arg(read->bytesRead)
+                   .arg(row.foundSize));
     } else {
         QStringList what;
-        if (done.read && !row.hash.isEmpty() && done.read->hash != row.hash && done.size == row.size)
+        if (read && !row.hash.isEmpty() && read->hash != row.hash && row.foundSize == row.size)
             what << QStringLiteral("content");
-        if (done.size != row.size)
-            what << QStringLiteral("size: now %1").arg(done.size);
-        if (done.date != row.date)
-            what << QStringLiteral("date: now %1").arg(done.date);
+        if (row.foundSize != row.size)
+            what << QStringLiteral("size: now %1").arg(row.foundSize);
+        if (row.foundDate != row.date)
+            what << QStringLiteral("date: now %1").arg(row.foundDate);
         if (!what.isEmpty()) {
             ++tally_.changed;
             report(Problem::Kind::Changed, row, what.join(QStringLiteral("; ")));

@@ -4,7 +4,9 @@
 #include "scan/ArchiveLister.h"
 #include "scan/CdioUdfTree.h"
 #include "scan/FileNameText.h"
+#include "scan/IsoContents.h"
 #include "scan/SectorFile.h"
+#include "scan/SectorStream.h"
 #include "scan/UdfTree.h"
 #include "scan/VolumeLabel.h"
 
@@ -141,20 +143,19 @@ class IsoReader
 {
   public:
     IsoReader(const QString& image, const SectorFile& sectors, const ImageReading& how)
-        : image_(image), sectors_(sectors), how_(how)
+        : image_(image), sectors_(sectors), how_(how),
+          stream_(sectors, IsoContents::volumeBytes(sectors), how.cutImages)
     {
     }
 
     // Returns false when told to stop.
     bool read(ListedFiles& out, ImageTally& tally)
     {
-        checkVolumeSize();
+        if (!how_.cutImages)
+            checkVolumeSize();
         std::unique_ptr<archive, int (*)(archive*)> a(archive_read_new(), archive_read_free);
         archive_read_support_format_iso9660(a.get());
-        archive_read_set_callback_data(a.get(), this);
-        archive_read_set_read_callback(a.get(), &IsoReader::readCallback);
-        archive_read_set_skip_callback(a.get(), &IsoReader::skipCallback);
-        archive_read_set_seek_callback(a.get(), &IsoReader::seekCallback);
+        stream_.attach(a.get());
         if (archive_read_open1(a.get()) != ARCHIVE_OK)
             fail(image_, QString::fromLocal8Bit(archive_error_string(a.get())));
         archive_entry* entry = nullptr;
@@ -177,12 +178,7 @@ class IsoReader
     void checkVolumeSize() const
     {
         unsigned char pvd[kSector];
-        if (!sectors_.readSector(16, pvd))
-            fail(image_, QStringLiteral("the image is truncated"));
-        const qint64 blocks =
-            qint64(pvd[80]) | qint64(pvd[81]) << 8 | qint64(pvd[82]) << 16 | qint64(pvd[83]) << 24;
-        const qint64 blockSize = qint64(pvd[128]) | qint64(pvd[129]) << 8;
-        if (blockSize > 0 && blocks * blockSize > sectors_.size())
+        if (!sectors_.readSector(16, pvd) || IsoContents::volumeBytes(sectors_) > sectors_.size())
             fail(image_, QStringLiteral("the image is truncated"));
     }
 
@@ -292,45 +288,12 @@ class IsoReader
         }
     }
 
-    static la_ssize_t readCallback(archive*, void* data, const void** block)
-    {
-        auto* self = static_cast<IsoReader*>(data);
-        const qint64 got = self->sectors_.read(self->position_, self->buffer_, qint64(sizeof self->buffer_));
-        if (got < 0)
-            return -1;
-        self->position_ += got;
-        *block = self->buffer_;
-        return la_ssize_t(got);
-    }
-
-    static la_int64_t skipCallback(archive*, void* data, la_int64_t request)
-    {
-        auto* self = static_cast<IsoReader*>(data);
-        const qint64 step =
-            std::min<qint64>(request, std::max<qint64>(0, self->sectors_.size() - self->position_));
-        self->position_ += step;
-        return step;
-    }
-
-    static la_int64_t seekCallback(archive*, void* data, la_int64_t offset, int whence)
-    {
-        auto* self = static_cast<IsoReader*>(data);
-        const qint64 base = whence == SEEK_SET   ? 0
-                            : whence == SEEK_CUR ? self->position_
-                                                 : self->sectors_.size();
-        if (base + offset < 0)
-            return ARCHIVE_FATAL;
-        self->position_ = base + offset;
-        return self->position_;
-    }
-
     QString image_;
     const SectorFile& sectors_;
     const ImageReading& how_;
     std::map<QString, Folder> folders_; // by the image's own path, "" for the root
     std::map<QString, qint64> sizes_;
-    qint64 position_ = 0;
-    char buffer_[65536];
+    SectorStream stream_;
 };
 
 void checkReadable(const QString& file)
@@ -369,14 +332,16 @@ DiscImage::DiscImage(const QString& file, const ImageReading& how)
                  QStringLiteral("UDF for write-once discs (a virtual allocation table) cannot be read"));
         if (UdfTree::movesPackets(sectors))
             fail(file, QStringLiteral("the disc's sparing table moves packets, which cannot be read"));
-        if (!udfComplete(sectors))
+        const bool complete = udfComplete(sectors);
+        if (!complete && !how.cutImages)
             fail(file, QStringLiteral("the image is truncated"));
         // libudfread reads every revision; libudf is tried up to 1.50 when it refuses.
         std::unique_ptr<UdfTree> udf;
         try {
             udf = std::make_unique<UdfTree>(file, sectors);
         } catch (const TessaroError&) {
-            const std::unique_ptr<CdioUdfTree> older = CdioUdfTree::open(track.file);
+            // libudf reads a cut image as one with empty folders.
+            const std::unique_ptr<CdioUdfTree> older = complete ? CdioUdfTree::open(track.file) : nullptr;
             if (!older)
                 throw;
             label_ = UdfTree::logicalVolumeId(sectors);
@@ -400,6 +365,36 @@ DiscImage::DiscImage(const QString& file, const ImageReading& how)
         files_.clear();
         tally_ = {};
     }
+}
+
+DiscImage::Contents DiscImage::readContents(const QString& file, const ImageReading& how,
+                                            const ImageContent& content)
+{
+    checkReadable(file);
+    const Track track = trackOf(file);
+    checkReadable(track.file);
+    const SectorFile sectors(track.file, track.sectorSize, track.dataOffset);
+    if (!sectors.isOpen())
+        fail(file, QStringLiteral("cannot open it"));
+    switch (kindOf(sectors)) {
+    case Kind::Udf: {
+        std::unique_ptr<UdfTree> udf;
+        try {
+            udf = std::make_unique<UdfTree>(file, sectors);
+        } catch (const TessaroError&) {
+            // Only libudf reads it, and libudf trusts the lengths an image's entries record when it
+            // reads their data: a damaged image made it read out of bounds. Its files are
+            // compared by their listing alone.
+            return Contents::NotRead;
+        }
+        return udf->readContents(how, content) ? Contents::Read : Contents::Stopped;
+    }
+    case Kind::Iso:
+        return IsoContents::read(file, sectors, how, content) ? Contents::Read : Contents::Stopped;
+    case Kind::None:
+        break;
+    }
+    fail(file, QStringLiteral("it is not an ISO 9660 or UDF image"));
 }
 
 QString DiscImage::readLabel(const QString& file)

@@ -30,6 +30,13 @@ class DiscImage
     // Whether the reading was told to stop; the listing is then empty.
     bool stopped() const { return stopped_; }
 
+    enum class Contents { Read, NotRead, Stopped };
+    // Reads the bytes of the image's files, each file the caller wants, going on past damage
+    // (see ImageContent): Read, Stopped when told to stop, or NotRead for the images whose files'
+    // data cannot be read safely (UDF that only libudf reads). Raises the program error naming the
+    // image when it cannot be read at all.
+    static Contents readContents(const QString& file, const ImageReading& how, const ImageContent& content);
+
     // Only the label, without reading the tree; empty when the image has none or is no image.
     static QString readLabel(const QString& file);
 

@@ -13,6 +13,9 @@ struct ImageReading {
     const ArchiveLister* archives = nullptr;
     bool dotFolders = false;
     std::function<bool()> going;
+    // A cut image (shorter than its volume says it is) is read as far as it goes instead of
+    // being refused: verifying wants what is left of it.
+    bool cutImages = false;
 
     bool stop() const { return going && !going(); }
 };
@@ -22,4 +25,15 @@ struct ImageReading {
 struct ImageTally {
     std::vector<QString> folders;
     std::vector<UnlistedArchive> unlisted;
+};
+
+// What reading the bytes of an image's files hands on. Each file is offered before its bytes
+// (drive-relative folder, name, size); only those `wanted` answers true for are read. Reading goes
+// on past sectors that cannot be read and past the end of a cut image, so every wanted file gets
+// its `end`: how many of its bytes were read before the first that could not be, and why not
+// ("cut short", or the system's reason); an empty reason when it was read whole.
+struct ImageContent {
+    std::function<bool(const QString& path, const QString& name, qint64 size)> wanted;
+    std::function<void(const char* bytes, qint64 size)> bytes;
+    std::function<void(qint64 read, const QString& failure)> end;
 };

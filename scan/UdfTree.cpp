@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <set>
 #include <udfread/blockinput.h>
@@ -254,11 +255,16 @@ struct UdfTree::Input {
             lvd[264 + i] = (unsigned char)(shorter >> (8 * i));
     }
 
+    // Why the last read that fell short did: errno, or 0 past the end of a cut image.
+    int failure = 0;
+
     static int read(udfread_block_input* input, uint32_t lba, void* buffer, uint32_t blocks, int)
     {
         auto* self = reinterpret_cast<Input*>(input);
         const qint64 got = self->sectors->read(qint64(lba) * SectorFile::kSector, static_cast<char*>(buffer),
                                                qint64(blocks) * SectorFile::kSector);
+        if (got < qint64(blocks) * SectorFile::kSector)
+            self->failure = got < 0 ? errno : 0;
         if (got < 0)
             return -1;
         const int whole = int(got / SectorFile::kSector);
@@ -337,6 +343,72 @@ QString UdfTree::label() const
 
 bool UdfTree::read(ListedFiles& out, const ImageReading& how, ImageTally& tally)
 {
+    return walk(how, tally, [&](const QString& path, const QString& name, UDFFILE* opened) {
+        ListedFile file;
+        file.path = path;
+        file.name = name;
+        file.size = qint64(udfread_file_size(opened));
+        file.modified = input_->modified();
+        const QString inside = file.path + name + QLatin1Char('\\');
+        out.push_back(std::move(file));
+        if (how.archives && ArchiveLister::isArchiveName(name)) {
+            const ArchiveLister::Reader reader = [opened](char* buffer, qint64 size) -> qint64 {
+                const ssize_t got = udfread_file_read(opened, buffer, size_t(size));
+                return got < 0 ? -1 : qint64(got);
+            };
+            if (QString why; !how.archives->list(reader, inside, out, &why, how.going))
+                tally.unlisted.push_back({inside.chopped(1), why});
+        }
+    });
+}
+
+bool UdfTree::readContents(const ImageReading& how, const ImageContent& content)
+{
+    constexpr qint64 kPiece = qint64(32) * SectorFile::kSector;
+    std::unique_ptr<char[]> buffer(new char[kPiece]);
+    ImageTally tally;
+    bool going = true;
+    const bool walked = walk(how, tally, [&](const QString& path, const QString& name, UDFFILE* opened) {
+        const qint64 size = qint64(udfread_file_size(opened));
+        if (!going || !content.wanted(path, name, size))
+            return;
+        qint64 total = 0;
+        QString failure;
+        while (total < size) {
+            ssize_t got = udfread_file_read(opened, buffer.get(), size_t(std::min(kPiece, size - total)));
+            if (got <= 0) {
+                // The piece again sector by sector: the file was read as far as the first that fails.
+                input_->failure = 0;
+                udfread_file_seek(opened, total, UDF_SEEK_SET);
+                while (total < size &&
+                       (got = udfread_file_read(opened, buffer.get(),
+                                                size_t(std::min(SectorFile::kSector, size - total)))) > 0) {
+                    content.bytes(buffer.get(), qint64(got));
+                    total += got;
+                }
+                if (total < size) {
+                    failure = input_->failure == 0 ? QStringLiteral("cut short")
+                                                   : QString::fromLocal8Bit(std::strerror(input_->failure));
+                    break;
+                }
+                continue;
+            }
+            content.bytes(buffer.get(), qint64(got));
+            total += got;
+            if (how.stop()) {
+                going = false;
+                return;
+            }
+        }
+        content.end(total, failure);
+    });
+    return walked && going;
+}
+
+bool UdfTree::walk(
+    const ImageReading& how, ImageTally& tally,
+    const std::function<void(const QString& path, const QString& name, UDFFILE* opened)>& visit)
+{
     // A mounted disc shows no hidden or deleted entries; libudfread lists them, so each folder's
     // entries are matched with its identifiers' characteristics, when they can be told.
     struct Level {
@@ -397,26 +469,13 @@ bool UdfTree::read(ListedFiles& out, const ImageReading& how, ImageTally& tally)
             stack.push_back(level(std::move(sub), std::move(path), input_->characteristics()));
             continue;
         }
-        ListedFile file;
-        file.path = top.path;
-        file.name = name;
         input_->haveEntry = false;
         const FileHandle opened(udfread_file_openat(top.dir.get(), entry.d_name));
         if (!opened)
-            fail(image_, QStringLiteral("cannot read the file %1%2").arg(file.path, name));
-        file.size = qint64(udfread_file_size(opened.get()));
-        file.modified = input_->modified();
-        const QString inside = file.path + name + QLatin1Char('\\');
-        out.push_back(std::move(file));
-        if (how.archives && ArchiveLister::isArchiveName(name)) {
-            UDFFILE* data = opened.get();
-            const ArchiveLister::Reader reader = [data](char* buffer, qint64 size) -> qint64 {
-                const ssize_t got = udfread_file_read(data, buffer, size_t(size));
-                return got < 0 ? -1 : qint64(got);
-            };
-            if (QString why; !how.archives->list(reader, inside, out, &why, how.going))
-                tally.unlisted.push_back({inside.chopped(1), why});
-        }
+            fail(image_, QStringLiteral("cannot read the file %1%2").arg(top.path, name));
+        // `top` may move while the visit reads an archive; the path is copied first.
+        const QString path = top.path;
+        visit(path, name, opened.get());
     }
     return true;
 }

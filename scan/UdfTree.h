@@ -4,6 +4,7 @@
 #include "scan/ListedFile.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class SectorFile;
@@ -38,9 +39,17 @@ class UdfTree
     // Appends the files depth first, each folder in the order it records its entries, the
     // members of listed archives right after their archive. Returns false when told to stop.
     bool read(ListedFiles& out, const ImageReading& how, ImageTally& tally);
+    // Reads the bytes of each file `content` wants, in the same order. Returns false when told
+    // to stop.
+    bool readContents(const ImageReading& how, const ImageContent& content);
 
   private:
     struct Input;
+    // Each file of the tree, opened, with its drive-relative folder and name; the entry read last
+    // is the file's own while it is visited.
+    bool walk(const ImageReading& how, ImageTally& tally,
+              const std::function<void(const QString& path, const QString& name,
+                                       struct udfread_file* opened)>& visit);
 
     QString image_;
     std::unique_ptr<Input> input_;

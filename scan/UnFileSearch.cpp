@@ -70,8 +70,8 @@ void TFileSearcher::Execute(const QString& folder, const QString& pattern, bool 
     const ArchiveLister archives(Limits);
     const ArchiveLister* lister = ListArchives ? &archives : nullptr;
     if (DiscImage::isImage(start.root))
-        LastRun = ListedWalk::image(this, start.root, {lister, DotFolders, {}}, start.drive, start.path,
-                                    pattern, recursive);
+        LastRun = ListedWalk::image(this, start.root, {lister, DotFolders, {}, CutImages}, start.drive,
+                                    start.path, pattern, recursive);
     else
         LastRun = FolderWalk(this, pattern, {recursive, DotFolders}, start.drive, start.folder, lister)
                       .run(start.path);

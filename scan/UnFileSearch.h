@@ -67,6 +67,8 @@ class TFileSearcher
     PumpEvent OnPump;
     // Called during the counting pass of a folder after each folder, with the files counted so far.
     std::function<void(qint64 counted)> OnCounting;
+    // A disc image cut short is listed as far as its folders go instead of refused (verifying).
+    bool CutImages = false;
     // Also enter folders whose names begin with "." (never "." and ".."); by default they are skipped.
     bool DotFolders = false;
     // What the last Execute met: files reported, folders read, folders it could not read.

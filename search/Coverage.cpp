@@ -398,8 +398,74 @@ int DiscCoverage::bestWhole() const
 }
 } // namespace Coverage
 
+namespace
+{
+// Adds the file `i` of the result to its disc's figures.
+void count(const Result& r, size_t i, Coverage::DiscCoverage& d)
+{
+    const Entry& e = r.table.entries[i];
+    d.id = e.disc;
+    ++d.files;
+    d.bytes += e.size;
+    if (r.excluded[i] == 1) {
+        ++d.empty;
+        return;
+    }
+    if (r.excluded[i] == 2) {
+        ++d.common;
+        return;
+    }
+    ++d.counted;
+    d.countedBytes += e.size;
+    for (int level = r.best[i]; level < Coverage::kLevels; ++level) {
+        ++d.copies[size_t(level)];
+        d.copiedBytes[size_t(level)] += e.size;
+    }
+    if (r.copyOn[i] >= 0)
+        d.copyDiscs.insert(r.copyOn[i]);
+}
+} // namespace
+
 namespace Coverage
 {
+DiscCoverage disc(Connection& connection, qint64 discId, const Options& options)
+{
+    const Result r = compute(Loader(connection).load(discId), options);
+    DiscCoverage d;
+    d.id = discId;
+    for (size_t i = 0; i < r.table.entries.size(); ++i)
+        if (r.table.entries[i].disc == discId)
+            count(r, i, d);
+    return d;
+}
+
+QString line(const DiscCoverage& d, const std::map<qint64, QString>& labels)
+{
+    const qint64 copied = d.copies[NameSize];
+    if (d.counted == 0)
+        return QStringLiteral("Copies elsewhere: no files to compare");
+    if (copied == 0)
+        return QStringLiteral("Copies elsewhere: none");
+    int level = Hash;
+    while (d.copies[size_t(level)] < copied)
+        ++level;
+    static const char* const evidence[] = {"size and content", "name, size and date", "name and size"};
+    QStringList discs;
+    for (const qint64 id : d.copyDiscs) {
+        const auto label = labels.find(id);
+        discs << (label == labels.end() ? QString::number(id) : label->second);
+    }
+    constexpr qsizetype kNamed = 4;
+    QString on = discs.mid(0, kNamed).join(QStringLiteral(", "));
+    if (discs.size() > kNamed)
+        on += QStringLiteral(" and %1 other discs").arg(discs.size() - kNamed);
+    const qint64 bytes = d.copiedBytes[size_t(level)];
+    return QStringLiteral("Copies elsewhere: %1 % of files, %2 % of bytes, on %3 (%4)")
+        .arg(copied * 100 / d.counted)
+        .arg(d.countedBytes > 0 ? bytes * 100 / d.countedBytes : 0)
+        .arg(on, QLatin1String(evidence[level]));
+}
+
 std::vector<DiscCoverage> discs(Connection& connection, const Options& options)
 {
     std::vector<qint64> ids;
@@ -412,29 +478,8 @@ std::vector<DiscCoverage> discs(Connection& connection, const Options& options)
     std::map<qint64, DiscCoverage> byId;
     for (const qint64 id : ids)
         byId[id].id = id;
-    for (size_t i = 0; i < r.table.entries.size(); ++i) {
-        const Entry& e = r.table.entries[i];
-        DiscCoverage& d = byId[e.disc];
-        d.id = e.disc;
-        ++d.files;
-        d.bytes += e.size;
-        if (r.excluded[i] == 1) {
-            ++d.empty;
-            continue;
-        }
-        if (r.excluded[i] == 2) {
-            ++d.common;
-            continue;
-        }
-        ++d.counted;
-        d.countedBytes += e.size;
-        for (int level = r.best[i]; level < kLevels; ++level) {
-            ++d.copies[size_t(level)];
-            d.copiedBytes[size_t(level)] += e.size;
-        }
-        if (r.copyOn[i] >= 0)
-            d.copyDiscs.insert(r.copyOn[i]);
-    }
+    for (size_t i = 0; i < r.table.entries.size(); ++i)
+        count(r, i, byId[r.table.entries[i].disc]);
     std::vector<DiscCoverage> out;
     for (auto& [id, d] : byId)
         out.push_back(std::move(d));

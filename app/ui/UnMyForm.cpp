@@ -17,6 +17,7 @@
 #include "common/ui/Panels.h"
 #include "maintenance/ui/UnDelCD.h"
 #include "maintenance/ui/UnNewCD.h"
+#include "maintenance/ui/VerifyWindow.h"
 #include "resources/Art.h"
 #include "search/NameForms.h"
 #include "search/ResultModel.h"
@@ -121,6 +122,12 @@ TPersonalForm::TPersonalForm(IMessages& messages, Catalogue& catalogue, const QS
     WindowChrome::attachDialog(discDetails_);
     discDetails_->setUpdateAction(
         discUpdateAction(catalogue_, messages_, *discDrive_, discDetails_, [this] { RefreshFilters(); }));
+    discDetails_->setVerify(VerifyWindow::opener(
+        catalogue_,
+        [drive = discDrive_.get()] {
+            return drive->setting().driveTable().rootOf(drive->setting().ReadDriveSetting());
+        },
+        [](QDialog* window) { WindowChrome::attachDialog(window); }, discDetails_));
     noticeMedia();
     // Where names are found anywhere, typing a part of one is searching for it.
     connect(filters_->filePattern(), &QLineEdit::textEdited, this, [this] {

@@ -4,13 +4,16 @@
 #include "catalogue/DiscLabel.h"
 #include "catalogue/DiscRecord.h"
 #include "catalogue/Transaction.h"
+#include "catalogue/Verifications.h"
 #include "common/ShownDate.h"
 #include "common/TessaroError.h"
 #include "common/ui/Panels.h"
 #include "search/DiscTree.h"
+#include "search/ui/CoverageLabel.h"
 
 #include <QFrame>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 namespace
 {
@@ -104,16 +108,34 @@ TfrmDiscDetails::TfrmDiscDetails(Catalogue& catalogue, QWidget* parent)
     });
     connect(okButton, &QPushButton::clicked, this, &TfrmDiscDetails::confirm);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    // Shown once a verification window is handed in.
+    verifyButton_ = new QPushButton(QStringLiteral("&Verify…"), panel);
+    verifyButton_->setObjectName(QStringLiteral("ButtonVerify"));
+    verifyButton_->setAutoDefault(false);
+    verifyButton_->setFixedSize(72, 22);
+    verifyButton_->setToolTip(QStringLiteral("Read the disc against the catalogue"));
+    verifyButton_->setStatusTip(verifyButton_->toolTip());
+    verifyButton_->hide();
+    connect(verifyButton_, &QPushButton::clicked, this, &TfrmDiscDetails::verifyClick);
+    coverage_ = new CoverageLabel(panel);
 
     grid->addWidget(discName_, 0, 0, 1, 4);
-    grid->addWidget(facts_, 1, 0, 1, 4);
+    auto* facts = new QVBoxLayout;
+    facts->setSpacing(0);
+    facts->addWidget(facts_);
+    facts->addWidget(coverage_);
+    grid->addLayout(facts, 1, 0, 1, 4);
     grid->addWidget(new QLabel(QStringLiteral("Location:"), panel), 2, 0);
     grid->addWidget(location_, 2, 1, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("Notes:"), panel), 3, 0, Qt::AlignTop);
     grid->addWidget(notes_, 3, 1, 1, 3);
     grid->addWidget(folders_, 4, 0, 1, 4);
-    grid->addWidget(error_, 5, 0);
-    grid->addWidget(update_, 5, 1, Qt::AlignRight);
+    auto* discButtons = new QHBoxLayout;
+    discButtons->setSpacing(6);
+    discButtons->addWidget(verifyButton_);
+    discButtons->addWidget(update_);
+    grid->addLayout(discButtons, 5, 0);
+    grid->addWidget(error_, 5, 1);
     grid->addWidget(cancelButton, 5, 2);
     grid->addWidget(okButton, 5, 3);
     grid->setColumnStretch(1, 1);
@@ -157,7 +179,9 @@ void TfrmDiscDetails::showDisc(const DiscStore::DiscRow& disc, const QString& pa
             facts_->fontMetrics().elidedText(
                 source, Qt::ElideMiddle, width() - 16 - facts_->fontMetrics().horizontalAdvance(sourceLine));
     facts_->setToolTip(source);
-    facts_->setText(facts);
+    factsText_ = facts;
+    showFacts();
+    coverage_->showDisc(catalogue_.connection().path(), disc.id);
     location_->setText(record ? record->location : QString());
     notes_->setPlainText(record ? record->notes : QString());
     const bool canSave = DiscRecords::present(catalogue_.connection()) && !catalogue_.connection().readOnly();
@@ -210,6 +234,36 @@ void TfrmDiscDetails::setUpdateAction(std::function<bool(const DiscStore::DiscRo
 {
     updateAction_ = std::move(update);
     update_->setVisible(bool(updateAction_));
+}
+
+void TfrmDiscDetails::showFacts()
+{
+    QString facts = factsText_;
+    if (Verifications::present(catalogue_.connection())) {
+        const std::optional<Verification> last = Verifications::last(catalogue_.connection(), disc_);
+        facts += last ? QStringLiteral("\nLast verified: %1, %2")
+                            .arg(ShownDate::text(last->verified), last->problems())
+                      : QStringLiteral("\nNever verified");
+    }
+    facts_->setText(facts);
+}
+
+void TfrmDiscDetails::setVerify(std::function<void(const DiscStore::DiscRow&)> verify)
+{
+    verify_ = std::move(verify);
+    verifyButton_->setVisible(bool(verify_));
+}
+
+void TfrmDiscDetails::verifyClick()
+{
+    if (!verify_)
+        return;
+    verify_(disc_);
+    try {
+        showFacts();
+    } catch (const TessaroError& error) {
+        error_->setText(error.message());
+    }
 }
 
 void TfrmDiscDetails::loadFiles(QTreeWidgetItem* folder)

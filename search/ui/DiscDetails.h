@@ -7,6 +7,7 @@
 #include <functional>
 
 class Catalogue;
+class CoverageLabel;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -31,11 +32,17 @@ class TfrmDiscDetails : public QDialog
     // see, are handed in by the main window); true when it changed the disc, which is then shown
     // anew. Without it there is no such button.
     void setUpdateAction(std::function<bool(const DiscStore::DiscRow&)> update);
+    // Shows the "Verify…" button, which hands the disc to `verify` (it returns once the
+    // verification window is closed); hidden while there is none.
+    void setVerify(std::function<void(const DiscStore::DiscRow&)> verify);
 
   private:
     void loadFiles(QTreeWidgetItem* folder);
     // OK: keeps the location and the notes.
     void confirm();
+    void verifyClick();
+    // The facts and the last verification of the disc.
+    void showFacts();
 
     Catalogue& catalogue_;
     DiscStore::DiscRow disc_;
@@ -48,4 +55,8 @@ class TfrmDiscDetails : public QDialog
     QLabel* error_;
     QPushButton* update_;
     std::function<bool(const DiscStore::DiscRow&)> updateAction_;
+    QString factsText_; // what the catalogue says of the disc, without its last verification
+    CoverageLabel* coverage_;
+    QPushButton* verifyButton_;
+    std::function<void(const DiscStore::DiscRow&)> verify_;
 };

@@ -5,6 +5,7 @@
 #include "common/ui/Panels.h"
 #include "settings/DriveMapping.h"
 #include "settings/DriveSetting.h"
+#include "settings/HashSetting.h"
 #include "settings/MediaNoticeSetting.h"
 #include "settings/NameSearchSetting.h"
 #include "settings/ui/DrivePicker.h"
@@ -82,24 +83,25 @@ TfrmSettings::TfrmSettings(IMessages& messages, const DriveSetting& setting, Dri
     statusBar_->setSizeGripEnabled(false);
     statusBar_->setGeometry(3, 127 - 3 - 19, 228 - 6, 19);
 
-    // A row of its own under the buttons: the window grows by it, the status bar stays at the bottom.
-    constexpr int kRow = 20;
-    namesAnywhere_ = new QCheckBox(QStringLiteral("Find &names anywhere"), panel_);
-    namesAnywhere_->setObjectName(QStringLiteral("NamesCheckBox"));
-    namesAnywhere_->setGeometry(66, statusBar_->y() - 3, 145, 16);
-    setHint(namesAnywhere_, QStringLiteral("Find a File pattern without * or \\ anywhere in the names"));
-    setFixedSize(width(), height() + kRow);
-    panel_->resize(panel_->width(), panel_->height() + kRow);
-    statusBar_->move(statusBar_->x(), statusBar_->y() + kRow);
-
-    // One more row below, the same way.
-    noticeMedia_ = new QCheckBox(QStringLiteral("Notice &inserted discs"), panel_);
-    noticeMedia_->setObjectName(QStringLiteral("MediaCheckBox"));
-    noticeMedia_->setGeometry(66, namesAnywhere_->y() + kRow, 145, 16);
-    setHint(noticeMedia_, QStringLiteral("Offer to catalogue or update a disc when it is put in"));
-    setFixedSize(width(), height() + kRow);
-    panel_->resize(panel_->width(), panel_->height() + kRow);
-    statusBar_->move(statusBar_->x(), statusBar_->y() + kRow);
+    // Each box a row of its own under the buttons: the window grows by it, the status bar stays at
+    // the bottom.
+    const auto addRow = [this](const QString& text, const char* name, const QString& hint) {
+        constexpr int kRow = 20;
+        auto* box = new QCheckBox(text, panel_);
+        box->setObjectName(QLatin1String(name));
+        box->setGeometry(66, statusBar_->y() - 3, 145, 16);
+        setHint(box, hint);
+        setFixedSize(width(), height() + kRow);
+        panel_->resize(panel_->width(), panel_->height() + kRow);
+        statusBar_->move(statusBar_->x(), statusBar_->y() + kRow);
+        return box;
+    };
+    namesAnywhere_ = addRow(QStringLiteral("Find &names anywhere"), "NamesCheckBox",
+                            QStringLiteral("Find a File pattern without * or \\ anywhere in the names"));
+    hashContents_ = addRow(QStringLiteral("&Hash file contents"), "HashesCheckBox",
+                           QStringLiteral("Read every file and keep a hash of its content (slow)"));
+    noticeMedia_ = addRow(QStringLiteral("Notice &inserted discs"), "MediaCheckBox",
+                          QStringLiteral("Offer to catalogue or update a disc when it is put in"));
 }
 
 QChar TfrmSettings::ReadDriveSetting() const
@@ -128,6 +130,11 @@ void TfrmSettings::FormShow()
     }
     listArchives_->setChecked(setting_.ListArchives());
     namesAnywhere_->setChecked(NameSearchSetting(setting_.path()).namesAnywhere());
+    try {
+        hashContents_->setChecked(HashSetting(setting_.path()).hashContents());
+    } catch (const TessaroError& error) {
+        messages_.showError(error.message());
+    }
     try {
         drivePicker_->setDrive(ReadDriveSetting());
     } catch (const TessaroError& error) {
@@ -180,6 +187,9 @@ void TfrmSettings::confirm()
         const MediaNoticeSetting media(setting_.path());
         if (noticeMedia_->isChecked() != media.on())
             media.write(noticeMedia_->isChecked());
+        const HashSetting hashes(setting_.path());
+        if (hashContents_->isChecked() != hashes.hashContents())
+            hashes.write(hashContents_->isChecked());
     } catch (const TessaroError& error) {
         messages_.showError(error.message());
         return;

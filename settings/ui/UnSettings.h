@@ -56,5 +56,6 @@ class TfrmSettings : public QDialog
     QCheckBox* listArchives_;  // members of archives catalogued as files
     QCheckBox* namesAnywhere_; // File patterns without * or \ found anywhere in the names
     QCheckBox* noticeMedia_;   // the main window notices inserted discs
+    QCheckBox* hashContents_;  // a run reads every file and keeps a hash of its content
     QStatusBar* statusBar_;
 };

@@ -20,6 +20,8 @@ class VerifyCliTest : public QObject
     void verifyFindsEachFault_data();
     void verifyFindsEachFault();
     void unreadableFilesAreCataloguedWithoutHash();
+    void imagesAreReadForTheirBytes_data();
+    void imagesAreReadForTheirBytes();
 
   private:
     CliRun cli(const QStringList& args, const QString& eioOn = {});
@@ -231,6 +233,95 @@ void VerifyCliTest::unreadableFilesAreCataloguedWithoutHash()
                    "on b.id_file = g.id and b.hash = a.hash"),
              4);
     QCOMPARE(count(catalogue, "select count(distinct hash) from file_hash"), 4);
+}
+
+void VerifyCliTest::imagesAreReadForTheirBytes_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("problem"); // kind, name and detail of the one problem line
+    for (const char* kind : {"iso", "udf"}) {
+        QTest::addRow("%s untouched", kind) << kind << "none" << QString();
+        QTest::addRow("%s flipped byte", kind) << kind << "flip"
+                                               << "changed\t\\sub\\b.bin\tcontent";
+        QTest::addRow("%s cut", kind) << kind << "cut"
+                                      << "unreadable\t\\sub\\b.bin\tcut short after 98304 of 200000 bytes";
+    }
+}
+
+// hash --root IMAGE keeps the hashes add --hash keeps from a folder; verify reads every file's
+// bytes from the image's sectors (ISO 9660 through libarchive, UDF through libudfread), finds
+// a flipped byte whose size and date stayed, and reads a cut image as far as it goes while the
+// files before the cut are still verified whole.
+void VerifyCliTest::imagesAreReadForTheirBytes()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, fault);
+    QFETCH(QString, problem);
+    const QString base = dir_.filePath(
+        QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')));
+    const QString tree = base + QStringLiteral("/tree");
+    const QString image = base + QStringLiteral("/disc.iso");
+    const QString catalogue = base + QStringLiteral("/archive.mdb");
+    QByteArray big(200000, 0);
+    for (int i = 0; i < big.size(); ++i)
+        big[i] = char((i * 7 + i / 251) % 251);
+    writeFile(tree + QStringLiteral("/a.txt"), "alpha");
+    writeFile(tree + QStringLiteral("/d.txt"), "delta");
+    writeFile(tree + QStringLiteral("/sub/b.bin"), big);
+    QStringList make{QStringLiteral("-quiet"),
+                     QStringLiteral("-V"),
+                     QStringLiteral("BYTES"),
+                     QStringLiteral("-J"),
+                     QStringLiteral("-r"),
+                     QStringLiteral("-o"),
+                     image,
+                     tree};
+    if (kind == QLatin1String("udf"))
+        make.prepend(QStringLiteral("-udf"));
+    QCOMPARE(QProcess::execute(QStringLiteral("genisoimage"), make), 0);
+    const QStringList at = {QStringLiteral("--catalogue"), catalogue};
+    QCOMPARE(CliRun::of(at + QStringList{QStringLiteral("create-catalogue")}).status, 0);
+    QCOMPARE(CliRun::of(at + QStringList{QStringLiteral("add"), QStringLiteral("--root"), image,
+                                         QStringLiteral("-q")})
+                 .status,
+             0);
+    const CliRun hashed = CliRun::of(
+        at + QStringList{QStringLiteral("hash"), QStringLiteral("C0001"), QStringLiteral("--root"), image});
+    QCOMPARE(hashed.out, QByteArray("C0001: 3 files hashed, 0 hashed before, 0 not hashed\n"));
+    // The same hashes as the files' own.
+    QCOMPARE(count(catalogue,
+                   "select count(*) from file_hash h join files f on f.id = h.id_file and f.nome = "
+                   "'b.bin'"),
+             1);
+    QFile file(image);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const qint64 at0 = file.readAll().indexOf(big.left(4096));
+    QVERIFY(at0 > 0);
+    if (fault == QLatin1String("flip")) {
+        QVERIFY(file.seek(at0 + 123456));
+        QCOMPARE(file.write(QByteArray(1, char(big[123456] ^ 0x20))), 1);
+    } else if (fault == QLatin1String("cut")) {
+        QVERIFY(file.resize(at0 + 98304));
+    }
+    file.close();
+
+    const CliRun run = CliRun::of(
+        at + QStringList{QStringLiteral("verify"), QStringLiteral("C0001"), QStringLiteral("--root"), image});
+    QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(!lines.isEmpty(), run.err);
+    const QString summary = lines.takeLast();
+    QStringList found;
+    for (const QString& line : lines) {
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        QCOMPARE(fields.size(), 6);
+        found << QStringList{fields[0], fields[2], fields[5]}.join(QLatin1Char('\t'));
+    }
+    QCOMPARE(found, problem.isEmpty() ? QStringList() : QStringList{problem});
+    QVERIFY2(summary.startsWith(problem.isEmpty() ? QStringLiteral("3 files verified: 3 ok, ")
+                                                  : QStringLiteral("3 files verified: 2 ok, ")),
+             qPrintable(summary));
+    QCOMPARE(run.status, problem.isEmpty() ? 0 : 1);
 }
 
 QTEST_GUILESS_MAIN(VerifyCliTest)

@@ -126,6 +126,20 @@ void CoverageTest::matchesThePlainStatement()
         for (const Coverage::DiscCoverage& d : found) {
             QCOMPARE(describe(d), describe(expected[d.id]));
             QCOMPARE(Coverage::onlyHere(cat.connection, d.id, options), onlyHere[d.id]);
+            // One disc alone, from the rows that could be its copies, as Disc details reads it.
+            const Coverage::DiscCoverage alone = Coverage::disc(cat.connection, d.id, options);
+            QCOMPARE(describe(alone), describe(d));
+            // Its line claims no evidence stronger than what holds every copy.
+            const QString line = Coverage::line(alone, {});
+            if (d.counted > 0 && d.copies[Coverage::NameSize] > 0) {
+                QVERIFY2(line.contains(QStringLiteral(": %1 % of files")
+                                           .arg(d.copies[Coverage::NameSize] * 100 / d.counted)),
+                         qPrintable(line));
+                QCOMPARE(line.endsWith(QLatin1String("(size and content)")),
+                         d.copies[Coverage::Hash] == d.copies[Coverage::NameSize]);
+                QCOMPARE(line.endsWith(QLatin1String("(name and size)")),
+                         d.copies[Coverage::NameSizeDate] < d.copies[Coverage::NameSize]);
+            }
             // Every disc named as holding copies is another disc of the catalogue.
             QVERIFY(!d.copyDiscs.count(d.id));
             QCOMPARE(d.copyDiscs.empty(), d.copies[Coverage::NameSize] == 0);

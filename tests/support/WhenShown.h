@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <functional>
 
-// Handles the modal dialog of type T once it shows; closes whatever modal dialog shows instead
-// after a few seconds at the latest.
+// Handles the modal dialog of type T once it shows (arm it before the click that opens it);
+// closes whatever modal dialog is open after a few seconds at the latest.
 template <typename T> void whenShown(const std::function<void(T*)>& handle)
 {
     auto* poll = new QTimer;

@@ -1,4 +1,5 @@
 #include "settings/DriveSetting.h"
+#include "settings/HashSetting.h"
 #include "settings/ui/DrivePicker.h"
 #include "settings/ui/UnSettings.h"
 #include "tests/maintenance/ImageFixture.h"
@@ -88,9 +89,16 @@ class SettingsDialogTest : public QObject
         const DriveSetting setting(freshPath());
         TfrmSettings form(messages, setting, source());
         QCOMPARE(form.windowTitle(), QStringLiteral("Settings"));
-        // A row more than 127 for each of the "Find names anywhere" and "Notice inserted discs" boxes.
-        QCOMPARE(form.size(), QSize(228, 167));
-        QCOMPARE(windowChild<QFrame>(form, "Panel1")->geometry(), QRect(0, 0, 228, 167));
+        // A row more than 127 for each of "Find names anywhere", "Hash file contents" and "Notice
+        // inserted discs", one below the other.
+        QCOMPARE(form.size(), QSize(228, 187));
+        QCOMPARE(windowChild<QFrame>(form, "Panel1")->geometry(), QRect(0, 0, 228, 187));
+        const auto* hashes = windowChild<QCheckBox>(form, "HashesCheckBox");
+        QCOMPARE(hashes->text(), QStringLiteral("&Hash file contents"));
+        QCOMPARE(hashes->geometry(),
+                 windowChild<QCheckBox>(form, "NamesCheckBox")->geometry().translated(0, 20));
+        QCOMPARE(windowChild<QCheckBox>(form, "MediaCheckBox")->geometry(),
+                 hashes->geometry().translated(0, 20));
         QCOMPARE(form.findChild<DrivePicker*>(QStringLiteral("DriveComboBox1")),
                  windowChild<DrivePicker>(form, "DriveComboBox1"));
         QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->geometry(), QRect(66, 36, 145, 19));
@@ -101,8 +109,10 @@ class SettingsDialogTest : public QObject
         QCOMPARE(windowChild<QPushButton>(form, "Button1")->text(), QStringLiteral("&Cancel"));
         QCOMPARE(windowChild<QPushButton>(form, "Button2")->text(), QStringLiteral("&OK"));
         QCOMPARE(windowChild<QStatusBar>(form, "StatusBar1")->height(), 19);
-        QVERIFY(windowChild<QStatusBar>(form, "StatusBar1")->geometry().bottom() < 167);
-        QVERIFY(windowChild<QStatusBar>(form, "StatusBar1")->geometry().bottom() >= 167 - 4);
+        QVERIFY(windowChild<QStatusBar>(form, "StatusBar1")->geometry().bottom() < 187);
+        QVERIFY(windowChild<QStatusBar>(form, "StatusBar1")->geometry().bottom() >= 187 - 4);
+        QVERIFY(windowChild<QCheckBox>(form, "MediaCheckBox")->geometry().bottom() <
+                windowChild<QStatusBar>(form, "StatusBar1")->y());
         QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->toolTip(), QStringLiteral("CDROM Drive"));
         QCOMPARE(windowChild<QPushButton>(form, "Button1")->toolTip(), QStringLiteral("Cancel"));
         QCOMPARE(windowChild<QPushButton>(form, "Button2")->toolTip(), QStringLiteral("Confirm"));
@@ -230,8 +240,21 @@ class SettingsDialogTest : public QObject
         form.show();
         QCOMPARE(windowChild<DrivePicker>(form, "DriveComboBox1")->drive(), QLatin1Char('e'));
         windowChild<DrivePicker>(form, "DriveComboBox1")->setCurrentIndex(3);
+        // The hash box writes Hashes only when changed, and reads it back on the next showing.
+        auto* hashes = windowChild<QCheckBox>(form, "HashesCheckBox");
+        QVERIFY(!hashes->isChecked());
+        QVERIFY(!QSettings(path, QSettings::IniFormat)
+                     .contains(QStringLiteral("Software/Quillomat/Tessaro/Hashes")));
+        QTest::mouseClick(hashes, Qt::LeftButton);
+        QVERIFY(hashes->isChecked());
         QTest::mouseClick(windowChild<QPushButton>(form, "Button2"), Qt::LeftButton);
         QCOMPARE(stored(path), QVariant(QStringLiteral("n")));
+        QCOMPARE(HashSetting(path).hashContents(), true);
+        form.show();
+        QVERIFY(hashes->isChecked());
+        hashes->setChecked(false);
+        QTest::mouseClick(windowChild<QPushButton>(form, "Button1"), Qt::LeftButton);
+        QCOMPARE(HashSetting(path).hashContents(), true);
     }
 
     void absentDriveSurvivesAConfirmedDialog()
