@@ -432,6 +432,13 @@ void TPersonalForm::noticeMedia()
                     discUpdateAction(
                         catalogue_, messages_, *discDrive_, this, [this] { RefreshFilters(); }, drive)(disc);
                 });
+        connect(mediaNotice_, &MediaNotice::verifyRequested, this,
+                [this](const DiscStore::DiscRow& disc, QChar drive) {
+                    VerifyWindow::opener(
+                        catalogue_,
+                        [this, drive] { return discDrive_->setting().driveTable().rootOf(drive); },
+                        [](QDialog* window) { WindowChrome::attachDialog(window); }, this)(disc);
+                });
     }
     if (mediaNotice_)
         mediaNotice_->follow(on);

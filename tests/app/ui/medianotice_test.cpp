@@ -1,11 +1,12 @@
 // The main window's notice of inserted media, against a mock UDisks2 on a private bus: absent
-// while "Notice inserted discs" is off; on, it offers a catalogued disc's Update (the Update disc
-// window for it) and Ignore and a new disc's Catalogue…, which opens New CD on that drive.
+// while "Notice inserted discs" is off; on, it offers a catalogued disc's Update and Verify (their
+// windows for it) and Ignore and a new disc's Catalogue…, which opens New CD on that drive.
 #include "app/ui/MediaNotice.h"
 #include "app/ui/UnMyForm.h"
 #include "catalogue/DiscRecord.h"
 #include "maintenance/ui/DiscUpdateWindow.h"
 #include "maintenance/ui/UnNewCD.h"
+#include "maintenance/ui/VerifyWindow.h"
 #include "settings/ui/UnSettings.h"
 #include "tests/support/MockUDisks.h"
 #include "tests/support/RecordingMessages.h"
@@ -100,9 +101,14 @@ void MediaNoticeTest::noticeOffersWhatFitsTheMedium()
     QTRY_VERIFY(notice->isVisible());
     QCOMPARE(text->text(), QStringLiteral("C0001 is in drive m:"));
     QVERIFY(link(form, "MediaNoticeUpdate")->isVisible() && link(form, "MediaNoticeIgnore")->isVisible());
-    // No verifying from the window yet: not offered.
-    QVERIFY(!link(form, "MediaNoticeVerify")->isVisible() &&
-            !link(form, "MediaNoticeCatalogue")->isVisible());
+    QVERIFY(link(form, "MediaNoticeVerify")->isVisible() && !link(form, "MediaNoticeCatalogue")->isVisible());
+    QString verifying;
+    whenShown<VerifyWindow>([&](VerifyWindow* dialog) {
+        verifying = dialog->windowTitle();
+        dialog->reject();
+    });
+    QTest::mouseClick(link(form, "MediaNoticeVerify"), Qt::LeftButton);
+    QCOMPARE(verifying, QStringLiteral("Verify C0001"));
 
     QString shown;
     whenShown<DiscUpdateWindow>([&](DiscUpdateWindow* dialog) {
