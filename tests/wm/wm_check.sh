@@ -35,7 +35,15 @@ done
 
 work=$(mktemp -d)
 pids=()
+# Ends the manager itself: dbus-run-session then stops its session bus (killed itself, it would
+# leave its dbus-daemon behind).
+stop_manager() {
+  [ -s "$work/wm.pid" ] && kill "$(cat "$work/wm.pid")" 2>/dev/null
+  for _ in $(seq 50); do kill -0 "${wmpid:-}" 2>/dev/null || break; sleep 0.1; done
+  rm -f "$work/wm.pid"
+}
 cleanup() {
+  stop_manager
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   wait 2>/dev/null
   rm -rf "$work"
@@ -87,7 +95,7 @@ start_display() {
   xprop -root >/dev/null 2>&1 && kill -0 "$xvfb" 2>/dev/null || return 1
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
   # xfwm4 and kwin keep their settings behind D-Bus: each manager gets a session bus of its own.
-  dbus-run-session -- "${wm[@]}" >"$work/wm.log" 2>&1 &
+  dbus-run-session -- sh -c 'echo $$ >"$0"; exec "$@"' "$work/wm.pid" "${wm[@]}" >"$work/wm.log" 2>&1 &
   wmpid=$!
   pids+=($wmpid)
   for _ in $(seq 200); do
@@ -100,6 +108,7 @@ started=0
 for attempt in 1 2 3; do
   if start_display; then started=1; break; fi
   echo "note: display or $manager failed to start (attempt $attempt)"
+  stop_manager
   kill "${wmpid:-}" "$xvfb" 2>/dev/null || true
   wait "$xvfb" 2>/dev/null || true
   sleep 1
